@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Corvane needs to build, run and test, and does nothing when
+# they are all present already.
+set -euo pipefail
+
+packages=(
+    g++ clang cmake ninja-build make pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
+    libplist-dev libgtest-dev libgmock-dev googletest
+    xvfb xauth dbus dbus-bin openssl
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$pkg")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

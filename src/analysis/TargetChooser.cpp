@@ -1,0 +1,138 @@
+#include "app/AppDelegate.h"
+
+#include "analysis/BundleIdentifierPolicy.h"
+#include "app/ProcessWideValues.h"
+#include "app/Utf16.h"
+#include "platform/Dialogs.h"
+#include "platform/Workspace.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr const char* kPanelMessage = "Select the application with the problem.";
+constexpr const char* kRejectedName = "Error: doesn't appear to be an application";
+constexpr const char* kRejectedInfo = "Please click the (X) button to choose again";
+
+std::string lastPathComponent(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos || path == "/" ? path : path.substr(slash + 1);
+}
+
+std::optional<std::string> acceptable(const std::optional<std::string>& identifier) {
+    if (identifier && isAcceptableBundleIdentifier(*identifier)) {
+        return identifier;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void AppDelegate::chooseApp() {
+    _safariAggressive = false;
+    _isSystemApp = false;
+    _isSafari = false;
+    if (_outlets.infoField) {
+        _outlets.infoField->setString("Waiting for an app to fix...");
+    }
+    if (_outlets.chooseButton) {
+        _outlets.chooseButton->setImage(Image::named(kChooseButtonImage));
+    }
+
+    const std::optional<std::string> picked =
+        _services.openPanel->runModal({kPanelMessage, false, true});
+    if (!picked) {
+        if (_outlets.appIconImage) {
+            _outlets.appIconImage->setHidden(true);
+        }
+        if (_outlets.chooseButton) {
+            _outlets.chooseButton->setHidden(false);
+        }
+        return;
+    }
+
+    _path = *picked;
+    processWide().targetApplicationName = lastPathComponent(*picked);
+    if (_outlets.chooseButton) {
+        _outlets.chooseButton->setHidden(true);
+    }
+    if (_outlets.appIconImage) {
+        _outlets.appIconImage->setImage(Image::iconForFile(*picked));
+        _outlets.appIconImage->setHidden(false);
+    }
+
+    // The picked bundle's own identifier decides; the lookup by name only serves items that
+    // are not bundles themselves.
+    const std::optional<BundleInfo> bundle = _services.bundles->readBundle(*picked);
+    processWide().targetBundleIdentifier =
+        bundle ? acceptable(bundle->identifier)
+               : bundleIdentifierForApplicationName(*processWide().targetApplicationName);
+
+    if (!processWide().targetBundleIdentifier) {
+        _isApp = false;
+        if (_outlets.fixButton) {
+            _outlets.fixButton->setEnabled(false);
+        }
+        if (_outlets.nameOfAppToFix) {
+            _outlets.nameOfAppToFix->setStringValue(kRejectedName);
+        }
+        if (_outlets.infoField) {
+            _outlets.infoField->setString(kRejectedInfo);
+        }
+        return;
+    }
+
+    _isApp = true;
+    if (_outlets.nameOfAppToFix) {
+        _outlets.nameOfAppToFix->setStringValue(*processWide().targetApplicationName);
+    }
+    if (_outlets.infoField) {
+        _outlets.infoField->setString("Analysing...");
+    }
+
+    const std::optional<std::string> report = analyser();
+    TextView* info = _outlets.infoField;
+
+    if (_safariAggressive) {
+        if (_outlets.fixButton) {
+            _outlets.fixButton->setEnabled(true);
+        }
+        if (info) {
+            insertTextColor(Color::standardRed(), std::nullopt, utf16Length(info->string()), info);
+        }
+        return;
+    }
+
+    const bool nothingToFix = !_hasPrefPlist && !_hasAppSaveState;
+    if (_outlets.fixButton) {
+        _outlets.fixButton->setEnabled(!nothingToFix);
+    }
+    if (!info) {
+        return;
+    }
+    info->setString(report.value_or(""));
+    if (nothingToFix) {
+        return;
+    }
+    const std::string shown = info->string();
+    const auto start = utf16Find(shown, processWide().reportFileList.value_or(""));
+    const auto end = utf16Find(shown, "Click");
+    if (start && end && *end > *start) {
+        insertTextColor(Color::standardGray(), *start, *end - *start, info);
+    }
+}
+
+std::optional<std::string> AppDelegate::bundleIdentifierForApplicationName(
+    const std::string& name) {
+    const std::optional<std::string> found = _services.workspace->fullPathForApplication(name);
+    if (!found) {
+        return std::nullopt;
+    }
+    const std::optional<BundleInfo> bundle = _services.bundles->readBundle(*found);
+    return bundle ? acceptable(bundle->identifier) : std::nullopt;
+}
+
+} // namespace corvane

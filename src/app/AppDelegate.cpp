@@ -1,0 +1,81 @@
+#include "app/AppDelegate.h"
+
+#include "app/Utf16.h"
+#include "platform/Services.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace corvane {
+
+namespace {
+constexpr const char* kWaitingText = "Waiting for an app to fix...";
+constexpr const char* kInfoFontFamily = "Helvetica Neue";
+constexpr double kInfoFontPoints = 12.0;
+} // namespace
+
+AppDelegate::AppDelegate(Outlets outlets, Services services)
+    : _outlets(outlets), _services(services) {}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (_outlets.window) {
+        _outlets.window->setBackgroundColor(Color::white());
+    }
+    if (_outlets.infoField) {
+        _outlets.infoField->setString(kWaitingText);
+    }
+    _shortFilePaths = {};
+    _fullFilePaths = {};
+    _shortStatePaths = {};
+    _fullStatePaths = {};
+    if (_outlets.infoField) {
+        _outlets.infoField->setFont(kInfoFontFamily, kInfoFontPoints);
+        _outlets.infoField->setTextColor(Color::infoBlue());
+    }
+}
+
+void AppDelegate::quitTheApp() {
+    if (_services.application) {
+        _services.application->terminateLater();
+    }
+}
+
+void AppDelegate::stopProgress() {
+    if (_outlets.nameOfAppToFix) {
+        _outlets.nameOfAppToFix->setStringValue("");
+    }
+    if (_outlets.infoField) {
+        _outlets.infoField->setTextColor(Color::infoBlue());
+        _outlets.infoField->setString(kWaitingText);
+    }
+    if (_outlets.fixButton) {
+        _outlets.fixButton->setEnabled(false);
+    }
+    if (_outlets.appIconImage) {
+        _outlets.appIconImage->setHidden(true);
+    }
+    if (_outlets.chooseButton) {
+        _outlets.chooseButton->setHidden(false);
+        _outlets.chooseButton->setEnabled(true);
+        _outlets.chooseButton->setImage(Image::named(kChooseButtonImage));
+    }
+}
+
+void AppDelegate::insertTextColor(const Color& color, std::optional<std::int64_t> location,
+                                  std::optional<std::int64_t> length, TextView* view) {
+    if (!view) {
+        return;
+    }
+    // Number objects are read as 32-bit signed integers; a missing one reads 0.
+    const auto asInt32 = [](std::optional<std::int64_t> number) -> std::int64_t {
+        return number ? static_cast<std::int32_t>(*number) : 0;
+    };
+    const std::int64_t textLength = utf16Length(view->string());
+    const std::int64_t start = std::clamp<std::int64_t>(asInt32(location), 0, textLength);
+    const std::int64_t end = std::clamp<std::int64_t>(start + asInt32(length), start, textLength);
+    if (end > start) {
+        view->setTextColor(color, start, end - start);
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "platform/Controls.h"
+#include "platform/Network.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+class Alerts;
+class Application;
+class BundleReader;
+class CookieStore;
+class FileSystem;
+class Notifications;
+class OpenPanel;
+class ProcessLauncher;
+class RunningApplications;
+class SystemLog;
+class UrlLoader;
+class Workspace;
+struct UserNotification;
+
+// The controls of the main window that the controller drives. The window owns them.
+struct Outlets {
+    Window* window = nullptr;
+    Button* chooseButton = nullptr;
+    TextField* nameOfAppToFix = nullptr;
+    TextView* infoField = nullptr;
+    Button* fixButton = nullptr;
+    ImageView* appIconImage = nullptr;
+};
+
+// The host facilities the controller reaches; the front end (or a test) supplies them.
+struct Services {
+    FileSystem* fileSystem = nullptr;
+    OpenPanel* openPanel = nullptr;
+    Alerts* alerts = nullptr;
+    Workspace* workspace = nullptr;
+    BundleReader* bundles = nullptr;
+    ProcessLauncher* launcher = nullptr;
+    RunningApplications* runningApplications = nullptr;
+    UrlLoader* urlLoader = nullptr;
+    Notifications* notifications = nullptr;
+    CookieStore* cookieStore = nullptr;
+    SystemLog* systemLog = nullptr;
+    Application* application = nullptr;
+};
+
+using PathList = std::vector<std::string>;
+
+// The one controller: holds the state of the work on one target application and carries out
+// every action of the main window. All of it runs on the main thread.
+class AppDelegate : public UrlConnectionDelegate {
+public:
+    AppDelegate(Outlets outlets, Services services);
+
+    // Application life cycle.
+    void applicationDidFinishLaunching();
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+    void applicationWillTerminate() {}
+    void quitTheApp();
+
+    // Actions of the main window.
+    void chooseApp();
+    void fixButtonMethod();
+    void stopProgress();
+    void checkUpdate(const void* sender);
+
+    // Analysis.
+    std::optional<std::string> analyser();
+    void hasPrefFile();
+    void hasSavedState();
+    std::optional<std::string> bundleIdentifierForApplicationName(const std::string& name);
+
+    // Info view.
+    void insertTextColor(const Color& color, std::optional<std::int64_t> location,
+                         std::optional<std::int64_t> length, TextView* view);
+
+    // Tools and the update page.
+    std::optional<std::string> callNSTaskWithResult(const std::string& launchPath,
+                                                    const std::vector<std::string>& arguments);
+    void parseUpdate(const std::optional<std::string>& text);
+
+    // Notification centre answers.
+    bool userNotificationCenterShouldPresentNotification(const UserNotification&) const {
+        return true;
+    }
+    void userNotificationCenterDidActivateNotification(const UserNotification&) {}
+
+    // URL connection delegate.
+    void connectionDidReceiveResponse(int statusCode) override;
+    void connectionDidReceiveData(const std::string& bytes) override;
+    bool connectionWillCacheResponse() override;
+    void connectionDidFinishLoading() override;
+    void connectionDidFailWithError(const std::string& error) override;
+
+    // Properties.
+    Window* window() const { return _outlets.window; }
+    Button* chooseButton() const { return _outlets.chooseButton; }
+    TextField* nameOfAppToFix() const { return _outlets.nameOfAppToFix; }
+    TextView* infoField() const { return _outlets.infoField; }
+    Button* fixButton() const { return _outlets.fixButton; }
+    ImageView* appIconImage() const { return _outlets.appIconImage; }
+
+    const PathList& shortFilePaths() const { return _shortFilePaths; }
+    const PathList& fullFilePaths() const { return _fullFilePaths; }
+    const PathList& shortStatePaths() const { return _shortStatePaths; }
+    const PathList& fullStatePaths() const { return _fullStatePaths; }
+    void setShortFilePaths(PathList value) { _shortFilePaths = std::move(value); }
+    void setFullFilePaths(PathList value) { _fullFilePaths = std::move(value); }
+    void setShortStatePaths(PathList value) { _shortStatePaths = std::move(value); }
+    void setFullStatePaths(PathList value) { _fullStatePaths = std::move(value); }
+
+    const std::optional<std::string>& path() const { return _path; }
+    void setPath(std::optional<std::string> value) { _path = std::move(value); }
+
+    bool autoCheck() const { return _autoCheck; }
+    bool isApp() const { return _isApp; }
+    bool isSystemApp() const { return _isSystemApp; }
+    bool hasPrefPlist() const { return _hasPrefPlist; }
+    bool hasAppSaveState() const { return _hasAppSaveState; }
+    bool safariAggressive() const { return _safariAggressive; }
+    bool isSafari() const { return _isSafari; }
+    void setAutoCheck(bool value) { _autoCheck = value; }
+    void setIsApp(bool value) { _isApp = value; }
+    void setIsSystemApp(bool value) { _isSystemApp = value; }
+    void setHasPrefPlist(bool value) { _hasPrefPlist = value; }
+    void setHasAppSaveState(bool value) { _hasAppSaveState = value; }
+    void setSafariAggressive(bool value) { _safariAggressive = value; }
+    void setIsSafari(bool value) { _isSafari = value; }
+
+    const Services& services() const { return _services; }
+
+private:
+    Outlets _outlets;
+    Services _services;
+
+    PathList _shortFilePaths;
+    PathList _fullFilePaths;
+    PathList _shortStatePaths;
+    PathList _fullStatePaths;
+    std::optional<std::string> _path;
+    bool _autoCheck = false;
+    bool _isApp = false;
+    bool _isSystemApp = false;
+    bool _hasPrefPlist = false;
+    bool _hasAppSaveState = false;
+    bool _safariAggressive = false;
+    bool _isSafari = false;
+
+    std::optional<std::string> _responseData;
+};
+
+} // namespace corvane

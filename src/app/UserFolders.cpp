@@ -1,0 +1,68 @@
+#include "app/UserFolders.h"
+
+#include "platform/FileSystem.h"
+
+namespace corvane {
+
+std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs) {
+    const std::optional<std::string> home = fs.homeDirectory();
+    if (!home || home->empty()) {
+        return std::string("Corvane can't find your home folder, so it can't look for "
+                           "settings to remove. Set HOME to your home folder and start "
+                           "Corvane again.");
+    }
+    std::string trimmed = *home;
+    while (trimmed.size() > 1 && trimmed.back() == '/') {
+        trimmed.pop_back();
+    }
+    if (trimmed.front() != '/' || trimmed == "/") {
+        return "Corvane can't use \"" + *home +
+               "\" as your home folder: it must be a full path to a folder other than \"/\". "
+               "Set HOME to your home folder and start Corvane again.";
+    }
+    return UserFolders{trimmed, appendPathComponent(trimmed, "Library")};
+}
+
+std::string appendPathComponent(const std::string& folder, const std::string& component) {
+    if (folder.empty()) {
+        return component;
+    }
+    std::string joined = folder;
+    while (joined.size() > 1 && joined.back() == '/') {
+        joined.pop_back();
+    }
+    std::size_t start = 0;
+    while (start < component.size() && component[start] == '/') {
+        ++start;
+    }
+    if (joined != "/") {
+        joined += '/';
+    }
+    joined.append(component, start, std::string::npos);
+    return joined;
+}
+
+bool isInsideFolder(const std::string& path, const std::string& folder) {
+    if (folder == "/") {
+        return !path.empty() && path.front() == '/';
+    }
+    if (path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0) {
+        return false;
+    }
+    return path.size() == folder.size() || path[folder.size()] == '/';
+}
+
+bool isWalkableRoot(const FileSystem& fs, const std::string& root, const std::string& home) {
+    if (!fs.entryExists(root)) {
+        return true;
+    }
+    const std::optional<std::string> resolvedRoot = fs.resolvedPath(root);
+    const std::optional<std::string> resolvedHome = fs.resolvedPath(home);
+    if (!resolvedRoot || !resolvedHome) {
+        return false;
+    }
+    // The home itself is refused too: a Preferences link to it would list the whole home.
+    return *resolvedRoot != *resolvedHome && isInsideFolder(*resolvedRoot, *resolvedHome);
+}
+
+} // namespace corvane

@@ -1,0 +1,84 @@
+#include "app/Utf16.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace corvane {
+
+std::int64_t utf16Length(std::string_view utf8) {
+    std::int64_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) == 0x80) {
+            continue; // continuation byte
+        }
+        units += byte >= 0xF0 ? 2 : 1; // four-byte sequences become a surrogate pair
+    }
+    return units;
+}
+
+std::optional<std::int64_t> utf16Find(std::string_view haystack, std::string_view needle) {
+    if (needle.empty()) {
+        return std::nullopt;
+    }
+    const std::size_t at = haystack.find(needle);
+    if (at == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return utf16Length(haystack.substr(0, at));
+}
+
+bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
+    if (needle.empty()) {
+        return false;
+    }
+    const auto lower = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), lower) !=
+           haystack.end();
+}
+
+bool isValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t extra = 0;
+        std::uint32_t codePoint = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            codePoint = lead & 0x1Fu;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            codePoint = lead & 0x0Fu;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            codePoint = lead & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + extra >= bytes.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            codePoint = (codePoint << 6) | (next & 0x3Fu);
+        }
+        static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+        if (codePoint < kSmallest[extra] || codePoint > 0x10FFFF ||
+            (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+} // namespace corvane

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// Text views count in UTF-16 code units; our texts are UTF-8. These convert at that boundary.
+std::int64_t utf16Length(std::string_view utf8);
+
+// UTF-16 location of the first occurrence of `needle` in `haystack`, case significant.
+std::optional<std::int64_t> utf16Find(std::string_view haystack, std::string_view needle);
+
+// True when `needle` occurs in `haystack`, ignoring ASCII letter case.
+bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
+
+// True when the bytes are well-formed UTF-8.
+bool isValidUtf8(std::string_view bytes);
+
+} // namespace corvane

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace corvane {
+
+struct Color {
+    double red = 0.0;
+    double green = 0.0;
+    double blue = 0.0;
+    double alpha = 1.0;
+
+    bool operator==(const Color&) const = default;
+
+    static Color infoBlue() { return {0.0, 0.5, 0.8, 1.0}; }
+    static Color standardGray() { return {0.5, 0.5, 0.5, 1.0}; }
+    static Color standardRed() { return {1.0, 0.0, 0.0, 1.0}; }
+    static Color white() { return {1.0, 1.0, 1.0, 1.0}; }
+};
+
+// What an image view or button shows: a named resource of the program, or the desktop's icon
+// for a file. The front end turns it into pixels.
+struct Image {
+    enum class Kind { None, Named, IconForFile };
+    Kind kind = Kind::None;
+    std::string source;
+
+    bool operator==(const Image&) const = default;
+
+    static Image named(std::string name) { return {Kind::Named, std::move(name)}; }
+    static Image iconForFile(std::string path) { return {Kind::IconForFile, std::move(path)}; }
+};
+
+inline constexpr const char* kChooseButtonImage = "Search-Find-256-2";
+
+// Locations and lengths in a text view count UTF-16 code units.
+class TextView {
+public:
+    virtual ~TextView() = default;
+    virtual void setString(const std::string& text) = 0;
+    virtual std::string string() const = 0;
+    virtual void setFont(const std::string& family, double points) = 0;
+    virtual void setTextColor(const Color& color) = 0;
+    virtual void setTextColor(const Color& color, std::int64_t location, std::int64_t length) = 0;
+};
+
+class TextField {
+public:
+    virtual ~TextField() = default;
+    virtual void setStringValue(const std::string& text) = 0;
+    virtual std::string stringValue() const = 0;
+};
+
+class Button {
+public:
+    virtual ~Button() = default;
+    virtual void setEnabled(bool enabled) = 0;
+    virtual bool isEnabled() const = 0;
+    virtual void setHidden(bool hidden) = 0;
+    virtual bool isHidden() const = 0;
+    virtual void setImage(const Image& image) = 0;
+};
+
+class ImageView {
+public:
+    virtual ~ImageView() = default;
+    virtual void setImage(const Image& image) = 0;
+    virtual void setHidden(bool hidden) = 0;
+    virtual bool isHidden() const = 0;
+};
+
+class Window {
+public:
+    virtual ~Window() = default;
+    virtual void setBackgroundColor(const Color& color) = 0;
+};
+
+} // namespace corvane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+class Window;
+
+struct AlertButton {
+    std::string title;
+    // Empty text: the button has no key. "\r": the Return key presses it.
+    std::optional<std::string> keyEquivalent;
+};
+
+enum class AlertStyle { Warning, Informational, Critical };
+
+struct Alert {
+    std::string messageText;
+    std::string informativeText;
+    std::vector<AlertButton> buttons; // the first one added is the rightmost
+    AlertStyle style = AlertStyle::Warning;
+};
+
+inline constexpr int kAlertFirstButtonReturn = 1000;
+inline constexpr int kAlertSecondButtonReturn = 1001;
+
+class Alerts {
+public:
+    virtual ~Alerts() = default;
+    // Application-modal; returns kAlertFirstButtonReturn + index of the button pressed.
+    virtual int runModal(const Alert& alert) = 0;
+    // Window-modal; returns at once and calls `done` with the response when the user answers.
+    virtual void beginSheet(const Alert& alert, Window* parent, std::function<void(int)> done) = 0;
+};
+
+struct OpenPanelOptions {
+    std::string message;
+    bool canChooseDirectories = false;
+    bool canChooseFiles = true;
+};
+
+class OpenPanel {
+public:
+    virtual ~OpenPanel() = default;
+    // Blocks until the user answers; the absolute path of the picked item, none when cancelled.
+    virtual std::optional<std::string> runModal(const OpenPanelOptions& options) = 0;
+};
+
+} // namespace corvane

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace corvane {
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // The user's home folder as the environment gives it, unchecked; none when unknown.
+    virtual std::optional<std::string> homeDirectory() const = 0;
+
+    // True when a file or folder exists at the path (a symlink counts by its target).
+    virtual bool fileExists(const std::string& path) const = 0;
+
+    // True when anything, a dangling symlink included, exists at the path.
+    virtual bool entryExists(const std::string& path) const = 0;
+
+    // The path with every symlink resolved, none when that fails.
+    virtual std::optional<std::string> resolvedPath(const std::string& path) const = 0;
+
+    // Deep walk of `root`: calls `visit` with the path of every entry beneath it relative to
+    // `root`, a sub-folder before its contents, siblings in a fixed order. Symlinks are listed
+    // but never followed; unreadable folders contribute nothing. `visit` returns false to stop.
+    virtual void walk(const std::string& root,
+                      const std::function<bool(const std::string& relativePath)>& visit) const = 0;
+};
+
+} // namespace corvane

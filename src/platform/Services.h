@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+struct UserNotification {
+    std::string title;
+    std::string informativeText;
+    bool hasActionButton = false;
+    bool playDefaultSound = true;
+};
+
+class Notifications {
+public:
+    virtual ~Notifications() = default;
+    virtual void deliver(const UserNotification& notification) = 0;
+};
+
+struct Cookie {
+    std::string domain;
+    std::string name;
+    bool operator==(const Cookie&) const = default;
+};
+
+class CookieStore {
+public:
+    virtual ~CookieStore() = default;
+    virtual std::vector<Cookie> cookies() = 0;
+    virtual void deleteCookie(const Cookie& cookie) = 0;
+};
+
+class SystemLog {
+public:
+    virtual ~SystemLog() = default;
+    virtual void log(const std::string& line) = 0;
+};
+
+class Application {
+public:
+    virtual ~Application() = default;
+    // Termination begins on the next pass of the event loop, after the current event.
+    virtual void terminateLater() = 0;
+    // Lets the window repaint during long work on the main thread, without taking user input.
+    virtual void keepResponsive() {}
+};
+
+} // namespace corvane

@@ -1,0 +1,58 @@
+#include "platform/host/HostWorkspace.h"
+
+#include "app/UserFolders.h"
+#include "platform/FileSystem.h"
+
+#include <sys/stat.h>
+#include <variant>
+
+namespace corvane {
+
+namespace {
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+} // namespace
+
+HostWorkspace::HostWorkspace(const FileSystem& fs) : m_fs(fs) {}
+
+HostWorkspace::HostWorkspace(const FileSystem& fs, std::vector<std::string> folders)
+    : m_fs(fs), m_folders(std::move(folders)) {}
+
+std::vector<std::string> HostWorkspace::applicationFolders() const {
+    if (!m_folders.empty()) {
+        return m_folders;
+    }
+    std::vector<std::string> folders = {"/Applications", "/Applications/Utilities",
+                                        "/System/Applications", "/System/Applications/Utilities",
+                                        "/System/Library/CoreServices"};
+    const auto located = locateUserFolders(m_fs);
+    if (const auto* user = std::get_if<UserFolders>(&located)) {
+        folders.push_back(appendPathComponent(user->home, "Applications"));
+    }
+    return folders;
+}
+
+std::optional<std::string> HostWorkspace::fullPathForApplication(const std::string& name) const {
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+        return std::nullopt;
+    }
+    const std::string bundleName = endsWith(name, ".app") ? name : name + ".app";
+    for (const std::string& folder : applicationFolders()) {
+        const std::string candidate = appendPathComponent(folder, bundleName);
+        if (isFolder(candidate)) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace corvane

@@ -1,0 +1,2 @@
+// Placeholder for the isolated Info.plist reader.
+int main() { return 1; }

@@ -1,0 +1,62 @@
+#include "platform/qt/FrontEnd.h"
+
+#include "platform/host/HostFileSystem.h"
+#include "platform/host/HostWorkspace.h"
+#include "platform/host/PlistBundleReader.h"
+#include "platform/qt/MainWindow.h"
+#include "platform/qt/QtDialogs.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QPushButton>
+
+namespace corvane {
+
+void QtApplication::terminateLater() {
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void QtApplication::keepResponsive() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+FrontEnd::FrontEnd()
+    : m_window(std::make_unique<MainWindow>()), m_fileSystem(std::make_unique<HostFileSystem>()),
+      m_workspace(std::make_unique<HostWorkspace>(*m_fileSystem)),
+      m_bundles(std::make_unique<PlistBundleReader>()),
+      m_alerts(std::make_unique<QtAlerts>(m_window.get())),
+      m_openPanel(std::make_unique<QtOpenPanel>(m_window.get())),
+      m_application(std::make_unique<QtApplication>()) {
+    Services services;
+    services.fileSystem = m_fileSystem.get();
+    services.openPanel = m_openPanel.get();
+    services.alerts = m_alerts.get();
+    services.workspace = m_workspace.get();
+    services.bundles = m_bundles.get();
+    services.application = m_application.get();
+    m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
+
+    AppDelegate* delegate = m_delegate.get();
+    connect(m_window->chooseButton(), &QPushButton::clicked, this,
+            [delegate] { delegate->chooseApp(); });
+    connect(m_window->fixButton(), &QPushButton::clicked, this,
+            [delegate] { delegate->fixButtonMethod(); });
+    connect(m_window->cancelButton(), &QPushButton::clicked, this,
+            [delegate] { delegate->stopProgress(); });
+    QPushButton* update = m_window->updateButton();
+    connect(update, &QPushButton::clicked, this,
+            [delegate, update] { delegate->checkUpdate(update); });
+}
+
+FrontEnd::~FrontEnd() = default;
+
+void FrontEnd::start() {
+    QApplication::setQuitOnLastWindowClosed(
+        m_delegate->applicationShouldTerminateAfterLastWindowClosed());
+    connect(qApp, &QCoreApplication::aboutToQuit, this,
+            [this] { m_delegate->applicationWillTerminate(); });
+    m_window->show();
+    m_delegate->applicationDidFinishLaunching();
+}
+
+} // namespace corvane

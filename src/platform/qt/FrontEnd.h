@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/AppDelegate.h"
+#include "platform/Services.h"
+
+#include <QObject>
+#include <memory>
+
+namespace corvane {
+
+class HostFileSystem;
+class HostWorkspace;
+class MainWindow;
+class PlistBundleReader;
+class QtAlerts;
+class QtOpenPanel;
+
+// Terminates through the event loop, after the current event has been handled.
+class QtApplication : public Application {
+public:
+    void terminateLater() override;
+    void keepResponsive() override;
+};
+
+// Owns the main window, the host services and the controller, and connects the window's
+// controls to the controller's actions.
+class FrontEnd : public QObject {
+    Q_OBJECT
+public:
+    FrontEnd();
+    ~FrontEnd() override;
+
+    // Shows the window and runs start-up.
+    void start();
+
+    MainWindow& window() { return *m_window; }
+    AppDelegate& delegate() { return *m_delegate; }
+
+private:
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<HostFileSystem> m_fileSystem;
+    std::unique_ptr<HostWorkspace> m_workspace;
+    std::unique_ptr<PlistBundleReader> m_bundles;
+    std::unique_ptr<QtAlerts> m_alerts;
+    std::unique_ptr<QtOpenPanel> m_openPanel;
+    std::unique_ptr<QtApplication> m_application;
+    std::unique_ptr<AppDelegate> m_delegate;
+};
+
+} // namespace corvane

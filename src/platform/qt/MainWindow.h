@@ -1,0 +1,56 @@
+#pragma once
+
+#include "app/AppDelegate.h"
+#include "platform/qt/QtControls.h"
+
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTextEdit;
+
+namespace corvane {
+
+// The main window: its controls, and the adapters through which the controller drives them.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Outlets outlets();
+
+    QPushButton* chooseButton() const { return m_chooseButton; }
+    QLineEdit* nameField() const { return m_nameField; }
+    QTextEdit* infoView() const { return m_infoView; }
+    QPushButton* fixButton() const { return m_fixButton; }
+    QLabel* iconView() const { return m_iconView; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
+    QPushButton* updateButton() const { return m_updateButton; }
+
+    // Shows a short notice in the window without blocking it (used where no desktop
+    // notification service answers).
+    void showNotice(const QString& text);
+    QLabel* noticeLabel() const { return m_notice; }
+
+private:
+    QPushButton* m_chooseButton;
+    QLineEdit* m_nameField;
+    QTextEdit* m_infoView;
+    QPushButton* m_fixButton;
+    QLabel* m_iconView;
+    QPushButton* m_cancelButton;
+    QPushButton* m_updateButton;
+    QLabel* m_notice;
+
+    std::unique_ptr<QtWindow> m_windowAdapter;
+    std::unique_ptr<QtButton> m_chooseAdapter;
+    std::unique_ptr<QtTextField> m_nameAdapter;
+    std::unique_ptr<QtTextView> m_infoAdapter;
+    std::unique_ptr<QtButton> m_fixAdapter;
+    std::unique_ptr<QtImageView> m_iconAdapter;
+};
+
+} // namespace corvane

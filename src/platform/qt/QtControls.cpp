@@ -1,0 +1,141 @@
+#include "platform/qt/QtControls.h"
+
+#include "platform/qt/Images.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace corvane {
+
+QColor toQColor(const Color& color) {
+    return QColor::fromRgbF(static_cast<float>(color.red), static_cast<float>(color.green),
+                            static_cast<float>(color.blue), static_cast<float>(color.alpha));
+}
+
+QtTextView::QtTextView(QTextEdit* edit) : m_edit(edit) {}
+
+void QtTextView::setString(const std::string& text) {
+    if (!m_edit) {
+        return;
+    }
+    m_edit->setPlainText(QString::fromStdString(text));
+    colourRange(m_baseColor, 0, static_cast<int>(m_edit->document()->characterCount()) - 1);
+}
+
+std::string QtTextView::string() const {
+    return m_edit ? m_edit->toPlainText().toStdString() : std::string();
+}
+
+void QtTextView::setFont(const std::string& family, double points) {
+    if (!m_edit) {
+        return;
+    }
+    QFont font(QString::fromStdString(family));
+    if (!QFontDatabase::families().contains(QString::fromStdString(family))) {
+        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    }
+    font.setPointSizeF(points);
+    m_edit->document()->setDefaultFont(font);
+    m_edit->setFont(font);
+}
+
+void QtTextView::setTextColor(const Color& color) {
+    m_baseColor = toQColor(color);
+    if (m_edit) {
+        colourRange(m_baseColor, 0, static_cast<int>(m_edit->document()->characterCount()) - 1);
+        m_edit->setTextColor(m_baseColor);
+    }
+}
+
+void QtTextView::setTextColor(const Color& color, std::int64_t location, std::int64_t length) {
+    if (!m_edit || length <= 0 || location < 0) {
+        return;
+    }
+    const std::int64_t textLength = m_edit->document()->characterCount() - 1;
+    const std::int64_t from = std::min(location, textLength);
+    const std::int64_t to = std::min(location + length, textLength);
+    colourRange(toQColor(color), static_cast<int>(from), static_cast<int>(to));
+}
+
+void QtTextView::colourRange(const QColor& color, int from, int to) {
+    if (!m_edit || to <= from) {
+        return;
+    }
+    QTextCursor cursor(m_edit->document());
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    QTextCharFormat format;
+    format.setForeground(color);
+    cursor.mergeCharFormat(format);
+}
+
+QtTextField::QtTextField(QLineEdit* field) : m_field(field) {}
+
+void QtTextField::setStringValue(const std::string& text) {
+    if (m_field) {
+        m_field->setText(QString::fromStdString(text));
+    }
+}
+
+std::string QtTextField::stringValue() const {
+    return m_field ? m_field->text().toStdString() : std::string();
+}
+
+QtButton::QtButton(QPushButton* button) : m_button(button) {}
+
+void QtButton::setEnabled(bool enabled) {
+    if (m_button) {
+        m_button->setEnabled(enabled);
+    }
+}
+
+bool QtButton::isEnabled() const { return m_button && m_button->isEnabled(); }
+
+void QtButton::setHidden(bool hidden) {
+    if (m_button) {
+        m_button->setHidden(hidden);
+    }
+}
+
+bool QtButton::isHidden() const { return !m_button || m_button->isHidden(); }
+
+void QtButton::setImage(const Image& image) {
+    if (m_button) {
+        m_button->setIcon(iconFor(image));
+    }
+}
+
+QtImageView::QtImageView(QLabel* label) : m_label(label) {}
+
+void QtImageView::setImage(const Image& image) {
+    if (m_label) {
+        m_label->setPixmap(iconFor(image).pixmap(m_label->size()));
+    }
+}
+
+void QtImageView::setHidden(bool hidden) {
+    if (m_label) {
+        m_label->setHidden(hidden);
+    }
+}
+
+bool QtImageView::isHidden() const { return !m_label || m_label->isHidden(); }
+
+QtWindow::QtWindow(QWidget* window) : m_window(window) {}
+
+void QtWindow::setBackgroundColor(const Color& color) {
+    if (!m_window) {
+        return;
+    }
+    QPalette palette = m_window->palette();
+    palette.setColor(QPalette::Window, toQColor(color));
+    m_window->setPalette(palette);
+    m_window->setAutoFillBackground(true);
+}
+
+} // namespace corvane

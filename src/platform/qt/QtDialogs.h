@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QPointer>
+
+class QWidget;
+
+namespace corvane {
+
+// Alerts as QMessageBox: runModal is application-modal, sheets are window-modal and
+// non-blocking.
+class QtAlerts : public Alerts {
+public:
+    explicit QtAlerts(QWidget* mainWindow);
+    int runModal(const Alert& alert) override;
+    void beginSheet(const Alert& alert, Window* parent, std::function<void(int)> done) override;
+
+private:
+    QPointer<QWidget> m_mainWindow;
+};
+
+class QtOpenPanel : public OpenPanel {
+public:
+    explicit QtOpenPanel(QWidget* mainWindow);
+    std::optional<std::string> runModal(const OpenPanelOptions& options) override;
+
+private:
+    QPointer<QWidget> m_mainWindow;
+};
+
+} // namespace corvane

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/AppDelegate.h"
+
+#include <string>
+#include <vector>
+
+namespace corvane::testing {
+
+// A text view that keeps one colour per UTF-16 unit, so tests can read the colour runs.
+class FakeTextView : public TextView {
+public:
+    void setString(const std::string& text) override;
+    std::string string() const override { return m_text; }
+    void setFont(const std::string& family, double points) override;
+    void setTextColor(const Color& color) override;
+    void setTextColor(const Color& color, std::int64_t location, std::int64_t length) override;
+
+    // Colour of each UTF-16 unit of the text.
+    const std::vector<Color>& colours() const { return m_colours; }
+    // True when every unit in [from, to) has `color`.
+    bool rangeHasColour(std::int64_t from, std::int64_t to, const Color& color) const;
+    std::vector<std::string> history; // every text written, in order
+    std::string fontFamily;
+    double fontPoints = 0.0;
+
+private:
+    std::string m_text;
+    std::vector<Color> m_colours;
+    Color m_base;
+};
+
+class FakeTextField : public TextField {
+public:
+    void setStringValue(const std::string& text) override { value = text; }
+    std::string stringValue() const override { return value; }
+    std::string value;
+};
+
+class FakeButton : public Button {
+public:
+    void setEnabled(bool on) override { enabled = on; }
+    bool isEnabled() const override { return enabled; }
+    void setHidden(bool on) override { hidden = on; }
+    bool isHidden() const override { return hidden; }
+    void setImage(const Image& shown) override { image = shown; }
+    bool enabled = true;
+    bool hidden = false;
+    Image image;
+};
+
+class FakeImageView : public ImageView {
+public:
+    void setImage(const Image& shown) override { image = shown; }
+    void setHidden(bool on) override { hidden = on; }
+    bool isHidden() const override { return hidden; }
+    bool hidden = true;
+    Image image;
+};
+
+class FakeWindow : public Window {
+public:
+    void setBackgroundColor(const Color& color) override { background = color; }
+    Color background{0.9, 0.9, 0.9, 1.0};
+};
+
+// The whole main window as test doubles.
+struct FakeMainWindow {
+    FakeWindow window;
+    FakeButton chooseButton;
+    FakeTextField nameField;
+    FakeTextView infoView;
+    FakeButton fixButton;
+    FakeImageView iconView;
+
+    Outlets outlets() {
+        return {&window, &chooseButton, &nameField, &infoView, &fixButton, &iconView};
+    }
+};
+
+} // namespace corvane::testing

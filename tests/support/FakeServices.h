@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "platform/Services.h"
+#include "platform/Workspace.h"
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace corvane::testing {
+
+// Answers modal alerts from a script and records every alert and sheet shown.
+class ScriptedAlerts : public Alerts {
+public:
+    int runModal(const Alert& alert) override;
+    void beginSheet(const Alert& alert, Window* parent, std::function<void(int)> done) override;
+
+    std::deque<int> answers; // kAlertFirstButtonReturn when the script runs out
+    std::vector<Alert> shown;
+    std::vector<Alert> sheets;
+};
+
+class ScriptedOpenPanel : public OpenPanel {
+public:
+    std::optional<std::string> runModal(const OpenPanelOptions& options) override;
+    std::deque<std::optional<std::string>> picks; // cancelled when the script runs out
+    std::vector<OpenPanelOptions> shown;
+};
+
+class MapWorkspace : public Workspace {
+public:
+    std::optional<std::string> fullPathForApplication(const std::string& name) const override;
+    std::map<std::string, std::string> applications; // name (with ".app") -> path
+};
+
+class MapBundleReader : public BundleReader {
+public:
+    std::optional<BundleInfo> readBundle(const std::string& bundlePath) const override;
+    std::map<std::string, BundleInfo> bundles; // path -> info
+};
+
+class RecordingApplication : public Application {
+public:
+    void terminateLater() override { ++terminateRequests; }
+    void keepResponsive() override { ++responsivePasses; }
+    int terminateRequests = 0;
+    int responsivePasses = 0;
+};
+
+class RecordingLog : public SystemLog {
+public:
+    void log(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
+};
+
+} // namespace corvane::testing
