@@ -1,10 +1,16 @@
 #include "platform/qt/FrontEnd.h"
 
+#include "platform/host/FileCookieStore.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/HostWorkspace.h"
 #include "platform/host/PlistBundleReader.h"
+#include "platform/host/PosixProcessLauncher.h"
+#include "platform/host/ProcRunningApplications.h"
+#include "platform/host/SyslogSystemLog.h"
+#include "platform/qt/DesktopNotifications.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtUrlLoader.h"
 
 #include <QApplication>
 #include <QMetaObject>
@@ -26,7 +32,12 @@ FrontEnd::FrontEnd()
       m_bundles(std::make_unique<PlistBundleReader>()),
       m_alerts(std::make_unique<QtAlerts>(m_window.get())),
       m_openPanel(std::make_unique<QtOpenPanel>(m_window.get())),
-      m_application(std::make_unique<QtApplication>()) {
+      m_application(std::make_unique<QtApplication>()),
+      m_launcher(std::make_unique<PosixProcessLauncher>()),
+      m_running(std::make_unique<ProcRunningApplications>(*m_bundles)),
+      m_cookies(std::make_unique<FileCookieStore>(*m_fileSystem)),
+      m_log(std::make_unique<SyslogSystemLog>()), m_urlLoader(std::make_unique<QtUrlLoader>()),
+      m_notifications(std::make_unique<DesktopNotifications>(*m_window)) {
     Services services;
     services.fileSystem = m_fileSystem.get();
     services.openPanel = m_openPanel.get();
@@ -34,6 +45,12 @@ FrontEnd::FrontEnd()
     services.workspace = m_workspace.get();
     services.bundles = m_bundles.get();
     services.application = m_application.get();
+    services.launcher = m_launcher.get();
+    services.runningApplications = m_running.get();
+    services.cookieStore = m_cookies.get();
+    services.systemLog = m_log.get();
+    services.urlLoader = m_urlLoader.get();
+    services.notifications = m_notifications.get();
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
 
     AppDelegate* delegate = m_delegate.get();

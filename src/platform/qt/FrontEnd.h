@@ -8,12 +8,18 @@
 
 namespace corvane {
 
+class DesktopNotifications;
+class FileCookieStore;
 class HostFileSystem;
 class HostWorkspace;
 class MainWindow;
 class PlistBundleReader;
+class PosixProcessLauncher;
+class ProcRunningApplications;
 class QtAlerts;
 class QtOpenPanel;
+class QtUrlLoader;
+class SyslogSystemLog;
 
 // Terminates through the event loop, after the current event has been handled.
 class QtApplication : public Application {
@@ -44,6 +50,12 @@ private:
     std::unique_ptr<QtAlerts> m_alerts;
     std::unique_ptr<QtOpenPanel> m_openPanel;
     std::unique_ptr<QtApplication> m_application;
+    std::unique_ptr<PosixProcessLauncher> m_launcher;
+    std::unique_ptr<ProcRunningApplications> m_running;
+    std::unique_ptr<FileCookieStore> m_cookies;
+    std::unique_ptr<SyslogSystemLog> m_log;
+    std::unique_ptr<QtUrlLoader> m_urlLoader;
+    std::unique_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<AppDelegate> m_delegate;
 };
 

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/Processes.h"
+
+namespace corvane {
+
+class PosixProcessLauncher : public ProcessLauncher {
+public:
+    std::optional<std::string> run(const std::string& launchPath,
+                                   const std::vector<std::string>& arguments) override;
+};
+
+} // namespace corvane
