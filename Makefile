@@ -16,7 +16,11 @@ build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	@$(BUILD_DIR)/corvane
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
+		echo "No display found; to run Corvane without one, use: xvfb-run -a make run"; \
+	else \
+		$(BUILD_DIR)/corvane; \
+	fi
 
 test: test-main test-asan
 
