@@ -37,6 +37,11 @@ test-asan: deps
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)
 
+# Runs every libFuzzer target for FUZZ_SECONDS each (built with clang in build-fuzz).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@scripts/fuzz.sh $(FUZZ_SECONDS)
+
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
