@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/ProcessWideValues.h"
+#include "app/ResponsiveWork.h"
 #include "app/UserFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
@@ -15,12 +16,16 @@ bool identifierMatches(std::string_view relativePath, std::string_view identifie
 }
 
 MatchedEntries findMatchingEntries(const FileSystem& fs, const std::string& folder,
-                                   const std::string& home, std::string_view needle) {
+                                   const std::string& home, std::string_view needle,
+                                   ResponsiveWork* work) {
     MatchedEntries found;
     if (needle.empty() || !isWalkableRoot(fs, folder, home)) {
         return found;
     }
     fs.walk(folder, [&](const std::string& relativePath) {
+        if (work) {
+            work->tick();
+        }
         if (identifierMatches(relativePath, needle)) {
             found.fullPaths.push_back(appendPathComponent(folder, relativePath));
             found.relativePaths.push_back(relativePath);
@@ -51,8 +56,10 @@ void AppDelegate::hasPrefFile() {
 
     if (folders) {
         const std::string preferences = appendPathComponent(folders->library, "Preferences");
-        MatchedEntries found =
-            findMatchingEntries(*_services.fileSystem, preferences, folders->home, identifier);
+        ResponsiveWork work(_services.application, _outlets.progressIndicator,
+                            "Looking through your preferences");
+        MatchedEntries found = findMatchingEntries(*_services.fileSystem, preferences,
+                                                   folders->home, identifier, &work);
         _shortFilePaths.insert(_shortFilePaths.end(), found.relativePaths.begin(),
                                found.relativePaths.end());
         _fullFilePaths.insert(_fullFilePaths.end(), found.fullPaths.begin(),
@@ -106,8 +113,10 @@ void AppDelegate::hasSavedState() {
     const std::string identifier = processWide().targetBundleIdentifier.value_or("");
     const std::string savedState =
         appendPathComponent(folders->library, "Saved Application State");
+    ResponsiveWork work(_services.application, _outlets.progressIndicator,
+                        "Looking through saved window state");
     MatchedEntries found =
-        findMatchingEntries(*_services.fileSystem, savedState, folders->home, identifier);
+        findMatchingEntries(*_services.fileSystem, savedState, folders->home, identifier, &work);
     _hasAppSaveState = !found.fullPaths.empty();
     _shortStatePaths.insert(_shortStatePaths.end(), found.relativePaths.begin(),
                             found.relativePaths.end());

@@ -9,6 +9,7 @@
 namespace corvane {
 
 class FileSystem;
+class ResponsiveWork;
 
 inline constexpr const char* kSafariIdentifierMarker = "com.apple.Safari";
 inline constexpr const char* kAdwareFolder = "Library/Application Support/osxDownloader";
@@ -28,9 +29,11 @@ struct MatchedEntries {
 bool identifierMatches(std::string_view relativePath, std::string_view identifier);
 
 // Every entry beneath `folder` whose relative path contains `needle`, in walk order. A folder
-// that resolves outside `home` (a symlink leading out) is not walked.
+// that resolves outside `home` (a symlink leading out) is not walked. `work`, when given, is
+// ticked for every entry seen.
 MatchedEntries findMatchingEntries(const FileSystem& fs, const std::string& folder,
-                                   const std::string& home, std::string_view needle);
+                                   const std::string& home, std::string_view needle,
+                                   ResponsiveWork* work = nullptr);
 
 // The question asked for a Safari target; the second button answers Soft.
 Alert safariModePrompt();

@@ -13,6 +13,7 @@ namespace corvane {
 class Alerts;
 class Application;
 class BundleReader;
+class Clock;
 class CookieStore;
 class FileSystem;
 class Notifications;
@@ -32,6 +33,7 @@ struct Outlets {
     TextView* infoField = nullptr;
     Button* fixButton = nullptr;
     ImageView* appIconImage = nullptr;
+    ProgressIndicator* progressIndicator = nullptr;
 };
 
 // The host facilities the controller reaches; the front end (or a test) supplies them.
@@ -48,6 +50,7 @@ struct Services {
     CookieStore* cookieStore = nullptr;
     SystemLog* systemLog = nullptr;
     Application* application = nullptr;
+    Clock* clock = nullptr; // none: the steady clock and real sleeps
 };
 
 using PathList = std::vector<std::string>;

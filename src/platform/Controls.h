@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -69,6 +70,15 @@ public:
     virtual void setImage(const Image& image) = 0;
     virtual void setHidden(bool hidden) = 0;
     virtual bool isHidden() const = 0;
+};
+
+// Shows that long work is under way: a busy indicator with a count of items seen.
+class ProgressIndicator {
+public:
+    virtual ~ProgressIndicator() = default;
+    virtual void begin(const std::string& label) = 0;
+    virtual void update(std::size_t itemsSeen) = 0;
+    virtual void end() = 0;
 };
 
 class Window {

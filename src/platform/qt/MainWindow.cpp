@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
@@ -16,7 +17,8 @@ MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent), m_chooseButton(new QPushButton(this)), m_nameField(new QLineEdit(this)),
       m_infoView(new QTextEdit(this)), m_fixButton(new QPushButton(tr("Fix"), this)),
       m_iconView(new QLabel(this)), m_cancelButton(new QPushButton(tr("(X)"), this)),
-      m_updateButton(new QPushButton(tr("Check for Updates"), this)), m_notice(new QLabel(this)) {
+      m_updateButton(new QPushButton(tr("Check for Updates"), this)), m_notice(new QLabel(this)),
+      m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Corvane"));
     setObjectName(QStringLiteral("mainWindow"));
 
@@ -69,6 +71,14 @@ MainWindow::MainWindow(QWidget* parent)
     m_notice->setWordWrap(true);
     m_notice->hide();
 
+    m_busyBar->setObjectName(QStringLiteral("busyBar"));
+    m_busyBar->setAccessibleName(tr("Work in progress"));
+    m_busyBar->setTextVisible(false);
+    m_busyBar->setMaximumHeight(8);
+    m_busyBar->hide();
+    m_busyLabel->setObjectName(QStringLiteral("busyLabel"));
+    m_busyLabel->hide();
+
     auto* top = new QHBoxLayout;
     top->addWidget(m_chooseButton);
     top->addWidget(m_iconView);
@@ -83,6 +93,8 @@ MainWindow::MainWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_infoView, 1);
+    layout->addWidget(m_busyBar);
+    layout->addWidget(m_busyLabel);
     layout->addWidget(m_notice);
     layout->addLayout(bottom);
     resize(560, 440);
@@ -93,13 +105,15 @@ MainWindow::MainWindow(QWidget* parent)
     m_infoAdapter = std::make_unique<QtTextView>(m_infoView);
     m_fixAdapter = std::make_unique<QtButton>(m_fixButton);
     m_iconAdapter = std::make_unique<QtImageView>(m_iconView);
+    m_progressAdapter = std::make_unique<QtProgressIndicator>(m_busyBar, m_busyLabel);
 }
 
 MainWindow::~MainWindow() = default;
 
 Outlets MainWindow::outlets() {
     return {m_windowAdapter.get(), m_chooseAdapter.get(), m_nameAdapter.get(),
-            m_infoAdapter.get(),   m_fixAdapter.get(),    m_iconAdapter.get()};
+            m_infoAdapter.get(),   m_fixAdapter.get(),    m_iconAdapter.get(),
+            m_progressAdapter.get()};
 }
 
 void MainWindow::showNotice(const QString& text) {

@@ -2,12 +2,14 @@
 
 #include "app/AppDelegate.h"
 #include "platform/qt/QtControls.h"
+#include "platform/qt/QtProgressIndicator.h"
 
 #include <QWidget>
 #include <memory>
 
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QTextEdit;
 
@@ -34,6 +36,8 @@ public:
     // notification service answers).
     void showNotice(const QString& text);
     QLabel* noticeLabel() const { return m_notice; }
+    QProgressBar* busyBar() const { return m_busyBar; }
+    QLabel* busyLabel() const { return m_busyLabel; }
 
 private:
     QPushButton* m_chooseButton;
@@ -44,6 +48,8 @@ private:
     QPushButton* m_cancelButton;
     QPushButton* m_updateButton;
     QLabel* m_notice;
+    QProgressBar* m_busyBar;
+    QLabel* m_busyLabel;
 
     std::unique_ptr<QtWindow> m_windowAdapter;
     std::unique_ptr<QtButton> m_chooseAdapter;
@@ -51,6 +57,7 @@ private:
     std::unique_ptr<QtTextView> m_infoAdapter;
     std::unique_ptr<QtButton> m_fixAdapter;
     std::unique_ptr<QtImageView> m_iconAdapter;
+    std::unique_ptr<QtProgressIndicator> m_progressAdapter;
 };
 
 } // namespace corvane
