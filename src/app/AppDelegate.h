@@ -101,6 +101,10 @@ public:
     void connectionDidFinishLoading() override;
     void connectionDidFailWithError(const std::string& error) override;
 
+    // Where and how checkUpdate fetches the update page (the build's page unless set).
+    UrlRequest updateRequest() const;
+    void setUpdateRequest(UrlRequest value) { _updateRequest = std::move(value); }
+
     // Properties.
     Window* window() const { return _outlets.window; }
     Button* chooseButton() const { return _outlets.chooseButton; }
@@ -156,6 +160,9 @@ private:
     bool _isSafari = false;
 
     std::optional<std::string> _responseData;
+    int _responseStatus = 0;
+    bool _updateInProgress = false;
+    std::optional<UrlRequest> _updateRequest;
 };
 
 } // namespace corvane

@@ -1,16 +1,159 @@
+#include "update/UpdateCheck.h"
+
+#include "BuildInfo.h"
 #include "app/AppDelegate.h"
+#include "app/Utf16.h"
+#include "platform/Dialogs.h"
+#include "platform/Processes.h"
+#include "platform/Services.h"
 
 namespace corvane {
 
-// Placeholders until the update check is built.
-void AppDelegate::checkUpdate(const void* sender) { _autoCheck = sender == nullptr; }
-void AppDelegate::parseUpdate(const std::optional<std::string>&) {}
-void AppDelegate::connectionDidReceiveResponse(int) { _responseData = std::string(); }
-void AppDelegate::connectionDidReceiveData(const std::string& bytes) {
-    _responseData = _responseData.value_or("") + bytes;
+namespace {
+
+constexpr const char* kTitle = "Corvane";
+constexpr const char* kFailureMarker = "No connection";
+constexpr const char* kFailureText = " No connection";
+constexpr const char* kNoConnectionText = "No internet connection.";
+constexpr const char* kUnreadableText = "The update information could not be read.";
+constexpr const char* kNewerVersionText = "A newer version of Corvane is available.";
+constexpr const char* kUpToDateText = "Corvane is up to date.";
+constexpr std::chrono::seconds kCheckTimeout{15};
+constexpr std::size_t kMaxPageBytes = 64 * 1024;
+
+UserNotification notice(const char* text) {
+    UserNotification notification;
+    notification.title = kTitle;
+    notification.informativeText = text;
+    notification.hasActionButton = false;
+    notification.playDefaultSound = true;
+    return notification;
 }
-bool AppDelegate::connectionWillCacheResponse() { return false; }
-void AppDelegate::connectionDidFinishLoading() {}
-void AppDelegate::connectionDidFailWithError(const std::string&) {}
+
+bool isSuccess(int statusCode) {
+    return statusCode >= 200 && statusCode <= 299;
+}
+
+} // namespace
+
+UrlRequest defaultUpdateRequest() {
+    UrlRequest request;
+    request.url = build::kUpdateUrl;
+    request.timeout = kCheckTimeout;
+    request.maxBodyBytes = kMaxPageBytes;
+    return request;
+}
+
+Version installedVersion() {
+    return Version::parseLeading(build::kVersion).value_or(Version());
+}
+
+UpdateOutcome decideUpdate(const std::optional<std::string>& text, const Version& installed) {
+    if (!text || text->find(kFailureMarker) != std::string::npos) {
+        return UpdateOutcome::NoConnection;
+    }
+    const std::optional<Version> published = Version::parseLeading(*text);
+    if (!published) {
+        return UpdateOutcome::Unreadable;
+    }
+    return *published > installed ? UpdateOutcome::NewerVersion : UpdateOutcome::UpToDate;
+}
+
+UrlRequest AppDelegate::updateRequest() const {
+    return _updateRequest.value_or(defaultUpdateRequest());
+}
+
+void AppDelegate::checkUpdate(const void* sender) {
+    if (_updateInProgress) {
+        // One check at a time: the delegate calls carry no connection of their own, so two
+        // loads would mix their bytes. A click during a quiet check makes its answer shown.
+        _autoCheck = _autoCheck && sender == nullptr;
+        return;
+    }
+    _autoCheck = sender == nullptr;
+    _responseData.reset();
+    _responseStatus = 0;
+    if (!_services.urlLoader) {
+        connectionDidFailWithError("no URL loader");
+        return;
+    }
+    _updateInProgress = true;
+    _services.urlLoader->start(updateRequest(), *this);
+}
+
+void AppDelegate::connectionDidReceiveResponse(int statusCode) {
+    _responseData = std::string();
+    _responseStatus = statusCode;
+}
+
+void AppDelegate::connectionDidReceiveData(const std::string& bytes) {
+    if (!_responseData) {
+        _responseData = std::string();
+    }
+    // Keep one byte past the bound, enough to know the page was too large.
+    const std::size_t room = updateRequest().maxBodyBytes + 1;
+    if (_responseData->size() < room) {
+        _responseData->append(bytes, 0, room - _responseData->size());
+    }
+}
+
+bool AppDelegate::connectionWillCacheResponse() {
+    return false;
+}
+
+void AppDelegate::connectionDidFinishLoading() {
+    _updateInProgress = false;
+    const std::string bytes = _responseData.value_or(std::string());
+    // An error page, an oversized body or bytes that are no text carry no version, however
+    // they begin.
+    if (!isSuccess(_responseStatus) || bytes.size() > updateRequest().maxBodyBytes ||
+        !isValidUtf8(bytes)) {
+        if (_services.notifications) {
+            _services.notifications->deliver(notice(kUnreadableText));
+        }
+        return;
+    }
+    parseUpdate(bytes);
+}
+
+void AppDelegate::connectionDidFailWithError(const std::string&) {
+    _updateInProgress = false;
+    parseUpdate(std::string(kFailureText));
+}
+
+void AppDelegate::parseUpdate(const std::optional<std::string>& text) {
+    Alert alert;
+    alert.messageText = kTitle;
+    switch (decideUpdate(text, installedVersion())) {
+    case UpdateOutcome::NoConnection:
+        if (_services.notifications) {
+            _services.notifications->deliver(notice(kNoConnectionText));
+        }
+        return;
+    case UpdateOutcome::Unreadable:
+        if (_services.notifications) {
+            _services.notifications->deliver(notice(kUnreadableText));
+        }
+        return;
+    case UpdateOutcome::NewerVersion:
+        alert.informativeText = kNewerVersionText;
+        alert.buttons = {{"Quit & Update", std::nullopt}, {"Not now", std::nullopt}};
+        if (_services.alerts && _services.alerts->runModal(alert) == kAlertFirstButtonReturn) {
+            callNSTaskWithResult(toolPath(Tool::Open), {build::kProductUrl});
+            quitTheApp();
+        }
+        return;
+    case UpdateOutcome::UpToDate:
+        if (_autoCheck) {
+            return;
+        }
+        alert.informativeText = kUpToDateText;
+        alert.buttons = {{"OK", std::nullopt}};
+        if (_services.alerts) {
+            _services.alerts->runModal(alert);
+        }
+        return;
+    }
+}
 
 } // namespace corvane

@@ -54,6 +54,11 @@ FrontEnd::FrontEnd()
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
 
     AppDelegate* delegate = m_delegate.get();
+    // The controller answers the notification centre's question, so a notice shows as a
+    // desktop notification even while Corvane is in front.
+    m_notifications->setPresentationCheck([delegate](const UserNotification& notification) {
+        return delegate->userNotificationCenterShouldPresentNotification(notification);
+    });
     connect(m_window->chooseButton(), &QPushButton::clicked, this,
             [delegate] { delegate->chooseApp(); });
     connect(m_window->fixButton(), &QPushButton::clicked, this,

@@ -5,17 +5,25 @@
 #include <QObject>
 
 class QNetworkAccessManager;
+class QSslConfiguration;
 
 namespace corvane {
 
-// One GET per start, no cache, the delegate called on the main thread.
+// One GET per start over QNetworkAccessManager: no cache, never a redirect from HTTPS to HTTP,
+// peers checked against the system's trusted certificates, the delegate called on the main
+// thread.
 class QtUrlLoader : public QObject, public UrlLoader {
     Q_OBJECT
-public:
+  public:
     explicit QtUrlLoader(QObject* parent = nullptr);
-    void start(const std::string& url, UrlConnectionDelegate& delegate) override;
+    ~QtUrlLoader() override;
+    void start(const UrlRequest& request, UrlConnectionDelegate& delegate) override;
 
-private:
+    // The system's trusted certificates, plus those named by SSL_CERT_FILE and SSL_CERT_DIR
+    // (OpenSSL's own variables, which Qt's loader does not read by itself).
+    static QSslConfiguration trustedConfiguration();
+
+  private:
     QNetworkAccessManager* m_manager;
 };
 
