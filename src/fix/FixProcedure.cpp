@@ -1,13 +1,216 @@
+#include "analysis/Discovery.h"
 #include "app/AppDelegate.h"
+#include "app/ProcessWideValues.h"
+#include "app/ResponsiveWork.h"
+#include "app/UserFolders.h"
+#include "app/Utf16.h"
+#include "fix/LibraryRemover.h"
+#include "fix/QuitWait.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/Processes.h"
+#include "platform/Services.h"
+
+#include <variant>
 
 namespace corvane {
 
-// Placeholder until the repair is built: Fix does nothing yet.
-void AppDelegate::fixButtonMethod() {}
+namespace {
 
-std::optional<std::string> AppDelegate::callNSTaskWithResult(const std::string&,
-                                                             const std::vector<std::string>&) {
-    return std::nullopt;
+constexpr const char* kSystemTargetMarker = "CoreServices";
+constexpr const char* kSystemTargetText = "Please log out and log back in to complete the restore.";
+constexpr const char* kFixingText = "Fixing...";
+constexpr const char* kRunningText = "App is running. Trying to quit...";
+constexpr const char* kNotRunningText = "App isn't running, starting to fix...";
+constexpr const char* kDockIdentifier = "com.apple.dock";
+constexpr const char* kFinderIdentifier = "com.apple.finder";
+constexpr const char* kEmptyOutputPlaceholder = "success!";
+constexpr const char* kSuccessText = "Default settings for %@ have been successfully restored.\n";
+constexpr std::size_t kMaxNamedLeftovers = 10;
+
+std::string withName(const std::string& format, const std::string& name) {
+    std::string text = format;
+    const std::size_t at = text.find("%@");
+    if (at != std::string::npos) {
+        text.replace(at, 2, name);
+    }
+    return text;
+}
+
+Alert closingSheet(const std::string& name, const std::vector<std::string>& leftovers) {
+    Alert sheet;
+    sheet.buttons = {{"OK", std::nullopt}};
+    if (leftovers.empty()) {
+        sheet.informativeText = withName(kSuccessText, name);
+        sheet.style = AlertStyle::Informational;
+        return sheet;
+    }
+    std::string text =
+        "Corvane could not remove everything for " + name + ". These items are still there:\n\n";
+    for (std::size_t i = 0; i < leftovers.size() && i < kMaxNamedLeftovers; ++i) {
+        text += leftovers[i] + "\n";
+    }
+    if (leftovers.size() > kMaxNamedLeftovers) {
+        text += "...and " + std::to_string(leftovers.size() - kMaxNamedLeftovers) + " more.\n";
+    }
+    sheet.informativeText = text;
+    sheet.style = AlertStyle::Warning;
+    return sheet;
+}
+
+Alert stillRunningAlert(const std::string& name) {
+    Alert alert;
+    alert.messageText = "Corvane";
+    alert.informativeText = name + " did not quit, so nothing was removed. Please quit " + name +
+                            " yourself, then press \"Fix\" again.";
+    alert.buttons = {{"OK", std::nullopt}};
+    alert.style = AlertStyle::Warning;
+    return alert;
+}
+
+// Entries beneath `folder` whose relative path contains the identifier, ignoring case.
+void appendMatching(const FileSystem& fs, const std::string& folder, const std::string& home,
+                    const std::string& identifier, std::vector<std::string>& list) {
+    if (identifier.empty() || !isWalkableRoot(fs, folder, home)) {
+        return;
+    }
+    fs.walk(folder, [&](const std::string& relativePath) {
+        if (containsIgnoringCase(relativePath, identifier)) {
+            list.push_back(appendPathComponent(folder, relativePath));
+        }
+        return true;
+    });
+}
+
+} // namespace
+
+void AppDelegate::fixButtonMethod() {
+    TextView* info = _outlets.infoField;
+    const auto show = [&](const char* text) {
+        if (info) {
+            info->setString(text);
+        }
+        if (_services.application) {
+            _services.application->keepResponsive();
+        }
+    };
+    const auto log = [&](const std::string& line) {
+        if (_services.systemLog) {
+            _services.systemLog->log(line);
+        }
+    };
+    const std::string readyText = info ? info->string() : std::string();
+    const std::optional<std::string> identifier = processWide().targetBundleIdentifier;
+    const std::string name = processWide().targetApplicationName.value_or("");
+
+    if (info) {
+        info->setTextColor(Color::infoBlue());
+    }
+    if (_path && containsIgnoringCase(*_path, kSystemTargetMarker)) {
+        _isSystemApp = true;
+        show(kSystemTargetText);
+    }
+
+    if (!_isSystemApp) {
+        show(kFixingText);
+        RunningApplications* running = _services.runningApplications;
+        if (running && identifier) {
+            std::vector<pid_t> instances = running->withBundleIdentifier(*identifier);
+            if (!instances.empty()) {
+                show(kRunningText);
+                Clock& clock = _services.clock ? *_services.clock : steadyClock();
+                // Removing the files of an application that still runs lets it write them
+                // back, so a target that does not quit leaves everything in place.
+                if (!quitAndWait(*running, *identifier, std::move(instances), clock,
+                                 _services.application)) {
+                    if (info) {
+                        info->setString(readyText);
+                    }
+                    if (_services.alerts) {
+                        _services.alerts->runModal(stillRunningAlert(name));
+                    }
+                    return;
+                }
+            }
+        }
+        show(kNotRunningText);
+    }
+
+    const auto located = locateUserFolders(*_services.fileSystem);
+    const UserFolders* folders = std::get_if<UserFolders>(&located);
+    LibraryRemover remover(
+        *_services.fileSystem, folders ? std::optional(folders->library) : std::nullopt,
+        folders ? std::optional(folders->home) : std::nullopt,
+        [this](const std::string& tool, const std::vector<std::string>& arguments) {
+            return callNSTaskWithResult(tool, arguments);
+        },
+        _services.systemLog);
+    ResponsiveWork work(_services.application, _outlets.progressIndicator, "Removing settings");
+    for (std::size_t i = 0; i < _fullFilePaths.size(); ++i) {
+        remover.remove(_fullFilePaths[i]);
+        work.tick();
+    }
+    for (std::size_t i = 0; i < _fullStatePaths.size(); ++i) {
+        remover.remove(_fullStatePaths[i]);
+        work.tick();
+    }
+
+    const std::string defaults = toolPath(Tool::Defaults);
+    if (identifier) {
+        callNSTaskWithResult(defaults, {"read", *identifier});
+        const std::optional<std::string> deleted =
+            callNSTaskWithResult(defaults, {"delete", *identifier});
+        log("defaults 1 exited with: " +
+            (deleted && !deleted->empty() ? *deleted : std::string(kEmptyOutputPlaceholder)));
+    }
+
+    if (_safariAggressive) {
+        std::vector<std::string> hardReset;
+        if (processWide().safariFolder) {
+            hardReset.push_back(*processWide().safariFolder);
+        }
+        if (folders) {
+            const std::string adware = appendPathComponent(folders->home, kAdwareFolder);
+            if (_services.fileSystem->fileExists(adware)) {
+                hardReset.push_back(adware);
+            }
+            const std::string id = identifier.value_or("");
+            appendMatching(*_services.fileSystem, appendPathComponent(folders->library, "Caches"),
+                           folders->home, id, hardReset);
+            appendMatching(*_services.fileSystem, appendPathComponent(folders->library, "Cookies"),
+                           folders->home, id, hardReset);
+        }
+        for (const std::string& entry : hardReset) {
+            remover.remove(entry);
+            work.tick();
+        }
+        if (_services.cookieStore) {
+            _services.cookieStore->deleteCookies(_services.cookieStore->cookies());
+        }
+    }
+
+    if (_isSystemApp) {
+        const std::string id = identifier.value_or("");
+        if (containsIgnoringCase(id, kDockIdentifier)) {
+            callNSTaskWithResult(toolPath(Tool::KillAll), {"Dock"});
+        }
+        if (containsIgnoringCase(id, kFinderIdentifier)) {
+            callNSTaskWithResult(toolPath(Tool::KillAll), {"Finder"});
+        }
+        if (identifier) {
+            const std::optional<std::string> deleted =
+                callNSTaskWithResult(defaults, {"delete", *identifier});
+            log("defaults 2 exited with: " + deleted.value_or(""));
+        }
+    }
+
+    const std::vector<std::string> leftovers = remover.remaining();
+    _fullStatePaths.clear();
+    _fullFilePaths.clear();
+    if (_services.alerts) {
+        _services.alerts->beginSheet(closingSheet(name, leftovers), _outlets.window, [](int) {});
+    }
+    stopProgress();
 }
 
 } // namespace corvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ public:
 struct Cookie {
     std::string domain;
     std::string name;
+    std::string path;
     bool operator==(const Cookie&) const = default;
 };
 
@@ -29,6 +31,12 @@ public:
     virtual ~CookieStore() = default;
     virtual std::vector<Cookie> cookies() = 0;
     virtual void deleteCookie(const Cookie& cookie) = 0;
+    // Deletes each cookie; a store kept in one file rewrites it once for all of them.
+    virtual void deleteCookies(const std::vector<Cookie>& cookies) {
+        for (const Cookie& cookie : cookies) {
+            deleteCookie(cookie);
+        }
+    }
 };
 
 class SystemLog {
@@ -44,6 +52,14 @@ public:
     virtual void terminateLater() = 0;
     // Lets the window repaint during long work on the main thread, without taking user input.
     virtual void keepResponsive() {}
+};
+
+// Time for waits that tests need to shorten: the quit wait polls through it.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::chrono::steady_clock::time_point now() const = 0;
+    virtual void sleepFor(std::chrono::milliseconds duration) = 0;
 };
 
 } // namespace corvane

@@ -2,20 +2,27 @@
 
 #include "platform/Processes.h"
 
+#include <optional>
+#include <string>
+
 namespace corvane {
 
 class BundleReader;
 
 // Running applications found through /proc: processes of this user whose executable lies in
-// `X.app/Contents/MacOS/` of a bundle with the identifier.
+// `X.app/Contents/MacOS/` of a bundle with the identifier. Quitting asks politely (SIGTERM).
 class ProcRunningApplications : public RunningApplications {
-public:
+  public:
     explicit ProcRunningApplications(const BundleReader& bundles);
     std::vector<pid_t> withBundleIdentifier(const std::string& identifier) const override;
     void terminate(pid_t pid) override;
 
-private:
+  private:
     const BundleReader& m_bundles;
 };
+
+// The bundle (".../X.app") whose Contents/MacOS folder holds the executable, innermost first;
+// none when the executable lies in no bundle.
+std::optional<std::string> bundleOfExecutable(const std::string& executable);
 
 } // namespace corvane

@@ -1,0 +1,86 @@
+#include "fix/LibraryRemover.h"
+
+#include "app/UserFolders.h"
+#include "platform/FileSystem.h"
+#include "platform/Processes.h"
+#include "platform/Services.h"
+
+namespace corvane {
+
+LibraryRemover::LibraryRemover(const FileSystem& fs, const std::optional<std::string>& library,
+                               const std::optional<std::string>& home, RunTool runTool,
+                               SystemLog* log)
+    : m_fs(fs), m_runTool(std::move(runTool)), m_log(log) {
+    if (!library || !home) {
+        return;
+    }
+    const std::optional<std::string> resolvedLibrary = fs.resolvedPath(*library);
+    const std::optional<std::string> resolvedHome = fs.resolvedPath(*home);
+    // A Library folder that leads out of the home (a symlink to "/", say) is not removed from.
+    if (resolvedLibrary && resolvedHome && *resolvedLibrary != *resolvedHome &&
+        isInsideFolder(*resolvedLibrary, *resolvedHome)) {
+        m_library = resolvedLibrary;
+    }
+}
+
+std::optional<std::string> LibraryRemover::removalTarget(const std::string& path) const {
+    if (!m_library) {
+        return std::nullopt;
+    }
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') {
+        trimmed.pop_back();
+    }
+    if (trimmed.empty() || trimmed.front() != '/') {
+        return std::nullopt;
+    }
+    const std::size_t slash = trimmed.rfind('/');
+    const std::string name = trimmed.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") {
+        return std::nullopt;
+    }
+    const std::optional<std::string> parent =
+        m_fs.resolvedPath(slash == 0 ? std::string("/") : trimmed.substr(0, slash));
+    if (!parent) {
+        return std::nullopt;
+    }
+    // Only the parent is resolved: the entry itself, when a symlink, is what gets removed.
+    std::string target = appendPathComponent(*parent, name);
+    if (target == *m_library || !isInsideFolder(target, *m_library)) {
+        return std::nullopt;
+    }
+    return target;
+}
+
+void LibraryRemover::remove(const std::string& path) {
+    if (m_seen.insert(path).second) {
+        m_requested.push_back(path);
+    }
+    // An entry inside a folder removed before it is gone already; running the tool changes
+    // nothing then, and a deep folder would cost one process per entry.
+    if (!m_fs.entryExists(path)) {
+        return;
+    }
+    const std::optional<std::string> target = removalTarget(path);
+    if (!target) {
+        if (m_log) {
+            m_log->log("Not removing " + path + ": it does not lie inside the Library folder " +
+                       m_library.value_or("(none usable)"));
+        }
+        return;
+    }
+    ++m_toolRuns;
+    m_runTool(toolPath(Tool::Remove), {"-rf", *target});
+}
+
+std::vector<std::string> LibraryRemover::remaining() const {
+    std::vector<std::string> left;
+    for (const std::string& path : m_requested) {
+        if (m_fs.entryExists(path)) {
+            left.push_back(path);
+        }
+    }
+    return left;
+}
+
+} // namespace corvane
