@@ -1,16 +1,130 @@
 #include "platform/host/PlistBundleReader.h"
 
+#include "app/Utf16.h"
+#include "platform/host/ChildProcess.h"
+#include "platform/host/tools/PlistReaderProtocol.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvane {
 
-// Placeholder: recognises a bundle but does not read its Info.plist yet.
-std::optional<BundleInfo> PlistBundleReader::readBundle(const std::string& bundlePath) const {
+namespace {
+
+using namespace std::chrono_literals;
+namespace protocol = plistreader;
+
+constexpr const char* kReaderName = "corvane-plist-reader";
+constexpr auto kReaderTimeout = 2000ms;
+constexpr std::size_t kMaxReaderOutput = 64 * 1024;
+
+bool isExecutableFile(const std::string& path) {
     struct stat info {};
-    if (lstat((bundlePath + "/Contents/Info.plist").c_str(), &info) != 0) {
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           access(path.c_str(), X_OK) == 0;
+}
+
+std::string folderOfRunningProgram() {
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) {
+        return {};
+    }
+    const std::string exe(buffer, static_cast<std::size_t>(length));
+    const std::size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
+}
+
+} // namespace
+
+std::string PlistBundleReader::defaultReaderPath() {
+    static const std::string found = [] {
+        for (const std::string& folder :
+             {folderOfRunningProgram(), std::string(CORVANE_LIBEXEC_DIR)}) {
+            if (!folder.empty() && isExecutableFile(folder + "/" + kReaderName)) {
+                return folder + "/" + kReaderName;
+            }
+        }
+        return std::string();
+    }();
+    return found;
+}
+
+PlistBundleReader::PlistBundleReader() : m_readerPath(defaultReaderPath()) {}
+
+PlistBundleReader::PlistBundleReader(std::string readerPath)
+    : m_readerPath(std::move(readerPath)) {}
+
+std::optional<BundleInfo> PlistBundleReader::readBundle(const std::string& bundlePath) const {
+    std::string bundle = bundlePath;
+    while (bundle.size() > 1 && bundle.back() == '/') {
+        bundle.pop_back();
+    }
+    const std::string plist = bundle + "/Contents/Info.plist";
+
+    // Only an item without the file at all is no bundle; a dangling link or a folder in its
+    // place is a bundle whose Info.plist is unusable.
+    struct stat info {};
+    if (lstat(plist.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        return BundleInfo{};
+    }
+    // The reader checks again on the file it opens; this spares a process for the plain cases.
+    if (stat(plist.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size > static_cast<off_t>(protocol::kMaxFileSize) || m_readerPath.empty()) {
+        return BundleInfo{};
+    }
+
+    ChildOptions options;
+    options.timeout = kReaderTimeout;
+    options.maxOutput = kMaxReaderOutput;
+    const ChildResult result = runChildProcess(m_readerPath, {plist}, options);
+    if (!result.started || result.timedOut || result.exitStatus != 0) {
+        return BundleInfo{};
+    }
+    return parsePlistReaderOutput(result.output).value_or(BundleInfo{});
+}
+
+std::optional<BundleInfo> parsePlistReaderOutput(const std::string& output) {
+    const std::string header = std::string(protocol::kHeaderLine) + "\n";
+    const std::string footer = std::string(protocol::kEndLine) + "\n";
+    if (output.size() < header.size() + footer.size() ||
+        output.compare(0, header.size(), header) != 0 ||
+        output.compare(output.size() - footer.size(), footer.size(), footer) != 0) {
         return std::nullopt;
     }
-    return BundleInfo{};
+    BundleInfo bundle;
+    std::size_t at = header.size();
+    const std::size_t bodyEnd = output.size() - footer.size();
+    while (at < bodyEnd) {
+        const std::size_t lineEnd = output.find('\n', at);
+        const std::size_t tab = output.find('\t', at);
+        if (lineEnd == std::string::npos || lineEnd > bodyEnd || tab == std::string::npos ||
+            tab > lineEnd) {
+            return std::nullopt;
+        }
+        const std::string key = output.substr(at, tab - at);
+        const std::string value = output.substr(tab + 1, lineEnd - tab - 1);
+        std::optional<std::string>* slot = nullptr;
+        if (key == protocol::kIdentifierKey) {
+            slot = &bundle.identifier;
+        } else if (key == protocol::kIconFileKey) {
+            slot = &bundle.iconFile;
+        } else if (key == protocol::kShortVersionKey) {
+            slot = &bundle.shortVersion;
+        }
+        if (!slot || *slot || !isValidUtf8(value) || value.find('\0') != std::string::npos) {
+            return std::nullopt;
+        }
+        *slot = value;
+        at = lineEnd + 1;
+    }
+    return bundle;
 }
 
 } // namespace corvane

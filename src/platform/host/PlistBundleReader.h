@@ -2,11 +2,30 @@
 
 #include "platform/Workspace.h"
 
+#include <string>
+
 namespace corvane {
 
+// Reads a bundle's Info.plist through the separate corvane-plist-reader program, bounded in
+// time and output, so that a hostile file can neither crash nor hang the caller. A reader that
+// crashes, is killed or prints anything unexpected gives a bundle without values.
 class PlistBundleReader : public BundleReader {
-public:
+  public:
+    // Uses the reader next to the running program, else the one in the build folder.
+    PlistBundleReader();
+    // Uses the reader program at `readerPath`.
+    explicit PlistBundleReader(std::string readerPath);
+
     std::optional<BundleInfo> readBundle(const std::string& bundlePath) const override;
+
+    // Where the reader program was looked for and found; empty when it was not found.
+    static std::string defaultReaderPath();
+
+  private:
+    std::string m_readerPath;
 };
+
+// The values in the reader's output; none when the output is not exactly what it prints.
+std::optional<BundleInfo> parsePlistReaderOutput(const std::string& output);
 
 } // namespace corvane
