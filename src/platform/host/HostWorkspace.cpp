@@ -1,6 +1,7 @@
 #include "platform/host/HostWorkspace.h"
 
 #include "app/UserFolders.h"
+#include "app/Utf16.h"
 #include "platform/FileSystem.h"
 
 #include <sys/stat.h>
@@ -10,14 +11,15 @@ namespace corvane {
 
 namespace {
 
-bool isFolder(const std::string& path) {
+// An application bundle: a folder (or a link to one) with a Contents/Info.plist in it.
+bool isBundle(const std::string& path) {
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           lstat((path + "/Contents/Info.plist").c_str(), &info) == 0;
 }
 
-bool endsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+bool hasAppExtension(const std::string& name) {
+    return name.size() > 4 && containsIgnoringCase(name.substr(name.size() - 4), ".app");
 }
 
 } // namespace
@@ -45,10 +47,10 @@ std::optional<std::string> HostWorkspace::fullPathForApplication(const std::stri
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
         return std::nullopt;
     }
-    const std::string bundleName = endsWith(name, ".app") ? name : name + ".app";
+    const std::string bundleName = hasAppExtension(name) ? name : name + ".app";
     for (const std::string& folder : applicationFolders()) {
         const std::string candidate = appendPathComponent(folder, bundleName);
-        if (isFolder(candidate)) {
+        if (isBundle(candidate)) {
             return candidate;
         }
     }

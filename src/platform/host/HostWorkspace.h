@@ -9,9 +9,10 @@ namespace corvane {
 
 class FileSystem;
 
-// Finds installed applications in the standard application folders, first match wins.
+// Finds installed applications by name: the first bundle NAME.app directly inside one of the
+// standard application folders, in their order.
 class HostWorkspace : public Workspace {
-public:
+  public:
     explicit HostWorkspace(const FileSystem& fs);
     // For tests: search these folders instead.
     HostWorkspace(const FileSystem& fs, std::vector<std::string> folders);
@@ -20,7 +21,7 @@ public:
 
     std::vector<std::string> applicationFolders() const;
 
-private:
+  private:
     const FileSystem& m_fs;
     std::vector<std::string> m_folders;
 };
