@@ -1,0 +1,420 @@
+#include "support/DelegateFixture.h"
+#include "support/FixDoubles.h"
+
+#include <filesystem>
+
+namespace corvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Runs = std::vector<ToolRun>;
+
+constexpr const char* kSuccess =
+    "Default settings for Example.app have been successfully restored.\n";
+
+class FixProcedure : public DelegateFixture {
+  protected:
+    FixProcedure() {
+        services.launcher = &launcher;
+        services.runningApplications = &running;
+        services.cookieStore = &cookieStore;
+        services.clock = &clock;
+        launcher.events = &events;
+        running.events = &events;
+        realLibrary = fs::canonical(home.path()).string() + "/Library";
+    }
+
+    // Picks the bundle in the chooser, which analyses it and enables Fix.
+    void choose(const std::string& bundlePath, const std::string& identifier) {
+        bundles.bundles[bundlePath] = BundleInfo{identifier, std::nullopt, std::nullopt};
+        openPanel.picks.push_back(bundlePath);
+        delegate().chooseApp();
+    }
+
+    ToolRun rm(const std::string& relative) const {
+        return {"/bin/rm", "-rf", realLibrary + "/" + relative};
+    }
+    static ToolRun defaults(const std::string& verb, const std::string& identifier) {
+        return {"/usr/bin/defaults", verb, identifier};
+    }
+    static ToolRun killall(const std::string& name) { return {"/usr/bin/killall", name}; }
+
+    // The texts the info view showed from the first progress text on.
+    std::vector<std::string> progressTexts() const {
+        const auto& all = window.infoView.history;
+        auto first = std::find_if(all.begin(), all.end(), [](const std::string& text) {
+            return text == "Fixing..." ||
+                   text == "Please log out and log back in to complete the restore.";
+        });
+        return {first, all.end()};
+    }
+
+    RecordingLauncher launcher;
+    ScriptedRunningApplications running;
+    RecordingCookieStore cookieStore;
+    FakeClock clock;
+    std::vector<std::string> events;
+    std::string realLibrary;
+};
+
+TEST_F(FixProcedure, OrdinaryTargetRemovesWhatStillExistsThenClearsTheDomain) {
+    home.file("Library/Preferences/com.x.App.plist");
+    home.file("Library/Preferences/com.x.App/a.plist");
+    home.file("Library/Preferences/com.x.App/b.plist");
+    home.file("Library/Saved Application State/com.x.App.savedState/windows.plist");
+    home.file("Library/Preferences/com.y.Other.plist");
+    choose("/Applications/Example.app", "com.x.App");
+    ASSERT_TRUE(window.fixButton.enabled);
+
+    delegate().fixButtonMethod();
+
+    // The entries beneath a removed folder are gone by their turn and need no run.
+    EXPECT_EQ(launcher.runs,
+              (Runs{rm("Preferences/com.x.App"), rm("Preferences/com.x.App.plist"),
+                    rm("Saved Application State/com.x.App.savedState"),
+                    defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!"}));
+    EXPECT_EQ(progressTexts(),
+              (std::vector<std::string>{"Fixing...", "App isn't running, starting to fix...",
+                                        "Waiting for an app to fix..."}));
+    EXPECT_TRUE(window.infoView.rangeHasColour(0, 28, Color::infoBlue()));
+    EXPECT_EQ(running.queries, 1);
+    EXPECT_TRUE(running.terminated.empty());
+    EXPECT_TRUE(home.exists("Library/Preferences/com.y.Other.plist"));
+
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    EXPECT_EQ(alerts.sheets[0].informativeText, kSuccess);
+    EXPECT_EQ(alerts.sheets[0].messageText, "");
+    ASSERT_EQ(alerts.sheets[0].buttons.size(), 1u);
+    EXPECT_EQ(alerts.sheets[0].buttons[0].title, "OK");
+    EXPECT_EQ(alerts.sheets[0].style, AlertStyle::Informational);
+    EXPECT_TRUE(alerts.shown.empty());
+
+    EXPECT_TRUE(delegate().fullFilePaths().empty());
+    EXPECT_TRUE(delegate().fullStatePaths().empty());
+    EXPECT_FALSE(delegate().shortFilePaths().empty());
+    EXPECT_FALSE(window.fixButton.enabled);
+    EXPECT_FALSE(window.chooseButton.hidden);
+}
+
+TEST_F(FixProcedure, FirstDeleteLogsSuccessOnlyForNoOutput) {
+    const std::vector<std::pair<std::optional<std::string>, std::string>> rows = {
+        {std::nullopt, "defaults 1 exited with: success!"}, // tool missing or bytes not UTF-8
+        {"", "defaults 1 exited with: success!"},
+        {"Domain com.x.App not found.\n", "defaults 1 exited with: Domain com.x.App not found.\n"},
+    };
+    for (const auto& [output, line] : rows) {
+        log.lines.clear();
+        launcher.outputs[defaults("delete", "com.x.App")] = output;
+        target("com.x.App");
+        delegate().setPath("/Applications/Example.app");
+        delegate().fixButtonMethod();
+        EXPECT_EQ(log.lines, std::vector<std::string>{line});
+    }
+}
+
+TEST_F(FixProcedure, RunningTargetIsAskedToQuitBeforeAnythingIsRemoved) {
+    home.file("Library/Preferences/com.x.App.plist");
+    choose("/Applications/Example.app", "com.x.App");
+    running.running["com.x.App"] = {101, 102};
+
+    delegate().fixButtonMethod();
+
+    // Every instance is asked, once, and the removal waits for them to be gone.
+    EXPECT_EQ(events,
+              (std::vector<std::string>{
+                  "terminate 101", "terminate 102",
+                  "/bin/rm -rf " + realLibrary + "/Preferences/com.x.App.plist",
+                  "/usr/bin/defaults read com.x.App", "/usr/bin/defaults delete com.x.App"}));
+    EXPECT_EQ(progressTexts(),
+              (std::vector<std::string>{"Fixing...", "App is running. Trying to quit...",
+                                        "App isn't running, starting to fix...",
+                                        "Waiting for an app to fix..."}));
+    EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{100ms}));
+    EXPECT_GT(application.responsivePasses, 0);
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    EXPECT_EQ(alerts.sheets[0].informativeText, kSuccess);
+}
+
+TEST_F(FixProcedure, TargetThatDoesNotQuitKeepsEverythingAndTheWindowReady) {
+    home.file("Library/Preferences/com.x.App.plist");
+    home.file("Library/Saved Application State/com.x.App.savedState/w.plist");
+    choose("/Applications/Example.app", "com.x.App");
+    const std::string report = window.infoView.string();
+    const PathList listed = delegate().fullFilePaths();
+    running.running["com.x.App"] = {101, 102};
+    running.stubborn = {102};
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(running.terminated, (std::vector<pid_t>{101, 102}));
+    EXPECT_GE(clock.elapsed(), 10s);
+    EXPECT_LE(clock.elapsed(), 10s + 100ms);
+    EXPECT_EQ(clock.sleeps.front(), 100ms);
+    // Nothing was removed and the preferences domain was left alone.
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_NE(alerts.shown[0].informativeText.find("Example.app did not quit"), std::string::npos);
+    EXPECT_NE(alerts.shown[0].informativeText.find("press \"Fix\" again"), std::string::npos);
+    EXPECT_TRUE(alerts.sheets.empty());
+    EXPECT_TRUE(window.fixButton.enabled);
+    EXPECT_EQ(delegate().fullFilePaths(), listed);
+    EXPECT_EQ(delegate().fullStatePaths().size(), 2u);
+    EXPECT_EQ(window.infoView.string(), report);
+    EXPECT_EQ(window.nameField.value, "Example.app");
+}
+
+class SafariFix : public FixProcedure {
+  protected:
+    void chooseSafari(int answer) {
+        alerts.answers.push_back(answer);
+        choose("/Applications/Safari.app", "com.apple.Safari");
+    }
+    std::string adware() const {
+        return fs::canonical(home.path()).string() + "/Library/Application Support/osxDownloader";
+    }
+};
+
+TEST_F(SafariFix, SoftResetRemovesOnlyTheListedEntries) {
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    home.file("Library/Application Support/osxDownloader/payload");
+    home.file("Library/Safari/LastSession.plist");
+    home.file("Library/Safari/History.db");
+    home.file("Library/Caches/com.apple.Safari/cache.db");
+    cookieStore.stored = {{".example.org", "id", "/"}};
+    chooseSafari(kAlertSecondButtonReturn);
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.apple.Safari.plist"),
+                                   {"/bin/rm", "-rf", adware()},
+                                   rm("Safari/LastSession.plist"),
+                                   defaults("read", "com.apple.Safari"),
+                                   defaults("delete", "com.apple.Safari")}));
+    EXPECT_TRUE(home.exists("Library/Safari/History.db"));
+    EXPECT_TRUE(home.exists("Library/Caches/com.apple.Safari/cache.db"));
+    EXPECT_TRUE(cookieStore.deleted.empty());
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    EXPECT_EQ(alerts.sheets[0].informativeText,
+              "Default settings for Safari.app have been successfully restored.\n");
+}
+
+TEST_F(SafariFix, HardResetRemovesSafariFolderThenMatchingCachesAndCookiesIgnoringCase) {
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    home.file("Library/Safari/History.db");
+    home.file("Library/Caches/com.apple.Safari/cache.db");
+    home.file("Library/Caches/COM.APPLE.SAFARI.SafeBrowsing/db");
+    home.file("Library/Caches/com.other.App/cache.db");
+    home.file("Library/Cookies/com.apple.Safari.cookies");
+    home.file("Library/Cookies/Cookies.binarycookies");
+    cookieStore.stored = {{".example.org", "id", "/"}, {"news.example.com", "session", "/a"}};
+    chooseSafari(kAlertFirstButtonReturn);
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(
+        launcher.runs,
+        (Runs{rm("Preferences/com.apple.Safari.plist"), defaults("read", "com.apple.Safari"),
+              defaults("delete", "com.apple.Safari"), rm("Safari"), rm("Caches/com.apple.Safari"),
+              rm("Caches/COM.APPLE.SAFARI.SafeBrowsing"), rm("Cookies/com.apple.Safari.cookies")}));
+    EXPECT_TRUE(home.exists("Library/Caches/com.other.App/cache.db"));
+    EXPECT_TRUE(home.exists("Library/Cookies/Cookies.binarycookies"));
+    EXPECT_TRUE(cookieStore.stored.empty());
+    EXPECT_EQ(cookieStore.deleted.size(), 2u);
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    EXPECT_EQ(alerts.sheets[0].informativeText,
+              "Default settings for Safari.app have been successfully restored.\n");
+}
+
+TEST_F(SafariFix, HardResetTakesAnAdwareFolderThatAppearedAfterTheAnalysisSecond) {
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    home.file("Library/Safari/History.db");
+    chooseSafari(kAlertFirstButtonReturn);
+    home.file("Library/Application Support/osxDownloader/payload");
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.apple.Safari.plist"),
+                                   defaults("read", "com.apple.Safari"),
+                                   defaults("delete", "com.apple.Safari"),
+                                   rm("Safari"),
+                                   {"/bin/rm", "-rf", adware()}}));
+    EXPECT_FALSE(home.exists("Library/Application Support/osxDownloader"));
+}
+
+TEST_F(SafariFix, HardResetWithListedAdwareRemovesItOnceInTheListedPass) {
+    home.file("Library/Application Support/osxDownloader/payload");
+    cookieStore.stored = {{".example.org", "id", "/"}};
+    chooseSafari(kAlertFirstButtonReturn);
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(launcher.runs, (Runs{{"/bin/rm", "-rf", adware()},
+                                   defaults("read", "com.apple.Safari"),
+                                   defaults("delete", "com.apple.Safari")}));
+    // Nothing matched in the caches or cookies folders; the cookie store is emptied all the same.
+    EXPECT_TRUE(cookieStore.stored.empty());
+}
+
+struct SystemTargetRow {
+    std::string identifier;
+    std::vector<std::string> restarted;
+};
+
+class SystemTarget : public FixProcedure, public ::testing::WithParamInterface<SystemTargetRow> {};
+
+TEST_P(SystemTarget, RestartsWhatTheIdentifierNamesAndClearsTheDomainTwice) {
+    const std::string id = GetParam().identifier;
+    home.file("Library/Preferences/" + id + ".plist");
+    choose("/System/Library/coreSERVICES/Target.app", id);
+    running.running[id] = {101};
+
+    delegate().fixButtonMethod();
+
+    Runs expected{rm("Preferences/" + id + ".plist"), defaults("read", id), defaults("delete", id)};
+    for (const std::string& name : GetParam().restarted) {
+        expected.push_back(killall(name));
+    }
+    expected.push_back(defaults("delete", id));
+    EXPECT_EQ(launcher.runs, expected);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!",
+                                                   "defaults 2 exited with: "}));
+    // A system target is never looked for nor asked to quit.
+    EXPECT_EQ(running.queries, 0);
+    EXPECT_TRUE(running.terminated.empty());
+    EXPECT_TRUE(delegate().isSystemApp());
+    EXPECT_EQ(progressTexts(),
+              (std::vector<std::string>{"Please log out and log back in to complete the restore.",
+                                        "Waiting for an app to fix..."}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Identifiers, SystemTarget,
+                         ::testing::Values(SystemTargetRow{"com.apple.dock", {"Dock"}},
+                                           SystemTargetRow{"com.apple.finder", {"Finder"}},
+                                           SystemTargetRow{"com.apple.dock.com.apple.finder",
+                                                           {"Dock", "Finder"}},
+                                           SystemTargetRow{"COM.Apple.Finder.Helper", {"Finder"}},
+                                           SystemTargetRow{"com.apple.loginwindow", {}}));
+
+TEST_F(FixProcedure, SecondDeleteLogsItsOutputUnchanged) {
+    target("com.apple.dock");
+    delegate().setPath("/System/Library/CoreServices/Dock.app");
+    launcher.outputs[defaults("delete", "com.apple.dock")] = "Removed.\n";
+    delegate().fixButtonMethod();
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: Removed.\n",
+                                                   "defaults 2 exited with: Removed.\n"}));
+}
+
+TEST_F(FixProcedure, DockIdentifierOutsideCoreServicesIsAnOrdinaryTarget) {
+    home.file("Library/Preferences/com.apple.dock.plist");
+    choose("/Applications/Dock.app", "com.apple.dock");
+    delegate().fixButtonMethod();
+    EXPECT_EQ(launcher.runs,
+              (Runs{rm("Preferences/com.apple.dock.plist"), defaults("read", "com.apple.dock"),
+                    defaults("delete", "com.apple.dock")}));
+    EXPECT_EQ(running.queries, 1);
+    EXPECT_FALSE(delegate().isSystemApp());
+}
+
+TEST_F(FixProcedure, EmptyListsStillClearTheDomain) {
+    target("com.x.App");
+    delegate().setPath("/Applications/Example.app");
+    delegate().fixButtonMethod();
+    EXPECT_EQ(launcher.runs,
+              (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    EXPECT_EQ(alerts.sheets[0].informativeText, kSuccess);
+}
+
+// Removal stays inside the user's Library folder.
+
+TEST_F(FixProcedure, PreferencesSwappedForALinkOutsideIsNotRemovedThrough) {
+    home.file("Library/Preferences/com.x.App.plist");
+    home.file("elsewhere/com.x.App.plist");
+    choose("/Applications/Example.app", "com.x.App");
+    fs::remove_all(home.library() + "/Preferences");
+    fs::create_directory_symlink(home.path() + "/elsewhere", home.library() + "/Preferences");
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(launcher.runs,
+              (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
+    EXPECT_TRUE(home.exists("elsewhere/com.x.App.plist"));
+    const std::string listed = home.library() + "/Preferences/com.x.App.plist";
+    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[0].rfind("Not removing " + listed + ":", 0), 0u) << log.lines[0];
+    EXPECT_EQ(log.lines[1], "defaults 1 exited with: success!");
+    // It is still reachable under its listed path, so the sheet says it could not be removed.
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    EXPECT_NE(alerts.sheets[0].informativeText.find(listed), std::string::npos);
+    EXPECT_EQ(alerts.sheets[0].informativeText.find("successfully"), std::string::npos);
+}
+
+TEST_F(FixProcedure, PathsThatLeadOutOfTheLibraryAreSkipped) {
+    launcher.removes = false; // a fault here must not reach the real file system
+    home.file("Documents/notes.txt");
+    fs::create_directories(home.library() + "/Preferences");
+    fs::create_directory_symlink("/", home.library() + "/Preferences/root");
+    target("com.x.App");
+    delegate().setPath("/Applications/Example.app");
+    delegate().setFullFilePaths(
+        {home.path() + "/Documents/notes.txt", home.library(), home.library() + "/Preferences/..",
+         home.library() + "/Preferences/root/usr", "/usr", "Library/Preferences"});
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(launcher.runs,
+              (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
+    EXPECT_EQ(log.lines.size(), 6u);
+    EXPECT_TRUE(home.exists("Documents/notes.txt"));
+}
+
+TEST_F(FixProcedure, ALinkIsRemovedAsALinkAndNoPathKeepsATrailingSlash) {
+    home.file("outside/keep.txt");
+    home.file("Library/Preferences/com.x.App/a.plist");
+    fs::create_directory_symlink(home.path() + "/outside",
+                                 home.library() + "/Preferences/com.x.App.link");
+    target("com.x.App");
+    delegate().setPath("/Applications/Example.app");
+    delegate().setFullFilePaths({home.library() + "/Preferences/com.x.App.link/",
+                                 home.library() + "/Preferences/com.x.App//"});
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(launcher.runs,
+              (Runs{rm("Preferences/com.x.App.link"), rm("Preferences/com.x.App"),
+                    defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
+    EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.link"));
+    EXPECT_TRUE(home.exists("outside/keep.txt"));
+}
+
+TEST_F(FixProcedure, LeftoversAreNamedInsteadOfClaimingSuccess) {
+    launcher.removes = false; // the tool runs but removes nothing
+    for (int i = 0; i < 12; ++i) {
+        home.file("Library/Preferences/com.x.App." + std::to_string(10 + i) + ".plist");
+    }
+    choose("/Applications/Example.app", "com.x.App");
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(launcher.runs.size(), 14u);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!"}));
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    const Alert& sheet = alerts.sheets[0];
+    EXPECT_EQ(sheet.informativeText.find("successfully"), std::string::npos);
+    EXPECT_NE(sheet.informativeText.find("Example.app"), std::string::npos);
+    EXPECT_NE(sheet.informativeText.find(home.library() + "/Preferences/com.x.App.10.plist\n"),
+              std::string::npos);
+    EXPECT_NE(sheet.informativeText.find("...and 2 more."), std::string::npos);
+    EXPECT_EQ(sheet.informativeText.find("com.x.App.21.plist"), std::string::npos);
+    EXPECT_EQ(sheet.style, AlertStyle::Warning);
+    // The window returns to waiting all the same.
+    EXPECT_TRUE(delegate().fullFilePaths().empty());
+    EXPECT_FALSE(window.fixButton.enabled);
+}
+
+} // namespace
+} // namespace corvane::testing
