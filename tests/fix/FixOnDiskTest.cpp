@@ -1,0 +1,233 @@
+#include "platform/host/PlistBundleReader.h"
+#include "platform/host/PosixProcessLauncher.h"
+#include "platform/host/ProcRunningApplications.h"
+#include "support/DelegateFixture.h"
+#include "support/FixDoubles.h"
+#include "support/StandInApp.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Runs every tool for real, after letting the test look at the world first.
+class WatchedLauncher : public ProcessLauncher {
+  public:
+    std::optional<std::string> run(const std::string& launchPath,
+                                   const std::vector<std::string>& arguments) override {
+        if (beforeRun) {
+            beforeRun(launchPath, arguments);
+        }
+        ++runs;
+        return real.run(launchPath, arguments);
+    }
+    std::function<void(const std::string&, const std::vector<std::string>&)> beforeRun;
+    int runs = 0;
+    PosixProcessLauncher real;
+};
+
+// Makes an entry impossible to remove for the life of the object. Root passes over folder
+// permissions, so it takes the immutable flag; anyone else gets a read-only parent folder.
+class Undeletable {
+  public:
+    explicit Undeletable(const std::string& path) : m_path(path) {
+        if (geteuid() != 0) {
+            m_parent = fs::path(path).parent_path().string();
+            m_ok = chmod(m_parent.c_str(), 0555) == 0;
+            m_reason = std::strerror(errno);
+            return;
+        }
+        m_ok = setImmutable(true);
+    }
+    ~Undeletable() {
+        if (!m_parent.empty()) {
+            chmod(m_parent.c_str(), 0755);
+        } else if (m_ok) {
+            setImmutable(false);
+        }
+    }
+    bool ok() const { return m_ok; }
+    const std::string& reason() const { return m_reason; }
+
+  private:
+    bool setImmutable(bool on) {
+        const int fd = open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        int flags = 0;
+        bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            done = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        m_reason = std::strerror(errno);
+        if (fd >= 0) {
+            close(fd);
+        }
+        return done;
+    }
+
+    std::string m_path;
+    std::string m_parent;
+    bool m_ok = false;
+    std::string m_reason;
+};
+
+class FixOnDisk : public DelegateFixture {
+  protected:
+    FixOnDisk() : clock(20) {
+        services.launcher = &launcher;
+        services.runningApplications = &running;
+        services.clock = &clock;
+        services.bundles = &plistBundles;
+        bundlesFolder = home.path() + "/Applications";
+        identifier = "org.corvane.test.StandIn" + std::to_string(getpid());
+    }
+
+    void choose(const std::string& bundlePath) {
+        openPanel.picks.push_back(bundlePath);
+        delegate().chooseApp();
+        ASSERT_TRUE(window.fixButton.enabled) << window.infoView.string();
+    }
+
+    WatchedLauncher launcher;
+    PlistBundleReader plistBundles;
+    ProcRunningApplications running{plistBundles};
+    HurriedClock clock;
+    std::string bundlesFolder;
+    std::string identifier;
+};
+
+TEST_F(FixOnDisk, ListedEntriesGoAndTheirNeighboursStay) {
+    const StandInBundle app(bundlesFolder, "StandIn", identifier);
+    const std::string id = identifier;
+    home.file("Library/Preferences/" + id + ".plist");
+    home.file("Library/Preferences/" + id + "/a.plist");
+    home.file("Library/Preferences/ByHost/" + id + ".0F1E.plist");
+    home.file("Library/Saved Application State/" + id + ".savedState/data.data");
+    home.file("Library/Saved Application State/" + id + ".savedState/windows.plist");
+    home.file("Library/Preferences/org.corvane.test.Other.plist");
+    home.file("Library/Saved Application State/org.corvane.test.Other.savedState/w.plist");
+    home.file("Library/Preferences/unrelated.plist");
+    home.file("outside/target.txt");
+    home.file("outside/folder/keep.txt");
+    fs::create_symlink(home.path() + "/outside/target.txt",
+                       home.library() + "/Preferences/" + id + ".link");
+    fs::create_directory_symlink(home.path() + "/outside/folder",
+                                 home.library() + "/Preferences/" + id + ".folderlink");
+    choose(app.bundlePath());
+
+    delegate().fixButtonMethod();
+
+    for (const char* gone : {"", "/a.plist", ".link", ".folderlink"}) {
+        EXPECT_FALSE(home.exists("Library/Preferences/" + id + gone)) << gone;
+    }
+    EXPECT_FALSE(home.exists("Library/Preferences/ByHost/" + id + ".0F1E.plist"));
+    EXPECT_FALSE(home.exists("Library/Saved Application State/" + id + ".savedState"));
+    EXPECT_TRUE(home.exists("Library/Preferences/ByHost"));
+    EXPECT_TRUE(home.exists("Library/Preferences/org.corvane.test.Other.plist"));
+    EXPECT_TRUE(
+        home.exists("Library/Saved Application State/org.corvane.test.Other.savedState/w.plist"));
+    EXPECT_TRUE(home.exists("Library/Preferences/unrelated.plist"));
+    EXPECT_TRUE(home.exists("outside/target.txt"));
+    EXPECT_TRUE(home.exists("outside/folder/keep.txt"));
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    EXPECT_EQ(alerts.sheets[0].informativeText,
+              "Default settings for StandIn.app have been successfully restored.\n");
+}
+
+TEST_F(FixOnDisk, AnEntryThatCannotBeRemovedIsNamedInTheClosingSheet) {
+    const StandInBundle app(bundlesFolder, "StandIn", identifier);
+    home.file("Library/Preferences/" + identifier + ".plist");
+    home.file("Library/Saved Application State/" + identifier + ".savedState/locked.data");
+    choose(app.bundlePath());
+    const std::string locked =
+        home.library() + "/Saved Application State/" + identifier + ".savedState/locked.data";
+    const Undeletable guard(locked);
+    if (!guard.ok()) {
+        GTEST_SKIP() << "cannot make an entry undeletable here: " << guard.reason();
+    }
+
+    delegate().fixButtonMethod();
+
+    EXPECT_FALSE(home.exists("Library/Preferences/" + identifier + ".plist"));
+    EXPECT_TRUE(fs::exists(locked));
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    const std::string& text = alerts.sheets[0].informativeText;
+    EXPECT_EQ(text.find("successfully"), std::string::npos) << text;
+    EXPECT_NE(text.find(locked + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(identifier + ".savedState\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find(identifier + ".plist"), std::string::npos) << text;
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!"}));
+}
+
+TEST_F(FixOnDisk, RunningApplicationQuitsBeforeAnythingIsRemoved) {
+    const StandInBundle app(bundlesFolder, "StandIn", identifier);
+    home.file("Library/Preferences/" + identifier + ".plist");
+    choose(app.bundlePath());
+    StandInProcess process(app.executable());
+    bool endedBeforeFirstRun = false;
+    launcher.beforeRun = [&](const std::string&, const std::vector<std::string>&) {
+        if (launcher.runs == 0) {
+            endedBeforeFirstRun = process.hasEnded();
+        }
+    };
+
+    delegate().fixButtonMethod();
+
+    EXPECT_TRUE(endedBeforeFirstRun);
+    EXPECT_FALSE(home.exists("Library/Preferences/" + identifier + ".plist"));
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_NE(std::find(window.infoView.history.begin(), window.infoView.history.end(),
+                        "App is running. Trying to quit..."),
+              window.infoView.history.end());
+}
+
+TEST_F(FixOnDisk, TwoRunningInstancesAreBothAskedToQuit) {
+    const StandInBundle app(bundlesFolder, "StandIn", identifier);
+    home.file("Library/Preferences/" + identifier + ".plist");
+    choose(app.bundlePath());
+    StandInProcess first(app.executable());
+    StandInProcess second(app.executable());
+
+    delegate().fixButtonMethod();
+
+    EXPECT_TRUE(first.waitForEnd(1s));
+    EXPECT_TRUE(second.waitForEnd(1s));
+    EXPECT_FALSE(home.exists("Library/Preferences/" + identifier + ".plist"));
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(FixOnDisk, ApplicationThatIgnoresTheQuitRequestKeepsItsFiles) {
+    const StandInBundle app(bundlesFolder, "StandIn", identifier);
+    home.file("Library/Preferences/" + identifier + ".plist");
+    home.file("Library/Saved Application State/" + identifier + ".savedState/w.plist");
+    choose(app.bundlePath());
+    StandInProcess stubborn(app.executable(), true);
+    const auto start = std::chrono::steady_clock::now();
+
+    delegate().fixButtonMethod();
+
+    // The 10 s bound, hurried twenty times.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 400ms);
+    EXPECT_FALSE(stubborn.hasEnded());
+    EXPECT_EQ(launcher.runs, 0);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_NE(alerts.shown[0].informativeText.find("StandIn.app did not quit"), std::string::npos);
+    EXPECT_TRUE(home.exists("Library/Preferences/" + identifier + ".plist"));
+    EXPECT_TRUE(
+        home.exists("Library/Saved Application State/" + identifier + ".savedState/w.plist"));
+    EXPECT_TRUE(window.fixButton.enabled);
+    EXPECT_TRUE(alerts.sheets.empty());
+}
+
+} // namespace
+} // namespace corvane::testing
