@@ -1,10 +1,12 @@
-#include "app/AppDelegate.h"
-
+#include "analysis/AnalysisReport.h"
 #include "analysis/BundleIdentifierPolicy.h"
+#include "app/AppDelegate.h"
 #include "app/ProcessWideValues.h"
 #include "app/Utf16.h"
 #include "platform/Dialogs.h"
 #include "platform/Workspace.h"
+
+#include <algorithm>
 
 namespace corvane {
 
@@ -118,15 +120,25 @@ void AppDelegate::chooseApp() {
         return;
     }
     const std::string shown = info->string();
-    const auto start = utf16Find(shown, processWide().reportFileList.value_or(""));
-    const auto end = utf16Find(shown, "Click");
-    if (start && end && *end > *start) {
-        insertTextColor(Color::standardGray(), *start, *end - *start, info);
+    const std::string fileList = processWide().reportFileList.value_or("");
+    const std::size_t start = fileList.empty() ? std::string::npos : shown.find(fileList);
+    if (start == std::string::npos) {
+        return;
     }
+    // Listed entries may hold "Click" themselves (com.example.Clicker.plist), so the end is the
+    // first "Click" after both lists.
+    const std::size_t listsEnd = start + fileList.size() + joinLines(_shortStatePaths).size();
+    const std::size_t end = shown.find("Click", std::min(listsEnd, shown.size()));
+    if (end == std::string::npos) {
+        return;
+    }
+    const std::int64_t from = utf16Length(std::string_view(shown).substr(0, start));
+    const std::int64_t to = utf16Length(std::string_view(shown).substr(0, end));
+    insertTextColor(Color::standardGray(), from, to - from, info);
 }
 
-std::optional<std::string> AppDelegate::bundleIdentifierForApplicationName(
-    const std::string& name) {
+std::optional<std::string>
+AppDelegate::bundleIdentifierForApplicationName(const std::string& name) {
     const std::optional<std::string> found = _services.workspace->fullPathForApplication(name);
     if (!found) {
         return std::nullopt;

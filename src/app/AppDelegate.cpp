@@ -66,13 +66,16 @@ void AppDelegate::insertTextColor(const Color& color, std::optional<std::int64_t
     if (!view) {
         return;
     }
-    // Number objects are read as 32-bit signed integers; a missing one reads 0.
+    // Number objects are read as 32-bit signed integers; a missing one reads 0. Only the part
+    // of the range that lies inside the text is coloured.
     const auto asInt32 = [](std::optional<std::int64_t> number) -> std::int64_t {
         return number ? static_cast<std::int32_t>(*number) : 0;
     };
     const std::int64_t textLength = utf16Length(view->string());
-    const std::int64_t start = std::clamp<std::int64_t>(asInt32(location), 0, textLength);
-    const std::int64_t end = std::clamp<std::int64_t>(start + asInt32(length), start, textLength);
+    const std::int64_t from = asInt32(location);
+    const std::int64_t to = from + asInt32(length);
+    const std::int64_t start = std::clamp<std::int64_t>(from, 0, textLength);
+    const std::int64_t end = std::clamp<std::int64_t>(to, start, textLength);
     if (end > start) {
         view->setTextColor(color, start, end - start);
     }
