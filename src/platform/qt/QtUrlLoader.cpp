@@ -70,10 +70,7 @@ bool pass(LoadState& state, QNetworkReply& reply) {
 
 } // namespace
 
-QtUrlLoader::QtUrlLoader(QObject* parent)
-    : QObject(parent), m_manager(new QNetworkAccessManager(this)) {
-    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-}
+QtUrlLoader::QtUrlLoader(QObject* parent) : QObject(parent) {}
 
 QSslConfiguration QtUrlLoader::trustedConfiguration() {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -88,7 +85,7 @@ QSslConfiguration QtUrlLoader::trustedConfiguration() {
 
 QtUrlLoader::~QtUrlLoader() {
     // A load still running must not call its delegate once this loader is gone.
-    for (QNetworkReply* reply : m_manager->findChildren<QNetworkReply*>()) {
+    for (QNetworkReply* reply : findChildren<QNetworkReply*>()) {
         reply->disconnect();
         reply->abort();
     }
@@ -109,7 +106,10 @@ void QtUrlLoader::start(const UrlRequest& request, UrlConnectionDelegate& delega
     state->delegate = &delegate;
     state->maxBodyBytes = request.maxBodyBytes;
 
-    QNetworkReply* reply = m_manager->get(networkRequest);
+    // A manager of its own for each load: no connection, TLS session or verdict on a
+    // certificate carries over from an earlier check.
+    auto* manager = new QNetworkAccessManager(this);
+    QNetworkReply* reply = manager->get(networkRequest);
     auto* deadline = new QTimer(reply);
     deadline->setSingleShot(true);
     // abort() ends the reply at once with OperationCanceledError, which fails the load below.
@@ -128,8 +128,8 @@ void QtUrlLoader::start(const UrlRequest& request, UrlConnectionDelegate& delega
             reply->abort();
         }
     });
-    connect(reply, &QNetworkReply::finished, reply, [state, reply] {
-        reply->deleteLater();
+    connect(reply, &QNetworkReply::finished, reply, [state, reply, manager] {
+        manager->deleteLater();
         if (state->ended) {
             return;
         }

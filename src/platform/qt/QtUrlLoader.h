@@ -4,7 +4,6 @@
 
 #include <QObject>
 
-class QNetworkAccessManager;
 class QSslConfiguration;
 
 namespace corvane {
@@ -22,9 +21,6 @@ class QtUrlLoader : public QObject, public UrlLoader {
     // The system's trusted certificates, plus those named by SSL_CERT_FILE and SSL_CERT_DIR
     // (OpenSSL's own variables, which Qt's loader does not read by itself).
     static QSslConfiguration trustedConfiguration();
-
-  private:
-    QNetworkAccessManager* m_manager;
 };
 
 } // namespace corvane
