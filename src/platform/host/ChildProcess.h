@@ -16,9 +16,9 @@ struct ChildOptions {
 };
 
 struct ChildResult {
-    bool started = false;     // false: the executable could not be started
-    bool timedOut = false;    // the timeout or the output bound was hit and the child killed
-    std::string output;       // everything read from its standard output
+    bool started = false;          // false: the executable could not be started
+    bool timedOut = false;         // the timeout or the output bound was hit and the child killed
+    std::string output;            // everything read from its standard output
     std::optional<int> exitStatus; // exit code when it exited normally
 };
 
