@@ -29,12 +29,11 @@ constexpr const char* kSuccessText = "Default settings for %@ have been successf
 constexpr std::size_t kMaxNamedLeftovers = 10;
 
 std::string withName(const std::string& format, const std::string& name) {
-    std::string text = format;
-    const std::size_t at = text.find("%@");
-    if (at != std::string::npos) {
-        text.replace(at, 2, name);
+    const std::size_t at = format.find("%@");
+    if (at == std::string::npos) {
+        return format;
     }
-    return text;
+    return format.substr(0, at) + name + format.substr(at + 2);
 }
 
 Alert closingSheet(const std::string& name, const std::vector<std::string>& leftovers) {

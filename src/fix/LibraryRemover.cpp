@@ -53,13 +53,13 @@ std::optional<std::string> LibraryRemover::removalTarget(const std::string& path
 }
 
 void LibraryRemover::remove(const std::string& path) {
-    if (m_seen.insert(path).second) {
-        m_requested.push_back(path);
-    }
     // An entry inside a folder removed before it is gone already; running the tool changes
     // nothing then, and a deep folder would cost one process per entry.
     if (!m_fs.entryExists(path)) {
         return;
+    }
+    if (m_seen.insert(path).second) {
+        m_requested.push_back(path);
     }
     const std::optional<std::string> target = removalTarget(path);
     if (!target) {

@@ -28,7 +28,8 @@ class LibraryRemover {
     // entry itself is never followed: a symlink is removed as a link.
     void remove(const std::string& path);
 
-    // The entries handed to remove() that still exist, in the order first asked, each once.
+    // The entries that existed when handed to remove() and still exist, in the order first
+    // asked, each once.
     std::vector<std::string> remaining() const;
 
     // How many times the removal tool was run.
