@@ -28,7 +28,14 @@ void QtTextView::setString(const std::string& text) {
 }
 
 std::string QtTextView::string() const {
-    return m_edit ? m_edit->toPlainText().toStdString() : std::string();
+    if (!m_edit) {
+        return {};
+    }
+    // toPlainText() would turn no-break spaces into spaces; only the paragraph breaks that
+    // setPlainText() made from line feeds are turned back.
+    QString text = m_edit->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text.toStdString();
 }
 
 void QtTextView::setFont(const std::string& family, double points) {
@@ -94,7 +101,9 @@ void QtButton::setEnabled(bool enabled) {
     }
 }
 
-bool QtButton::isEnabled() const { return m_button && m_button->isEnabled(); }
+bool QtButton::isEnabled() const {
+    return m_button && m_button->isEnabled();
+}
 
 void QtButton::setHidden(bool hidden) {
     if (m_button) {
@@ -102,7 +111,9 @@ void QtButton::setHidden(bool hidden) {
     }
 }
 
-bool QtButton::isHidden() const { return !m_button || m_button->isHidden(); }
+bool QtButton::isHidden() const {
+    return !m_button || m_button->isHidden();
+}
 
 void QtButton::setImage(const Image& image) {
     if (m_button) {
@@ -124,7 +135,9 @@ void QtImageView::setHidden(bool hidden) {
     }
 }
 
-bool QtImageView::isHidden() const { return !m_label || m_label->isHidden(); }
+bool QtImageView::isHidden() const {
+    return !m_label || m_label->isHidden();
+}
 
 QtWindow::QtWindow(QWidget* window) : m_window(window) {}
 

@@ -1,8 +1,9 @@
 #include "platform/qt/QtDialogs.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QFileDialog>
-#include <QKeySequence>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -22,41 +23,97 @@ QMessageBox::Icon iconFor(AlertStyle style) {
     return QMessageBox::Warning;
 }
 
-// Builds the box; returns the buttons in the order they were added.
+// Builds the box; returns the buttons in the order the alert lists them. They are added to the
+// box in reverse, so that the first one ends up rightmost as in the alerts of macOS.
 QList<QPushButton*> fill(QMessageBox& box, const Alert& alert) {
     box.setIcon(iconFor(alert.style));
     box.setWindowTitle(QStringLiteral("Corvane"));
     box.setText(QString::fromStdString(alert.messageText));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
-    QList<QPushButton*> buttons;
     std::vector<AlertButton> specs = alert.buttons;
     if (specs.empty()) {
         specs.push_back({"OK", std::string("\r")});
     }
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const AlertButton& spec = specs[i];
+    QList<QPushButton*> buttons(static_cast<qsizetype>(specs.size()), nullptr);
+    for (std::size_t i = specs.size(); i-- > 0;) {
         QPushButton* button =
-            box.addButton(QString::fromStdString(spec.title), QMessageBox::ActionRole);
+            box.addButton(QString::fromStdString(specs[i].title), QMessageBox::ActionRole);
         button->setObjectName(QStringLiteral("alertButton%1").arg(i));
-        // The first button is the default unless another one claims Return.
-        const bool claimsReturn = spec.keyEquivalent && *spec.keyEquivalent == "\r";
-        const bool noKey = spec.keyEquivalent && spec.keyEquivalent->empty();
-        if (claimsReturn || (i == 0 && !noKey && !spec.keyEquivalent)) {
-            box.setDefaultButton(button);
-        }
-        buttons.push_back(button);
+        buttons[static_cast<qsizetype>(i)] = button;
     }
-    bool anyDefault = false;
+    // Return presses the button that claims it, else the first one unless that one asks for no
+    // key. Focus never moves Return to another button: those are pressed only by themselves.
+    QPushButton* returnButton = nullptr;
+    for (std::size_t i = 0; i < specs.size() && !returnButton; ++i) {
+        if (specs[i].keyEquivalent == std::optional<std::string>("\r")) {
+            returnButton = buttons[static_cast<qsizetype>(i)];
+        }
+    }
+    if (!returnButton && !specs.front().keyEquivalent) {
+        returnButton = buttons.front();
+    }
     for (QPushButton* button : buttons) {
-        anyDefault = anyDefault || button->isDefault();
+        button->setAutoDefault(false);
     }
-    if (!anyDefault) {
-        for (QPushButton* button : buttons) {
-            button->setAutoDefault(false);
-        }
+    if (returnButton) {
+        box.setDefaultButton(returnButton);
     }
     return buttons;
 }
+
+int responseFor(const QList<QPushButton*>& buttons, QAbstractButton* clicked) {
+    const auto index = buttons.indexOf(qobject_cast<QPushButton*>(clicked));
+    return kAlertFirstButtonReturn + static_cast<int>(index < 0 ? 0 : index);
+}
+
+// The open panel of macOS shows an application bundle as one item that is picked like a file;
+// this dialog does the same for folders named *.app, and enters every other folder.
+class BundlePickingFileDialog : public QFileDialog {
+  public:
+    BundlePickingFileDialog(QWidget* parent, const OpenPanelOptions& options)
+        : QFileDialog(parent, QString::fromStdString(options.message)),
+          m_foldersPickable(options.canChooseDirectories) {
+        setObjectName(QStringLiteral("openPanel"));
+        setAccessibleDescription(QString::fromStdString(options.message));
+        setOption(QFileDialog::DontUseNativeDialog);
+        setFileMode(options.canChooseFiles ? QFileDialog::ExistingFile : QFileDialog::Directory);
+        // Opening a bundle by double-click enters it; take that as picking it.
+        connect(this, &QFileDialog::directoryEntered, this, [this](const QString& folder) {
+            if (isPickableFolder(folder)) {
+                pick(folder);
+            }
+        });
+    }
+
+    const QString& picked() const { return m_picked; }
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (files.size() == 1 && isPickableFolder(files.first())) {
+            pick(files.first());
+            return;
+        }
+        QFileDialog::accept();
+        if (result() == QDialog::Accepted && !files.isEmpty()) {
+            m_picked = files.first();
+        }
+    }
+
+  private:
+    bool isPickableFolder(const QString& path) const {
+        const QFileInfo info(path);
+        return info.isDir() && (m_foldersPickable || info.fileName().endsWith(QLatin1String(".app"),
+                                                                              Qt::CaseInsensitive));
+    }
+
+    void pick(const QString& path) {
+        m_picked = QFileInfo(path).absoluteFilePath();
+        QDialog::accept();
+    }
+
+    bool m_foldersPickable;
+    QString m_picked;
+};
 
 } // namespace
 
@@ -67,8 +124,7 @@ int QtAlerts::runModal(const Alert& alert) {
     box.setWindowModality(Qt::ApplicationModal);
     const QList<QPushButton*> buttons = fill(box, alert);
     box.exec();
-    const auto index = static_cast<int>(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
-    return kAlertFirstButtonReturn + (index < 0 ? 0 : index);
+    return responseFor(buttons, box.clickedButton());
 }
 
 void QtAlerts::beginSheet(const Alert& alert, Window*, std::function<void(int)> done) {
@@ -79,9 +135,8 @@ void QtAlerts::beginSheet(const Alert& alert, Window*, std::function<void(int)> 
     const QList<QPushButton*> buttons = fill(*box, alert);
     QObject::connect(box, &QMessageBox::buttonClicked, box,
                      [buttons, done = std::move(done)](QAbstractButton* clicked) {
-                         const auto index = static_cast<int>(buttons.indexOf(qobject_cast<QPushButton*>(clicked)));
                          if (done) {
-                             done(kAlertFirstButtonReturn + (index < 0 ? 0 : index));
+                             done(responseFor(buttons, clicked));
                          }
                      });
     box->open();
@@ -90,13 +145,12 @@ void QtAlerts::beginSheet(const Alert& alert, Window*, std::function<void(int)> 
 QtOpenPanel::QtOpenPanel(QWidget* mainWindow) : m_mainWindow(mainWindow) {}
 
 std::optional<std::string> QtOpenPanel::runModal(const OpenPanelOptions& options) {
-    QFileDialog dialog(m_mainWindow, QString::fromStdString(options.message));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    BundlePickingFileDialog dialog(m_mainWindow, options);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.picked().isEmpty()) {
         return std::nullopt;
     }
-    return dialog.selectedFiles().first().toStdString();
+    return QFile::encodeName(QFileInfo(dialog.picked()).absoluteFilePath()).toStdString();
 }
 
 } // namespace corvane

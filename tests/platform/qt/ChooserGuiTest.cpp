@@ -1,0 +1,316 @@
+#include "platform/qt/FrontEnd.h"
+#include "platform/qt/MainWindow.h"
+#include "support/GuiHelpers.h"
+#include "support/PlistFiles.h"
+#include "support/TempHome.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QImageWriter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace corvane::testing {
+namespace {
+
+const QColor kBlue = QColor::fromRgbF(0.0f, 0.5f, 0.8f);
+const QColor kGrey = QColor::fromRgbF(0.5f, 0.5f, 0.5f);
+const QColor kRed = QColor::fromRgbF(1.0f, 0.0f, 0.0f);
+
+// Once a modal dialog of the class is up, hands it to `answer`; polls from the event loop, so
+// it works while the chooser blocks in the dialog's exec().
+void whenModal(const char* className, std::function<void(QWidget*)> answer, int attempts = 500) {
+    QTimer::singleShot(10, qApp, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->inherits(className) && modal->isVisible()) {
+            answer(modal);
+        } else if (attempts > 0) {
+            whenModal(className, answer, attempts - 1);
+        } else {
+            ADD_FAILURE() << "no " << className << " came up";
+            if (modal) {
+                modal->close();
+            }
+        }
+    });
+}
+
+// Types the path into the file dialog and presses its Open button.
+void typeIntoOpenPanel(QWidget* panel, const std::string& path) {
+    auto* dialog = qobject_cast<QFileDialog*>(panel);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Select the application with the problem."));
+    EXPECT_TRUE(dialog->nameFilters().isEmpty() ||
+                dialog->nameFilters() == QStringList{QStringLiteral("All Files (*)")});
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_TRUE(name);
+    // Set in one go, as a paste would: typed key by key, each partial path ("/", "/tmp", ...)
+    // is selected on the way and stays in the selection.
+    name->setText(QString::fromStdString(path));
+    auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_TRUE(buttons);
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+}
+
+void pick(const std::string& path) {
+    whenModal("QFileDialog", [path](QWidget* panel) { typeIntoOpenPanel(panel, path); });
+}
+
+QPushButton* buttonTitled(QWidget* box, const QString& title) {
+    for (auto* button : box->findChildren<QPushButton*>()) {
+        if (button->text() == title) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+// An icon file in the format macOS bundles use: a rounded tile of the colour with a white
+// page on its lower half (the upper half stays plain, for the test to read).
+void writeIcns(const std::string& path, const QColor& colour) {
+    QImage image(128, 128, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawRoundedRect(QRectF(4, 4, 120, 120), 26, 26);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(36, 70, 56, 40), 6, 6);
+    painter.end();
+    QImageWriter writer(QString::fromStdString(path), "icns");
+    ASSERT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+}
+
+// True when every character in [from, to) of the view is drawn in the colour; the line breaks
+// between paragraphs carry no colour of their own and are skipped.
+bool colouredAs(const QTextEdit& edit, int from, int to, const QColor& colour) {
+    int checked = 0;
+    for (QTextBlock block = edit.document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int begin = std::max(from, fragment.position());
+            const int end = std::min(to, fragment.position() + fragment.length());
+            if (begin < end) {
+                if (fragment.charFormat().foreground().color() != colour) {
+                    return false;
+                }
+                checked += end - begin;
+            }
+        }
+    }
+    return checked > 0;
+}
+
+class ChooserGui : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        frontEnd.start();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
+        // A dialog left open by a failed step would block the test for ever.
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                ADD_FAILURE() << "a modal dialog was left open";
+                modal->close();
+            }
+        });
+        watchdog.start(20000);
+    }
+
+    MainWindow& window() { return frontEnd.window(); }
+    QString info() { return window().infoView()->toPlainText(); }
+    void choose() { QTest::mouseClick(window().chooseButton(), Qt::LeftButton); }
+
+    std::string bundle(const std::string& name, const PlistValues& values, bool binary = false) {
+        return makeBundle(home.path() + "/Downloads", name,
+                          binary ? binaryInfoPlist(values) : xmlInfoPlist(values));
+    }
+
+    TempHome home; // before the front end: everything it does happens in this home
+    FrontEnd frontEnd;
+    QTimer watchdog;
+};
+
+TEST_F(ChooserGui, ReadyShowsTheReportWithItsListsGreyAndTheBundlesIcon) {
+    home.file("Library/Preferences/com.example.Editor.plist");
+    home.file("Library/Preferences/ByHost/com.example.Editor.4F2A.plist");
+    home.file("Library/Saved Application State/com.example.Editor.savedState/windows.plist");
+    const std::string editor = bundle("Editor.app", {{"CFBundleIdentifier", "com.example.Editor"},
+                                                     {"CFBundleIconFile", "Editor"}});
+    home.folder("Downloads/Editor.app/Contents/Resources");
+    writeIcns(editor + "/Contents/Resources/Editor.icns", QColor(220, 40, 40));
+
+    pick(editor);
+    choose();
+
+    EXPECT_EQ(window().nameField()->text(), QStringLiteral("Editor.app"));
+    EXPECT_TRUE(window().fixButton()->isEnabled());
+    EXPECT_TRUE(window().chooseButton()->isHidden());
+    ASSERT_FALSE(window().iconView()->isHidden());
+    const QImage icon = window().iconView()->pixmap().toImage();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixelColor(icon.width() / 2, icon.height() / 4), QColor(220, 40, 40));
+
+    const QString text = info();
+    EXPECT_TRUE(text.startsWith(QStringLiteral(
+        "Corvane can safely remove the following user preference and window data files:\n\n"
+        "ByHost/com.example.Editor.4F2A.plist\ncom.example.Editor.plist\n\n"
+        "com.example.Editor.savedState\ncom.example.Editor.savedState/windows.plist\n\n"
+        "Click the \"Fix\" button to restore Editor.app or (X) to cancel.\n")))
+        << text.toStdString();
+    const int start = static_cast<int>(text.indexOf(QStringLiteral("ByHost/")));
+    const int end = static_cast<int>(text.indexOf(QStringLiteral("Click")));
+    const QTextEdit& view = *window().infoView();
+    EXPECT_TRUE(colouredAs(view, 0, start, kBlue));
+    EXPECT_TRUE(colouredAs(view, start, end, kGrey));
+    EXPECT_TRUE(colouredAs(view, end, static_cast<int>(text.size()), kBlue));
+
+    saveScreenshot(window(), QStringLiteral("ready"));
+}
+
+TEST_F(ChooserGui, SafariHardIsChosenOnlyByItsOwnButtonAndTurnsTheNoticeRed) {
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    const std::string safari =
+        bundle("Safari.app", {{"CFBundleIdentifier", "com.apple.Safari"}}, true);
+    bool prompted = false;
+    pick(safari);
+    whenModal("QMessageBox", [&](QWidget* box) {
+        prompted = true;
+        EXPECT_TRUE(box->isModal());
+        EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+        QPushButton* hard = buttonTitled(box, QStringLiteral("Hard"));
+        QPushButton* soft = buttonTitled(box, QStringLiteral("Soft"));
+        ASSERT_TRUE(hard && soft);
+        EXPECT_TRUE(soft->isDefault());
+        EXPECT_FALSE(hard->isDefault());
+        EXPECT_FALSE(hard->autoDefault());
+        EXPECT_GT(hard->mapToGlobal(QPoint()).x(), soft->mapToGlobal(QPoint()).x());
+        QTest::mouseClick(hard, Qt::LeftButton);
+    });
+    choose();
+
+    EXPECT_TRUE(prompted);
+    EXPECT_TRUE(info().startsWith(QStringLiteral("Hard reset of Safari enabled...")));
+    EXPECT_TRUE(colouredAs(*window().infoView(), 0, static_cast<int>(info().size()), kRed));
+    EXPECT_TRUE(window().fixButton()->isEnabled());
+    EXPECT_EQ(window().nameField()->text(), QStringLiteral("Safari.app"));
+
+    saveScreenshot(window(), QStringLiteral("ready-hard"));
+}
+
+TEST_F(ChooserGui, ReturnAnswersTheSafariPromptWithSoftEvenWithHardFocused) {
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    pick(bundle("Safari.app", {{"CFBundleIdentifier", "com.apple.Safari"}}));
+    whenModal("QMessageBox", [](QWidget* box) {
+        QPushButton* hard = buttonTitled(box, QStringLiteral("Hard"));
+        ASSERT_TRUE(hard);
+        box->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(box));
+        hard->setFocus();
+        EXPECT_EQ(QApplication::focusWidget(), hard);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    choose();
+
+    EXPECT_TRUE(
+        info().startsWith(QStringLiteral("Safari Soft Reset - click \"Fix\" to complete!")));
+    EXPECT_EQ(colourAt(*window().infoView(), 0), kBlue);
+    EXPECT_EQ(
+        colourAt(*window().infoView(), static_cast<int>(info().indexOf("com.apple.Safari.plist"))),
+        kGrey);
+    EXPECT_TRUE(window().fixButton()->isEnabled());
+}
+
+TEST_F(ChooserGui, NothingFoundDisablesFixAndLeavesTheMessageBlue) {
+    pick(bundle("Quiet.app", {{"CFBundleIdentifier", "com.example.Quiet"}}));
+    choose();
+
+    EXPECT_EQ(
+        info(),
+        QStringLiteral(
+            "This version of Corvane can't find anything to fix for Quiet.app at the moment."));
+    for (const ColourRun& run : colourRuns(*window().infoView())) {
+        EXPECT_EQ(run.colour, kBlue);
+    }
+    EXPECT_FALSE(window().fixButton()->isEnabled());
+    EXPECT_EQ(window().nameField()->text(), QStringLiteral("Quiet.app"));
+    EXPECT_FALSE(window().iconView()->isHidden());
+
+    saveScreenshot(window(), QStringLiteral("nothing-to-fix"));
+}
+
+TEST_F(ChooserGui, ADocumentIsRejectedAndTheCancelControlReturnsToWaiting) {
+    home.file("Downloads/Notes.txt", "some notes");
+    pick(home.path() + "/Downloads/Notes.txt");
+    choose();
+
+    EXPECT_EQ(window().nameField()->text(),
+              QStringLiteral("Error: doesn't appear to be an application"));
+    EXPECT_EQ(info(), QStringLiteral("Please click the (X) button to choose again"));
+    EXPECT_FALSE(window().fixButton()->isEnabled());
+    EXPECT_FALSE(window().iconView()->isHidden());
+    EXPECT_FALSE(window().iconView()->pixmap().isNull());
+    EXPECT_TRUE(window().chooseButton()->isHidden());
+    saveScreenshot(window(), QStringLiteral("rejected"));
+
+    QTest::mouseClick(window().cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(info(), QStringLiteral("Waiting for an app to fix..."));
+    EXPECT_EQ(window().nameField()->text(), QString());
+    EXPECT_TRUE(window().iconView()->isHidden());
+    EXPECT_FALSE(window().chooseButton()->isHidden());
+    EXPECT_TRUE(window().chooseButton()->isEnabled());
+}
+
+TEST_F(ChooserGui, AnOrdinaryFolderIsEnteredNotPickedAndCancellingKeepsWaiting) {
+    home.folder("Downloads/Projects/Inner");
+    bool entered = false;
+    whenModal("QFileDialog", [&](QWidget* panel) {
+        typeIntoOpenPanel(panel, home.path() + "/Downloads/Projects");
+        auto* dialog = qobject_cast<QFileDialog*>(panel);
+        entered =
+            dialog->isVisible() && dialog->directory().absolutePath() ==
+                                       QString::fromStdString(home.path() + "/Downloads/Projects");
+        dialog->reject();
+    });
+    choose();
+
+    EXPECT_TRUE(entered);
+    EXPECT_EQ(info(), QStringLiteral("Waiting for an app to fix..."));
+    EXPECT_FALSE(window().chooseButton()->isHidden());
+    EXPECT_TRUE(window().iconView()->isHidden());
+    EXPECT_FALSE(frontEnd.delegate().path());
+}
+
+TEST_F(ChooserGui, AFolderNamedAppWithoutInfoPlistIsPickedAndRejected) {
+    home.folder("Downloads/Hollow.app/Contents");
+    pick(home.path() + "/Downloads/Hollow.app");
+    choose();
+
+    EXPECT_EQ(frontEnd.delegate().path(), home.path() + "/Downloads/Hollow.app");
+    EXPECT_EQ(window().nameField()->text(),
+              QStringLiteral("Error: doesn't appear to be an application"));
+    EXPECT_FALSE(window().fixButton()->isEnabled());
+}
+
+TEST_F(ChooserGui, TheInfoViewGivesBackTheTextAsWritten) {
+    home.file("Library/Preferences/com.example.Space\u00a0Bar.plist");
+    pick(bundle("Space.app", {{"CFBundleIdentifier", "com.example.Space"}}));
+    choose();
+    const int start = static_cast<int>(info().indexOf(QStringLiteral("com.example.Space")));
+    EXPECT_EQ(colourAt(*window().infoView(), start), kGrey);
+    EXPECT_TRUE(window().fixButton()->isEnabled());
+}
+
+} // namespace
+} // namespace corvane::testing
