@@ -1,0 +1,123 @@
+#include "TestPaths.h"
+#include "platform/qt/FrontEnd.h"
+#include "platform/qt/MainWindow.h"
+#include "support/GuiHelpers.h"
+#include "support/TempHome.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace corvane::testing {
+namespace {
+
+// Answers the chooser's file dialog once it is up: types the path and presses Open.
+void answerOpenPanel(const std::string& path, int attempts = 500) {
+    QTimer::singleShot(10, qApp, [=] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) {
+            if (attempts > 0) {
+                answerOpenPanel(path, attempts - 1);
+            } else {
+                ADD_FAILURE() << "the file dialog did not come up";
+                if (QWidget* modal = QApplication::activeModalWidget()) {
+                    modal->close();
+                }
+            }
+            return;
+        }
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        if (!name || !buttons) {
+            ADD_FAILURE() << "the file dialog has no name field or buttons";
+            dialog->reject();
+            return;
+        }
+        name->clear();
+        QTest::keyClicks(name, QString::fromStdString(path));
+        QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+    });
+}
+
+// The window with the sheet drawn over its top edge, as the user sees them.
+QString saveWindowWithSheet(QWidget& window, QWidget& sheet, const QString& name) {
+    QPixmap picture = window.grab();
+    const QPixmap over = sheet.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap((picture.width() - over.width()) / 2, 0, over);
+    painter.end();
+    const QString folder = QString::fromUtf8(kBuildDir) + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    const QString file = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    picture.save(file);
+    return file;
+}
+
+TEST(FixGui, ChooseThenFixLeavesTheSuccessSheetOverTheWaitingWindow) {
+    TempHome home;
+    const std::string id = "org.corvane.test.Gui" + std::to_string(getpid());
+    const std::string bundle = home.path() + "/Applications/Example.app";
+    home.file("Applications/Example.app/Contents/Info.plist",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+              "<key>CFBundleIdentifier</key><string>" +
+                  id + "</string></dict></plist>\n");
+    home.file("Library/Preferences/" + id + ".plist");
+    home.file("Library/Saved Application State/" + id + ".savedState/windows.plist");
+    home.file("Library/Preferences/org.corvane.test.Other.plist");
+
+    FrontEnd frontEnd;
+    frontEnd.start();
+    MainWindow& window = frontEnd.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    answerOpenPanel(bundle);
+    QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+    ASSERT_TRUE(window.fixButton()->isEnabled()) << window.infoView()->toPlainText().toStdString();
+
+    QTest::mouseClick(window.fixButton(), Qt::LeftButton);
+
+    auto* sheet = window.findChild<QMessageBox*>(QStringLiteral("sheet"));
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(
+        sheet->informativeText(),
+        QStringLiteral("Default settings for Example.app have been successfully restored.\n"));
+    EXPECT_EQ(window.infoView()->toPlainText(), QStringLiteral("Waiting for an app to fix..."));
+    EXPECT_FALSE(window.fixButton()->isEnabled());
+    EXPECT_FALSE(window.chooseButton()->isHidden());
+    EXPECT_TRUE(window.iconView()->isHidden());
+    EXPECT_TRUE(window.nameField()->text().isEmpty());
+    EXPECT_FALSE(home.exists("Library/Preferences/" + id + ".plist"));
+    EXPECT_FALSE(home.exists("Library/Saved Application State/" + id + ".savedState"));
+    EXPECT_TRUE(home.exists("Library/Preferences/org.corvane.test.Other.plist"));
+
+    EXPECT_FALSE(
+        saveWindowWithSheet(window, *sheet, QStringLiteral("fix-success-sheet")).isEmpty());
+
+    QPushButton* ok = nullptr;
+    for (auto* button : sheet->findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("OK")) {
+            ok = button;
+        }
+    }
+    ASSERT_TRUE(ok);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.findChild<QMessageBox*>("sheet"); }));
+}
+
+} // namespace
+} // namespace corvane::testing
