@@ -259,6 +259,24 @@ TEST_F(SafariFix, HardResetWithListedAdwareRemovesItOnceInTheListedPass) {
     EXPECT_TRUE(cookieStore.stored.empty());
 }
 
+TEST_F(SafariFix, HardResetDoesNotWalkACachesFolderThatLeadsOutOfTheHome) {
+    std::string outside = (fs::temp_directory_path() / "corvane-outside-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(outside.data()));
+    fs::create_directories(outside + "/com.apple.Safari");
+    home.file("Library/Safari/History.db");
+    fs::create_directory_symlink(outside, home.library() + "/Caches");
+    chooseSafari(kAlertFirstButtonReturn);
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(launcher.runs, (Runs{defaults("read", "com.apple.Safari"),
+                                   defaults("delete", "com.apple.Safari"), rm("Safari")}));
+    EXPECT_TRUE(fs::exists(outside + "/com.apple.Safari"));
+    // Not even offered for removal: the folder is not walked at all.
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!"}));
+    fs::remove_all(outside);
+}
+
 struct SystemTargetRow {
     std::string identifier;
     std::vector<std::string> restarted;
