@@ -1,9 +1,11 @@
 #include "platform/qt/QtDialogs.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -88,6 +90,19 @@ class BundlePickingFileDialog : public QFileDialog {
     const QString& picked() const { return m_picked; }
 
     void accept() override {
+        // A name typed in full wins over the list's selection, which typing a path can leave
+        // holding each folder passed on the way.
+        if (const std::optional<QFileInfo> typed = typedItem()) {
+            if (typed->isDir() && !isPickableFolder(typed->filePath())) {
+                setDirectory(typed->filePath());
+                if (auto* name = nameField()) {
+                    name->clear();
+                }
+            } else {
+                pick(typed->filePath());
+            }
+            return;
+        }
         const QStringList files = selectedFiles();
         if (files.size() == 1 && isPickableFolder(files.first())) {
             pick(files.first());
@@ -100,6 +115,23 @@ class BundlePickingFileDialog : public QFileDialog {
     }
 
   private:
+    QLineEdit* nameField() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
+    // The existing item named in the name field, by full path or relative to the folder shown.
+    std::optional<QFileInfo> typedItem() const {
+        const QLineEdit* name = nameField();
+        if (!name || name->text().isEmpty()) {
+            return std::nullopt;
+        }
+        const QString text = name->text();
+        const QFileInfo info(QDir::isAbsolutePath(text) ? text
+                                                        : directory().absoluteFilePath(text));
+        if (!info.exists() || (!info.isDir() && fileMode() == QFileDialog::Directory)) {
+            return std::nullopt;
+        }
+        return info;
+    }
+
     bool isPickableFolder(const QString& path) const {
         const QFileInfo info(path);
         return info.isDir() && (m_foldersPickable || info.fileName().endsWith(QLatin1String(".app"),

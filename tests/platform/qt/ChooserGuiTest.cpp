@@ -5,6 +5,7 @@
 #include "support/TempHome.h"
 
 #include <QApplication>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QImageWriter>
@@ -45,8 +46,9 @@ void whenModal(const char* className, std::function<void(QWidget*)> answer, int 
     });
 }
 
-// Types the path into the file dialog and presses its Open button.
-void typeIntoOpenPanel(QWidget* panel, const std::string& path) {
+// Types the path into the file dialog and presses its Open button. The offscreen platform does
+// not activate a dialog by itself; without `activate` the name field types without focus.
+void typeIntoOpenPanel(QWidget* panel, const std::string& path, bool activate = true) {
     auto* dialog = qobject_cast<QFileDialog*>(panel);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Select the application with the problem."));
@@ -54,16 +56,21 @@ void typeIntoOpenPanel(QWidget* panel, const std::string& path) {
                 dialog->nameFilters() == QStringList{QStringLiteral("All Files (*)")});
     auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     ASSERT_TRUE(name);
-    // Set in one go, as a paste would: typed key by key, each partial path ("/", "/tmp", ...)
-    // is selected on the way and stays in the selection.
-    name->setText(QString::fromStdString(path));
+    if (activate) {
+        QApplication::setActiveWindow(dialog);
+        name->setFocus();
+    }
+    name->clear();
+    QTest::keyClicks(name, QString::fromStdString(path));
+    EXPECT_EQ(name->text(), QString::fromStdString(path));
     auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
     ASSERT_TRUE(buttons);
     QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
 }
 
-void pick(const std::string& path) {
-    whenModal("QFileDialog", [path](QWidget* panel) { typeIntoOpenPanel(panel, path); });
+void pick(const std::string& path, bool activate = true) {
+    whenModal("QFileDialog",
+              [path, activate](QWidget* panel) { typeIntoOpenPanel(panel, path, activate); });
 }
 
 QPushButton* buttonTitled(QWidget* box, const QString& title) {
@@ -301,6 +308,15 @@ TEST_F(ChooserGui, AFolderNamedAppWithoutInfoPlistIsPickedAndRejected) {
     EXPECT_EQ(window().nameField()->text(),
               QStringLiteral("Error: doesn't appear to be an application"));
     EXPECT_FALSE(window().fixButton()->isEnabled());
+}
+
+// Typed without focus, the dialog selects every folder on the way ("/", "/tmp", ...); the name
+// typed in full must still be what is picked.
+TEST_F(ChooserGui, ABundlePathTypedWithoutFocusPicksThatBundle) {
+    pick(bundle("Typed.app", {{"CFBundleIdentifier", "com.example.Typed"}}), false);
+    choose();
+    EXPECT_EQ(frontEnd.delegate().path(), home.path() + "/Downloads/Typed.app");
+    EXPECT_EQ(window().nameField()->text(), QStringLiteral("Typed.app"));
 }
 
 TEST_F(ChooserGui, TheInfoViewGivesBackTheTextAsWritten) {
