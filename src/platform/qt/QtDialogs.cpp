@@ -38,8 +38,10 @@ QList<QPushButton*> fill(QMessageBox& box, const Alert& alert) {
     }
     QList<QPushButton*> buttons(static_cast<qsizetype>(specs.size()), nullptr);
     for (std::size_t i = specs.size(); i-- > 0;) {
-        QPushButton* button =
-            box.addButton(QString::fromStdString(specs[i].title), QMessageBox::ActionRole);
+        // "&" marks a keyboard mnemonic in a Qt button title; titles are shown as written.
+        QString title = QString::fromStdString(specs[i].title);
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QPushButton* button = box.addButton(title, QMessageBox::ActionRole);
         button->setObjectName(QStringLiteral("alertButton%1").arg(i));
         buttons[static_cast<qsizetype>(i)] = button;
     }

@@ -55,16 +55,19 @@ class UpdateAlert : public ::testing::Test {
             presser.stop();
             messageText = box->text();
             informativeText = box->informativeText();
+            QAbstractButton* pressed = nullptr;
             for (QAbstractButton* candidate : box->buttons()) {
-                buttonTitles << candidate->text();
-                shownTitles << QAccessible::queryAccessibleInterface(candidate)->text(
-                    QAccessible::Name);
+                const QString shown =
+                    QAccessible::queryAccessibleInterface(candidate)->text(QAccessible::Name);
+                buttonTitles << shown;
+                shownTitles << shown;
+                if (shown == button) {
+                    pressed = candidate;
+                }
             }
             saveScreenshot(*box, QStringLiteral("update-newer-version"));
-            for (QAbstractButton* candidate : box->buttons()) {
-                if (candidate->text() == button) {
-                    candidate->click();
-                }
+            if (pressed) {
+                pressed->click();
             }
         });
         presser.start();
@@ -119,8 +122,7 @@ TEST_F(UpdateAlert, NotNowLeavesTheApplicationRunning) {
 
 // Qt reads "&" in a button title as the mark of a keyboard mnemonic, so "Quit & Update" shows
 // as "Quit  Update" with the space underlined unless the dialog adapter doubles the "&".
-// Disabled until QtAlerts does.
-TEST_F(UpdateAlert, DISABLED_TheUpdateButtonShowsItsAmpersand) {
+TEST_F(UpdateAlert, TheUpdateButtonShowsItsAmpersand) {
     QTimer::singleShot(300, &window, [] { QCoreApplication::exit(7); });
     answer(QStringLiteral("Not now"));
     EXPECT_TRUE(shownTitles.contains(QStringLiteral("Quit & Update")))
