@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -24,7 +25,24 @@
 namespace corvane::testing {
 namespace {
 
-// Answers the chooser's file dialog once it is up: types the path and presses Open.
+// Fails the test and closes the dialog if it is still open after `attempts` polls, so a dialog
+// that does not take the answer can never leave the test waiting for ever.
+void closeIfStillOpen(QPointer<QFileDialog> dialog, int attempts = 200) {
+    QTimer::singleShot(10, qApp, [=] {
+        if (!dialog || !dialog->isVisible()) {
+            return;
+        }
+        if (attempts > 0) {
+            closeIfStillOpen(dialog, attempts - 1);
+            return;
+        }
+        ADD_FAILURE() << "the file dialog did not take the typed path";
+        dialog->reject();
+    });
+}
+
+// Answers the chooser's file dialog once it is up: types the path and presses Open. The
+// offscreen platform does not activate a dialog by itself, so the test does.
 void answerOpenPanel(const std::string& path, int attempts = 500) {
     QTimer::singleShot(10, qApp, [=] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -46,8 +64,12 @@ void answerOpenPanel(const std::string& path, int attempts = 500) {
             dialog->reject();
             return;
         }
+        QApplication::setActiveWindow(dialog);
+        name->setFocus();
         name->clear();
         QTest::keyClicks(name, QString::fromStdString(path));
+        EXPECT_EQ(name->text().toStdString(), path);
+        closeIfStillOpen(dialog);
         QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
     });
 }
