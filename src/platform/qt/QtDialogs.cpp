@@ -32,14 +32,14 @@ QList<QPushButton*> fill(QMessageBox& box, const Alert& alert) {
     box.setWindowTitle(QStringLiteral("Corvane"));
     box.setText(QString::fromStdString(alert.messageText));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
-    std::vector<AlertButton> specs = alert.buttons;
-    if (specs.empty()) {
-        specs.push_back({"OK", std::string("\r")});
+    std::vector<AlertButton> wanted = alert.buttons;
+    if (wanted.empty()) {
+        wanted.push_back({"OK", std::string("\r")});
     }
-    QList<QPushButton*> buttons(static_cast<qsizetype>(specs.size()), nullptr);
-    for (std::size_t i = specs.size(); i-- > 0;) {
+    QList<QPushButton*> buttons(static_cast<qsizetype>(wanted.size()), nullptr);
+    for (std::size_t i = wanted.size(); i-- > 0;) {
         // "&" marks a keyboard mnemonic in a Qt button title; titles are shown as written.
-        QString title = QString::fromStdString(specs[i].title);
+        QString title = QString::fromStdString(wanted[i].title);
         title.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QPushButton* button = box.addButton(title, QMessageBox::ActionRole);
         button->setObjectName(QStringLiteral("alertButton%1").arg(i));
@@ -48,12 +48,12 @@ QList<QPushButton*> fill(QMessageBox& box, const Alert& alert) {
     // Return presses the button that claims it, else the first one unless that one asks for no
     // key. Focus never moves Return to another button: those are pressed only by themselves.
     QPushButton* returnButton = nullptr;
-    for (std::size_t i = 0; i < specs.size() && !returnButton; ++i) {
-        if (specs[i].keyEquivalent == std::optional<std::string>("\r")) {
+    for (std::size_t i = 0; i < wanted.size() && !returnButton; ++i) {
+        if (wanted[i].keyEquivalent == std::optional<std::string>("\r")) {
             returnButton = buttons[static_cast<qsizetype>(i)];
         }
     }
-    if (!returnButton && !specs.front().keyEquivalent) {
+    if (!returnButton && !wanted.front().keyEquivalent) {
         returnButton = buttons.front();
     }
     for (QPushButton* button : buttons) {
