@@ -15,7 +15,8 @@ std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs) {
     while (trimmed.size() > 1 && trimmed.back() == '/') {
         trimmed.pop_back();
     }
-    if (trimmed.front() != '/' || trimmed == "/") {
+    // "/.", "/tmp/.." or a link to "/" name the root as surely as "/" does.
+    if (trimmed.front() != '/' || trimmed == "/" || fs.resolvedPath(trimmed) == "/") {
         return "Corvane can't use \"" + *home +
                "\" as your home folder: it must be a full path to a folder other than \"/\". "
                "Set HOME to your home folder and start Corvane again.";
