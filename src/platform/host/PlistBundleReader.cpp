@@ -118,7 +118,9 @@ std::optional<BundleInfo> parsePlistReaderOutput(const std::string& output) {
         } else if (key == protocol::kShortVersionKey) {
             slot = &bundle.shortVersion;
         }
-        if (!slot || *slot || !isValidUtf8(value) || value.find('\0') != std::string::npos) {
+        // The reader never prints a tab, carriage return or NUL inside a value.
+        if (!slot || *slot || !isValidUtf8(value) ||
+            value.find_first_of(std::string_view("\t\r\0", 3)) != std::string::npos) {
             return std::nullopt;
         }
         *slot = value;

@@ -11,12 +11,11 @@
 // Exit status 0 with that output; anything else means the file gave no values.
 
 #include "PlistReaderProtocol.h"
+#include "PlistReaderValues.h"
 
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <plist/plist.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -43,7 +42,6 @@ namespace {
 using corvane::plistreader::kEndLine;
 using corvane::plistreader::kHeaderLine;
 using corvane::plistreader::kMaxFileSize;
-using corvane::plistreader::kMaxValueSize;
 
 enum Exit { Ok = 0, Usage = 2, Unreadable = 3, NotAPlist = 4 };
 
@@ -96,18 +94,6 @@ bool readSmallRegularFile(const char* path, std::string& data) {
     return true;
 }
 
-bool isPrintable(const char* text, std::size_t length) {
-    if (length > kMaxValueSize) {
-        return false;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-        if (text[i] == '\n' || text[i] == '\t' || text[i] == '\r' || text[i] == '\0') {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -121,29 +107,12 @@ int main(int argc, char** argv) {
         return Unreadable;
     }
     plist_t root = nullptr;
-    plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root);
-    if (!root || plist_get_node_type(root) != PLIST_DICT) {
+    const std::optional<std::string> out = corvane::plistreader::readerOutput(data, root);
+    if (!out) {
         return NotAPlist;
     }
-
-    std::string out = std::string(kHeaderLine) + "\n";
-    for (const char* key : corvane::plistreader::kKeys) {
-        const plist_t node = plist_dict_get_item(root, key);
-        if (!node || plist_get_node_type(node) != PLIST_STRING) {
-            continue;
-        }
-        uint64_t length = 0;
-        const char* value = plist_get_string_ptr(node, &length);
-        if (value && isPrintable(value, static_cast<std::size_t>(length))) {
-            out += key;
-            out += '\t';
-            out.append(value, static_cast<std::size_t>(length));
-            out += '\n';
-        }
-    }
-    out += kEndLine;
-    out += '\n';
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+    if (std::fwrite(out->data(), 1, out->size(), stdout) != out->size() ||
+        std::fflush(stdout) != 0) {
         return Unreadable;
     }
     // The tree is not freed: libplist frees recursively, and the process ends here anyway.
