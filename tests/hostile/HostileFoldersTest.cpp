@@ -147,5 +147,52 @@ TEST_F(HostileSafari, AFolderThatIsALinkToTheHomeLosesOnlyTheLink) {
     EXPECT_TRUE(home.exists("Documents/keep.txt"));
 }
 
+TEST_F(HostileSafari, HardResetDoesNotWalkCachesOrCookiesThatLeadOut) {
+    std::filesystem::remove_all(home.library() + "/Caches");
+    makeLink("/", home.library() + "/Caches");
+    makeLink(home.path(), home.library() + "/Cookies");
+    home.file("com.apple.Safari.binarycookies");
+    alerts.answers.push_back(kAlertFirstButtonReturn);
+    choose(safariApp());
+    ASSERT_TRUE(delegate().safariAggressive());
+
+    EXPECT_TRUE(fixAndCheck({home.library() + "/Safari"}).empty());
+    EXPECT_TRUE(launcher.refused.empty());
+    EXPECT_FALSE(home.exists("Library/Safari"));
+    EXPECT_TRUE(home.exists("com.apple.Safari.binarycookies"));
+    EXPECT_TRUE(home.exists("Library/Caches"));
+    EXPECT_TRUE(home.exists("Library/Cookies"));
+}
+
+TEST_F(HostileSafari, AnAdwareFolderThatIsALinkLosesOnlyTheLink) {
+    makeLink(home.path(), home.library() + "/Application Support/osxDownloader");
+    alerts.answers.push_back(kAlertSecondButtonReturn);
+    choose(safariApp());
+    const std::string adware = home.library() + "/Application Support/osxDownloader";
+    ASSERT_EQ(delegate().fullFilePaths().size(), 3u);
+    EXPECT_EQ(delegate().fullFilePaths()[1], adware);
+
+    EXPECT_TRUE(fixAndCheck().empty());
+    EXPECT_TRUE(launcher.refused.empty());
+    EXPECT_FALSE(home.exists("Library/Application Support/osxDownloader"));
+    EXPECT_TRUE(home.exists("Documents/keep.txt"));
+}
+
+TEST_F(HostileSafari, AnAdwareFolderBeneathALinkLeadingOutIsLeftAndNamed) {
+    writeFile(outside.path() + "/osxDownloader/payload");
+    makeLink(outside.path(), home.library() + "/Application Support");
+    alerts.answers.push_back(kAlertSecondButtonReturn);
+    choose(safariApp());
+    const std::string adware = home.library() + "/Application Support/osxDownloader";
+    ASSERT_EQ(delegate().fullFilePaths().size(), 3u);
+
+    EXPECT_TRUE(fixAndCheck().empty());
+    EXPECT_TRUE(launcher.refused.empty());
+    EXPECT_TRUE(std::filesystem::exists(outside.path() + "/osxDownloader/payload"));
+    EXPECT_FALSE(home.exists("Library/Safari/LastSession.plist"));
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    EXPECT_NE(alerts.sheets[0].informativeText.find(adware), std::string::npos);
+}
+
 } // namespace
 } // namespace corvane::testing
