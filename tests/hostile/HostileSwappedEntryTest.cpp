@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 // its place is removed as a link, and a folder above it that now leads elsewhere stops the
 // removal and is named in the closing sheet.
 
-class SwappedEntry : public HostileFixture {
+class HostileSwappedEntry : public HostileFixture {
 protected:
     void analyse() {
         choose(bundleWithIdentifier("Example.app", "com.example.App"));
@@ -37,7 +37,7 @@ protected:
     }
 };
 
-TEST_F(SwappedEntry, AFileBecomesALinkToAFileOutside) {
+TEST_F(HostileSwappedEntry, AFileBecomesALinkToAFileOutside) {
     home.file("Library/Preferences/com.example.App.plist");
     writeFile(outside.path() + "/secret.txt");
     analyse();
@@ -50,7 +50,7 @@ TEST_F(SwappedEntry, AFileBecomesALinkToAFileOutside) {
     EXPECT_TRUE(closedWithSuccess());
 }
 
-TEST_F(SwappedEntry, AListedFolderBecomesALinkToTheHome) {
+TEST_F(HostileSwappedEntry, AListedFolderBecomesALinkToTheHome) {
     home.file("Library/Saved Application State/com.example.App.savedState/windows.plist");
     home.file("windows.plist");
     home.file("Documents/keep.txt");
@@ -66,7 +66,7 @@ TEST_F(SwappedEntry, AListedFolderBecomesALinkToTheHome) {
     EXPECT_TRUE(closedWithSuccess());
 }
 
-TEST_F(SwappedEntry, AnUnlistedFolderAboveAnEntryNowLeadsOutside) {
+TEST_F(HostileSwappedEntry, AnUnlistedFolderAboveAnEntryNowLeadsOutside) {
     home.file("Library/Preferences/Old/com.example.App.plist");
     writeFile(outside.path() + "/com.example.App.plist");
     analyse();
@@ -80,7 +80,7 @@ TEST_F(SwappedEntry, AnUnlistedFolderAboveAnEntryNowLeadsOutside) {
     EXPECT_TRUE(closedNaming(home.library() + "/Preferences/Old/com.example.App.plist"));
 }
 
-TEST_F(SwappedEntry, ThePreferencesFolderBecomesALinkToTheHome) {
+TEST_F(HostileSwappedEntry, ThePreferencesFolderBecomesALinkToTheHome) {
     home.file("Library/Preferences/com.example.App.plist");
     home.file("com.example.App.plist");
     analyse();
@@ -92,7 +92,7 @@ TEST_F(SwappedEntry, ThePreferencesFolderBecomesALinkToTheHome) {
     EXPECT_TRUE(closedNaming(home.library() + "/Preferences/com.example.App.plist"));
 }
 
-TEST_F(SwappedEntry, TheLibraryBecomesALinkOutside) {
+TEST_F(HostileSwappedEntry, TheLibraryBecomesALinkOutside) {
     home.file("Library/Preferences/com.example.App.plist");
     writeFile(outside.path() + "/Preferences/com.example.App.plist");
     analyse();
