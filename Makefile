@@ -37,12 +37,14 @@ test-asan: deps
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)
 
-# Times a fix of a 10,000-file saved-state folder against one rm -rf of it, side by side.
+# Times analysis and fixes on synthetic Libraries against find and rm, side by side, and the
+# whole program's peak memory; BENCH_FLAGS="--markdown docs/benchmarks.md" also writes the table.
 BENCH_DIR ?= build-bench
+BENCH_FLAGS ?=
 bench: deps
-	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF -DCORVANE_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=ON -DCORVANE_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target corvane_bench
-	@$(BENCH_DIR)/bench/corvane_bench
+	@$(BENCH_DIR)/bench/corvane_bench $(BENCH_FLAGS)
 
 # Runs every libFuzzer target for FUZZ_SECONDS each (built with clang in build-fuzz).
 FUZZ_SECONDS ?= 60

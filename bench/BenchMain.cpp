@@ -1,0 +1,454 @@
+// Times Corvane against the system's own tools on synthetic Libraries, each side as a whole
+// process, in alternating rounds, and prints the medians one figure a line:
+//
+//   NAME: ours X s, reference Y s, ratio Z
+//   NAME: peak N MiB
+//
+//   corvane_bench [--rounds N] [--only analysis|fix|safari] [--markdown FILE]
+//   corvane_bench generate HOME ENTRIES [IDENTIFIER]   only build a Library under HOME
+//
+// Exits 1 when a goal is missed or a side did not do what it should.
+
+#include "SyntheticLibrary.h"
+#include "TimedProcess.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <sys/utsname.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace corvane::bench;
+namespace fs = std::filesystem;
+
+constexpr const char* kTarget = "com.corvane.bench.Target";
+constexpr const char* kSafari = "com.apple.Safari";
+constexpr double kAnalysisGoal = 1.3;
+constexpr double kFixGoal = 1.5;
+constexpr double kMemoryGoalMiB = 100;
+
+struct Figure {
+    std::string name;
+    double ours = 0;
+    double reference = 0;
+    double goal = 0; // 0: no goal
+    bool checked = true;
+    double ratio() const { return ours / reference; }
+};
+
+struct Run {
+    std::string binDir;
+    fs::path scratch;
+    int rounds = 5;
+    std::vector<Figure> figures;
+    double memoryMiB = 0;
+    double oursPeakMiB = 0;
+    std::vector<std::string> problems;
+    std::string growth;
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::size_t countLines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+bool anyExists(const std::vector<std::string>& paths) {
+    return std::any_of(paths.begin(), paths.end(), [](const std::string& path) {
+        std::error_code error;
+        return fs::symlink_status(path, error).type() != fs::file_type::not_found;
+    });
+}
+
+// Alternates which side goes first from round to round, and returns the two medians.
+std::pair<double, double> alternate(int rounds, const std::function<double()>& ours,
+                                    const std::function<double()>& reference) {
+    std::vector<double> a;
+    std::vector<double> b;
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0) {
+            a.push_back(ours());
+            b.push_back(reference());
+        } else {
+            b.push_back(reference());
+            a.push_back(ours());
+        }
+    }
+    return {median(a), median(b)};
+}
+
+void print(const Figure& figure) {
+    std::printf("%s: ours %.4f s, reference %.4f s, ratio %.2f\n", figure.name.c_str(), figure.ours,
+                figure.reference, figure.ratio());
+    std::fflush(stdout);
+}
+
+void analysis(Run& run, std::size_t entries, bool keepForMemory) {
+    const fs::path home = run.scratch / ("analysis-" + std::to_string(entries));
+    LibraryShape shape;
+    shape.entries = entries;
+    shape.identifier = kTarget;
+    const SyntheticLibrary library = SyntheticLibrary::build(home.string(), shape);
+    const std::string prefs = library.library + "/Preferences";
+    const std::string state = library.library + "/Saved Application State";
+    const std::size_t expected = library.preferenceMatches.size() + library.stateMatches.size();
+    std::ostringstream wanted;
+    wanted << "preferences " << library.preferenceMatches.size() << " state "
+           << library.stateMatches.size() << "\n";
+
+    const std::vector<std::string> oursArgs = {run.binDir + "/corvane-bench-run", "analyse",
+                                               home.string(), kTarget};
+    const std::vector<std::string> findArgs = {"/usr/bin/find", prefs, state, "-path",
+                                               std::string("*") + kTarget + "*"};
+    double peak = 0;
+    const auto ours = [&] {
+        const TimedProcess p = TimedProcess::run(oursArgs, {}, true);
+        if (p.exitCode != 0 || p.output != wanted.str()) {
+            run.problems.push_back("analysis of " + std::to_string(entries) + " entries printed '" +
+                                   p.output + "', expected '" + wanted.str() + "'");
+        }
+        peak = std::max(peak, p.peakMiB);
+        return p.seconds;
+    };
+    const auto reference = [&] {
+        const TimedProcess p = TimedProcess::run(findArgs, {}, true);
+        if (p.exitCode != 0 || countLines(p.output) != expected) {
+            run.problems.push_back("find on " + std::to_string(entries) + " entries listed " +
+                                   std::to_string(countLines(p.output)) + " entries, expected " +
+                                   std::to_string(expected));
+        }
+        return p.seconds;
+    };
+    ours(); // warm the page cache and the loader for both sides before timing
+    reference();
+    const auto [oursTime, referenceTime] = alternate(run.rounds * 2 + 1, ours, reference);
+    Figure figure{"analysis-" + std::to_string(library.walkedEntries), oursTime, referenceTime,
+                  entries >= 100000 ? kAnalysisGoal : 0.0};
+    print(figure);
+    run.figures.push_back(figure);
+    if (entries >= 100000) {
+        run.oursPeakMiB = peak;
+    }
+    if (!keepForMemory) {
+        fs::remove_all(home);
+    }
+}
+
+void memory(Run& run, std::size_t entries) {
+    const fs::path home = run.scratch / ("analysis-" + std::to_string(entries));
+    const TimedProcess p =
+        TimedProcess::run({run.binDir + "/corvane-bench-memory", home.string(), kTarget},
+                          {"QT_QPA_PLATFORM=offscreen"}, true);
+    double reported = 0;
+    std::size_t listed = 0;
+    if (p.exitCode != 0 ||
+        std::sscanf(p.output.c_str(), "entries %zu peak %lf MiB", &listed, &reported) != 2 ||
+        listed == 0) {
+        run.problems.push_back("memory run failed: '" + p.output + "'");
+    }
+    // The process's own figure and the one its parent sees agree; the larger one counts.
+    run.memoryMiB = std::max(reported, p.peakMiB);
+    std::printf("memory-analysis-%zu: peak %.1f MiB\n", entries, run.memoryMiB);
+    std::fflush(stdout);
+    fs::remove_all(home);
+}
+
+// A target whose matching entries number 10,000: its preference files and a saved-state folder
+// of many window files, beside the other applications of a 1,000-entry Library.
+void fix(Run& run, std::size_t matching) {
+    LibraryShape shape;
+    shape.identifier = kTarget;
+    constexpr std::size_t kPreferenceMatches = 6; // plist, ByHost, helper, folder with two files
+    shape.targetStateFiles = matching - kPreferenceMatches - 1;
+    shape.entries = 1000 + matching;
+    int round = 0;
+    const auto build = [&](const char* side) {
+        const fs::path home =
+            run.scratch / ("fix-" + std::string(side) + "-" + std::to_string(round));
+        SyntheticLibrary library = SyntheticLibrary::build(home.string(), shape);
+        const std::size_t found = library.preferenceMatches.size() + library.stateMatches.size();
+        if (found != matching) {
+            throw std::logic_error("fix Library has " + std::to_string(found) + " matches");
+        }
+        return library;
+    };
+    const auto ours = [&] {
+        const SyntheticLibrary library = build("ours");
+        const TimedProcess p = TimedProcess::run(
+            {run.binDir + "/corvane-bench-run", "fix", library.home, kTarget}, {}, true);
+        int missing = -1;
+        int success = 0;
+        std::sscanf(p.output.c_str(),
+                    "preferences %*d state %*d removals %*d missing %d "
+                    "logged %*d success %d",
+                    &missing, &success);
+        if (p.exitCode != 0 || missing != 0 || success != 1 ||
+            anyExists(library.preferenceMatches) || anyExists(library.stateMatches)) {
+            run.problems.push_back("fix left entries or removed missing ones: " + p.output);
+        }
+        fs::remove_all(library.home);
+        return p.seconds;
+    };
+    const auto reference = [&] {
+        const SyntheticLibrary library = build("rm");
+        std::vector<std::string> args = {"/bin/rm", "-rf"};
+        std::vector<std::string> all = library.preferenceMatches;
+        all.insert(all.end(), library.stateMatches.begin(), library.stateMatches.end());
+        for (const std::string& path : SyntheticLibrary::topmost(all)) {
+            args.push_back(path);
+        }
+        const TimedProcess p = TimedProcess::run(args);
+        if (p.exitCode != 0 || anyExists(all)) {
+            run.problems.push_back("rm -rf left entries");
+        }
+        fs::remove_all(library.home);
+        ++round;
+        return p.seconds;
+    };
+    const auto [oursTime, referenceTime] = alternate(run.rounds, ours, reference);
+    Figure figure{"fix-" + std::to_string(matching), oursTime, referenceTime, kFixGoal};
+    print(figure);
+    run.figures.push_back(figure);
+}
+
+// Hard Safari reset: the Safari folder, Safari's preference and saved-state entries, and its
+// entries among 50,000 in Caches and in Cookies; against rm -rf of the Safari folder and
+// find ... -exec rm -rf over the other folders.
+void safariHard(Run& run, std::size_t caches) {
+    LibraryShape shape;
+    shape.identifier = kSafari;
+    shape.entries = 10000;
+    shape.cachesEntries = caches;
+    shape.safariEntries = 500;
+    int round = 0;
+    const auto build = [&](const char* side) {
+        const fs::path home =
+            run.scratch / ("safari-" + std::string(side) + "-" + std::to_string(round));
+        return SyntheticLibrary::build(home.string(), shape);
+    };
+    const auto gone = [](const SyntheticLibrary& library) {
+        return !anyExists({library.library + "/Safari"}) && !anyExists(library.preferenceMatches) &&
+               !anyExists(library.stateMatches) && !anyExists(library.cacheMatches);
+    };
+    const auto ours = [&] {
+        const SyntheticLibrary library = build("ours");
+        const TimedProcess p = TimedProcess::run(
+            {run.binDir + "/corvane-bench-run", "fix", library.home, kSafari}, {}, true);
+        if (p.exitCode != 0 || !gone(library)) {
+            run.problems.push_back("Hard Safari reset left entries: " + p.output);
+        }
+        fs::remove_all(library.home);
+        return p.seconds;
+    };
+    const auto reference = [&] {
+        const SyntheticLibrary library = build("rm");
+        const std::string lib = library.library;
+        const std::string pattern = std::string("*") + kSafari + "*";
+        double seconds = TimedProcess::run({"/bin/rm", "-rf", lib + "/Safari"}).seconds;
+        seconds += TimedProcess::run({"/usr/bin/find", lib + "/Preferences",
+                                      lib + "/Saved Application State", "-path", pattern, "-prune",
+                                      "-exec", "/bin/rm", "-rf", "{}", "+"})
+                       .seconds;
+        seconds += TimedProcess::run({"/usr/bin/find", lib + "/Caches", lib + "/Cookies", "-ipath",
+                                      pattern, "-prune", "-exec", "/bin/rm", "-rf", "{}", "+"})
+                       .seconds;
+        if (!gone(library)) {
+            run.problems.push_back("reference Hard Safari reset left entries");
+        }
+        fs::remove_all(library.home);
+        ++round;
+        return seconds;
+    };
+    // Each round builds two 60,000-entry Libraries, which is slow: fewer rounds here.
+    const auto [oursTime, referenceTime] =
+        alternate(std::max(1, run.rounds / 2 + 1), ours, reference);
+    Figure figure{"safari-hard-" + std::to_string(caches), oursTime, referenceTime, 0.0};
+    print(figure);
+    run.figures.push_back(figure);
+}
+
+// Cost per entry between the sizes: a linear walk keeps it roughly constant.
+void growth(Run& run) {
+    std::vector<const Figure*> sizes;
+    for (const Figure& figure : run.figures) {
+        if (figure.name.rfind("analysis-", 0) == 0) {
+            sizes.push_back(&figure);
+        }
+    }
+    if (sizes.size() < 3) {
+        return;
+    }
+    const auto entries = [](const Figure* f) { return std::stod(f->name.substr(9)); };
+    const auto perEntry = [&](const Figure* a, const Figure* b, double Figure::*side) {
+        return (b->*side - a->*side) / (entries(b) - entries(a)) * 1e6;
+    };
+    const double ours1 = perEntry(sizes[0], sizes[1], &Figure::ours);
+    const double ours2 = perEntry(sizes[1], sizes[2], &Figure::ours);
+    const double ref1 = perEntry(sizes[0], sizes[1], &Figure::reference);
+    const double ref2 = perEntry(sizes[1], sizes[2], &Figure::reference);
+    const double change = ours2 / ours1;
+    const bool linear = change > 0.5 && change < 2.0;
+    std::ostringstream text;
+    text.precision(2);
+    text << std::fixed << "ours " << ours1
+         << " us per added entry from 1,000 to 10,000 entries and " << ours2
+         << " us from 10,000 to 100,000 (find: " << ref1 << " and " << ref2 << " us); "
+         << (linear ? "the cost grows linearly with the size"
+                    : "the cost does NOT grow linearly with the size");
+    run.growth = text.str();
+    std::printf("analysis-growth: %s\n", run.growth.c_str());
+    if (!linear) {
+        run.problems.push_back("analysis cost does not grow linearly");
+    }
+}
+
+std::string machine() {
+    std::string model = "unknown processor";
+    std::ifstream cpu("/proc/cpuinfo");
+    for (std::string line; std::getline(cpu, line);) {
+        if (line.rfind("model name", 0) == 0) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    utsname name{};
+    uname(&name);
+    std::ostringstream text;
+    text << model << ", " << std::thread::hardware_concurrency() << " cores, " << name.sysname
+         << " " << name.release << " " << name.machine;
+    return text.str();
+}
+
+void writeMarkdown(const Run& run, const std::string& file) {
+    char date[32];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
+    std::ofstream out(file);
+    out << "# Benchmarks\n\n"
+        << "Written by `bench/corvane_bench --markdown docs/benchmarks.md` (`make bench` prints "
+           "the same figures). Each side runs as a whole process; medians of alternating "
+           "rounds, after one warm-up run of each side.\n\n"
+        << "- Date: " << date << "\n- Machine: " << machine() << "\n\n"
+        << "| Benchmark | Corvane | Reference | Ratio | Goal |\n"
+        << "|---|---:|---:|---:|---|\n";
+    char row[256];
+    for (const Figure& f : run.figures) {
+        std::string goal = "-";
+        if (f.goal > 0) {
+            goal = "at most " + std::to_string(f.goal).substr(0, 3) +
+                   "x: " + (f.ratio() <= f.goal ? "met" : "MISSED");
+        }
+        std::snprintf(row, sizeof row, "| %s | %.4f s | %.4f s | %.2f | %s |\n", f.name.c_str(),
+                      f.ours, f.reference, f.ratio(), goal.c_str());
+        out << row;
+    }
+    std::snprintf(row, sizeof row,
+                  "| memory-analysis-100000 (whole program with its window) | peak %.1f MiB | "
+                  "| | under %.0f MiB: %s |\n",
+                  run.memoryMiB, kMemoryGoalMiB, run.memoryMiB < kMemoryGoalMiB ? "met" : "MISSED");
+    out << row << "\n";
+    out << "References: `analysis-N` is `find <Preferences> <Saved Application State> -path "
+           "'*ID*'` on the same tree, N the entries in those two folders; `fix-10000` is one "
+           "`rm -rf` given the topmost of the target's 10,000 matching entries; "
+           "`safari-hard-50000` is `rm -rf` of the Safari folder plus `find ... -prune -exec "
+           "rm -rf {} +` over Preferences and Saved Application State (letter case significant) "
+           "and over Caches and Cookies (ignoring case), three processes summed. Corvane's side "
+           "of each fix includes the analysis that lists what it removes.\n\n";
+    out << "Growth: " << run.growth << ".\n";
+}
+
+fs::path binaryFolder() {
+    return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::string(argv[1]) == "generate") {
+        LibraryShape shape;
+        shape.entries = std::strtoul(argv[3], nullptr, 10);
+        shape.identifier = argc > 4 ? argv[4] : kTarget;
+        const SyntheticLibrary library = SyntheticLibrary::build(argv[2], shape);
+        std::printf("%zu entries, %zu matching\n", library.walkedEntries,
+                    library.preferenceMatches.size() + library.stateMatches.size());
+        return 0;
+    }
+    Run run;
+    std::string markdown;
+    std::string only; // analysis, fix or safari; empty: all
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--rounds" && i + 1 < argc) {
+            run.rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--only" && i + 1 < argc) {
+            only = argv[++i];
+        } else if (arg == "--markdown" && i + 1 < argc) {
+            markdown = argv[++i];
+        } else {
+            std::fprintf(stderr,
+                         "usage: %s [--rounds N] [--only analysis|fix|safari] "
+                         "[--markdown FILE]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    run.binDir = binaryFolder().string();
+    std::string pattern = (fs::temp_directory_path() / "corvane-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        return 2;
+    }
+    run.scratch = pattern;
+
+    try {
+        if (only.empty() || only == "analysis") {
+            analysis(run, 1000, false);
+            analysis(run, 10000, false);
+            analysis(run, 100000, true);
+            growth(run);
+            memory(run, 100000);
+        }
+        if (only.empty() || only == "fix") {
+            fix(run, 10000);
+        }
+        if (only.empty() || only == "safari") {
+            safariHard(run, 50000);
+        }
+    } catch (const std::exception& error) {
+        run.problems.push_back(error.what());
+    }
+    fs::remove_all(run.scratch);
+
+    for (const Figure& f : run.figures) {
+        if (f.goal > 0 && f.ratio() > f.goal) {
+            run.problems.push_back(f.name + " ratio " + std::to_string(f.ratio()) +
+                                   " is above the goal of " + std::to_string(f.goal));
+        }
+    }
+    if (run.memoryMiB >= kMemoryGoalMiB) {
+        run.problems.push_back("peak memory is not under 100 MiB");
+    }
+    if (!markdown.empty()) {
+        writeMarkdown(run, markdown);
+    }
+    for (const std::string& problem : run.problems) {
+        std::printf("problem: %s\n", problem.c_str());
+    }
+    std::printf("%s\n", run.problems.empty() ? "PASS" : "FAIL");
+    return run.problems.empty() ? 0 : 1;
+}
