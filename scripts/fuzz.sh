@@ -22,6 +22,7 @@ for target in "$dir"/fuzz/*Fuzzer; do
     options=(-timeout=10)
     # libplist recurses once per level of nesting: short inputs keep that out of what is found.
     [ "$name" = PlistValuesFuzzer ] && options+=(-max_len=4096)
+    [ -f "fuzz/$name.dict" ] && options+=(-dict="fuzz/$name.dict")
     if ! "$target" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$dir/artifacts/$name-" "$corpus" "${extra[@]}" 2>"$dir/$name.log"; then
         echo "$name found a crash; see $dir/$name.log"
