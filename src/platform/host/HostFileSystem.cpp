@@ -1,7 +1,6 @@
 #include "platform/host/HostFileSystem.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +8,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <pwd.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -17,9 +17,30 @@ namespace corvane {
 
 namespace {
 
-struct Child {
-    std::string name;
-    bool isDirectory; // a real folder, never a symlink to one
+// ASCII letters only: the order must not depend on the locale the program runs in.
+inline unsigned char foldCase(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+// The names of one folder's entries, kept in one buffer with their case-folded copies beside
+// them, so that listing and sorting a large folder costs no allocation per entry and no case
+// folding per comparison.
+struct Listing {
+    struct Child {
+        std::size_t offset; // into names and folded, each name followed by a NUL
+        std::size_t length;
+        bool isDirectory; // a real folder, never a symlink to one
+    };
+    std::string names;
+    std::string folded;
+    std::vector<Child> children;
+
+    std::string_view name(const Child& child) const {
+        return {names.data() + child.offset, child.length};
+    }
+    std::string_view key(const Child& child) const {
+        return {folded.data() + child.offset, child.length};
+    }
 };
 
 struct DirCloser {
@@ -27,16 +48,18 @@ struct DirCloser {
 };
 
 // Lists a folder opened as `fd` (taking ownership of it) in walk order.
-std::vector<Child> listFolder(int fd) {
-    std::vector<Child> children;
+void listFolder(int fd, Listing& listing) {
+    listing.names.clear();
+    listing.folded.clear();
+    listing.children.clear();
     std::unique_ptr<DIR, DirCloser> dir(fdopendir(fd));
     if (!dir) {
         close(fd);
-        return children;
+        return;
     }
     while (const dirent* entry = readdir(dir.get())) {
         const char* name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
             continue;
         }
         bool isDirectory = entry->d_type == DT_DIR;
@@ -45,11 +68,24 @@ std::vector<Child> listFolder(int fd) {
             isDirectory = fstatat(dirfd(dir.get()), name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                           S_ISDIR(info.st_mode);
         }
-        children.push_back({name, isDirectory});
+        const std::size_t length = std::strlen(name);
+        listing.children.push_back({listing.names.size(), length, isDirectory});
+        listing.names.append(name, length + 1);
+        for (std::size_t i = 0; i <= length; ++i) {
+            listing.folded.push_back(
+                static_cast<char>(foldCase(static_cast<unsigned char>(name[i]))));
+        }
     }
-    std::sort(children.begin(), children.end(),
-              [](const Child& a, const Child& b) { return walkOrderLess(a.name, b.name); });
-    return children;
+    // Comparing the folded names as bytes gives the order of walkOrderLess: the first letter
+    // that differs ignoring case, else the shorter name, else the exact bytes.
+    std::sort(listing.children.begin(), listing.children.end(),
+              [&listing](const Listing::Child& a, const Listing::Child& b) {
+                  const int byKey = listing.key(a).compare(listing.key(b));
+                  if (byKey != 0) {
+                      return byKey < 0;
+                  }
+                  return listing.name(a) < listing.name(b);
+              });
 }
 
 // Pre-order walk below the folder open as `fd`. Each sub-folder is opened relative to its
@@ -61,17 +97,18 @@ constexpr int kMaxDepth = 512;
 bool walkFolder(int fd, std::string& relative, int depth,
                 const std::function<bool(const std::string&)>& visit) {
     const int parentFd = dup(fd);
-    const std::vector<Child> children = listFolder(fd);
+    Listing listing;
+    listFolder(fd, listing);
     bool keepGoing = true;
-    for (const Child& child : children) {
+    for (const Listing::Child& child : listing.children) {
         const std::size_t mark = relative.size();
         if (!relative.empty()) {
             relative += '/';
         }
-        relative += child.name;
+        relative += listing.name(child);
         keepGoing = visit(relative);
         if (keepGoing && child.isDirectory && parentFd >= 0 && depth < kMaxDepth) {
-            const int childFd = openat(parentFd, child.name.c_str(),
+            const int childFd = openat(parentFd, listing.name(child).data(),
                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (childFd >= 0) {
                 keepGoing = walkFolder(childFd, relative, depth + 1, visit);
@@ -93,8 +130,8 @@ bool walkFolder(int fd, std::string& relative, int depth,
 bool walkOrderLess(const std::string& a, const std::string& b) {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const int la = std::tolower(static_cast<unsigned char>(a[i]));
-        const int lb = std::tolower(static_cast<unsigned char>(b[i]));
+        const int la = foldCase(static_cast<unsigned char>(a[i]));
+        const int lb = foldCase(static_cast<unsigned char>(b[i]));
         if (la != lb) {
             return la < lb;
         }
