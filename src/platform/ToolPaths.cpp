@@ -1,3 +1,4 @@
+#include "platform/HelperPrograms.h"
 #include "platform/Processes.h"
 
 namespace corvane {
@@ -14,8 +15,13 @@ std::string toolPath(Tool tool) {
 #ifdef __APPLE__
         return "/usr/bin/open";
 #else
-        // On Debian /usr/bin/open can be a console tool; the desktop's opener takes URLs.
-        return "/usr/bin/xdg-open";
+    {
+        // On Debian /usr/bin/open can be a console tool, so the desktop's opener is used. It
+        // may run the browser with our output pipe still open, which would hold the caller
+        // until the browser ends; corvane-open starts it detached and returns at once.
+        const std::string detached = helperProgramPath("corvane-open");
+        return detached.empty() ? "/usr/bin/xdg-open" : detached;
+    }
 #endif
     }
     return {};
