@@ -39,8 +39,6 @@ extern "C" const char* __asan_default_options() {
 
 namespace {
 
-using corvane::plistreader::kEndLine;
-using corvane::plistreader::kHeaderLine;
 using corvane::plistreader::kMaxFileSize;
 
 enum Exit { Ok = 0, Usage = 2, Unreadable = 3, NotAPlist = 4 };
