@@ -5,7 +5,7 @@
 //   NAME: peak N MiB
 //
 //   corvane_bench [--rounds N] [--only analysis|fix|safari] [--markdown FILE]
-//   corvane_bench generate HOME ENTRIES [IDENTIFIER]   only build a Library under HOME
+//   corvane_bench generate HOME ENTRIES [IDENTIFIER [CACHES]]   only build a Library
 //
 // Exits 1 when a goal is missed or a side did not do what it should.
 
@@ -56,6 +56,7 @@ struct Run {
     double oursPeakMiB = 0;
     std::vector<std::string> problems;
     std::string growth;
+    std::string loadAverage;
 };
 
 double median(std::vector<double> values) {
@@ -104,6 +105,7 @@ void analysis(Run& run, std::size_t entries, bool keepForMemory) {
     shape.entries = entries;
     shape.identifier = kTarget;
     const SyntheticLibrary library = SyntheticLibrary::build(home.string(), shape);
+    sync();
     const std::string prefs = library.library + "/Preferences";
     const std::string state = library.library + "/Saved Application State";
     const std::size_t expected = library.preferenceMatches.size() + library.stateMatches.size();
@@ -185,6 +187,7 @@ void fix(Run& run, std::size_t matching) {
         if (found != matching) {
             throw std::logic_error("fix Library has " + std::to_string(found) + " matches");
         }
+        sync(); // neither side should pay for writing back the other's tree
         return library;
     };
     const auto ours = [&] {
@@ -239,7 +242,9 @@ void safariHard(Run& run, std::size_t caches) {
     const auto build = [&](const char* side) {
         const fs::path home =
             run.scratch / ("safari-" + std::string(side) + "-" + std::to_string(round));
-        return SyntheticLibrary::build(home.string(), shape);
+        SyntheticLibrary library = SyntheticLibrary::build(home.string(), shape);
+        sync();
+        return library;
     };
     const auto gone = [](const SyntheticLibrary& library) {
         return !anyExists({library.library + "/Safari"}) && !anyExists(library.preferenceMatches) &&
@@ -274,9 +279,8 @@ void safariHard(Run& run, std::size_t caches) {
         ++round;
         return seconds;
     };
-    // Each round builds two 60,000-entry Libraries, which is slow: fewer rounds here.
-    const auto [oursTime, referenceTime] =
-        alternate(std::max(1, run.rounds / 2 + 1), ours, reference);
+    // Each round builds two 60,000-entry Libraries, which takes minutes here: fewer rounds.
+    const auto [oursTime, referenceTime] = alternate(std::max(1, run.rounds / 4), ours, reference);
     Figure figure{"safari-hard-" + std::to_string(caches), oursTime, referenceTime, 0.0};
     print(figure);
     run.figures.push_back(figure);
@@ -340,10 +344,17 @@ void writeMarkdown(const Run& run, const std::string& file) {
     std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
     std::ofstream out(file);
     out << "# Benchmarks\n\n"
-        << "Written by `bench/corvane_bench --markdown docs/benchmarks.md` (`make bench` prints "
-           "the same figures). Each side runs as a whole process; medians of alternating "
-           "rounds, after one warm-up run of each side.\n\n"
-        << "- Date: " << date << "\n- Machine: " << machine() << "\n\n"
+        << "Written by `corvane_bench --markdown docs/benchmarks.md` (`make bench "
+           "BENCH_FLAGS=\"--markdown docs/benchmarks.md\"`; plain `make bench` prints the same "
+           "figures). Each side runs as a whole process; figures are medians of alternating "
+           "rounds: "
+        << run.rounds * 2 + 1 << " per analysis size after one warm-up run of each side, "
+        << run.rounds << " for the fix and " << std::max(1, run.rounds / 4)
+        << " for the Hard Safari reset, each of those on a freshly built Library flushed to "
+           "disk before the timed run.\n\n"
+        << "- Date: " << date << "\n- Machine: " << machine()
+        << "\n- One-minute load average when the run "
+        << "began: " << run.loadAverage << "\n\n"
         << "| Benchmark | Corvane | Reference | Ratio | Goal |\n"
         << "|---|---:|---:|---:|---|\n";
     char row[256];
@@ -383,6 +394,8 @@ int main(int argc, char** argv) {
         LibraryShape shape;
         shape.entries = std::strtoul(argv[3], nullptr, 10);
         shape.identifier = argc > 4 ? argv[4] : kTarget;
+        shape.cachesEntries = argc > 5 ? std::strtoul(argv[5], nullptr, 10) : 0;
+        shape.safariEntries = shape.cachesEntries > 0 ? 500 : 0;
         const SyntheticLibrary library = SyntheticLibrary::build(argv[2], shape);
         std::printf("%zu entries, %zu matching\n", library.walkedEntries,
                     library.preferenceMatches.size() + library.stateMatches.size());
@@ -408,6 +421,7 @@ int main(int argc, char** argv) {
         }
     }
     run.binDir = binaryFolder().string();
+    std::ifstream("/proc/loadavg") >> run.loadAverage;
     std::string pattern = (fs::temp_directory_path() / "corvane-bench-XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         std::perror("mkdtemp");
