@@ -1,12 +1,12 @@
 #include "platform/host/PlistBundleReader.h"
 
 #include "app/Utf16.h"
+#include "platform/HelperPrograms.h"
 #include "platform/host/ChildProcess.h"
 #include "platform/host/tools/PlistReaderProtocol.h"
 
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,35 +21,10 @@ constexpr const char* kReaderName = "corvane-plist-reader";
 constexpr auto kReaderTimeout = 2000ms;
 constexpr std::size_t kMaxReaderOutput = 64 * 1024;
 
-bool isExecutableFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           access(path.c_str(), X_OK) == 0;
-}
-
-std::string folderOfRunningProgram() {
-    char buffer[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) {
-        return {};
-    }
-    const std::string exe(buffer, static_cast<std::size_t>(length));
-    const std::size_t slash = exe.rfind('/');
-    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
-}
-
 } // namespace
 
 std::string PlistBundleReader::defaultReaderPath() {
-    static const std::string found = [] {
-        for (const std::string& folder :
-             {folderOfRunningProgram(), std::string(CORVANE_LIBEXEC_DIR)}) {
-            if (!folder.empty() && isExecutableFile(folder + "/" + kReaderName)) {
-                return folder + "/" + kReaderName;
-            }
-        }
-        return std::string();
-    }();
+    static const std::string found = helperProgramPath(kReaderName);
     return found;
 }
 
