@@ -15,11 +15,11 @@ constexpr const char* kWarningSign = "\u26A0\uFE0F";
 std::string standardReport(const std::string& firstKind, const std::string& conjunction,
                            const std::string& secondKind, const std::string& fileList,
                            const std::string& stateList, const std::string& name) {
-    return "Corvane can safely remove the following user " + firstKind + conjunction +
-           secondKind + "files:\n\n" + fileList + stateList +
-           "\n\nClick the \"Fix\" button to restore " + name + " or (X) to cancel.\n" +
-           kWarningSign + " User preferences & unsaved data associated with this app will be "
-                          "lost!\n\n";
+    return "Corvane can safely remove the following user " + firstKind + conjunction + secondKind +
+           "files:\n\n" + fileList + stateList + "\n\nClick the \"Fix\" button to restore " + name +
+           " or (X) to cancel.\n" + kWarningSign +
+           " User preferences & unsaved data associated with this app will be "
+           "lost!\n\n";
 }
 
 std::string safariSoftReport(const std::string& firstKind, const std::string& conjunction,

@@ -62,8 +62,7 @@ void AppDelegate::hasPrefFile() {
                                                    folders->home, identifier, &work);
         _shortFilePaths.insert(_shortFilePaths.end(), found.relativePaths.begin(),
                                found.relativePaths.end());
-        _fullFilePaths.insert(_fullFilePaths.end(), found.fullPaths.begin(),
-                              found.fullPaths.end());
+        _fullFilePaths.insert(_fullFilePaths.end(), found.fullPaths.begin(), found.fullPaths.end());
         added += found.fullPaths.size();
     }
 
@@ -111,8 +110,7 @@ void AppDelegate::hasSavedState() {
         return;
     }
     const std::string identifier = processWide().targetBundleIdentifier.value_or("");
-    const std::string savedState =
-        appendPathComponent(folders->library, "Saved Application State");
+    const std::string savedState = appendPathComponent(folders->library, "Saved Application State");
     ResponsiveWork work(_services.application, _outlets.progressIndicator,
                         "Looking through saved window state");
     MatchedEntries found =

@@ -13,7 +13,7 @@ class ProgressIndicator;
 // cheap to call for every item: at most once per interval it lets the window repaint (without
 // taking user input) and updates the progress indicator with the count of items seen.
 class ResponsiveWork {
-  public:
+public:
     ResponsiveWork(Application* application, ProgressIndicator* indicator, std::string label,
                    std::chrono::milliseconds interval = defaultInterval());
     ~ResponsiveWork();
@@ -27,7 +27,7 @@ class ResponsiveWork {
     static std::chrono::milliseconds defaultInterval();
     static void setDefaultInterval(std::chrono::milliseconds interval);
 
-  private:
+private:
     void refresh();
 
     Application* m_application;

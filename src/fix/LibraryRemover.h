@@ -14,7 +14,7 @@ class SystemLog;
 // Removes entries of the user's Library folder one at a time with the removal tool, and keeps
 // track of what it was asked to remove so the result can be checked afterwards.
 class LibraryRemover {
-  public:
+public:
     using RunTool = std::function<std::optional<std::string>(const std::string& launchPath,
                                                              const std::vector<std::string>&)>;
 
@@ -35,7 +35,7 @@ class LibraryRemover {
     // How many times the removal tool was run.
     std::size_t toolRuns() const { return m_toolRuns; }
 
-  private:
+private:
     std::optional<std::string> removalTarget(const std::string& path) const;
 
     const FileSystem& m_fs;

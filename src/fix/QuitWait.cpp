@@ -10,7 +10,7 @@ namespace corvane {
 namespace {
 
 class SteadyClock : public Clock {
-  public:
+public:
     std::chrono::steady_clock::time_point now() const override {
         return std::chrono::steady_clock::now();
     }

@@ -17,7 +17,7 @@ struct UrlRequest {
 };
 
 class UrlConnectionDelegate {
-  public:
+public:
     virtual ~UrlConnectionDelegate() = default;
     // The server answered; statusCode is its HTTP status (200, 404, ...).
     virtual void connectionDidReceiveResponse(int statusCode) = 0;
@@ -32,7 +32,7 @@ class UrlConnectionDelegate {
 };
 
 class UrlLoader {
-  public:
+public:
     virtual ~UrlLoader() = default;
     // Starts one GET and returns at once; the delegate is called on the main thread, and each
     // load ends with exactly one call of connectionDidFinishLoading or connectionDidFailWithError.

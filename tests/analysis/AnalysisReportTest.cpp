@@ -1,4 +1,5 @@
 #include "analysis/AnalysisReport.h"
+
 #include "analysis/Discovery.h"
 #include "support/DelegateFixture.h"
 
@@ -47,7 +48,8 @@ TEST(ReportComposition, PreferencesOnlyLeavesThreeEmptyLinesBeforeClick) {
 }
 
 TEST(ReportComposition, StateOnlyShowsTildeLine) {
-    const Report report = composeReport({}, {"a.savedState", "a.savedState/w.data"}, false, "A.app");
+    const Report report =
+        composeReport({}, {"a.savedState", "a.savedState/w.data"}, false, "A.app");
     EXPECT_EQ(report.fileList, "~\n");
     EXPECT_EQ(lines(report.text)[0], "Corvane can safely remove the following user window data "
                                      "files:");

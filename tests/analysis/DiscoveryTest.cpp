@@ -1,4 +1,5 @@
 #include "analysis/Discovery.h"
+
 #include "support/DelegateFixture.h"
 
 #include <filesystem>
@@ -91,10 +92,10 @@ TEST_F(Discovery, SafariSoftListsAdwareAndLastSessionAndKeepsText) {
     EXPECT_EQ(delegate().shortFilePaths(),
               (PathList{"com.apple.Safari.plist", "osxDownloader Adware", "LastSession.plist",
                         "LastSession.plist", "\n"}));
-    EXPECT_EQ(delegate().fullFilePaths(),
-              (PathList{home.library() + "/Preferences/com.apple.Safari.plist",
-                        home.path() + "/Library/Application Support/osxDownloader", safari,
-                        safari}));
+    EXPECT_EQ(
+        delegate().fullFilePaths(),
+        (PathList{home.library() + "/Preferences/com.apple.Safari.plist",
+                  home.path() + "/Library/Application Support/osxDownloader", safari, safari}));
     EXPECT_TRUE(delegate().isSafari());
     EXPECT_FALSE(delegate().safariAggressive());
     EXPECT_EQ(window.infoView.string(), "Analysing...");

@@ -16,7 +16,7 @@ constexpr const char* kRejectedName = "Error: doesn't appear to be an applicatio
 constexpr const char* kRejectedInfo = "Please click the (X) button to choose again";
 
 class Chooser : public DelegateFixture {
-  protected:
+protected:
     // The open panel will answer with `path`, a bundle whose Info.plist gives `identifier`.
     std::string pickBundle(const std::string& path, std::optional<std::string> identifier) {
         bundles.bundles[path] = BundleInfo{std::move(identifier), std::nullopt, std::nullopt};
@@ -275,7 +275,7 @@ TEST_F(Chooser, AnItemThatIsNoBundleFallsBackToTheLookupByName) {
 
 // The chooser over the real bundle reader and files on disk.
 class ChooserOnDisk : public Chooser {
-  protected:
+protected:
     ChooserOnDisk() { services.bundles = &realBundles; }
     PlistBundleReader realBundles;
 };

@@ -1,4 +1,5 @@
 #include "app/ResponsiveWork.h"
+
 #include "platform/Controls.h"
 #include "support/FakeServices.h"
 

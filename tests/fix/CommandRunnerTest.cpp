@@ -11,7 +11,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class CommandRunner : public DelegateFixture {
-  protected:
+protected:
     CommandRunner() { services.launcher = &launcher; }
 
     std::optional<std::string> shell(const std::string& script,

@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 
 // Runs every tool for real, after letting the test look at the world first.
 class WatchedLauncher : public ProcessLauncher {
-  public:
+public:
     std::optional<std::string> run(const std::string& launchPath,
                                    const std::vector<std::string>& arguments) override {
         if (beforeRun) {
@@ -39,7 +39,7 @@ class WatchedLauncher : public ProcessLauncher {
 // Makes an entry impossible to remove for the life of the object. Root passes over folder
 // permissions, so it takes the immutable flag; anyone else gets a read-only parent folder.
 class Undeletable {
-  public:
+public:
     explicit Undeletable(const std::string& path) : m_path(path) {
         if (geteuid() != 0) {
             m_parent = fs::path(path).parent_path().string();
@@ -59,7 +59,7 @@ class Undeletable {
     bool ok() const { return m_ok; }
     const std::string& reason() const { return m_reason; }
 
-  private:
+private:
     bool setImmutable(bool on) {
         const int fd = open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         int flags = 0;
@@ -82,7 +82,7 @@ class Undeletable {
 };
 
 class FixOnDisk : public DelegateFixture {
-  protected:
+protected:
     FixOnDisk() : clock(20) {
         services.launcher = &launcher;
         services.runningApplications = &running;

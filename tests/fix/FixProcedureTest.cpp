@@ -14,7 +14,7 @@ constexpr const char* kSuccess =
     "Default settings for Example.app have been successfully restored.\n";
 
 class FixProcedure : public DelegateFixture {
-  protected:
+protected:
     FixProcedure() {
         services.launcher = &launcher;
         services.runningApplications = &running;
@@ -168,7 +168,7 @@ TEST_F(FixProcedure, TargetThatDoesNotQuitKeepsEverythingAndTheWindowReady) {
 }
 
 class SafariFix : public FixProcedure {
-  protected:
+protected:
     void chooseSafari(int answer) {
         alerts.answers.push_back(answer);
         choose("/Applications/Safari.app", "com.apple.Safari");

@@ -27,9 +27,8 @@ std::optional<std::string> ScriptedOpenPanel::runModal(const OpenPanelOptions& o
 }
 
 std::optional<std::string> MapWorkspace::fullPathForApplication(const std::string& name) const {
-    const std::string key = name.size() > 4 && name.substr(name.size() - 4) == ".app"
-                                ? name
-                                : name + ".app";
+    const std::string key =
+        name.size() > 4 && name.substr(name.size() - 4) == ".app" ? name : name + ".app";
     const auto found = applications.find(key);
     return found == applications.end() ? std::nullopt : std::optional(found->second);
 }

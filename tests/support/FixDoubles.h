@@ -16,7 +16,7 @@ using ToolRun = std::vector<std::string>;
 // Records every tool run. By default "/bin/rm -rf P" removes P as the tool would (a symlink as
 // a link), every other tool prints nothing; `outputs` scripts other answers.
 class RecordingLauncher : public ProcessLauncher {
-  public:
+public:
     std::optional<std::string> run(const std::string& launchPath,
                                    const std::vector<std::string>& arguments) override;
 
@@ -29,7 +29,7 @@ class RecordingLauncher : public ProcessLauncher {
 // Running instances per identifier. An instance asked to quit is gone from the next query on,
 // unless it is stubborn.
 class ScriptedRunningApplications : public RunningApplications {
-  public:
+public:
     std::vector<pid_t> withBundleIdentifier(const std::string& identifier) const override;
     void terminate(pid_t pid) override;
 
@@ -42,7 +42,7 @@ class ScriptedRunningApplications : public RunningApplications {
 
 // Time that passes only when slept.
 class FakeClock : public Clock {
-  public:
+public:
     std::chrono::steady_clock::time_point now() const override { return m_now; }
     void sleepFor(std::chrono::milliseconds duration) override {
         m_now += duration;
@@ -53,7 +53,7 @@ class FakeClock : public Clock {
     }
     std::vector<std::chrono::milliseconds> sleeps;
 
-  private:
+private:
     std::chrono::steady_clock::time_point m_start{};
     std::chrono::steady_clock::time_point m_now{};
 };
@@ -61,20 +61,20 @@ class FakeClock : public Clock {
 // Real time, but each sleep counts `factor` times: a 10 s bound passes in a second of real
 // waiting, while real processes get real time to end.
 class HurriedClock : public Clock {
-  public:
+public:
     explicit HurriedClock(int factor) : m_factor(factor) {}
     std::chrono::steady_clock::time_point now() const override {
         return std::chrono::steady_clock::now() + m_extra;
     }
     void sleepFor(std::chrono::milliseconds duration) override;
 
-  private:
+private:
     int m_factor;
     std::chrono::milliseconds m_extra{0};
 };
 
 class RecordingCookieStore : public CookieStore {
-  public:
+public:
     std::vector<Cookie> cookies() override { return stored; }
     void deleteCookie(const Cookie& cookie) override;
     std::vector<Cookie> stored;

@@ -10,7 +10,7 @@ namespace corvane::testing {
 // Writes binary property lists byte by byte, so that tests can make files no plist library
 // would write: nested far too deep, or sharing one object from many places.
 class BinaryPlistBuilder {
-  public:
+public:
     std::size_t string(const std::string& ascii);
     std::size_t integer(unsigned value);
     std::size_t array(std::vector<std::size_t> items);
@@ -20,7 +20,7 @@ class BinaryPlistBuilder {
 
     std::string build(std::size_t top) const;
 
-  private:
+private:
     struct Object {
         char kind; // 's', 'i', 'a', 'd'
         std::string text;

@@ -12,7 +12,7 @@
 namespace corvane::testing {
 
 class RecordingNotifications : public Notifications {
-  public:
+public:
     void deliver(const UserNotification& notification) override {
         delivered.push_back(notification);
     }
@@ -21,7 +21,7 @@ class RecordingNotifications : public Notifications {
 
 // Records each tool run instead of starting it.
 class ToolRunRecorder : public ProcessLauncher {
-  public:
+public:
     struct Run {
         std::string launchPath;
         std::vector<std::string> arguments;
@@ -41,7 +41,7 @@ class ToolRunRecorder : public ProcessLauncher {
 
 // Records each load; the test then plays the connection's part through `delegate`.
 class RecordingUrlLoader : public UrlLoader {
-  public:
+public:
     void start(const UrlRequest& request, UrlConnectionDelegate& loadDelegate) override {
         started.push_back(request);
         delegate = &loadDelegate;

@@ -33,7 +33,7 @@ struct CannedResponse {
 // An HTTPS server on 127.0.0.1 that answers each request with the response set for its path.
 // Nothing it serves leaves the machine.
 class LocalHttpsServer : public QTcpServer {
-  public:
+public:
     explicit LocalHttpsServer(TestCertificate certificate);
 
     void route(const QByteArray& path, CannedResponse response) { m_routes[path] = response; }
@@ -45,10 +45,10 @@ class LocalHttpsServer : public QTcpServer {
     int connections = 0;
     QList<QByteArray> requestHeads; // each request line and its headers
 
-  protected:
+protected:
     void incomingConnection(qintptr descriptor) override;
 
-  private:
+private:
     TestCertificate m_certificate;
     QHash<QByteArray, CannedResponse> m_routes;
     bool m_silent = false;
@@ -56,11 +56,11 @@ class LocalHttpsServer : public QTcpServer {
 
 // A plain HTTP listener on 127.0.0.1 that only counts who connects to it.
 class ConnectionCounter : public QTcpServer {
-  public:
+public:
     ConnectionCounter();
     int connections = 0;
 
-  protected:
+protected:
     void incomingConnection(qintptr descriptor) override;
 };
 

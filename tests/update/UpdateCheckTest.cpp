@@ -11,7 +11,7 @@ constexpr const char* kNewer = "99.0\n";
 constexpr const char* kOlder = "0.1\n";
 
 class UpdateCheck : public DelegateFixture {
-  protected:
+protected:
     UpdateCheck() {
         services.notifications = &notifications;
         services.launcher = &launcher;

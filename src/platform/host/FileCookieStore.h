@@ -15,7 +15,7 @@ class FileSystem;
 // A file that is missing, not a regular file, too large or malformed holds no cookies as far
 // as this store is concerned, and is never written.
 class FileCookieStore : public CookieStore {
-  public:
+public:
     explicit FileCookieStore(const FileSystem& fs);
     std::vector<Cookie> cookies() override;
     void deleteCookie(const Cookie& cookie) override;
@@ -24,7 +24,7 @@ class FileCookieStore : public CookieStore {
     // Where the store lives; none when the home folder is unusable.
     std::optional<std::string> storePath() const;
 
-  private:
+private:
     const FileSystem& m_fs;
 };
 

@@ -12,7 +12,7 @@ class FileSystem;
 // Finds installed applications by name: the first bundle NAME.app directly inside one of the
 // standard application folders, in their order.
 class HostWorkspace : public Workspace {
-  public:
+public:
     explicit HostWorkspace(const FileSystem& fs);
     // For tests: search these folders instead.
     HostWorkspace(const FileSystem& fs, std::vector<std::string> folders);
@@ -21,7 +21,7 @@ class HostWorkspace : public Workspace {
 
     std::vector<std::string> applicationFolders() const;
 
-  private:
+private:
     const FileSystem& m_fs;
     std::vector<std::string> m_folders;
 };

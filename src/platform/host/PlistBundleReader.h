@@ -10,7 +10,7 @@ namespace corvane {
 // time and output, so that a hostile file can neither crash nor hang the caller. A reader that
 // crashes, is killed or prints anything unexpected gives a bundle without values.
 class PlistBundleReader : public BundleReader {
-  public:
+public:
     // Uses the reader next to the running program, else the one in the build folder.
     PlistBundleReader();
     // Uses the reader program at `readerPath`.
@@ -21,7 +21,7 @@ class PlistBundleReader : public BundleReader {
     // Where the reader program was looked for and found; empty when it was not found.
     static std::string defaultReaderPath();
 
-  private:
+private:
     std::string m_readerPath;
 };
 

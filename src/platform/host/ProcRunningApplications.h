@@ -12,12 +12,12 @@ class BundleReader;
 // Running applications found through /proc: processes of this user whose executable lies in
 // `X.app/Contents/MacOS/` of a bundle with the identifier. Quitting asks politely (SIGTERM).
 class ProcRunningApplications : public RunningApplications {
-  public:
+public:
     explicit ProcRunningApplications(const BundleReader& bundles);
     std::vector<pid_t> withBundleIdentifier(const std::string& identifier) const override;
     void terminate(pid_t pid) override;
 
-  private:
+private:
     const BundleReader& m_bundles;
 };
 

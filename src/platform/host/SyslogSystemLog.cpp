@@ -5,7 +5,9 @@
 
 namespace corvane {
 
-SyslogSystemLog::SyslogSystemLog() { openlog("Corvane", LOG_PID, LOG_USER); }
+SyslogSystemLog::SyslogSystemLog() {
+    openlog("Corvane", LOG_PID, LOG_USER);
+}
 
 void SyslogSystemLog::log(const std::string& line) {
     // Line breaks inside a message would split it into several log lines.

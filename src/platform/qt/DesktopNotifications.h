@@ -16,7 +16,7 @@ class MainWindow;
 // blocking it.
 class DesktopNotifications : public QObject, public Notifications {
     Q_OBJECT
-  public:
+public:
     // Answers whether a notification is presented while Corvane's window is in front.
     using PresentationCheck = std::function<bool(const UserNotification&)>;
 
@@ -32,7 +32,7 @@ class DesktopNotifications : public QObject, public Notifications {
     // How long the service may take to answer before the window shows the text instead.
     void setReplyTimeout(int milliseconds) { m_replyTimeout = milliseconds; }
 
-  private:
+private:
     void showInWindow(const UserNotification& notification);
 
     QPointer<MainWindow> m_window;

@@ -111,8 +111,8 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 Outlets MainWindow::outlets() {
-    return {m_windowAdapter.get(), m_chooseAdapter.get(), m_nameAdapter.get(),
-            m_infoAdapter.get(),   m_fixAdapter.get(),    m_iconAdapter.get(),
+    return {m_windowAdapter.get(),  m_chooseAdapter.get(), m_nameAdapter.get(),
+            m_infoAdapter.get(),    m_fixAdapter.get(),    m_iconAdapter.get(),
             m_progressAdapter.get()};
 }
 

@@ -16,7 +16,7 @@ namespace corvane {
 QColor toQColor(const Color& color);
 
 class QtTextView : public TextView {
-  public:
+public:
     explicit QtTextView(QTextEdit* edit);
     void setString(const std::string& text) override;
     std::string string() const override;
@@ -24,24 +24,24 @@ class QtTextView : public TextView {
     void setTextColor(const Color& color) override;
     void setTextColor(const Color& color, std::int64_t location, std::int64_t length) override;
 
-  private:
+private:
     void colourRange(const QColor& color, int from, int to);
     QPointer<QTextEdit> m_edit;
     QColor m_baseColor = Qt::black;
 };
 
 class QtTextField : public TextField {
-  public:
+public:
     explicit QtTextField(QLineEdit* field);
     void setStringValue(const std::string& text) override;
     std::string stringValue() const override;
 
-  private:
+private:
     QPointer<QLineEdit> m_field;
 };
 
 class QtButton : public Button {
-  public:
+public:
     explicit QtButton(QPushButton* button);
     void setEnabled(bool enabled) override;
     bool isEnabled() const override;
@@ -49,28 +49,28 @@ class QtButton : public Button {
     bool isHidden() const override;
     void setImage(const Image& image) override;
 
-  private:
+private:
     QPointer<QPushButton> m_button;
 };
 
 class QtImageView : public ImageView {
-  public:
+public:
     explicit QtImageView(QLabel* label);
     void setImage(const Image& image) override;
     void setHidden(bool hidden) override;
     bool isHidden() const override;
 
-  private:
+private:
     QPointer<QLabel> m_label;
 };
 
 class QtWindow : public Window {
-  public:
+public:
     explicit QtWindow(QWidget* window);
     void setBackgroundColor(const Color& color) override;
     QWidget* widget() const { return m_window; }
 
-  private:
+private:
     QPointer<QWidget> m_window;
 };
 

@@ -73,7 +73,7 @@ int responseFor(const QList<QPushButton*>& buttons, QAbstractButton* clicked) {
 // The open panel of macOS shows an application bundle as one item that is picked like a file;
 // this dialog does the same for folders named *.app, and enters every other folder.
 class BundlePickingFileDialog : public QFileDialog {
-  public:
+public:
     BundlePickingFileDialog(QWidget* parent, const OpenPanelOptions& options)
         : QFileDialog(parent, QString::fromStdString(options.message)),
           m_foldersPickable(options.canChooseDirectories) {
@@ -116,7 +116,7 @@ class BundlePickingFileDialog : public QFileDialog {
         }
     }
 
-  private:
+private:
     QLineEdit* nameField() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
 
     // The existing item named in the name field, by full path or relative to the folder shown.

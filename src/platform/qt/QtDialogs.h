@@ -11,23 +11,23 @@ namespace corvane {
 // Alerts as QMessageBox: runModal is application-modal, sheets are window-modal and
 // non-blocking.
 class QtAlerts : public Alerts {
-  public:
+public:
     explicit QtAlerts(QWidget* mainWindow);
     int runModal(const Alert& alert) override;
     void beginSheet(const Alert& alert, Window* parent, std::function<void(int)> done) override;
 
-  private:
+private:
     QPointer<QWidget> m_mainWindow;
 };
 
 // An application-modal file dialog, titled with the panel's message, without a file-type filter.
 // A folder named *.app is picked like a file; other folders are entered.
 class QtOpenPanel : public OpenPanel {
-  public:
+public:
     explicit QtOpenPanel(QWidget* mainWindow);
     std::optional<std::string> runModal(const OpenPanelOptions& options) override;
 
-  private:
+private:
     QPointer<QWidget> m_mainWindow;
 };
 

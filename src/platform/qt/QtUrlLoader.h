@@ -13,7 +13,7 @@ namespace corvane {
 // thread.
 class QtUrlLoader : public QObject, public UrlLoader {
     Q_OBJECT
-  public:
+public:
     explicit QtUrlLoader(QObject* parent = nullptr);
     ~QtUrlLoader() override;
     void start(const UrlRequest& request, UrlConnectionDelegate& delegate) override;

@@ -80,7 +80,7 @@ std::string cookieFile(const std::vector<std::string>& pages) {
 }
 
 class CookieStoreFile : public ::testing::Test {
-  protected:
+protected:
     std::string storePath() const { return home.library() + "/Cookies/Cookies.binarycookies"; }
     void write(const std::string& bytes) const {
         home.file("Library/Cookies/Cookies.binarycookies", bytes);

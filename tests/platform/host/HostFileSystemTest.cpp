@@ -1,4 +1,5 @@
 #include "platform/host/HostFileSystem.h"
+
 #include "support/TempHome.h"
 
 #include <filesystem>

@@ -31,7 +31,7 @@ TEST(BundleOfExecutable, IsTheInnermostAppWhoseMacOSFolderHoldsIt) {
 }
 
 class CountingBundleReader : public MapBundleReader {
-  public:
+public:
     std::optional<BundleInfo> readBundle(const std::string& path) const override {
         ++reads;
         return MapBundleReader::readBundle(path);
@@ -40,7 +40,7 @@ class CountingBundleReader : public MapBundleReader {
 };
 
 class RunningApplicationsOnProc : public ::testing::Test {
-  protected:
+protected:
     RunningApplicationsOnProc() {
         identifier = "org.corvane.test.Running" + std::to_string(getpid());
         const StandInBundle app(home.path() + "/Applications", "StandIn", identifier);

@@ -120,7 +120,7 @@ bool colouredAs(const QTextEdit& edit, int from, int to, const QColor& colour) {
 }
 
 class ChooserGui : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         frontEnd.start();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));

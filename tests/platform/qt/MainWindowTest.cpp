@@ -1,5 +1,6 @@
-#include "platform/qt/FrontEnd.h"
 #include "platform/qt/MainWindow.h"
+
+#include "platform/qt/FrontEnd.h"
 #include "support/GuiHelpers.h"
 #include "support/TempHome.h"
 
@@ -9,9 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace corvane::testing {

@@ -24,7 +24,7 @@ class FakeNotificationService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
-  public:
+public:
     struct Call {
         QString appName;
         QString summary;
@@ -49,7 +49,7 @@ class FakeNotificationService : public QObject, protected QDBusContext {
     bool registered = false;
     QList<Call> calls;
 
-  public slots:
+public slots:
     uint Notify(const QString& appName, uint, const QString&, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints,
                 int expireTimeout) {
@@ -60,7 +60,7 @@ class FakeNotificationService : public QObject, protected QDBusContext {
         return static_cast<uint>(calls.size());
     }
 
-  private:
+private:
     static inline const QString kConnectionName = QStringLiteral("fake-notification-service");
     bool m_answers;
     QDBusConnection m_bus;
@@ -75,7 +75,7 @@ bool noticeShows(const MainWindow& window, const QString& text) {
 }
 
 class Notifications : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         if (!QDBusConnection::sessionBus().isConnected()) {
             GTEST_SKIP() << "no session bus: run the tests under dbus-run-session";

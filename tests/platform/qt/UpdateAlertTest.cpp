@@ -17,21 +17,21 @@ namespace {
 
 // Notes when termination is asked for, then asks the real event loop.
 class NotingApplication : public Application {
-  public:
+public:
     explicit NotingApplication(std::vector<std::string>& events) : m_events(events) {}
     void terminateLater() override {
         m_events.push_back("terminate asked");
         m_real.terminateLater();
     }
 
-  private:
+private:
     std::vector<std::string>& m_events;
     QtApplication m_real;
 };
 
 // The newer-version alert in the real widgets, answered by pressing one of its buttons.
 class UpdateAlert : public ::testing::Test {
-  protected:
+protected:
     UpdateAlert() : alerts(&window), application(events) {
         launcher.onRun = [this] { events.push_back("open"); };
         Services services;

@@ -23,7 +23,7 @@ constexpr const char* kUpToDateText = "Corvane is up to date.";
 // The checks run through the real loader against servers on 127.0.0.1 whose certificate the
 // test makes and trusts through SSL_CERT_FILE; the window's alerts and notices are doubles.
 class UpdateOverHttps : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         folder = std::make_unique<QTemporaryDir>();
         trusted = makeTestCertificate(folder->path(), QStringLiteral("trusted"));
@@ -98,7 +98,7 @@ class UpdateOverHttps : public ::testing::Test {
     QtUrlLoader loader;
     std::unique_ptr<AppDelegate> delegate;
 
-  private:
+private:
     QByteArray m_previousCertFile;
     bool m_hadCertFile = false;
 };
