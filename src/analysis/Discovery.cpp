@@ -4,6 +4,7 @@
 #include "app/ProcessWideValues.h"
 #include "app/ResponsiveWork.h"
 #include "app/UserFolders.h"
+#include "app/Utf16.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
 
@@ -17,7 +18,7 @@ bool identifierMatches(std::string_view relativePath, std::string_view identifie
 
 MatchedEntries findMatchingEntries(const FileSystem& fs, const std::string& folder,
                                    const std::string& home, std::string_view needle,
-                                   ResponsiveWork* work) {
+                                   ResponsiveWork* work, LetterCase letterCase) {
     MatchedEntries found;
     if (needle.empty() || !isWalkableRoot(fs, folder, home)) {
         return found;
@@ -26,7 +27,10 @@ MatchedEntries findMatchingEntries(const FileSystem& fs, const std::string& fold
         if (work) {
             work->tick();
         }
-        if (identifierMatches(relativePath, needle)) {
+        const bool matches = letterCase == LetterCase::Significant
+                                 ? identifierMatches(relativePath, needle)
+                                 : containsIgnoringCase(relativePath, needle);
+        if (matches) {
             found.fullPaths.push_back(appendPathComponent(folder, relativePath));
             found.relativePaths.push_back(relativePath);
         }

@@ -28,12 +28,15 @@ struct MatchedEntries {
 // letter case significant. An empty identifier belongs nowhere.
 bool identifierMatches(std::string_view relativePath, std::string_view identifier);
 
+enum class LetterCase { Significant, Ignored };
+
 // Every entry beneath `folder` whose relative path contains `needle`, in walk order. A folder
 // that resolves outside `home` (a symlink leading out) is not walked. `work`, when given, is
 // ticked for every entry seen.
 MatchedEntries findMatchingEntries(const FileSystem& fs, const std::string& folder,
                                    const std::string& home, std::string_view needle,
-                                   ResponsiveWork* work = nullptr);
+                                   ResponsiveWork* work = nullptr,
+                                   LetterCase letterCase = LetterCase::Significant);
 
 // The question asked for a Safari target; the second button answers Soft.
 Alert safariModePrompt();

@@ -67,20 +67,6 @@ Alert stillRunningAlert(const std::string& name) {
     return alert;
 }
 
-// Entries beneath `folder` whose relative path contains the identifier, ignoring case.
-void appendMatching(const FileSystem& fs, const std::string& folder, const std::string& home,
-                    const std::string& identifier, std::vector<std::string>& list) {
-    if (identifier.empty() || !isWalkableRoot(fs, folder, home)) {
-        return;
-    }
-    fs.walk(folder, [&](const std::string& relativePath) {
-        if (containsIgnoringCase(relativePath, identifier)) {
-            list.push_back(appendPathComponent(folder, relativePath));
-        }
-        return true;
-    });
-}
-
 } // namespace
 
 void AppDelegate::fixButtonMethod() {
@@ -173,11 +159,13 @@ void AppDelegate::fixButtonMethod() {
             if (_services.fileSystem->fileExists(adware)) {
                 hardReset.push_back(adware);
             }
-            const std::string id = identifier.value_or("");
-            appendMatching(*_services.fileSystem, appendPathComponent(folders->library, "Caches"),
-                           folders->home, id, hardReset);
-            appendMatching(*_services.fileSystem, appendPathComponent(folders->library, "Cookies"),
-                           folders->home, id, hardReset);
+            for (const char* folder : {"Caches", "Cookies"}) {
+                const MatchedEntries matching = findMatchingEntries(
+                    *_services.fileSystem, appendPathComponent(folders->library, folder),
+                    folders->home, identifier.value_or(""), nullptr, LetterCase::Ignored);
+                hardReset.insert(hardReset.end(), matching.fullPaths.begin(),
+                                 matching.fullPaths.end());
+            }
         }
         for (const std::string& entry : hardReset) {
             remover.remove(entry);
