@@ -4,7 +4,7 @@ ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test test-main test-asan demo bench fuzz format clean
+.PHONY: deps configure build run test test-main test-asan test-layers demo bench fuzz format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -22,7 +22,13 @@ run: build
 		$(BUILD_DIR)/corvane; \
 	fi
 
-test: test-main test-asan
+test: test-main test-asan test-layers
+
+# Builds everything below the Qt front end without Qt, which shows no logic needs a widget.
+test-layers: deps
+	@cmake -S . -B build-nogui -G Ninja -DCORVANE_WERROR=ON -DCORVANE_BUILD_GUI=OFF -DCORVANE_BUILD_TESTS=OFF >/dev/null
+	@cmake --build build-nogui -j $(JOBS)
+	@! grep -rlE '#include <Q|#include "platform/qt' src/app src/analysis src/fix src/update src/platform/*.h src/platform/*.cpp src/platform/host || (echo "Qt reached below the front end"; exit 1)
 
 test-main: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen dbus-run-session -- ctest --output-on-failure -j $(JOBS)
