@@ -28,7 +28,8 @@ test: test-main test-asan test-layers
 test-layers: deps
 	@cmake -S . -B build-nogui -G Ninja -DCORVANE_WERROR=ON -DCORVANE_BUILD_GUI=OFF -DCORVANE_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-nogui -j $(JOBS)
-	@! grep -rlE '#include <Q|#include "platform/qt' src/app src/analysis src/fix src/update src/platform/*.h src/platform/*.cpp src/platform/host || (echo "Qt reached below the front end"; exit 1)
+	@! grep -rlE '#include <Q|#include "platform/qt' src/base src/app src/analysis src/fix src/update src/platform/*.h src/platform/*.cpp src/platform/host || (echo "Qt reached below the front end"; exit 1)
+	@! grep -rlE '#include "(app|analysis|fix|update)/' src/base src/platform/host || (echo "The host platform or base reached into the logic"; exit 1)
 
 test-main: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen dbus-run-session -- ctest --output-on-failure -j $(JOBS)

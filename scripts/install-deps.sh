@@ -7,7 +7,7 @@ packages=(
     g++ clang cmake ninja-build make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
     libplist-dev libgtest-dev libgmock-dev googletest
-    xvfb xauth dbus dbus-bin openssl
+    xvfb xauth dbus dbus-bin openssl ccache nlohmann-json3-dev
 )
 
 missing=()

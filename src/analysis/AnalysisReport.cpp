@@ -2,7 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/ProcessWideValues.h"
-#include "app/UserFolders.h"
+#include "base/UserFolders.h"
 
 #include <variant>
 

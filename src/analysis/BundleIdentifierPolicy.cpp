@@ -1,6 +1,6 @@
 #include "analysis/BundleIdentifierPolicy.h"
 
-#include "app/Utf16.h"
+#include "base/Utf16.h"
 
 #include <array>
 

@@ -3,8 +3,8 @@
 #include "app/AppDelegate.h"
 #include "app/ProcessWideValues.h"
 #include "app/ResponsiveWork.h"
-#include "app/UserFolders.h"
-#include "app/Utf16.h"
+#include "base/UserFolders.h"
+#include "base/Utf16.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
 

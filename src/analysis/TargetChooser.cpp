@@ -2,7 +2,8 @@
 #include "analysis/BundleIdentifierPolicy.h"
 #include "app/AppDelegate.h"
 #include "app/ProcessWideValues.h"
-#include "app/Utf16.h"
+#include "base/Paths.h"
+#include "base/Utf16.h"
 #include "platform/Dialogs.h"
 #include "platform/Workspace.h"
 
@@ -15,14 +16,6 @@ namespace {
 constexpr const char* kPanelMessage = "Select the application with the problem.";
 constexpr const char* kRejectedName = "Error: doesn't appear to be an application";
 constexpr const char* kRejectedInfo = "Please click the (X) button to choose again";
-
-std::string lastPathComponent(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos || path == "/" ? path : path.substr(slash + 1);
-}
 
 std::optional<std::string> acceptable(const std::optional<std::string>& identifier) {
     if (identifier && isAcceptableBundleIdentifier(*identifier)) {

@@ -1,6 +1,6 @@
 #include "app/AppDelegate.h"
 
-#include "app/Utf16.h"
+#include "base/Utf16.h"
 #include "platform/Services.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "app/AppDelegate.h"
-#include "app/Utf16.h"
+#include "base/Utf16.h"
 #include "platform/Processes.h"
 
 namespace corvane {

@@ -1,6 +1,7 @@
 #include "fix/LibraryRemover.h"
 
-#include "app/UserFolders.h"
+#include "base/Paths.h"
+#include "base/UserFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "platform/Services.h"
@@ -27,10 +28,7 @@ std::optional<std::string> LibraryRemover::removalTarget(const std::string& path
     if (!m_library) {
         return std::nullopt;
     }
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') {
-        trimmed.pop_back();
-    }
+    const std::string trimmed = withoutTrailingSlashes(path);
     if (trimmed.empty() || trimmed.front() != '/') {
         return std::nullopt;
     }

@@ -2,7 +2,7 @@
 
 #include "BuildInfo.h"
 #include "app/AppDelegate.h"
-#include "app/Utf16.h"
+#include "base/Utf16.h"
 #include "platform/Dialogs.h"
 #include "platform/Processes.h"
 #include "platform/Services.h"

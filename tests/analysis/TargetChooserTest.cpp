@@ -1,5 +1,5 @@
 #include "analysis/BundleIdentifierPolicy.h"
-#include "app/Utf16.h"
+#include "base/Utf16.h"
 #include "platform/host/PlistBundleReader.h"
 #include "support/DelegateFixture.h"
 #include "support/PlistFiles.h"

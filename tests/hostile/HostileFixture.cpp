@@ -1,6 +1,6 @@
 #include "hostile/HostileFixture.h"
 
-#include "app/UserFolders.h"
+#include "base/UserFolders.h"
 
 #include <climits>
 #include <cstdlib>

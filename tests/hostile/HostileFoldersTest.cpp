@@ -1,4 +1,4 @@
-#include "app/UserFolders.h"
+#include "base/UserFolders.h"
 #include "hostile/HostileFixture.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "support/FakeControls.h"
 
-#include "app/Utf16.h"
+#include "base/Utf16.h"
 
 namespace corvane::testing {
 

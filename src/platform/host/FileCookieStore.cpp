@@ -1,5 +1,6 @@
 #include "platform/host/FileCookieStore.h"
 
+#include "base/Paths.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -211,17 +212,15 @@ std::string serializeBinaryCookies(const BinaryCookies& store) {
 FileCookieStore::FileCookieStore(const FileSystem& fs) : m_fs(fs) {}
 
 std::optional<std::string> FileCookieStore::storePath() const {
-    std::optional<std::string> home = m_fs.homeDirectory();
+    const std::optional<std::string> home = m_fs.homeDirectory();
     if (!home) {
         return std::nullopt;
     }
-    while (home->size() > 1 && home->back() == '/') {
-        home->pop_back();
-    }
-    if (home->empty() || home->front() != '/' || *home == "/") {
+    const std::string trimmed = withoutTrailingSlashes(*home);
+    if (trimmed.empty() || trimmed.front() != '/' || trimmed == "/") {
         return std::nullopt;
     }
-    return *home + "/Library/Cookies/Cookies.binarycookies";
+    return trimmed + "/Library/Cookies/Cookies.binarycookies";
 }
 
 std::vector<Cookie> FileCookieStore::cookies() {

@@ -1,7 +1,7 @@
 #include "platform/host/HostWorkspace.h"
 
-#include "app/UserFolders.h"
-#include "app/Utf16.h"
+#include "base/UserFolders.h"
+#include "base/Utf16.h"
 #include "platform/FileSystem.h"
 
 #include <sys/stat.h>

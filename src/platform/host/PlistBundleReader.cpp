@@ -1,6 +1,7 @@
 #include "platform/host/PlistBundleReader.h"
 
-#include "app/Utf16.h"
+#include "base/Paths.h"
+#include "base/Utf16.h"
 #include "platform/HelperPrograms.h"
 #include "platform/host/ChildProcess.h"
 #include "platform/host/tools/PlistReaderProtocol.h"
@@ -34,11 +35,7 @@ PlistBundleReader::PlistBundleReader(std::string readerPath)
     : m_readerPath(std::move(readerPath)) {}
 
 std::optional<BundleInfo> PlistBundleReader::readBundle(const std::string& bundlePath) const {
-    std::string bundle = bundlePath;
-    while (bundle.size() > 1 && bundle.back() == '/') {
-        bundle.pop_back();
-    }
-    const std::string plist = bundle + "/Contents/Info.plist";
+    const std::string plist = withoutTrailingSlashes(bundlePath) + "/Contents/Info.plist";
 
     // Only an item without the file at all is no bundle; a dangling link or a folder in its
     // place is a bundle whose Info.plist is unusable.

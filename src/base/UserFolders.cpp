@@ -1,5 +1,6 @@
-#include "app/UserFolders.h"
+#include "base/UserFolders.h"
 
+#include "base/Paths.h"
 #include "platform/FileSystem.h"
 
 namespace corvane {
@@ -11,10 +12,7 @@ std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs) {
                            "settings to remove. Set HOME to your home folder and start "
                            "Corvane again.");
     }
-    std::string trimmed = *home;
-    while (trimmed.size() > 1 && trimmed.back() == '/') {
-        trimmed.pop_back();
-    }
+    const std::string trimmed = withoutTrailingSlashes(*home);
     // "/.", "/tmp/.." or a link to "/" name the root as surely as "/" does.
     if (trimmed.front() != '/' || trimmed == "/" || fs.resolvedPath(trimmed) == "/") {
         return "Corvane can't use \"" + *home +
@@ -28,10 +26,7 @@ std::string appendPathComponent(const std::string& folder, const std::string& co
     if (folder.empty()) {
         return component;
     }
-    std::string joined = folder;
-    while (joined.size() > 1 && joined.back() == '/') {
-        joined.pop_back();
-    }
+    std::string joined = withoutTrailingSlashes(folder);
     std::size_t start = 0;
     while (start < component.size() && component[start] == '/') {
         ++start;

@@ -1,4 +1,4 @@
-#include "app/Utf16.h"
+#include "base/Utf16.h"
 
 #include <algorithm>
 #include <cctype>
