@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     setenv("HOME", argv[2], 1);
     const std::string identifier = argv[3];
-    const bool safari = identifier.find(kSafariIdentifierMarker) != std::string::npos;
+    const bool safari = isSafariIdentifier(identifier);
 
     HostFileSystem fileSystem;
     PlistBundleReader bundles;

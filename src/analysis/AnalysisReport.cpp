@@ -74,6 +74,7 @@ std::optional<std::string> AppDelegate::analyser() {
     _fullFilePaths.clear();
     _shortStatePaths.clear();
     _shortFilePaths.clear();
+    _skippedFolders.clear();
 
     const std::string name = processWide().targetApplicationName.value_or("");
     const auto located = locateUserFolders(*_services.fileSystem);
@@ -86,15 +87,20 @@ std::optional<std::string> AppDelegate::analyser() {
     hasPrefFile();
     hasSavedState();
 
+    // A folder that was not searched is named, so that "nothing found" is never a guess.
+    std::string notSearched;
+    for (const SkippedFolder& skipped : _skippedFolders) {
+        notSearched += (notSearched.empty() ? "" : "\n") + skippedFolderLine(skipped);
+    }
     if (!_hasPrefPlist && !_hasAppSaveState) {
-        return nothingFoundMessage(name);
+        return notSearched.empty() ? nothingFoundMessage(name) : notSearched;
     }
     Report report = composeReport(_shortFilePaths, _shortStatePaths, _isSafari, name);
     processWide().reportFileList = report.fileList;
     if (_isSafari && _safariAggressive) {
         return std::nullopt;
     }
-    return report.text;
+    return notSearched.empty() ? report.text : report.text + notSearched + "\n";
 }
 
 } // namespace corvane

@@ -13,9 +13,14 @@ bool isIdentifierCharacter(char c) {
            c == '-' || c == '_';
 }
 
-constexpr std::array<std::string_view, 5> kSpecialDomains = {
-    "NSGlobalDomain", "NSRegistrationDomain", "NSArgumentDomain", "globalDomain",
-    "kCFPreferencesAnyApplication"};
+// Names of the preferences' shared domains; clearing one of them resets every application.
+constexpr std::array<std::string_view, 7> kSpecialDomains = {"NSGlobalDomain",
+                                                             "NSRegistrationDomain",
+                                                             "NSArgumentDomain",
+                                                             "globalDomain",
+                                                             "kCFPreferencesAnyApplication",
+                                                             "GlobalPreferences",
+                                                             "com.apple.GlobalPreferences"};
 
 } // namespace
 
@@ -31,11 +36,13 @@ bool isAcceptableBundleIdentifier(std::string_view identifier) {
             return false;
         }
     }
-    if (identifier.find("..") != std::string_view::npos) {
+    // At least two non-empty parts: a single word names no application of its own.
+    if (identifier.find("..") != std::string_view::npos ||
+        identifier.find('.') == std::string_view::npos) {
         return false;
     }
     for (const std::string_view special : kSpecialDomains) {
-        if (identifier.size() == special.size() && containsIgnoringCase(identifier, special)) {
+        if (equalsIgnoringCase(identifier, special)) {
             return false;
         }
     }

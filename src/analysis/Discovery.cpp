@@ -4,7 +4,6 @@
 #include "app/ProcessWideValues.h"
 #include "app/ResponsiveWork.h"
 #include "base/UserFolders.h"
-#include "base/Utf16.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
 
@@ -12,31 +11,129 @@
 
 namespace corvane {
 
-bool identifierMatches(std::string_view relativePath, std::string_view identifier) {
-    return !identifier.empty() && relativePath.find(identifier) != std::string_view::npos;
+void EntryList::append(std::string shownAs, std::string fullPath) {
+    shown.push_back(std::move(shownAs));
+    fullPaths.push_back(std::move(fullPath));
 }
 
-MatchedEntries findMatchingEntries(const FileSystem& fs, const std::string& folder,
-                                   const std::string& home, std::string_view needle,
-                                   ResponsiveWork* work, LetterCase letterCase) {
-    MatchedEntries found;
-    if (needle.empty() || !isWalkableRoot(fs, folder, home)) {
-        return found;
+void EntryList::append(const EntryList& other) {
+    shown.insert(shown.end(), other.shown.begin(), other.shown.end());
+    fullPaths.insert(fullPaths.end(), other.fullPaths.begin(), other.fullPaths.end());
+}
+
+std::string skippedFolderLine(const SkippedFolder& skipped) {
+    const std::string folder = "The folder \"" + skipped.name + "\" ";
+    return folder +
+           (skipped.reason == SkippedFolder::Reason::LeadsOutside ? "leads outside your Library"
+                                                                  : "could not be read") +
+           ", so it was not searched.";
+}
+
+void FolderSearch::append(const FolderSearch& other) {
+    entries.append(other.entries);
+    skipped.insert(skipped.end(), other.skipped.begin(), other.skipped.end());
+}
+
+namespace {
+
+// Walks `folder` (the Library's sub-folder `name`) when it is confined to the Library, handing
+// each relative path to `visit`; records in `search` why it was not walked otherwise.
+template <typename Visit>
+void walkSearchFolder(const FileSystem& fs, const UserFolders& folders, const std::string& name,
+                      const std::string& folder, FolderSearch& search, Visit&& visit) {
+    switch (searchFolderPlace(fs, folders, folder)) {
+    case SearchFolderPlace::Missing:
+        return;
+    case SearchFolderPlace::LeadsOutside:
+        search.skipped.push_back({name, SkippedFolder::Reason::LeadsOutside});
+        return;
+    case SearchFolderPlace::InsideLibrary:
+        break;
     }
-    fs.walk(folder, [&](const std::string& relativePath) {
+    const auto result = fs.walk(folder, [&](const std::string& relativePath) {
+        visit(relativePath);
+        return true;
+    });
+    if (result == FileSystem::WalkResult::Unreadable) {
+        search.skipped.push_back({name, SkippedFolder::Reason::Unreadable});
+    }
+}
+
+} // namespace
+
+FolderSearch searchLibraryFolder(const FileSystem& fs, const UserFolders& folders,
+                                 const std::string& name, std::string_view identifier,
+                                 LetterCase letterCase, ResponsiveWork* work) {
+    FolderSearch search;
+    const std::string folder = appendPathComponent(folders.library, name);
+    walkSearchFolder(fs, folders, name, folder, search, [&](const std::string& relativePath) {
         if (work) {
             work->tick();
         }
-        const bool matches = letterCase == LetterCase::Significant
-                                 ? identifierMatches(relativePath, needle)
-                                 : containsIgnoringCase(relativePath, needle);
-        if (matches) {
-            found.fullPaths.push_back(appendPathComponent(folder, relativePath));
-            found.relativePaths.push_back(relativePath);
+        if (belongsToTarget(relativePath, identifier, letterCase)) {
+            search.entries.append(relativePath, appendPathComponent(folder, relativePath));
         }
-        return true;
     });
+    return search;
+}
+
+bool isSafariIdentifier(std::string_view identifier) {
+    return identifier == kSafariIdentifier;
+}
+
+FolderSearch findSafariExtras(const FileSystem& fs, const UserFolders& folders) {
+    FolderSearch search;
+    const std::string adware = appendPathComponent(folders.home, kAdwareFolder);
+    if (fs.fileExists(adware)) {
+        search.entries.append(kAdwareLabel, adware);
+    }
+    const std::string safariFolder = appendPathComponent(folders.library, "Safari");
+    const std::string lastSession = appendPathComponent(safariFolder, kLastSessionFile);
+    walkSearchFolder(fs, folders, "Safari", safariFolder, search,
+                     [&](const std::string& relativePath) {
+                         if (relativePath.find(kLastSessionFile) != std::string::npos) {
+                             search.entries.append(kLastSessionFile, lastSession);
+                         }
+                     });
+    return search;
+}
+
+FolderSearch findPreferenceEntries(const FileSystem& fs, const UserFolders& folders,
+                                   std::string_view identifier, ResponsiveWork* work) {
+    FolderSearch search =
+        searchLibraryFolder(fs, folders, "Preferences", identifier, LetterCase::Significant, work);
+    if (isSafariIdentifier(identifier)) {
+        search.append(findSafariExtras(fs, folders));
+    }
+    return search;
+}
+
+FolderSearch findSavedStateEntries(const FileSystem& fs, const UserFolders& folders,
+                                   std::string_view identifier, ResponsiveWork* work) {
+    return searchLibraryFolder(fs, folders, "Saved Application State", identifier,
+                               LetterCase::Significant, work);
+}
+
+TargetEntries findTargetEntries(const UserFolders& folders, const std::string& identifier,
+                                const FileSystem& fs, ResponsiveWork* work) {
+    FolderSearch preferences = findPreferenceEntries(fs, folders, identifier, work);
+    FolderSearch savedState = findSavedStateEntries(fs, folders, identifier, work);
+    TargetEntries found{std::move(preferences.entries), std::move(savedState.entries),
+                        std::move(preferences.skipped), isSafariIdentifier(identifier)};
+    found.skipped.insert(found.skipped.end(), savedState.skipped.begin(), savedState.skipped.end());
     return found;
+}
+
+std::vector<std::string> findHardResetEntries(const FileSystem& fs, const UserFolders& folders,
+                                              std::string_view identifier) {
+    std::vector<std::string> entries;
+    for (const char* name : {"Caches", "Cookies"}) {
+        FolderSearch search =
+            searchLibraryFolder(fs, folders, name, identifier, LetterCase::Ignored);
+        entries.insert(entries.end(), search.entries.fullPaths.begin(),
+                       search.entries.fullPaths.end());
+    }
+    return entries;
 }
 
 Alert safariModePrompt() {
@@ -55,52 +152,36 @@ Alert safariModePrompt() {
 void AppDelegate::hasPrefFile() {
     const auto located = locateUserFolders(*_services.fileSystem);
     const auto* folders = std::get_if<UserFolders>(&located);
-    const std::string identifier = processWide().targetBundleIdentifier.value_or("");
-    std::size_t added = 0;
-
-    if (folders) {
-        const std::string preferences = appendPathComponent(folders->library, "Preferences");
-        ResponsiveWork work(_services.application, _outlets.progressIndicator,
-                            "Looking through your preferences");
-        MatchedEntries found = findMatchingEntries(*_services.fileSystem, preferences,
-                                                   folders->home, identifier, &work);
-        _shortFilePaths.insert(_shortFilePaths.end(), found.relativePaths.begin(),
-                               found.relativePaths.end());
-        _fullFilePaths.insert(_fullFilePaths.end(), found.fullPaths.begin(), found.fullPaths.end());
-        added += found.fullPaths.size();
+    _hasPrefPlist = false;
+    if (!folders) {
+        return;
     }
+    const std::string identifier = processWide().targetBundleIdentifier.value_or("");
+    ResponsiveWork work(_services.application, _outlets.progressIndicator,
+                        "Looking through your preferences");
+    const FolderSearch found =
+        findPreferenceEntries(*_services.fileSystem, *folders, identifier, &work);
+    _skippedFolders.insert(_skippedFolders.end(), found.skipped.begin(), found.skipped.end());
 
-    if (folders && identifier.find(kSafariIdentifierMarker) != std::string::npos) {
+    if (isSafariIdentifier(identifier)) {
         _safariAggressive = false;
         _isSafari = true;
-        const std::string safariFolder = appendPathComponent(folders->library, "Safari");
-        const int answer = _services.alerts->runModal(safariModePrompt());
-        if (answer != kAlertSecondButtonReturn) {
+        // Hard only when the "Hard" button itself was pressed: Escape, closing the question
+        // or any other answer keeps the gentler reset.
+        if (_services.alerts->runModal(safariModePrompt()) == kAlertFirstButtonReturn) {
             _safariAggressive = true;
-            processWide().safariFolder = safariFolder;
+            processWide().safariFolder = appendPathComponent(folders->library, "Safari");
             if (_outlets.infoField) {
                 _outlets.infoField->setString(kHardResetNotice);
             }
         }
-
-        const std::string adware = appendPathComponent(folders->home, kAdwareFolder);
-        if (_services.fileSystem->fileExists(adware)) {
-            _shortFilePaths.push_back(kAdwareLabel);
-            _fullFilePaths.push_back(adware);
-            ++added;
-        }
-
-        const std::string lastSession = appendPathComponent(safariFolder, kLastSessionFile);
-        const MatchedEntries sessions = findMatchingEntries(*_services.fileSystem, safariFolder,
-                                                            folders->home, kLastSessionFile);
-        for (std::size_t i = 0; i < sessions.relativePaths.size(); ++i) {
-            _shortFilePaths.push_back(kLastSessionFile);
-            _fullFilePaths.push_back(lastSession);
-            ++added;
-        }
     }
 
-    _hasPrefPlist = added > 0;
+    _shortFilePaths.insert(_shortFilePaths.end(), found.entries.shown.begin(),
+                           found.entries.shown.end());
+    _fullFilePaths.insert(_fullFilePaths.end(), found.entries.fullPaths.begin(),
+                          found.entries.fullPaths.end());
+    _hasPrefPlist = !found.entries.empty();
     if (_hasPrefPlist) {
         _shortFilePaths.push_back("\n");
     }
@@ -114,15 +195,16 @@ void AppDelegate::hasSavedState() {
         return;
     }
     const std::string identifier = processWide().targetBundleIdentifier.value_or("");
-    const std::string savedState = appendPathComponent(folders->library, "Saved Application State");
     ResponsiveWork work(_services.application, _outlets.progressIndicator,
                         "Looking through saved window state");
-    MatchedEntries found =
-        findMatchingEntries(*_services.fileSystem, savedState, folders->home, identifier, &work);
-    _hasAppSaveState = !found.fullPaths.empty();
-    _shortStatePaths.insert(_shortStatePaths.end(), found.relativePaths.begin(),
-                            found.relativePaths.end());
-    _fullStatePaths.insert(_fullStatePaths.end(), found.fullPaths.begin(), found.fullPaths.end());
+    const FolderSearch found =
+        findSavedStateEntries(*_services.fileSystem, *folders, identifier, &work);
+    _skippedFolders.insert(_skippedFolders.end(), found.skipped.begin(), found.skipped.end());
+    _hasAppSaveState = !found.entries.empty();
+    _shortStatePaths.insert(_shortStatePaths.end(), found.entries.shown.begin(),
+                            found.entries.shown.end());
+    _fullStatePaths.insert(_fullStatePaths.end(), found.entries.fullPaths.begin(),
+                           found.entries.fullPaths.end());
 }
 
 } // namespace corvane

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "analysis/Ownership.h"
 #include "platform/Dialogs.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,8 +12,9 @@ namespace corvane {
 
 class FileSystem;
 class ResponsiveWork;
+struct UserFolders;
 
-inline constexpr const char* kSafariIdentifierMarker = "com.apple.Safari";
+inline constexpr const char* kSafariIdentifier = "com.apple.Safari";
 inline constexpr const char* kAdwareFolder = "Library/Application Support/osxDownloader";
 inline constexpr const char* kAdwareLabel = "osxDownloader Adware";
 inline constexpr const char* kLastSessionFile = "LastSession.plist";
@@ -19,26 +22,74 @@ inline constexpr const char* kHardResetNotice =
     "Hard reset of Safari enabled...press \"X\" to Cancel, or \"Fix\" to reset.\n\nIf you "
     "choose, \"Fix\", you will loose all preferences, bookmarks, history and extensions.";
 
-struct MatchedEntries {
-    std::vector<std::string> relativePaths;
+// Entries as shown to the user and, at the same index, the absolute path that a fix removes.
+struct EntryList {
+    std::vector<std::string> shown;
     std::vector<std::string> fullPaths;
+
+    void append(std::string shownAs, std::string fullPath);
+    void append(const EntryList& other);
+    bool empty() const { return fullPaths.empty(); }
 };
 
-// An entry belongs to the target when the identifier occurs anywhere in its relative path,
-// letter case significant. An empty identifier belongs nowhere.
-bool identifierMatches(std::string_view relativePath, std::string_view identifier);
+// A search folder that was not walked, named as the user knows it ("Preferences").
+struct SkippedFolder {
+    enum class Reason { LeadsOutside, Unreadable };
+    std::string name;
+    Reason reason;
+    bool operator==(const SkippedFolder&) const = default;
+};
 
-enum class LetterCase { Significant, Ignored };
+// The line the window shows for a folder that was not searched.
+std::string skippedFolderLine(const SkippedFolder& skipped);
 
-// Every entry beneath `folder` whose relative path contains `needle`, in walk order. A folder
-// that resolves outside `home` (a symlink leading out) is not walked. `work`, when given, is
-// ticked for every entry seen.
-MatchedEntries findMatchingEntries(const FileSystem& fs, const std::string& folder,
-                                   const std::string& home, std::string_view needle,
-                                   ResponsiveWork* work = nullptr,
-                                   LetterCase letterCase = LetterCase::Significant);
+// What one or more folder walks found, and the folders they could not search.
+struct FolderSearch {
+    EntryList entries;
+    std::vector<SkippedFolder> skipped;
 
-// The question asked for a Safari target; the second button answers Soft.
+    void append(const FolderSearch& other);
+};
+
+// Walks the Library's sub-folder `name` and keeps the target's own entries (see
+// belongsToTarget), each shown by its path relative to that folder. A folder that leads out of
+// the Library or cannot be read is not walked and is reported instead; a missing one gives
+// nothing. `work`, when given, is ticked for every entry seen.
+FolderSearch searchLibraryFolder(const FileSystem& fs, const UserFolders& folders,
+                                 const std::string& name, std::string_view identifier,
+                                 LetterCase letterCase = LetterCase::Significant,
+                                 ResponsiveWork* work = nullptr);
+
+bool isSafariIdentifier(std::string_view identifier);
+
+// Safari's own extras: the adware folder when present, then "LastSession.plist" once for every
+// entry of the Safari folder whose path mentions it (always the file directly in that folder).
+FolderSearch findSafariExtras(const FileSystem& fs, const UserFolders& folders);
+
+// The preference entries in the order the window lists them: the Preferences walk, then for
+// Safari its extras. The Safari question's answer does not change them.
+FolderSearch findPreferenceEntries(const FileSystem& fs, const UserFolders& folders,
+                                   std::string_view identifier, ResponsiveWork* work = nullptr);
+
+// The saved-state entries: the walk of Saved Application State.
+FolderSearch findSavedStateEntries(const FileSystem& fs, const UserFolders& folders,
+                                   std::string_view identifier, ResponsiveWork* work = nullptr);
+
+// Everything a fix removes for the identifier, with the folders that were not searched.
+struct TargetEntries {
+    EntryList preferences;
+    EntryList savedState;
+    std::vector<SkippedFolder> skipped;
+    bool isSafari = false;
+};
+TargetEntries findTargetEntries(const UserFolders& folders, const std::string& identifier,
+                                const FileSystem& fs, ResponsiveWork* work = nullptr);
+
+// The target's entries of Caches and Cookies, matched ignoring letter case, for a Hard reset.
+std::vector<std::string> findHardResetEntries(const FileSystem& fs, const UserFolders& folders,
+                                              std::string_view identifier);
+
+// The question asked for a Safari target; only the "Hard" button answers Hard.
 Alert safariModePrompt();
 
 } // namespace corvane

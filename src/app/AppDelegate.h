@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/Discovery.h"
 #include "platform/Controls.h"
 #include "platform/Network.h"
 
@@ -122,6 +123,9 @@ public:
     void setShortStatePaths(PathList value) { _shortStatePaths = std::move(value); }
     void setFullStatePaths(PathList value) { _fullStatePaths = std::move(value); }
 
+    // The search folders the latest analysis could not search, in the order met.
+    const std::vector<SkippedFolder>& skippedFolders() const { return _skippedFolders; }
+
     const std::optional<std::string>& path() const { return _path; }
     void setPath(std::optional<std::string> value) { _path = std::move(value); }
 
@@ -150,6 +154,7 @@ private:
     PathList _fullFilePaths;
     PathList _shortStatePaths;
     PathList _fullStatePaths;
+    std::vector<SkippedFolder> _skippedFolders;
     std::optional<std::string> _path;
     bool _autoCheck = false;
     bool _isApp = false;

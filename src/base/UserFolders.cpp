@@ -48,17 +48,34 @@ bool isInsideFolder(const std::string& path, const std::string& folder) {
     return path.size() == folder.size() || path[folder.size()] == '/';
 }
 
-bool isWalkableRoot(const FileSystem& fs, const std::string& root, const std::string& home) {
-    if (!fs.entryExists(root)) {
-        return true;
+namespace {
+bool isStrictlyInside(const std::string& path, const std::string& folder) {
+    return path != folder && isInsideFolder(path, folder);
+}
+} // namespace
+
+std::optional<std::string> confinedLibrary(const FileSystem& fs, const UserFolders& folders) {
+    const std::optional<std::string> library = fs.resolvedPath(folders.library);
+    const std::optional<std::string> home = fs.resolvedPath(folders.home);
+    if (!library || !home || !isStrictlyInside(*library, *home)) {
+        return std::nullopt;
     }
-    const std::optional<std::string> resolvedRoot = fs.resolvedPath(root);
-    const std::optional<std::string> resolvedHome = fs.resolvedPath(home);
-    if (!resolvedRoot || !resolvedHome) {
-        return false;
+    return library;
+}
+
+SearchFolderPlace searchFolderPlace(const FileSystem& fs, const UserFolders& folders,
+                                    const std::string& folder) {
+    if (!fs.entryExists(folder)) {
+        return SearchFolderPlace::Missing;
     }
-    // The home itself is refused too: a Preferences link to it would list the whole home.
-    return *resolvedRoot != *resolvedHome && isInsideFolder(*resolvedRoot, *resolvedHome);
+    const std::optional<std::string> library = confinedLibrary(fs, folders);
+    const std::optional<std::string> resolved = fs.resolvedPath(folder);
+    // A link that leads nowhere is as good as missing; one that leads out is reported.
+    if (!resolved) {
+        return fs.fileExists(folder) ? SearchFolderPlace::LeadsOutside : SearchFolderPlace::Missing;
+    }
+    return library && isStrictlyInside(*resolved, *library) ? SearchFolderPlace::InsideLibrary
+                                                            : SearchFolderPlace::LeadsOutside;
 }
 
 } // namespace corvane

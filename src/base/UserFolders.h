@@ -23,7 +23,15 @@ std::string appendPathComponent(const std::string& folder, const std::string& co
 // True when `path` is `folder` or lies beneath it (plain text comparison on whole components).
 bool isInsideFolder(const std::string& path, const std::string& folder);
 
-// True when `root` may be walked: it is missing, or once resolved it lies beneath the home.
-bool isWalkableRoot(const FileSystem& fs, const std::string& root, const std::string& home);
+// The Library folder with every link resolved, when it lies beneath the home; none otherwise.
+// Nothing is searched in or removed from a Library that leads elsewhere.
+std::optional<std::string> confinedLibrary(const FileSystem& fs, const UserFolders& folders);
+
+enum class SearchFolderPlace { Missing, InsideLibrary, LeadsOutside };
+
+// Where a folder to be searched (Preferences, Caches, ...) leads once resolved. Only a folder
+// beneath the confined Library, and not the Library itself, may be walked or removed from.
+SearchFolderPlace searchFolderPlace(const FileSystem& fs, const UserFolders& folders,
+                                    const std::string& folder);
 
 } // namespace corvane

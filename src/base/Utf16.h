@@ -16,6 +16,9 @@ std::optional<std::int64_t> utf16Find(std::string_view haystack, std::string_vie
 // True when `needle` occurs in `haystack`, ignoring ASCII letter case.
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
 
+// True when `a` and `b` are the same text, ignoring ASCII letter case.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);
 

@@ -6,6 +6,7 @@
 #include "base/Utf16.h"
 #include "fix/LibraryRemover.h"
 #include "fix/QuitWait.h"
+#include "fix/SystemTarget.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
@@ -17,7 +18,6 @@ namespace corvane {
 
 namespace {
 
-constexpr const char* kSystemTargetMarker = "CoreServices";
 constexpr const char* kSystemTargetText = "Please log out and log back in to complete the restore.";
 constexpr const char* kFixingText = "Fixing...";
 constexpr const char* kRunningText = "App is running. Trying to quit...";
@@ -91,7 +91,7 @@ void AppDelegate::fixButtonMethod() {
     if (info) {
         info->setTextColor(Color::infoBlue());
     }
-    if (_path && containsIgnoringCase(*_path, kSystemTargetMarker)) {
+    if (_path && isSystemTargetPath(*_path)) {
         _isSystemApp = true;
         show(kSystemTargetText);
     }
@@ -159,13 +159,9 @@ void AppDelegate::fixButtonMethod() {
             if (_services.fileSystem->fileExists(adware)) {
                 hardReset.push_back(adware);
             }
-            for (const char* folder : {"Caches", "Cookies"}) {
-                const MatchedEntries matching = findMatchingEntries(
-                    *_services.fileSystem, appendPathComponent(folders->library, folder),
-                    folders->home, identifier.value_or(""), nullptr, LetterCase::Ignored);
-                hardReset.insert(hardReset.end(), matching.fullPaths.begin(),
-                                 matching.fullPaths.end());
-            }
+            const std::vector<std::string> owned =
+                findHardResetEntries(*_services.fileSystem, *folders, identifier.value_or(""));
+            hardReset.insert(hardReset.end(), owned.begin(), owned.end());
         }
         for (const std::string& entry : hardReset) {
             remover.remove(entry);

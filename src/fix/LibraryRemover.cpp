@@ -12,15 +12,10 @@ LibraryRemover::LibraryRemover(const FileSystem& fs, const std::optional<std::st
                                const std::optional<std::string>& home, RunTool runTool,
                                SystemLog* log)
     : m_fs(fs), m_runTool(std::move(runTool)), m_log(log) {
-    if (!library || !home) {
-        return;
-    }
-    const std::optional<std::string> resolvedLibrary = fs.resolvedPath(*library);
-    const std::optional<std::string> resolvedHome = fs.resolvedPath(*home);
-    // A Library folder that leads out of the home (a symlink to "/", say) is not removed from.
-    if (resolvedLibrary && resolvedHome && *resolvedLibrary != *resolvedHome &&
-        isInsideFolder(*resolvedLibrary, *resolvedHome)) {
-        m_library = resolvedLibrary;
+    // The same confinement as the search: a Library that leads out of the home (a symlink to
+    // "/", say) is not removed from.
+    if (library && home) {
+        m_library = confinedLibrary(fs, UserFolders{*home, *library});
     }
 }
 

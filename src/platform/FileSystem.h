@@ -22,11 +22,15 @@ public:
     // The path with every symlink resolved, none when that fails.
     virtual std::optional<std::string> resolvedPath(const std::string& path) const = 0;
 
+    enum class WalkResult { Walked, Missing, Unreadable };
+
     // Deep walk of `root`: calls `visit` with the path of every entry beneath it relative to
     // `root`, a sub-folder before its contents, siblings in a fixed order. Symlinks are listed
-    // but never followed; unreadable folders contribute nothing. `visit` returns false to stop.
-    virtual void walk(const std::string& root,
-                      const std::function<bool(const std::string& relativePath)>& visit) const = 0;
+    // but never followed; unreadable sub-folders contribute nothing. `visit` returns false to
+    // stop. The result says whether the root itself could be opened as a folder.
+    virtual WalkResult
+    walk(const std::string& root,
+         const std::function<bool(const std::string& relativePath)>& visit) const = 0;
 };
 
 } // namespace corvane

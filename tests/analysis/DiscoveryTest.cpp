@@ -9,7 +9,7 @@ namespace {
 
 using Discovery = DelegateFixture;
 
-TEST_F(Discovery, MatchesCaseSensitivelyInWalkOrderAcrossSubfolders) {
+TEST_F(Discovery, KeepsOnlyTheTargetsOwnNamesCaseSensitivelyInWalkOrder) {
     home.file("Library/Preferences/com.x.App.plist");
     home.file("Library/Preferences/com.x.AppHelper.plist");
     home.file("Library/Preferences/com.x.app.plist");
@@ -17,12 +17,12 @@ TEST_F(Discovery, MatchesCaseSensitivelyInWalkOrderAcrossSubfolders) {
     home.file("Library/Preferences/other.plist");
     target("com.x.App");
     delegate().hasPrefFile();
+    // A helper application's settings are its own, however alike the names.
     EXPECT_EQ(delegate().shortFilePaths(),
-              (PathList{"com.x.App.plist", "com.x.AppHelper.plist", "Old/com.x.App.plist", "\n"}));
+              (PathList{"com.x.App.plist", "Old/com.x.App.plist", "\n"}));
     const std::string prefs = home.library() + "/Preferences/";
     EXPECT_EQ(delegate().fullFilePaths(),
-              (PathList{prefs + "com.x.App.plist", prefs + "com.x.AppHelper.plist",
-                        prefs + "Old/com.x.App.plist"}));
+              (PathList{prefs + "com.x.App.plist", prefs + "Old/com.x.App.plist"}));
     EXPECT_TRUE(delegate().hasPrefPlist());
 }
 
@@ -65,7 +65,6 @@ TEST_F(Discovery, MissingFoldersAndEmptyIdentifierFindNothing) {
     target("");
     delegate().hasPrefFile();
     EXPECT_TRUE(delegate().fullFilePaths().empty());
-    EXPECT_FALSE(identifierMatches("anything", ""));
 }
 
 TEST_F(Discovery, AdwareFolderIsNeverListedForOtherTargets) {
@@ -150,14 +149,14 @@ TEST_F(Discovery, RootThatLinksOutOfTheHomeIsNotWalked) {
     EXPECT_TRUE(delegate().fullStatePaths().empty());
 }
 
-TEST_F(Discovery, RootThatLinksInsideTheHomeIsWalked) {
-    home.file("Synced/com.x.App.plist");
-    home.folder("Library");
-    std::filesystem::create_directory_symlink(home.path() + "/Synced",
+TEST_F(Discovery, RootThatLinksWithinTheLibraryIsWalked) {
+    home.file("Library/Synced/com.x.App.plist");
+    std::filesystem::create_directory_symlink(home.library() + "/Synced",
                                               home.library() + "/Preferences");
     target("com.x.App");
     delegate().hasPrefFile();
     EXPECT_EQ(delegate().shortFilePaths(), (PathList{"com.x.App.plist", "\n"}));
+    EXPECT_TRUE(delegate().skippedFolders().empty());
 }
 
 } // namespace

@@ -111,7 +111,7 @@ TEST_F(FixOnDisk, ListedEntriesGoAndTheirNeighboursStay) {
     const std::string id = identifier;
     home.file("Library/Preferences/" + id + ".plist");
     home.file("Library/Preferences/" + id + "/a.plist");
-    home.file("Library/Preferences/ByHost/" + id + ".0F1E.plist");
+    home.file("Library/Preferences/ByHost/" + id + ".0F1E2D3C-4B5A.plist");
     home.file("Library/Saved Application State/" + id + ".savedState/data.data");
     home.file("Library/Saved Application State/" + id + ".savedState/windows.plist");
     home.file("Library/Preferences/org.corvane.test.Other.plist");
@@ -120,17 +120,18 @@ TEST_F(FixOnDisk, ListedEntriesGoAndTheirNeighboursStay) {
     home.file("outside/target.txt");
     home.file("outside/folder/keep.txt");
     fs::create_symlink(home.path() + "/outside/target.txt",
-                       home.library() + "/Preferences/" + id + ".link");
+                       home.library() + "/Preferences/" + id + ".plist.link");
+    home.folder("Library/Preferences/Links");
     fs::create_directory_symlink(home.path() + "/outside/folder",
-                                 home.library() + "/Preferences/" + id + ".folderlink");
+                                 home.library() + "/Preferences/Links/" + id);
     choose(app.bundlePath());
 
     delegate().fixButtonMethod();
 
-    for (const char* gone : {"", "/a.plist", ".link", ".folderlink"}) {
-        EXPECT_FALSE(home.exists("Library/Preferences/" + id + gone)) << gone;
+    for (const std::string& gone : {id, id + "/a.plist", id + ".plist.link", "Links/" + id}) {
+        EXPECT_FALSE(home.exists("Library/Preferences/" + gone)) << gone;
     }
-    EXPECT_FALSE(home.exists("Library/Preferences/ByHost/" + id + ".0F1E.plist"));
+    EXPECT_FALSE(home.exists("Library/Preferences/ByHost/" + id + ".0F1E2D3C-4B5A.plist"));
     EXPECT_FALSE(home.exists("Library/Saved Application State/" + id + ".savedState"));
     EXPECT_TRUE(home.exists("Library/Preferences/ByHost"));
     EXPECT_TRUE(home.exists("Library/Preferences/org.corvane.test.Other.plist"));

@@ -206,9 +206,11 @@ TEST_F(SafariFix, HardResetRemovesSafariFolderThenMatchingCachesAndCookiesIgnori
     home.file("Library/Preferences/com.apple.Safari.plist");
     home.file("Library/Safari/History.db");
     home.file("Library/Caches/com.apple.Safari/cache.db");
-    home.file("Library/Caches/COM.APPLE.SAFARI.SafeBrowsing/db");
+    home.file("Library/Caches/COM.APPLE.SAFARI/db");
+    home.file("Library/Caches/com.apple.Safari.SafeBrowsing/db");
     home.file("Library/Caches/com.other.App/cache.db");
-    home.file("Library/Cookies/com.apple.Safari.cookies");
+    home.file("Library/Cookies/com.apple.Safari.binarycookies");
+    home.file("Library/Cookies/com.apple.SafariTechnologyPreview.binarycookies");
     home.file("Library/Cookies/Cookies.binarycookies");
     cookieStore.stored = {{".example.org", "id", "/"}, {"news.example.com", "session", "/a"}};
     chooseSafari(kAlertFirstButtonReturn);
@@ -218,9 +220,12 @@ TEST_F(SafariFix, HardResetRemovesSafariFolderThenMatchingCachesAndCookiesIgnori
     EXPECT_EQ(
         launcher.runs,
         (Runs{rm("Preferences/com.apple.Safari.plist"), defaults("read", "com.apple.Safari"),
-              defaults("delete", "com.apple.Safari"), rm("Safari"), rm("Caches/com.apple.Safari"),
-              rm("Caches/COM.APPLE.SAFARI.SafeBrowsing"), rm("Cookies/com.apple.Safari.cookies")}));
+              defaults("delete", "com.apple.Safari"), rm("Safari"), rm("Caches/COM.APPLE.SAFARI"),
+              rm("Caches/com.apple.Safari"), rm("Cookies/com.apple.Safari.binarycookies")}));
+    // Other applications' caches and cookies stay, however alike their names.
     EXPECT_TRUE(home.exists("Library/Caches/com.other.App/cache.db"));
+    EXPECT_TRUE(home.exists("Library/Caches/com.apple.Safari.SafeBrowsing/db"));
+    EXPECT_TRUE(home.exists("Library/Cookies/com.apple.SafariTechnologyPreview.binarycookies"));
     EXPECT_TRUE(home.exists("Library/Cookies/Cookies.binarycookies"));
     EXPECT_TRUE(cookieStore.stored.empty());
     EXPECT_EQ(cookieStore.deleted.size(), 2u);
@@ -412,7 +417,7 @@ TEST_F(FixProcedure, ALinkIsRemovedAsALinkAndNoPathKeepsATrailingSlash) {
 TEST_F(FixProcedure, LeftoversAreNamedInsteadOfClaimingSuccess) {
     launcher.removes = false; // the tool runs but removes nothing
     for (int i = 0; i < 12; ++i) {
-        home.file("Library/Preferences/com.x.App." + std::to_string(10 + i) + ".plist");
+        home.file("Library/Preferences/com.x.App.plist." + std::to_string(10 + i));
     }
     choose("/Applications/Example.app", "com.x.App");
 
@@ -424,10 +429,10 @@ TEST_F(FixProcedure, LeftoversAreNamedInsteadOfClaimingSuccess) {
     const Alert& sheet = alerts.sheets[0];
     EXPECT_EQ(sheet.informativeText.find("successfully"), std::string::npos);
     EXPECT_NE(sheet.informativeText.find("Example.app"), std::string::npos);
-    EXPECT_NE(sheet.informativeText.find(home.library() + "/Preferences/com.x.App.10.plist\n"),
+    EXPECT_NE(sheet.informativeText.find(home.library() + "/Preferences/com.x.App.plist.10\n"),
               std::string::npos);
     EXPECT_NE(sheet.informativeText.find("...and 2 more."), std::string::npos);
-    EXPECT_EQ(sheet.informativeText.find("com.x.App.21.plist"), std::string::npos);
+    EXPECT_EQ(sheet.informativeText.find("com.x.App.plist.21"), std::string::npos);
     EXPECT_EQ(sheet.style, AlertStyle::Warning);
     // The window returns to waiting all the same.
     EXPECT_TRUE(delegate().fullFilePaths().empty());

@@ -83,7 +83,7 @@ protected:
         home.file("Documents/keep.txt");
         writeFile(outside.path() + "/LastSession.plist");
         home.file("Library/Caches/com.apple.Safari/Cache.db");
-        makeLink(home.path(), home.library() + "/Caches/com.apple.Safari.home");
+        makeLink(home.path(), home.library() + "/Caches/com.apple.Safari.plist");
         makeLink(".", home.library() + "/Caches/Loop");
     }
 
@@ -115,12 +115,12 @@ TEST_F(HostileSafari, HardResetRemovesTheLinksNotWhatTheyLeadTo) {
 
     const std::string caches = home.library() + "/Caches";
     EXPECT_TRUE(fixAndCheck({home.library() + "/Safari", caches + "/com.apple.Safari",
-                             caches + "/com.apple.Safari.home"})
+                             caches + "/com.apple.Safari.plist"})
                     .empty());
     EXPECT_TRUE(launcher.refused.empty());
     EXPECT_FALSE(home.exists("Library/Safari"));
     EXPECT_FALSE(home.exists("Library/Caches/com.apple.Safari"));
-    EXPECT_FALSE(home.exists("Library/Caches/com.apple.Safari.home"));
+    EXPECT_FALSE(home.exists("Library/Caches/com.apple.Safari.plist"));
     EXPECT_TRUE(home.exists("Library/Caches/Loop"));
     EXPECT_TRUE(home.exists("Documents/keep.txt"));
     EXPECT_TRUE(home.exists("Documents/LastSession.plist"));
@@ -139,7 +139,7 @@ TEST_F(HostileSafari, AFolderThatIsALinkToTheHomeLosesOnlyTheLink) {
 
     EXPECT_TRUE(
         fixAndCheck({home.library() + "/Safari", home.library() + "/Caches/com.apple.Safari",
-                     home.library() + "/Caches/com.apple.Safari.home"})
+                     home.library() + "/Caches/com.apple.Safari.plist"})
             .empty());
     EXPECT_TRUE(launcher.refused.empty());
     EXPECT_FALSE(home.exists("Library/Safari"));

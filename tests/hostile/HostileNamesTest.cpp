@@ -12,26 +12,26 @@ namespace {
 
 using HostileNames = HostileFixture;
 
+// Each is the target's own (a file beside its preferences, "ID.plist.*").
 const std::vector<std::string> kNames = {
-    "com.example.App copy.plist",
-    "com.example.App\nevil.plist",
-    "com.example.App \"quoted\" 'single'.plist",
-    "com.example.App $(touch pwned) `x`;.plist",
-    "com.example.App-\xC3\xBC\xE2\x9C\x93\xF0\x9F\x98\x80.plist",
-    "com.example.App-\xFF\xFE\x80.plist",
-    "com.example.App -rf .plist",
+    "com.example.App.plist. copy",
+    "com.example.App.plist.\nevil.plist",
+    "com.example.App.plist. \"quoted\" 'single'",
+    "com.example.App.plist. $(touch pwned) `x`;",
+    "com.example.App.plist.-\xC3\xBC\xE2\x9C\x93\xF0\x9F\x98\x80",
+    "com.example.App.plist.-\xFF\xFE\x80",
+    "com.example.App.plist. -rf ",
 };
 
 TEST_F(HostileNames, AreListedAsTheyAreAndRemovedOneByOne) {
     for (const std::string& name : kNames) {
         home.file("Library/Preferences/" + name);
     }
-    home.file("Library/Saved Application State/com.example.App \xFF.savedState/window \n1.data");
+    home.file("Library/Saved Application State/com.example.App.savedState/window \xFF\n1.data");
     // What a name split at its line feed or space would point at.
     home.file("Library/Preferences/evil.plist");
-    home.file("Library/Preferences/copy.plist");
+    home.file("Library/Preferences/copy");
     home.file("Library/Preferences/com.example.App");
-    home.file("Library/Preferences/.plist");
     home.file("Library/Preferences/-rf");
 
     choose(bundleWithIdentifier("Example.app", "com.example.App"));
@@ -48,10 +48,9 @@ TEST_F(HostileNames, AreListedAsTheyAreAndRemovedOneByOne) {
     for (const std::string& name : kNames) {
         EXPECT_FALSE(home.exists("Library/Preferences/" + name)) << name;
     }
-    EXPECT_FALSE(home.exists("Library/Saved Application State/com.example.App \xFF.savedState"));
+    EXPECT_FALSE(home.exists("Library/Saved Application State/com.example.App.savedState"));
     EXPECT_TRUE(home.exists("Library/Preferences/evil.plist"));
-    EXPECT_TRUE(home.exists("Library/Preferences/copy.plist"));
-    EXPECT_TRUE(home.exists("Library/Preferences/.plist"));
+    EXPECT_TRUE(home.exists("Library/Preferences/copy"));
     EXPECT_TRUE(home.exists("Library/Preferences/-rf"));
     EXPECT_FALSE(std::filesystem::exists("pwned"));
     ASSERT_EQ(alerts.sheets.size(), 1u);

@@ -1,6 +1,7 @@
 #include "platform/host/HostFileSystem.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -170,15 +171,17 @@ std::optional<std::string> HostFileSystem::resolvedPath(const std::string& path)
     return std::string(buffer);
 }
 
-void HostFileSystem::walk(const std::string& root,
-                          const std::function<bool(const std::string&)>& visit) const {
+FileSystem::WalkResult
+HostFileSystem::walk(const std::string& root,
+                     const std::function<bool(const std::string&)>& visit) const {
     // The root itself may be a symlink (the caller decides whether it may be walked).
     const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return;
+        return errno == ENOENT ? WalkResult::Missing : WalkResult::Unreadable;
     }
     std::string relative;
     walkFolder(fd, relative, 1, visit);
+    return WalkResult::Walked;
 }
 
 } // namespace corvane

@@ -11,8 +11,8 @@ public:
     bool fileExists(const std::string& path) const override;
     bool entryExists(const std::string& path) const override;
     std::optional<std::string> resolvedPath(const std::string& path) const override;
-    void walk(const std::string& root,
-              const std::function<bool(const std::string&)>& visit) const override;
+    WalkResult walk(const std::string& root,
+                    const std::function<bool(const std::string&)>& visit) const override;
 };
 
 // Sibling order of a walk: by name ignoring ASCII case, then by bytes.

@@ -151,7 +151,7 @@ protected:
 
 TEST_F(ChooserGui, ReadyShowsTheReportWithItsListsGreyAndTheBundlesIcon) {
     home.file("Library/Preferences/com.example.Editor.plist");
-    home.file("Library/Preferences/ByHost/com.example.Editor.4F2A.plist");
+    home.file("Library/Preferences/ByHost/com.example.Editor.4F2A9C01.plist");
     home.file("Library/Saved Application State/com.example.Editor.savedState/windows.plist");
     const std::string editor = bundle("Editor.app", {{"CFBundleIdentifier", "com.example.Editor"},
                                                      {"CFBundleIconFile", "Editor"}});
@@ -172,7 +172,7 @@ TEST_F(ChooserGui, ReadyShowsTheReportWithItsListsGreyAndTheBundlesIcon) {
     const QString text = info();
     EXPECT_TRUE(text.startsWith(QStringLiteral(
         "Corvane can safely remove the following user preference and window data files:\n\n"
-        "ByHost/com.example.Editor.4F2A.plist\ncom.example.Editor.plist\n\n"
+        "ByHost/com.example.Editor.4F2A9C01.plist\ncom.example.Editor.plist\n\n"
         "com.example.Editor.savedState\ncom.example.Editor.savedState/windows.plist\n\n"
         "Click the \"Fix\" button to restore Editor.app or (X) to cancel.\n")))
         << text.toStdString();
@@ -320,7 +320,7 @@ TEST_F(ChooserGui, ABundlePathTypedWithoutFocusPicksThatBundle) {
 }
 
 TEST_F(ChooserGui, TheInfoViewGivesBackTheTextAsWritten) {
-    home.file("Library/Preferences/com.example.Space\u00a0Bar.plist");
+    home.file("Library/Preferences/com.example.Space/Space\u00a0Bar.plist");
     pick(bundle("Space.app", {{"CFBundleIdentifier", "com.example.Space"}}));
     choose();
     const int start = static_cast<int>(info().indexOf(QStringLiteral("com.example.Space")));
