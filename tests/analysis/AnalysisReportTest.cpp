@@ -86,10 +86,13 @@ TEST_F(Analysis, PreferencesAndStateFromRealFolders) {
     target("com.x.App");
     const auto report = delegate().analyser();
     ASSERT_TRUE(report);
-    EXPECT_EQ(*report, composeReport({"com.x.App.plist", "\n"},
-                                     {"com.x.App.savedState", "com.x.App.savedState/windows.plist"},
-                                     false, "Example.app")
-                           .text);
+    EXPECT_EQ(
+        *report,
+        "Corvane can safely remove the following user preference and window data files:\n\n"
+        "com.x.App.plist\n\n"
+        "com.x.App.savedState\ncom.x.App.savedState/windows.plist\n\n"
+        "Click the \"Fix\" button to restore Example.app or (X) to cancel.\n"
+        "\u26A0\uFE0F User preferences & unsaved data associated with this app will be lost!\n\n");
     EXPECT_EQ(processWide().reportFileList, "com.x.App.plist\n\n");
     EXPECT_EQ(delegate().fullFilePaths(),
               PathList{home.library() + "/Preferences/com.x.App.plist"});

@@ -192,6 +192,26 @@ TEST_F(FixOnDisk, RunningApplicationQuitsBeforeAnythingIsRemoved) {
               window.infoView.history.end());
 }
 
+// Only a folder named exactly CoreServices makes a system target, which is never asked to quit.
+TEST_F(FixOnDisk, AnApplicationInAFolderMerelyNamedLikeCoreServicesIsAskedToQuit) {
+    const StandInBundle app(home.path() + "/Apps/CoreServicesExtras", "StandIn", identifier);
+    home.file("Library/Preferences/" + identifier + ".plist");
+    choose(app.bundlePath());
+    StandInProcess process(app.executable());
+    bool endedBeforeFirstRun = false;
+    launcher.beforeRun = [&](const std::string&, const std::vector<std::string>&) {
+        if (launcher.runs == 0) {
+            endedBeforeFirstRun = process.hasEnded();
+        }
+    };
+
+    delegate().fixButtonMethod();
+
+    EXPECT_FALSE(delegate().isSystemApp());
+    EXPECT_TRUE(endedBeforeFirstRun);
+    EXPECT_FALSE(home.exists("Library/Preferences/" + identifier + ".plist"));
+}
+
 TEST_F(FixOnDisk, TwoRunningInstancesAreBothAskedToQuit) {
     const StandInBundle app(bundlesFolder, "StandIn", identifier);
     home.file("Library/Preferences/" + identifier + ".plist");

@@ -44,6 +44,14 @@ std::vector<HostileInfo> hostileInfos() {
         {"ParentInPath", "x/../y"},
         {"TrailingNewline", "com.example.App\n"},
         {"SixtyFourKiB", "com." + std::string(64 * 1024, 'a')},
+        // One word owns nothing of its own: "com" would claim a folder named "com".
+        {"SingleWord", "Widget"},
+        {"LeadingDot", ".Widget"},
+        {"TrailingDot", "Widget."},
+        {"GlobalPreferences", "GlobalPreferences"},
+        {"DotGlobalPreferences", ".GlobalPreferences"},
+        {"AppleGlobalPreferences", "com.apple.GlobalPreferences"},
+        {"AppleGlobalPreferencesOtherCase", "COM.APPLE.globalpreferences"},
     };
     for (const auto& [label, identifier] : identifiers) {
         infos.push_back({label, xmlInfoPlist({{"CFBundleIdentifier", identifier}})});
