@@ -1,5 +1,7 @@
 #include "SyntheticLibrary.h"
 
+#include "analysis/Ownership.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -31,13 +33,6 @@ constexpr std::array kSuffixes = {"",        ".Helper",    ".Agent", ".LoginItem
 constexpr std::string_view kContent =
     "bplist00\xd1\x01\x02WVersion\x10\x01\x08\x0b\x13\x00\x00\x00\x00\x00\x00\x01\x01";
 
-bool containsIgnoringCase(std::string_view text, std::string_view needle) {
-    return std::search(text.begin(), text.end(), needle.begin(), needle.end(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           }) != text.end();
-}
-
 class Builder {
 public:
     Builder(SyntheticLibrary& out, const LibraryShape& shape)
@@ -66,7 +61,7 @@ public:
         const std::string path = base + "/" + relative;
         folder ? makeFolder(path) : writeFile(path);
         ++m_out.walkedEntries;
-        if (relative.find(m_shape.identifier) != std::string::npos) {
+        if (belongsToTarget(relative, m_shape.identifier)) {
             matches.push_back(path);
         }
         return true;
@@ -79,7 +74,7 @@ public:
         const std::string path = base + "/" + relative;
         folder ? makeFolder(path) : writeFile(path);
         ++m_out.cachesEntries;
-        if (containsIgnoringCase(relative, m_shape.identifier)) {
+        if (belongsToTarget(relative, m_shape.identifier, LetterCase::Ignored)) {
             m_out.cacheMatches.push_back(path);
         }
         return true;
@@ -139,8 +134,8 @@ public:
         }
     }
 
-    // The target's entries, a near-miss in letter case that must not match, and a helper whose
-    // identifier contains the target's (which does).
+    // The target's entries, a near-miss in letter case and a helper whose identifier extends the
+    // target's; neither of those two belongs to it.
     void target() {
         const std::string& id = m_shape.identifier;
         std::vector<std::string>& pm = m_out.preferenceMatches;

@@ -119,6 +119,15 @@ settings "$prefs/com.example.Notepad.plist" \
     "$prefs/ByHost/com.example.Notepad.6A1F0C2E.plist" \
     "$state/com.example.Notepad.savedState/windows.plist"
 
+# Boxed is sandboxed: its settings and window state live in its container, beside a document
+# and application data that a reset leaves alone.
+write_info_plist "$apps/Boxed.app" org.sample.Boxed Boxed
+boxed="$demo/Library/Containers/org.sample.Boxed/Data"
+settings "$boxed/Library/Preferences/org.sample.Boxed.plist" \
+    "$boxed/Library/Saved Application State/org.sample.Boxed.savedState/windows.plist" \
+    "$boxed/Documents/Shopping list.txt" \
+    "$boxed/Library/Application Support/Boxed/library.db"
+
 # Quiet has left nothing behind: nothing to fix.
 write_info_plist "$apps/Quiet.app" com.example.Quiet Quiet
 
@@ -128,6 +137,6 @@ printf 'Pick me to see how Corvane turns down something that is not an applicati
 
 settings "$prefs/com.example.Other.plist" "$prefs/.GlobalPreferences.plist"
 
-echo "Sample home $demo: pick Safari.app, Notepad.app, Quiet.app or Read Me.txt in $apps"
+echo "Sample home $demo: pick Safari.app, Notepad.app, Boxed.app, Quiet.app or Read Me.txt in $apps"
 cd "$apps"
 exec env HOME="$demo" "$corvane"

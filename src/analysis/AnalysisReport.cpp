@@ -4,6 +4,7 @@
 #include "app/ProcessWideValues.h"
 #include "base/UserFolders.h"
 
+#include <algorithm>
 #include <variant>
 
 namespace corvane {
@@ -89,8 +90,12 @@ std::optional<std::string> AppDelegate::analyser() {
 
     // A folder that was not searched is named, so that "nothing found" is never a guess.
     std::string notSearched;
-    for (const SkippedFolder& skipped : _skippedFolders) {
-        notSearched += (notSearched.empty() ? "" : "\n") + skippedFolderLine(skipped);
+    for (std::size_t i = 0; i < _skippedFolders.size(); ++i) {
+        const auto earlier = _skippedFolders.begin() + static_cast<std::ptrdiff_t>(i);
+        // Both container searches meet a link above them; it is named once.
+        if (std::find(_skippedFolders.begin(), earlier, *earlier) == earlier) {
+            notSearched += (notSearched.empty() ? "" : "\n") + skippedFolderLine(*earlier);
+        }
     }
     if (!_hasPrefPlist && !_hasAppSaveState) {
         return notSearched.empty() ? nothingFoundMessage(name) : notSearched;

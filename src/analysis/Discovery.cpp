@@ -22,11 +22,18 @@ void EntryList::append(const EntryList& other) {
 }
 
 std::string skippedFolderLine(const SkippedFolder& skipped) {
-    const std::string folder = "The folder \"" + skipped.name + "\" ";
-    return folder +
-           (skipped.reason == SkippedFolder::Reason::LeadsOutside ? "leads outside your Library"
-                                                                  : "could not be read") +
-           ", so it was not searched.";
+    const char* why = "could not be read";
+    switch (skipped.reason) {
+    case SkippedFolder::Reason::LeadsOutside:
+        why = "leads outside your Library";
+        break;
+    case SkippedFolder::Reason::Link:
+        why = "is a link";
+        break;
+    case SkippedFolder::Reason::Unreadable:
+        break;
+    }
+    return "The folder \"" + skipped.name + "\" " + why + ", so it was not searched.";
 }
 
 void FolderSearch::append(const FolderSearch& other) {
@@ -77,6 +84,46 @@ FolderSearch searchLibraryFolder(const FileSystem& fs, const UserFolders& folder
     return search;
 }
 
+FolderSearch searchContainerFolder(const FileSystem& fs, const UserFolders& folders,
+                                   std::string_view identifier, const std::string& name,
+                                   ResponsiveWork* work) {
+    FolderSearch search;
+    const std::optional<std::string> library = confinedLibrary(fs, folders);
+    if (!library || identifier.empty()) {
+        return search;
+    }
+    // A real folder resolves to its own place beneath the resolved Library; a link anywhere on
+    // the way does not, and is not followed.
+    std::string relative = "Containers";
+    for (const std::string& step : {std::string(identifier), std::string("Data"),
+                                    std::string("Library"), name, std::string()}) {
+        const std::string path = appendPathComponent(folders.library, relative);
+        if (!fs.entryExists(path)) {
+            return search;
+        }
+        if (fs.resolvedPath(path) != appendPathComponent(*library, relative)) {
+            search.skipped.push_back({relative, SkippedFolder::Reason::Link});
+            return search;
+        }
+        if (!step.empty()) {
+            relative = appendPathComponent(relative, step);
+        }
+    }
+    const std::string folder = appendPathComponent(folders.library, relative);
+    const auto result = fs.walk(folder, [&](const std::string& entry) {
+        if (work) {
+            work->tick();
+        }
+        std::string shown = appendPathComponent(relative, entry);
+        search.entries.append(shown, appendPathComponent(folders.library, shown));
+        return true;
+    });
+    if (result == FileSystem::WalkResult::Unreadable) {
+        search.skipped.push_back({relative, SkippedFolder::Reason::Unreadable});
+    }
+    return search;
+}
+
 bool isSafariIdentifier(std::string_view identifier) {
     return identifier == kSafariIdentifier;
 }
@@ -102,6 +149,7 @@ FolderSearch findPreferenceEntries(const FileSystem& fs, const UserFolders& fold
                                    std::string_view identifier, ResponsiveWork* work) {
     FolderSearch search =
         searchLibraryFolder(fs, folders, "Preferences", identifier, LetterCase::Significant, work);
+    search.append(searchContainerFolder(fs, folders, identifier, "Preferences", work));
     if (isSafariIdentifier(identifier)) {
         search.append(findSafariExtras(fs, folders));
     }
@@ -110,8 +158,10 @@ FolderSearch findPreferenceEntries(const FileSystem& fs, const UserFolders& fold
 
 FolderSearch findSavedStateEntries(const FileSystem& fs, const UserFolders& folders,
                                    std::string_view identifier, ResponsiveWork* work) {
-    return searchLibraryFolder(fs, folders, "Saved Application State", identifier,
-                               LetterCase::Significant, work);
+    FolderSearch search = searchLibraryFolder(fs, folders, "Saved Application State", identifier,
+                                              LetterCase::Significant, work);
+    search.append(searchContainerFolder(fs, folders, identifier, "Saved Application State", work));
+    return search;
 }
 
 TargetEntries findTargetEntries(const UserFolders& folders, const std::string& identifier,

@@ -34,7 +34,7 @@ struct EntryList {
 
 // A search folder that was not walked, named as the user knows it ("Preferences").
 struct SkippedFolder {
-    enum class Reason { LeadsOutside, Unreadable };
+    enum class Reason { LeadsOutside, Unreadable, Link };
     std::string name;
     Reason reason;
     bool operator==(const SkippedFolder&) const = default;
@@ -62,16 +62,25 @@ FolderSearch searchLibraryFolder(const FileSystem& fs, const UserFolders& folder
 
 bool isSafariIdentifier(std::string_view identifier);
 
+// The folder `name` ("Preferences", "Saved Application State") of the application's sandbox
+// container, Containers/ID/Data/Library/NAME in the Library. The container is the application's
+// alone, so every entry in it is the target's; each is shown by its path relative to the Library.
+// Every folder on the way must be a real folder, not a link, or nothing is walked.
+FolderSearch searchContainerFolder(const FileSystem& fs, const UserFolders& folders,
+                                   std::string_view identifier, const std::string& name,
+                                   ResponsiveWork* work = nullptr);
+
 // Safari's own extras: the adware folder when present, then "LastSession.plist" once for every
 // entry of the Safari folder whose path mentions it (always the file directly in that folder).
 FolderSearch findSafariExtras(const FileSystem& fs, const UserFolders& folders);
 
-// The preference entries in the order the window lists them: the Preferences walk, then for
-// Safari its extras. The Safari question's answer does not change them.
+// The preference entries in the order the window lists them: the Preferences walk, the
+// container's preferences, then for Safari its extras. The Safari question's answer does not
+// change them.
 FolderSearch findPreferenceEntries(const FileSystem& fs, const UserFolders& folders,
                                    std::string_view identifier, ResponsiveWork* work = nullptr);
 
-// The saved-state entries: the walk of Saved Application State.
+// The saved-state entries: the walk of Saved Application State, then the container's.
 FolderSearch findSavedStateEntries(const FileSystem& fs, const UserFolders& folders,
                                    std::string_view identifier, ResponsiveWork* work = nullptr);
 

@@ -147,6 +147,12 @@ void AppDelegate::fixButtonMethod() {
             callNSTaskWithResult(defaults, {"delete", *identifier});
         log("defaults 1 exited with: " +
             (deleted && !deleted->empty() ? *deleted : std::string(kEmptyOutputPlaceholder)));
+        // Per-host preferences live in a domain of their own.
+        const std::optional<std::string> deletedForHost =
+            callNSTaskWithResult(defaults, {"-currentHost", "delete", *identifier});
+        log("defaults -currentHost exited with: " + (deletedForHost && !deletedForHost->empty()
+                                                         ? *deletedForHost
+                                                         : std::string(kEmptyOutputPlaceholder)));
     }
 
     if (_safariAggressive) {

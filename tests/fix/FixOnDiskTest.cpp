@@ -167,7 +167,8 @@ TEST_F(FixOnDisk, AnEntryThatCannotBeRemovedIsNamedInTheClosingSheet) {
     EXPECT_NE(text.find(locked + "\n"), std::string::npos) << text;
     EXPECT_NE(text.find(identifier + ".savedState\n"), std::string::npos) << text;
     EXPECT_EQ(text.find(identifier + ".plist"), std::string::npos) << text;
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!",
+                                                   "defaults -currentHost exited with: success!"}));
 }
 
 TEST_F(FixOnDisk, RunningApplicationQuitsBeforeAnythingIsRemoved) {

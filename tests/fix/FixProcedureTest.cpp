@@ -38,6 +38,10 @@ protected:
     static ToolRun defaults(const std::string& verb, const std::string& identifier) {
         return {"/usr/bin/defaults", verb, identifier};
     }
+    // The per-host domain's clearing, right after the first delete.
+    static ToolRun forHost(const std::string& identifier) {
+        return {"/usr/bin/defaults", "-currentHost", "delete", identifier};
+    }
     static ToolRun killall(const std::string& name) { return {"/usr/bin/killall", name}; }
 
     // The texts the info view showed from the first progress text on.
@@ -70,11 +74,12 @@ TEST_F(FixProcedure, OrdinaryTargetRemovesWhatStillExistsThenClearsTheDomain) {
     delegate().fixButtonMethod();
 
     // The entries beneath a removed folder are gone by their turn and need no run.
-    EXPECT_EQ(launcher.runs,
-              (Runs{rm("Preferences/com.x.App"), rm("Preferences/com.x.App.plist"),
-                    rm("Saved Application State/com.x.App.savedState"),
-                    defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!"}));
+    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.x.App"), rm("Preferences/com.x.App.plist"),
+                                   rm("Saved Application State/com.x.App.savedState"),
+                                   defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
+                                   forHost("com.x.App")}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!",
+                                                   "defaults -currentHost exited with: success!"}));
     EXPECT_EQ(progressTexts(),
               (std::vector<std::string>{"Fixing...", "App isn't running, starting to fix...",
                                         "Waiting for an app to fix..."}));
@@ -98,19 +103,22 @@ TEST_F(FixProcedure, OrdinaryTargetRemovesWhatStillExistsThenClearsTheDomain) {
     EXPECT_FALSE(window.chooseButton.hidden);
 }
 
-TEST_F(FixProcedure, FirstDeleteLogsSuccessOnlyForNoOutput) {
+TEST_F(FixProcedure, BothFirstDeletesLogSuccessOnlyForNoOutput) {
     const std::vector<std::pair<std::optional<std::string>, std::string>> rows = {
-        {std::nullopt, "defaults 1 exited with: success!"}, // tool missing or bytes not UTF-8
-        {"", "defaults 1 exited with: success!"},
-        {"Domain com.x.App not found.\n", "defaults 1 exited with: Domain com.x.App not found.\n"},
+        {std::nullopt, "success!"}, // tool missing or bytes not UTF-8
+        {"", "success!"},
+        {"Domain com.x.App not found.\n", "Domain com.x.App not found.\n"},
     };
-    for (const auto& [output, line] : rows) {
+    for (const auto& [output, logged] : rows) {
         log.lines.clear();
         launcher.outputs[defaults("delete", "com.x.App")] = output;
+        launcher.outputs[forHost("com.x.App")] = output;
         target("com.x.App");
         delegate().setPath("/Applications/Example.app");
         delegate().fixButtonMethod();
-        EXPECT_EQ(log.lines, std::vector<std::string>{line});
+        EXPECT_EQ(log.lines,
+                  (std::vector<std::string>{"defaults 1 exited with: " + logged,
+                                            "defaults -currentHost exited with: " + logged}));
     }
 }
 
@@ -122,11 +130,11 @@ TEST_F(FixProcedure, RunningTargetIsAskedToQuitBeforeAnythingIsRemoved) {
     delegate().fixButtonMethod();
 
     // Every instance is asked, once, and the removal waits for them to be gone.
-    EXPECT_EQ(events,
-              (std::vector<std::string>{
-                  "terminate 101", "terminate 102",
-                  "/bin/rm -rf " + realLibrary + "/Preferences/com.x.App.plist",
-                  "/usr/bin/defaults read com.x.App", "/usr/bin/defaults delete com.x.App"}));
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "terminate 101", "terminate 102",
+                          "/bin/rm -rf " + realLibrary + "/Preferences/com.x.App.plist",
+                          "/usr/bin/defaults read com.x.App", "/usr/bin/defaults delete com.x.App",
+                          "/usr/bin/defaults -currentHost delete com.x.App"}));
     EXPECT_EQ(progressTexts(),
               (std::vector<std::string>{"Fixing...", "App is running. Trying to quit...",
                                         "App isn't running, starting to fix...",
@@ -193,7 +201,8 @@ TEST_F(SafariFix, SoftResetRemovesOnlyTheListedEntries) {
                                    {"/bin/rm", "-rf", adware()},
                                    rm("Safari/LastSession.plist"),
                                    defaults("read", "com.apple.Safari"),
-                                   defaults("delete", "com.apple.Safari")}));
+                                   defaults("delete", "com.apple.Safari"),
+                                   forHost("com.apple.Safari")}));
     EXPECT_TRUE(home.exists("Library/Safari/History.db"));
     EXPECT_TRUE(home.exists("Library/Caches/com.apple.Safari/cache.db"));
     EXPECT_TRUE(cookieStore.deleted.empty());
@@ -217,11 +226,11 @@ TEST_F(SafariFix, HardResetRemovesSafariFolderThenMatchingCachesAndCookiesIgnori
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(
-        launcher.runs,
-        (Runs{rm("Preferences/com.apple.Safari.plist"), defaults("read", "com.apple.Safari"),
-              defaults("delete", "com.apple.Safari"), rm("Safari"), rm("Caches/COM.APPLE.SAFARI"),
-              rm("Caches/com.apple.Safari"), rm("Cookies/com.apple.Safari.binarycookies")}));
+    EXPECT_EQ(launcher.runs,
+              (Runs{rm("Preferences/com.apple.Safari.plist"), defaults("read", "com.apple.Safari"),
+                    defaults("delete", "com.apple.Safari"), forHost("com.apple.Safari"),
+                    rm("Safari"), rm("Caches/COM.APPLE.SAFARI"), rm("Caches/com.apple.Safari"),
+                    rm("Cookies/com.apple.Safari.binarycookies")}));
     // Other applications' caches and cookies stay, however alike their names.
     EXPECT_TRUE(home.exists("Library/Caches/com.other.App/cache.db"));
     EXPECT_TRUE(home.exists("Library/Caches/com.apple.Safari.SafeBrowsing/db"));
@@ -245,6 +254,7 @@ TEST_F(SafariFix, HardResetTakesAnAdwareFolderThatAppearedAfterTheAnalysisSecond
     EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.apple.Safari.plist"),
                                    defaults("read", "com.apple.Safari"),
                                    defaults("delete", "com.apple.Safari"),
+                                   forHost("com.apple.Safari"),
                                    rm("Safari"),
                                    {"/bin/rm", "-rf", adware()}}));
     EXPECT_FALSE(home.exists("Library/Application Support/osxDownloader"));
@@ -259,7 +269,8 @@ TEST_F(SafariFix, HardResetWithListedAdwareRemovesItOnceInTheListedPass) {
 
     EXPECT_EQ(launcher.runs, (Runs{{"/bin/rm", "-rf", adware()},
                                    defaults("read", "com.apple.Safari"),
-                                   defaults("delete", "com.apple.Safari")}));
+                                   defaults("delete", "com.apple.Safari"),
+                                   forHost("com.apple.Safari")}));
     // Nothing matched in the caches or cookies folders; the cookie store is emptied all the same.
     EXPECT_TRUE(cookieStore.stored.empty());
 }
@@ -274,11 +285,13 @@ TEST_F(SafariFix, HardResetDoesNotWalkACachesFolderThatLeadsOutOfTheHome) {
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs, (Runs{defaults("read", "com.apple.Safari"),
-                                   defaults("delete", "com.apple.Safari"), rm("Safari")}));
+    EXPECT_EQ(launcher.runs,
+              (Runs{defaults("read", "com.apple.Safari"), defaults("delete", "com.apple.Safari"),
+                    forHost("com.apple.Safari"), rm("Safari")}));
     EXPECT_TRUE(fs::exists(outside + "/com.apple.Safari"));
     // Not even offered for removal: the folder is not walked at all.
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!",
+                                                   "defaults -currentHost exited with: success!"}));
     fs::remove_all(outside);
 }
 
@@ -297,13 +310,15 @@ TEST_P(SystemTarget, RestartsWhatTheIdentifierNamesAndClearsTheDomainTwice) {
 
     delegate().fixButtonMethod();
 
-    Runs expected{rm("Preferences/" + id + ".plist"), defaults("read", id), defaults("delete", id)};
+    Runs expected{rm("Preferences/" + id + ".plist"), defaults("read", id), defaults("delete", id),
+                  forHost(id)};
     for (const std::string& name : GetParam().restarted) {
         expected.push_back(killall(name));
     }
     expected.push_back(defaults("delete", id));
     EXPECT_EQ(launcher.runs, expected);
     EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!",
+                                                   "defaults -currentHost exited with: success!",
                                                    "defaults 2 exited with: "}));
     // A system target is never looked for nor asked to quit.
     EXPECT_EQ(running.queries, 0);
@@ -328,6 +343,7 @@ TEST_F(FixProcedure, SecondDeleteLogsItsOutputUnchanged) {
     launcher.outputs[defaults("delete", "com.apple.dock")] = "Removed.\n";
     delegate().fixButtonMethod();
     EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: Removed.\n",
+                                                   "defaults -currentHost exited with: success!",
                                                    "defaults 2 exited with: Removed.\n"}));
 }
 
@@ -337,7 +353,7 @@ TEST_F(FixProcedure, DockIdentifierOutsideCoreServicesIsAnOrdinaryTarget) {
     delegate().fixButtonMethod();
     EXPECT_EQ(launcher.runs,
               (Runs{rm("Preferences/com.apple.dock.plist"), defaults("read", "com.apple.dock"),
-                    defaults("delete", "com.apple.dock")}));
+                    defaults("delete", "com.apple.dock"), forHost("com.apple.dock")}));
     EXPECT_EQ(running.queries, 1);
     EXPECT_FALSE(delegate().isSystemApp());
 }
@@ -346,8 +362,8 @@ TEST_F(FixProcedure, EmptyListsStillClearTheDomain) {
     target("com.x.App");
     delegate().setPath("/Applications/Example.app");
     delegate().fixButtonMethod();
-    EXPECT_EQ(launcher.runs,
-              (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
+    EXPECT_EQ(launcher.runs, (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
+                                   forHost("com.x.App")}));
     ASSERT_EQ(alerts.sheets.size(), 1u);
     EXPECT_EQ(alerts.sheets[0].informativeText, kSuccess);
 }
@@ -363,11 +379,11 @@ TEST_F(FixProcedure, PreferencesSwappedForALinkOutsideIsNotRemovedThrough) {
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs,
-              (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
+    EXPECT_EQ(launcher.runs, (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
+                                   forHost("com.x.App")}));
     EXPECT_TRUE(home.exists("elsewhere/com.x.App.plist"));
     const std::string listed = home.library() + "/Preferences/com.x.App.plist";
-    ASSERT_EQ(log.lines.size(), 2u);
+    ASSERT_EQ(log.lines.size(), 3u);
     EXPECT_EQ(log.lines[0].rfind("Not removing " + listed + ":", 0), 0u) << log.lines[0];
     EXPECT_EQ(log.lines[1], "defaults 1 exited with: success!");
     // It is still reachable under its listed path, so the sheet says it could not be removed.
@@ -389,9 +405,9 @@ TEST_F(FixProcedure, PathsThatLeadOutOfTheLibraryAreSkipped) {
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs,
-              (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
-    EXPECT_EQ(log.lines.size(), 6u);
+    EXPECT_EQ(launcher.runs, (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
+                                   forHost("com.x.App")}));
+    EXPECT_EQ(log.lines.size(), 7u); // six refusals, then the first delete and the per-host one
     EXPECT_TRUE(home.exists("Documents/notes.txt"));
 }
 
@@ -407,9 +423,9 @@ TEST_F(FixProcedure, ALinkIsRemovedAsALinkAndNoPathKeepsATrailingSlash) {
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs,
-              (Runs{rm("Preferences/com.x.App.link"), rm("Preferences/com.x.App"),
-                    defaults("read", "com.x.App"), defaults("delete", "com.x.App")}));
+    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.x.App.link"), rm("Preferences/com.x.App"),
+                                   defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
+                                   forHost("com.x.App")}));
     EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.link"));
     EXPECT_TRUE(home.exists("outside/keep.txt"));
 }
@@ -423,8 +439,9 @@ TEST_F(FixProcedure, LeftoversAreNamedInsteadOfClaimingSuccess) {
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs.size(), 14u);
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!"}));
+    EXPECT_EQ(launcher.runs.size(), 15u);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!",
+                                                   "defaults -currentHost exited with: success!"}));
     ASSERT_EQ(alerts.sheets.size(), 1u);
     const Alert& sheet = alerts.sheets[0];
     EXPECT_EQ(sheet.informativeText.find("successfully"), std::string::npos);
