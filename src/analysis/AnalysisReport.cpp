@@ -94,7 +94,10 @@ std::optional<std::string> AppDelegate::analyser() {
         const auto earlier = _skippedFolders.begin() + static_cast<std::ptrdiff_t>(i);
         // Both container searches meet a link above them; it is named once.
         if (std::find(_skippedFolders.begin(), earlier, *earlier) == earlier) {
-            notSearched += (notSearched.empty() ? "" : "\n") + skippedFolderLine(*earlier);
+            if (!notSearched.empty()) {
+                notSearched += '\n';
+            }
+            notSearched += skippedFolderLine(*earlier);
         }
     }
     if (!_hasPrefPlist && !_hasAppSaveState) {
