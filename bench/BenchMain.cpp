@@ -115,8 +115,9 @@ void analysis(Run& run, std::size_t entries, bool keepForMemory) {
 
     const std::vector<std::string> oursArgs = {run.binDir + "/corvane-bench-run", "analyse",
                                                home.string(), kTarget};
-    const std::vector<std::string> findArgs = {"/usr/bin/find", prefs, state, "-path",
-                                               std::string("*") + kTarget + "*"};
+    std::vector<std::string> findArgs = {"/usr/bin/find", prefs, state};
+    const std::vector<std::string> owned = ownedEntries(kTarget, false, false);
+    findArgs.insert(findArgs.end(), owned.begin(), owned.end());
     double peak = 0;
     const auto ours = [&] {
         const TimedProcess p = TimedProcess::run(oursArgs, {}, true);
@@ -175,7 +176,7 @@ void memory(Run& run, std::size_t entries) {
 void fix(Run& run, std::size_t matching) {
     LibraryShape shape;
     shape.identifier = kTarget;
-    constexpr std::size_t kPreferenceMatches = 6; // plist, ByHost, helper, folder with two files
+    constexpr std::size_t kPreferenceMatches = 5; // plist, ByHost, folder with two files
     shape.targetStateFiles = matching - kPreferenceMatches - 1;
     shape.entries = 1000 + matching;
     int round = 0;
@@ -229,6 +230,30 @@ void fix(Run& run, std::size_t matching) {
     run.figures.push_back(figure);
 }
 
+// find's expression for the entries that belong to `id`: its own names (ID, ID.plist,
+// ID.plist.*, ID.savedState, ID.binarycookies, ID.*.plist) and, unless `prune`, everything
+// beneath them; with `prune` the search stops at each of them.
+std::vector<std::string> ownedEntries(const std::string& id, bool ignoreCase, bool prune) {
+    const std::string byName = ignoreCase ? "-iname" : "-name";
+    std::vector<std::string> expression = {"("};
+    for (const std::string& name : {id, id + ".plist", id + ".plist.*", id + ".savedState",
+                                    id + ".binarycookies", id + ".*.plist"}) {
+        if (expression.size() > 1) {
+            expression.push_back("-o");
+        }
+        expression.insert(expression.end(), {byName, name});
+        if (!prune) {
+            expression.insert(expression.end(),
+                              {"-o", ignoreCase ? "-ipath" : "-path", "*/" + name + "/*"});
+        }
+    }
+    expression.push_back(")");
+    if (prune) {
+        expression.push_back("-prune");
+    }
+    return expression;
+}
+
 // Hard Safari reset: the Safari folder, Safari's preference and saved-state entries, and its
 // entries among 50,000 in Caches and in Cookies; against rm -rf of the Safari folder and
 // find ... -exec rm -rf over the other folders.
@@ -263,15 +288,16 @@ void safariHard(Run& run, std::size_t caches) {
     const auto reference = [&] {
         const SyntheticLibrary library = build("rm");
         const std::string lib = library.library;
-        const std::string pattern = std::string("*") + kSafari + "*";
+        const auto removeOwned = [&](std::vector<std::string> args, bool ignoreCase) {
+            const std::vector<std::string> owned = ownedEntries(kSafari, ignoreCase, true);
+            args.insert(args.end(), owned.begin(), owned.end());
+            args.insert(args.end(), {"-exec", "/bin/rm", "-rf", "{}", "+"});
+            return TimedProcess::run(args).seconds;
+        };
         double seconds = TimedProcess::run({"/bin/rm", "-rf", lib + "/Safari"}).seconds;
-        seconds += TimedProcess::run({"/usr/bin/find", lib + "/Preferences",
-                                      lib + "/Saved Application State", "-path", pattern, "-prune",
-                                      "-exec", "/bin/rm", "-rf", "{}", "+"})
-                       .seconds;
-        seconds += TimedProcess::run({"/usr/bin/find", lib + "/Caches", lib + "/Cookies", "-ipath",
-                                      pattern, "-prune", "-exec", "/bin/rm", "-rf", "{}", "+"})
-                       .seconds;
+        seconds += removeOwned(
+            {"/usr/bin/find", lib + "/Preferences", lib + "/Saved Application State"}, false);
+        seconds += removeOwned({"/usr/bin/find", lib + "/Caches", lib + "/Cookies"}, true);
         if (!gone(library)) {
             run.problems.push_back("reference Hard Safari reset left entries");
         }
@@ -373,11 +399,13 @@ void writeMarkdown(const Run& run, const std::string& file) {
                   "| | under %.0f MiB: %s |\n",
                   run.memoryMiB, kMemoryGoalMiB, run.memoryMiB < kMemoryGoalMiB ? "met" : "MISSED");
     out << row << "\n";
-    out << "References: `analysis-N` is `find <Preferences> <Saved Application State> -path "
-           "'*ID*'` on the same tree, N the entries in those two folders; `fix-10000` is one "
+    out << "References: `analysis-N` is `find <Preferences> <Saved Application State>` with an "
+           "expression for the target's own names and what lies beneath them on the same tree, N "
+           "the entries in those two folders; `fix-10000` is one "
            "`rm -rf` given the topmost of the target's 10,000 matching entries; "
-           "`safari-hard-50000` is `rm -rf` of the Safari folder plus `find ... -prune -exec "
-           "rm -rf {} +` over Preferences and Saved Application State (letter case significant) "
+           "`safari-hard-50000` is `rm -rf` of the Safari folder plus `find ... <own names> -prune "
+           "-exec rm -rf {} +` over Preferences and Saved Application State (letter case "
+           "significant) "
            "and over Caches and Cookies (ignoring case), three processes summed. Corvane's side "
            "of each fix includes the analysis that lists what it removes.\n\n";
     out << "Growth: " << run.growth << ".\n";
