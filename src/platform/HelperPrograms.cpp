@@ -59,14 +59,18 @@ std::string findHelperProgram(const std::string& name, const std::string& progra
     if (programFolder.empty()) {
         return {};
     }
-    std::string candidates[] = {programFolder, programFolder + "/" + CORVANE_HELPER_DIR_FROM_BIN,
-                                std::string()};
-    if (!buildFolder.empty() && liesInside(programFolder, buildFolder)) {
-        candidates[2] = buildFolder;
-    }
-    for (const std::string& folder : candidates) {
-        if (!folder.empty() && isExecutableFile(folder + "/" + name)) {
-            return folder + "/" + name;
+    std::string installed = programFolder;
+    installed.append("/").append(CORVANE_HELPER_DIR_FROM_BIN);
+    const bool testProgram = !buildFolder.empty() && liesInside(programFolder, buildFolder);
+    for (const std::string& folder :
+         {programFolder, installed, testProgram ? buildFolder : std::string()}) {
+        if (folder.empty()) {
+            continue;
+        }
+        std::string candidate = folder;
+        candidate.append("/").append(name);
+        if (isExecutableFile(candidate)) {
+            return candidate;
         }
     }
     return {};

@@ -20,7 +20,7 @@ namespace corvane {
 namespace {
 
 // Icon files of real bundles are well under this; a larger one is not worth decoding.
-constexpr qint64 kMaxIconFileSize = 16 * 1024 * 1024;
+constexpr qint64 kMaxIconFileSize = qint64{16} * 1024 * 1024;
 constexpr int kMaxIconImages = 32;
 
 QPixmap drawMagnifier() {
@@ -90,7 +90,7 @@ QIcon bundleIcon(const QString& bundlePath) {
         candidates.prepend(name + QStringLiteral(".icns"));
     }
     for (const QString& candidate : candidates) {
-        const QIcon icon = iconFromFile(resources + candidate);
+        QIcon icon = iconFromFile(resources + candidate);
         if (!icon.isNull()) {
             return icon;
         }
