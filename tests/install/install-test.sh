@@ -58,6 +58,16 @@ answer=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/corva
     fail "corvane --version failed"
 [ "$answer" = "corvane $version" ] || fail "corvane --version said: $answer"
 
+# A command line it cannot carry out is refused with status 2 before any window opens.
+for arguments in "--no-such-option" "$work/missing.app" "$work $work"; do
+    status=0
+    # shellcheck disable=SC2086 # the words of each case are meant to split
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/corvane" $arguments \
+        >/dev/null 2>"$work/refused.txt" || status=$?
+    [ "$status" = 2 ] || fail "corvane $arguments ended with $status, not 2"
+    [ -s "$work/refused.txt" ] || fail "corvane $arguments gave no reason"
+done
+
 # Started on a bundle, the installed program reads its Info.plist through the installed reader.
 # The reader is wrapped to note each start; the build tree must not be the one that answers.
 helpers=$prefix/libexec/corvane
