@@ -4,7 +4,7 @@ ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test test-main test-asan test-layers demo bench fuzz format clean
+.PHONY: deps configure build run test test-main test-asan test-layers lint package demo bench fuzz format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -22,7 +22,15 @@ run: build
 		$(BUILD_DIR)/corvane; \
 	fi
 
-test: test-main test-asan test-layers
+test: test-main test-asan test-layers lint
+
+# clang-tidy with the project's .clang-tidy on the sources under src/, findings as errors.
+lint: build
+	@scripts/lint.sh $(BUILD_DIR) $(JOBS)
+
+# A Debian package of the installed tree (desktop entry, icon, metainfo included).
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 # Builds everything below the Qt front end without Qt, which shows no logic needs a widget.
 test-layers: deps

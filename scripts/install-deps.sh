@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
     libplist-dev libgtest-dev libgmock-dev googletest
     xvfb xauth dbus dbus-bin openssl ccache nlohmann-json3-dev
+    clang-tidy desktop-file-utils appstream
 )
 
 missing=()

@@ -27,6 +27,14 @@ std::optional<std::string> acceptable(const std::optional<std::string>& identifi
 } // namespace
 
 void AppDelegate::chooseApp() {
+    chooseAppFrom(std::nullopt);
+}
+
+void AppDelegate::chooseAppAtPath(const std::string& path) {
+    chooseAppFrom(path);
+}
+
+void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
     _safariAggressive = false;
     _isSystemApp = false;
     _isSafari = false;
@@ -38,7 +46,7 @@ void AppDelegate::chooseApp() {
     }
 
     const std::optional<std::string> picked =
-        _services.openPanel->runModal({kPanelMessage, false, true});
+        given ? given : _services.openPanel->runModal({kPanelMessage, false, true});
     if (!picked) {
         if (_outlets.appIconImage) {
             _outlets.appIconImage->setHidden(true);

@@ -70,6 +70,8 @@ public:
 
     // Actions of the main window.
     void chooseApp();
+    // Chooses the application at path as if it had been picked in the open panel.
+    void chooseAppAtPath(const std::string& path);
     void fixButtonMethod();
     void stopProgress();
     void checkUpdate(const void* sender);
@@ -147,6 +149,9 @@ public:
     const Services& services() const { return _services; }
 
 private:
+    // The chooser's steps for the given path, or for the open panel's pick when none is given.
+    void chooseAppFrom(const std::optional<std::string>& given);
+
     Outlets _outlets;
     Services _services;
 

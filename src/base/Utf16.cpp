@@ -55,7 +55,8 @@ bool isValidUtf8(std::string_view bytes) {
         if (lead < 0x80) {
             ++i;
             continue;
-        } else if ((lead & 0xE0) == 0xC0) {
+        }
+        if ((lead & 0xE0) == 0xC0) {
             extra = 1;
             codePoint = lead & 0x1Fu;
         } else if ((lead & 0xF0) == 0xE0) {

@@ -13,7 +13,7 @@ struct UrlRequest {
     // Reading stops once more than this many bytes of the body have arrived: the delegate then
     // sees the end of loading with those bytes, and can tell from their count that the body
     // was larger than allowed.
-    std::size_t maxBodyBytes = 64 * 1024;
+    std::size_t maxBodyBytes = std::size_t{64} * 1024;
 };
 
 class UrlConnectionDelegate {

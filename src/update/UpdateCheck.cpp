@@ -19,7 +19,7 @@ constexpr const char* kUnreadableText = "The update information could not be rea
 constexpr const char* kNewerVersionText = "A newer version of Corvane is available.";
 constexpr const char* kUpToDateText = "Corvane is up to date.";
 constexpr std::chrono::seconds kCheckTimeout{15};
-constexpr std::size_t kMaxPageBytes = 64 * 1024;
+constexpr std::size_t kMaxPageBytes = std::size_t{64} * 1024;
 
 UserNotification notice(const char* text) {
     UserNotification notification;

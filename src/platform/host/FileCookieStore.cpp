@@ -23,7 +23,7 @@ constexpr std::size_t kDomainOffsetAt = 16;
 constexpr std::size_t kNameOffsetAt = 20;
 constexpr std::size_t kPathOffsetAt = 24;
 constexpr std::size_t kValueOffsetAt = 28;
-constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+constexpr off_t kMaxFileSize = off_t{64} * 1024 * 1024;
 
 std::uint32_t bigEndian(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;

@@ -20,7 +20,7 @@ namespace protocol = plistreader;
 
 constexpr const char* kReaderName = "corvane-plist-reader";
 constexpr auto kReaderTimeout = 2000ms;
-constexpr std::size_t kMaxReaderOutput = 64 * 1024;
+constexpr std::size_t kMaxReaderOutput = std::size_t{64} * 1024;
 
 } // namespace
 

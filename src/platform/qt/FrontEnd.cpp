@@ -72,13 +72,16 @@ FrontEnd::FrontEnd()
 
 FrontEnd::~FrontEnd() = default;
 
-void FrontEnd::start() {
+void FrontEnd::start(const std::optional<std::string>& application) {
     QApplication::setQuitOnLastWindowClosed(
         m_delegate->applicationShouldTerminateAfterLastWindowClosed());
     connect(qApp, &QCoreApplication::aboutToQuit, this,
             [this] { m_delegate->applicationWillTerminate(); });
     m_window->show();
     m_delegate->applicationDidFinishLaunching();
+    if (application) {
+        m_delegate->chooseAppAtPath(*application);
+    }
 }
 
 } // namespace corvane

@@ -5,6 +5,8 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace corvane {
 
@@ -36,8 +38,9 @@ public:
     FrontEnd();
     ~FrontEnd() override;
 
-    // Shows the window and runs start-up.
-    void start();
+    // Shows the window and runs start-up; with an application, chooses it as the open panel
+    // would.
+    void start(const std::optional<std::string>& application = std::nullopt);
 
     MainWindow& window() { return *m_window; }
     AppDelegate& delegate() { return *m_delegate; }

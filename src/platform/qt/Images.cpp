@@ -1,6 +1,7 @@
 #include "platform/qt/Images.h"
 
 #include "platform/host/PlistBundleReader.h"
+#include "platform/qt/Magnifier.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QHash>
 #include <QImageReader>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,32 +20,14 @@ namespace corvane {
 namespace {
 
 // Icon files of real bundles are well under this; a larger one is not worth decoding.
-constexpr qint64 kMaxIconFileSize = 16 * 1024 * 1024;
+constexpr qint64 kMaxIconFileSize = qint64{16} * 1024 * 1024;
 constexpr int kMaxIconImages = 32;
 
-// A magnifying glass: a ring with a light lens and a handle, drawn at 256 px.
 QPixmap drawMagnifier() {
-    QPixmap pixmap(256, 256);
+    QPixmap pixmap(kMagnifierSide, kMagnifierSide);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0x2f, 0x3b, 0x4c));
-    QPainterPath handle;
-    handle.moveTo(150, 168);
-    handle.lineTo(168, 150);
-    handle.lineTo(236, 218);
-    handle.quadTo(240, 236, 218, 236);
-    handle.closeSubpath();
-    painter.drawPath(handle);
-    QRadialGradient lens(96, 88, 90);
-    lens.setColorAt(0.0, QColor(230, 244, 255));
-    lens.setColorAt(1.0, QColor(150, 200, 235));
-    painter.setBrush(lens);
-    painter.setPen(QPen(QColor(0, 128, 204), 18));
-    painter.drawEllipse(QPointF(104, 104), 78, 78);
-    painter.setPen(QPen(QColor(255, 255, 255, 200), 10, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(QRectF(56, 56, 96, 96), 100 * 16, 70 * 16);
+    paintMagnifier(painter);
     return pixmap;
 }
 
@@ -108,7 +90,7 @@ QIcon bundleIcon(const QString& bundlePath) {
         candidates.prepend(name + QStringLiteral(".icns"));
     }
     for (const QString& candidate : candidates) {
-        const QIcon icon = iconFromFile(resources + candidate);
+        QIcon icon = iconFromFile(resources + candidate);
         if (!icon.isNull()) {
             return icon;
         }

@@ -142,7 +142,8 @@ private:
 
     void pick(const QString& path) {
         m_picked = QFileInfo(path).absoluteFilePath();
-        QDialog::accept();
+        // QFileDialog::accept would enter a picked bundle as a folder; the pick is ours already.
+        QDialog::accept(); // NOLINT(bugprone-parent-virtual-call)
     }
 
     bool m_foldersPickable;

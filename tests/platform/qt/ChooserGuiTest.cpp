@@ -328,5 +328,40 @@ TEST_F(ChooserGui, TheInfoViewGivesBackTheTextAsWritten) {
     EXPECT_TRUE(window().fixButton()->isEnabled());
 }
 
+// Started with an application (corvane PATH.app), the window shows what picking the same item in
+// the open panel shows: an application's report, a document's rejection.
+TEST(StartWithApplication, ShowsWhatPickingItInTheOpenPanelShows) {
+    const TempHome home;
+    home.file("Library/Preferences/com.example.Editor.plist");
+    home.file("Downloads/Notes.txt", "some notes");
+    const std::string editor =
+        makeBundle(home.path() + "/Downloads", "Editor.app",
+                   xmlInfoPlist({{"CFBundleIdentifier", "com.example.Editor"}}));
+
+    for (const std::string& path : {editor, home.path() + "/Downloads/Notes.txt"}) {
+        SCOPED_TRACE(path);
+        FrontEnd picked;
+        picked.start();
+        pick(path);
+        QTest::mouseClick(picked.window().chooseButton(), Qt::LeftButton);
+        ASSERT_EQ(picked.delegate().path(), path);
+
+        FrontEnd started;
+        started.start(path);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&started.window()));
+        EXPECT_EQ(started.delegate().path(), path);
+        EXPECT_EQ(started.window().nameField()->text(), picked.window().nameField()->text());
+        EXPECT_EQ(started.window().infoView()->toPlainText(),
+                  picked.window().infoView()->toPlainText());
+        EXPECT_EQ(started.window().fixButton()->isEnabled(),
+                  picked.window().fixButton()->isEnabled());
+        EXPECT_TRUE(started.window().chooseButton()->isHidden());
+        EXPECT_FALSE(started.window().iconView()->isHidden());
+        if (path == editor) {
+            saveScreenshot(started.window(), QStringLiteral("started-with-application"));
+        }
+    }
+}
+
 } // namespace
 } // namespace corvane::testing

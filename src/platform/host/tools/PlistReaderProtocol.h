@@ -16,7 +16,7 @@ inline constexpr std::array<const char*, 3> kKeys = {kIdentifierKey, kIconFileKe
                                                      kShortVersionKey};
 
 // An Info.plist larger than this is not read at all.
-inline constexpr std::size_t kMaxFileSize = 1024 * 1024;
+inline constexpr std::size_t kMaxFileSize = std::size_t{1024} * 1024;
 // Longer values are dropped; none of the keys holds anything near this in a real bundle.
 inline constexpr std::size_t kMaxValueSize = 4096;
 
