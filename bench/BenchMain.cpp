@@ -99,6 +99,30 @@ void print(const Figure& figure) {
     std::fflush(stdout);
 }
 
+// find's expression for the entries that belong to `id`: its own names (ID, ID.plist,
+// ID.plist.*, ID.savedState, ID.binarycookies, ID.*.plist) and, unless `prune`, everything
+// beneath them; with `prune` the search stops at each of them.
+std::vector<std::string> ownedEntries(const std::string& id, bool ignoreCase, bool prune) {
+    const std::string byName = ignoreCase ? "-iname" : "-name";
+    std::vector<std::string> expression = {"("};
+    for (const std::string& name : {id, id + ".plist", id + ".plist.*", id + ".savedState",
+                                    id + ".binarycookies", id + ".*.plist"}) {
+        if (expression.size() > 1) {
+            expression.push_back("-o");
+        }
+        expression.insert(expression.end(), {byName, name});
+        if (!prune) {
+            expression.insert(expression.end(),
+                              {"-o", ignoreCase ? "-ipath" : "-path", "*/" + name + "/*"});
+        }
+    }
+    expression.push_back(")");
+    if (prune) {
+        expression.push_back("-prune");
+    }
+    return expression;
+}
+
 void analysis(Run& run, std::size_t entries, bool keepForMemory) {
     const fs::path home = run.scratch / ("analysis-" + std::to_string(entries));
     LibraryShape shape;
@@ -228,30 +252,6 @@ void fix(Run& run, std::size_t matching) {
     Figure figure{"fix-" + std::to_string(matching), oursTime, referenceTime, kFixGoal};
     print(figure);
     run.figures.push_back(figure);
-}
-
-// find's expression for the entries that belong to `id`: its own names (ID, ID.plist,
-// ID.plist.*, ID.savedState, ID.binarycookies, ID.*.plist) and, unless `prune`, everything
-// beneath them; with `prune` the search stops at each of them.
-std::vector<std::string> ownedEntries(const std::string& id, bool ignoreCase, bool prune) {
-    const std::string byName = ignoreCase ? "-iname" : "-name";
-    std::vector<std::string> expression = {"("};
-    for (const std::string& name : {id, id + ".plist", id + ".plist.*", id + ".savedState",
-                                    id + ".binarycookies", id + ".*.plist"}) {
-        if (expression.size() > 1) {
-            expression.push_back("-o");
-        }
-        expression.insert(expression.end(), {byName, name});
-        if (!prune) {
-            expression.insert(expression.end(),
-                              {"-o", ignoreCase ? "-ipath" : "-path", "*/" + name + "/*"});
-        }
-    }
-    expression.push_back(")");
-    if (prune) {
-        expression.push_back("-prune");
-    }
-    return expression;
 }
 
 // Hard Safari reset: the Safari folder, Safari's preference and saved-state entries, and its
