@@ -21,6 +21,7 @@ class OpenPanel;
 class ProcessLauncher;
 class RunningApplications;
 class SystemLog;
+class Trash;
 class UrlLoader;
 class Workspace;
 struct UserNotification;
@@ -34,6 +35,7 @@ struct Outlets {
     Button* fixButton = nullptr;
     ImageView* appIconImage = nullptr;
     ProgressIndicator* progressIndicator = nullptr;
+    Button* restoreButton = nullptr;
 };
 
 // The host facilities the controller reaches; the front end (or a test) supplies them.
@@ -51,6 +53,7 @@ struct Services {
     SystemLog* systemLog = nullptr;
     Application* application = nullptr;
     Clock* clock = nullptr; // none: the steady clock and real sleeps
+    Trash* trash = nullptr; // none: entries are removed for good and nothing can be put back
 };
 
 using PathList = std::vector<std::string>;
@@ -70,6 +73,7 @@ public:
     // Actions of the main window.
     void chooseApp();
     void fixButtonMethod();
+    void restoreButtonMethod();
     void stopProgress();
     void checkUpdate(const void* sender);
 
@@ -143,6 +147,9 @@ public:
     const Services& services() const { return _services; }
 
 private:
+    // Enables Restore when the latest reset still has something in the Trash to put back.
+    void updateRestoreButton();
+
     Outlets _outlets;
     Services _services;
 

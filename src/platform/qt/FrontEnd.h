@@ -18,6 +18,7 @@ class PosixProcessLauncher;
 class ProcRunningApplications;
 class QtAlerts;
 class QtOpenPanel;
+class QtTrash;
 class QtUrlLoader;
 class SyslogSystemLog;
 
@@ -56,6 +57,7 @@ private:
     std::unique_ptr<SyslogSystemLog> m_log;
     std::unique_ptr<QtUrlLoader> m_urlLoader;
     std::unique_ptr<DesktopNotifications> m_notifications;
+    std::unique_ptr<QtTrash> m_trash;
     std::unique_ptr<AppDelegate> m_delegate;
 };
 
