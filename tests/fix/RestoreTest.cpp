@@ -289,27 +289,6 @@ TEST_F(RestoreFlow, ARunningTargetQuitsBeforeAnythingComesBack) {
     EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
 }
 
-TEST_F(RestoreFlow, AnEntryWrittenAgainIsNamedAndTheRestComeBack) {
-    home.file("Library/Preferences/com.x.App.plist", "old");
-    home.file("Library/Saved Application State/com.x.App.savedState/w.plist", "windows");
-    chooseAndFix("com.x.App");
-    home.file("Library/Preferences/com.x.App.plist", "new");
-    alerts.shown.clear();
-    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
-
-    delegate().restoreButtonMethod();
-
-    ASSERT_EQ(alerts.shown.size(), 2u);
-    const std::string& text = alerts.shown[1].informativeText;
-    EXPECT_EQ(text.rfind("1 entry of Example.app came back.", 0), 0u) << text;
-    EXPECT_NE(text.find(library + "/Preferences/com.x.App.plist"), std::string::npos) << text;
-    EXPECT_EQ(alerts.shown[1].buttons.size(), 1u);
-    EXPECT_EQ(contentOf(library + "/Preferences/com.x.App.plist"), "new");
-    EXPECT_EQ(contentOf(library + "/Saved Application State/com.x.App.savedState/w.plist"),
-              "windows");
-    EXPECT_FALSE(latest());
-}
-
 TEST_F(RestoreFlow, ARecordThatDoesNotReadOffersNothing) {
     home.file("Library/Preferences/com.x.App.plist");
     chooseAndFix("com.x.App");
