@@ -4,7 +4,7 @@
 //   NAME: ours X s, reference Y s, ratio Z
 //   NAME: peak N MiB
 //
-//   corvane_bench [--rounds N] [--only analysis|fix|safari] [--markdown FILE]
+//   corvane_bench [--rounds N] [--only analysis|fix|restore|safari] [--markdown FILE]
 //   corvane_bench generate HOME ENTRIES [IDENTIFIER [CACHES]]   only build a Library
 //
 // Exits 1 when a goal is missed or a side did not do what it should.
@@ -35,7 +35,9 @@ namespace fs = std::filesystem;
 constexpr const char* kTarget = "com.corvane.bench.Target";
 constexpr const char* kSafari = "com.apple.Safari";
 constexpr double kAnalysisGoal = 1.3;
-constexpr double kFixGoal = 1.5;
+// The fix moves the target's folders to the Trash: one rename each, not a walk of their files.
+constexpr double kFixGoal = 0.1;
+constexpr double kRestoreGoal = 1.5;
 constexpr double kMemoryGoalMiB = 100;
 
 struct Figure {
@@ -218,16 +220,17 @@ void fix(Run& run, std::size_t matching) {
     const auto ours = [&] {
         const SyntheticLibrary library = build("ours");
         const TimedProcess p = TimedProcess::run(
-            {run.binDir + "/corvane-bench-run", "fix", library.home, kTarget}, {}, true);
-        int missing = -1;
+            {run.binDir + "/corvane-bench-fix", "fix", library.home, kTarget}, {}, true);
+        int removals = -1;
         int success = 0;
+        int trashed = 0;
         std::sscanf(p.output.c_str(),
-                    "preferences %*d state %*d removals %*d missing %d "
-                    "logged %*d success %d",
-                    &missing, &success);
-        if (p.exitCode != 0 || missing != 0 || success != 1 ||
+                    "preferences %*d state %*d removals %d missing %*d "
+                    "logged %*d success %d trashed %d",
+                    &removals, &success, &trashed);
+        if (p.exitCode != 0 || removals != 0 || success != 1 || trashed == 0 ||
             anyExists(library.preferenceMatches) || anyExists(library.stateMatches)) {
-            run.problems.push_back("fix left entries or removed missing ones: " + p.output);
+            run.problems.push_back("fix left entries or did not use the Trash: " + p.output);
         }
         fs::remove_all(library.home);
         return p.seconds;
@@ -250,6 +253,67 @@ void fix(Run& run, std::size_t matching) {
     };
     const auto [oursTime, referenceTime] = alternate(run.rounds, ours, reference);
     Figure figure{"fix-" + std::to_string(matching), oursTime, referenceTime, kFixGoal};
+    print(figure);
+    run.figures.push_back(figure);
+}
+
+// Putting back the fix of a target with 10,000 matching entries, its saved-state folder the
+// largest, against one `mv` of that folder out of the Trash.
+void restore(Run& run, std::size_t matching) {
+    LibraryShape shape;
+    shape.identifier = kTarget;
+    shape.targetStateFiles = matching - 7;
+    shape.entries = 1000 + matching;
+    int round = 0;
+    const auto build = [&](const char* side) {
+        const fs::path home =
+            run.scratch / ("restore-" + std::string(side) + "-" + std::to_string(round));
+        return SyntheticLibrary::build(home.string(), shape);
+    };
+    const auto ours = [&] {
+        const SyntheticLibrary library = build("ours");
+        const TimedProcess fixed = TimedProcess::run(
+            {run.binDir + "/corvane-bench-fix", "fix", library.home, kTarget}, {}, true);
+        int trashed = 0;
+        std::sscanf(fixed.output.c_str(),
+                    "preferences %*d state %*d removals %*d missing %*d logged %*d success %*d "
+                    "trashed %d",
+                    &trashed);
+        sync();
+        const TimedProcess p = TimedProcess::run(
+            {run.binDir + "/corvane-bench-run", "restore", library.home, kTarget}, {}, true);
+        int restored = -1;
+        std::sscanf(p.output.c_str(), "restored %d", &restored);
+        bool back = true;
+        for (const auto* matches : {&library.preferenceMatches, &library.stateMatches}) {
+            for (const std::string& path : *matches) {
+                back = back && anyExists({path});
+            }
+        }
+        if (p.exitCode != 0 || trashed == 0 || restored != trashed || !back) {
+            run.problems.push_back("restore did not bring everything back: " + fixed.output +
+                                   " / " + p.output);
+        }
+        fs::remove_all(library.home);
+        return p.seconds;
+    };
+    const auto reference = [&] {
+        const SyntheticLibrary library = build("mv");
+        const std::string folder = SyntheticLibrary::topmost(library.stateMatches).front();
+        const std::string trashed = library.home + "/Trash/" + fs::path(folder).filename().string();
+        fs::create_directories(library.home + "/Trash");
+        fs::rename(folder, trashed);
+        sync();
+        const TimedProcess p = TimedProcess::run({"/bin/mv", trashed, folder});
+        if (p.exitCode != 0 || !anyExists(library.stateMatches)) {
+            run.problems.push_back("mv did not move the folder back");
+        }
+        fs::remove_all(library.home);
+        ++round;
+        return p.seconds;
+    };
+    const auto [oursTime, referenceTime] = alternate(run.rounds, ours, reference);
+    Figure figure{"restore-" + std::to_string(matching), oursTime, referenceTime, kRestoreGoal};
     print(figure);
     run.figures.push_back(figure);
 }
@@ -278,7 +342,7 @@ void safariHard(Run& run, std::size_t caches) {
     const auto ours = [&] {
         const SyntheticLibrary library = build("ours");
         const TimedProcess p = TimedProcess::run(
-            {run.binDir + "/corvane-bench-run", "fix", library.home, kSafari}, {}, true);
+            {run.binDir + "/corvane-bench-fix", "fix", library.home, kSafari}, {}, true);
         if (p.exitCode != 0 || !gone(library)) {
             run.problems.push_back("Hard Safari reset left entries: " + p.output);
         }
@@ -375,7 +439,7 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "figures). Each side runs as a whole process; figures are medians of alternating "
            "rounds: "
         << run.rounds * 2 + 1 << " per analysis size after one warm-up run of each side, "
-        << run.rounds << " for the fix and " << std::max(1, run.rounds / 4)
+        << run.rounds << " for the fix and the restore and " << std::max(1, run.rounds / 4)
         << " for the Hard Safari reset, each of those on a freshly built Library flushed to "
            "disk before the timed run.\n\n"
         << "- Date: " << date << "\n- Machine: " << machine()
@@ -401,11 +465,12 @@ void writeMarkdown(const Run& run, const std::string& file) {
     out << row << "\n";
     out << "References: `analysis-N` is `find <Preferences> <Saved Application State>` with an "
            "expression for the target's own names and what lies beneath them on the same tree, N "
-           "the entries in those two folders; `fix-10000` is one "
-           "`rm -rf` given the topmost of the target's 10,000 matching entries; "
-           "`safari-hard-50000` is `rm -rf` of the Safari folder plus `find ... <own names> -prune "
-           "-exec rm -rf {} +` over Preferences and Saved Application State (letter case "
-           "significant) "
+           "the entries in those two folders; `fix-10000` is one `rm -rf` given the topmost of "
+           "the target's 10,000 matching entries; `restore-10000` is one `mv` of the target's "
+           "saved-state folder (nearly all of those entries) back out of a Trash folder, against "
+           "putting back the whole fix; `safari-hard-50000` is `rm -rf` of the Safari folder plus "
+           "`find ... <own names> -prune -exec rm -rf {} +` over Preferences and Saved "
+           "Application State (letter case significant) "
            "and over Caches and Cookies (ignoring case), three processes summed. Corvane's side "
            "of each fix includes the analysis that lists what it removes.\n\n";
     out << "Growth: " << run.growth << ".\n";
@@ -442,7 +507,7 @@ int main(int argc, char** argv) {
             markdown = argv[++i];
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--rounds N] [--only analysis|fix|safari] "
+                         "usage: %s [--rounds N] [--only analysis|fix|restore|safari] "
                          "[--markdown FILE]\n",
                          argv[0]);
             return 2;
@@ -467,6 +532,9 @@ int main(int argc, char** argv) {
         }
         if (only.empty() || only == "fix") {
             fix(run, 10000);
+        }
+        if (only.empty() || only == "restore") {
+            restore(run, 10000);
         }
         if (only.empty() || only == "safari") {
             safariHard(run, 50000);

@@ -1,20 +1,30 @@
-// One analysis, or one analysis and fix, of the home folder given, in a process of its own, so
-// that the benchmark can time it whole against the system's tools. Prints what was found and
-// done on one line.
+// One analysis, one analysis and fix, or one restore of the latest reset, of the home folder
+// given, in a process of its own, so that the benchmark can time it whole against the system's
+// tools. Prints what was found and done on one line.
 //
-//   corvane-bench-run analyse|fix HOME IDENTIFIER
+//   corvane-bench-run analyse|restore HOME IDENTIFIER
+//   corvane-bench-fix fix HOME IDENTIFIER
 //
-// A Safari target is answered "Hard" at the mode prompt.
+// The fix moves entries to the Trash through Qt, so it is built into a program of its own; the
+// analysis and the restore need no Qt and start as lightly as the tools they are compared with.
+// A Safari target is answered "Hard" at the mode prompt, and Restore at its question. The Trash
+// is the one in HOME.
 
 #include "analysis/Discovery.h"
 #include "app/AppDelegate.h"
 #include "app/ProcessWideValues.h"
+#include "fix/ResetRecord.h"
 #include "platform/Dialogs.h"
 #include "platform/host/FileCookieStore.h"
+#include "platform/host/HomeTrash.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/PlistBundleReader.h"
 #include "platform/host/PosixProcessLauncher.h"
 #include "platform/host/ProcRunningApplications.h"
+
+#ifdef CORVANE_BENCH_FIX
+#include "platform/qt/QtTrash.h"
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +64,22 @@ public:
     PosixProcessLauncher real;
 };
 
+// The home Trash for putting back alone: a restore never trashes anything.
+class PutBackTrash : public Trash {
+public:
+    std::optional<std::string> moveToTrash(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> copyToTrash(const std::string&) override { return std::nullopt; }
+    PutBackOutcome putBack(const std::string& trashed, const std::string& original,
+                           PutBackMode mode) override {
+        const std::optional<HomeTrash> home = HomeTrash::locate();
+        const PutBackOutcome outcome =
+            home ? home->putBack(trashed, original, mode) : PutBackOutcome::Refused;
+        restored += outcome == PutBackOutcome::Restored ? 1 : 0;
+        return outcome;
+    }
+    int restored = 0;
+};
+
 class CountingLog : public SystemLog {
 public:
     void log(const std::string&) override { ++lines; }
@@ -64,11 +90,12 @@ public:
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s analyse|fix HOME IDENTIFIER\n", argv[0]);
+        std::fprintf(stderr, "usage: %s analyse|fix|restore HOME IDENTIFIER\n", argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
     setenv("HOME", argv[2], 1);
+    setenv("XDG_DATA_HOME", (std::string(argv[2]) + "/.local/share").c_str(), 1);
     const std::string identifier = argv[3];
     const bool safari = isSafariIdentifier(identifier);
 
@@ -87,15 +114,39 @@ int main(int argc, char** argv) {
     services.cookieStore = &cookies;
     services.systemLog = &log;
     services.alerts = &alerts;
+#ifdef CORVANE_BENCH_FIX
+    QtTrash trash;
+#else
+    PutBackTrash trash;
+#endif
+    services.trash = &trash;
 
     processWide().targetBundleIdentifier = identifier;
     processWide().targetApplicationName = safari ? "Safari.app" : "Target.app";
     AppDelegate delegate(Outlets{}, services);
     delegate.applicationDidFinishLaunching();
+#ifndef CORVANE_BENCH_FIX
+    if (mode == "restore") {
+        delegate.restoreButtonMethod();
+        std::printf("restored %d\n", trash.restored);
+        return 0;
+    }
+#endif
     delegate.setPath(safari ? "/Applications/Safari.app" : "/Applications/Target.app");
     delegate.analyser();
     const std::size_t preferences = delegate.fullFilePaths().size();
     const std::size_t state = delegate.fullStatePaths().size();
+#ifdef CORVANE_BENCH_FIX
+    if (mode != "fix") {
+        std::fprintf(stderr, "%s only fixes\n", argv[0]);
+        return 2;
+    }
+#else
+    if (mode != "analyse") {
+        std::fprintf(stderr, "%s only analyses and restores\n", argv[0]);
+        return 2;
+    }
+#endif
     if (mode == "analyse") {
         std::printf("preferences %zu state %zu\n", preferences, state);
         return 0;
@@ -103,8 +154,11 @@ int main(int argc, char** argv) {
     delegate.fixButtonMethod();
     const bool reportedSuccess =
         alerts.sheetText.find("successfully restored") != std::string::npos;
-    std::printf("preferences %zu state %zu removals %d missing %d logged %d success %d\n",
+    const std::optional<ResetRecord> record =
+        ResetRecords(ResetRecords::folderIn(std::string(argv[2]) + "/Library")).latest();
+    std::printf("preferences %zu state %zu removals %d missing %d logged %d success %d trashed "
+                "%zu\n",
                 preferences, state, launcher.removals, launcher.removalsOfMissing, log.lines,
-                reportedSuccess ? 1 : 0);
+                reportedSuccess ? 1 : 0, record ? record->moved.size() : std::size_t{0});
     return 0;
 }

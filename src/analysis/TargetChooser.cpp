@@ -58,6 +58,10 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
     }
 
     _path = *picked;
+    // Restore belongs to the waiting window, not to the work on a new target.
+    if (_outlets.restoreButton) {
+        _outlets.restoreButton->setEnabled(false);
+    }
     processWide().targetApplicationName = lastPathComponent(*picked);
     if (_outlets.chooseButton) {
         _outlets.chooseButton->setHidden(true);

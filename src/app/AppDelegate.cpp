@@ -32,6 +32,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         _outlets.infoField->setFont(kInfoFontFamily, kInfoFontPoints);
         _outlets.infoField->setTextColor(Color::infoBlue());
     }
+    updateRestoreButton();
 }
 
 void AppDelegate::quitTheApp() {
@@ -59,6 +60,7 @@ void AppDelegate::stopProgress() {
         _outlets.chooseButton->setEnabled(true);
         _outlets.chooseButton->setImage(Image::named(kChooseButtonImage));
     }
+    updateRestoreButton();
 }
 
 void AppDelegate::insertTextColor(const Color& color, std::optional<std::int64_t> location,

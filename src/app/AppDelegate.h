@@ -22,6 +22,7 @@ class OpenPanel;
 class ProcessLauncher;
 class RunningApplications;
 class SystemLog;
+class Trash;
 class UrlLoader;
 class Workspace;
 struct UserNotification;
@@ -35,6 +36,7 @@ struct Outlets {
     Button* fixButton = nullptr;
     ImageView* appIconImage = nullptr;
     ProgressIndicator* progressIndicator = nullptr;
+    Button* restoreButton = nullptr;
 };
 
 // The host facilities the controller reaches; the front end (or a test) supplies them.
@@ -52,6 +54,7 @@ struct Services {
     SystemLog* systemLog = nullptr;
     Application* application = nullptr;
     Clock* clock = nullptr; // none: the steady clock and real sleeps
+    Trash* trash = nullptr; // none: entries are removed for good and nothing can be put back
 };
 
 using PathList = std::vector<std::string>;
@@ -73,6 +76,7 @@ public:
     // Chooses the application at path as if it had been picked in the open panel.
     void chooseAppAtPath(const std::string& path);
     void fixButtonMethod();
+    void restoreButtonMethod();
     void stopProgress();
     void checkUpdate(const void* sender);
 
@@ -151,6 +155,8 @@ public:
 private:
     // The chooser's steps for the given path, or for the open panel's pick when none is given.
     void chooseAppFrom(const std::optional<std::string>& given);
+    // Enables Restore when the latest reset still has something in the Trash to put back.
+    void updateRestoreButton();
 
     Outlets _outlets;
     Services _services;

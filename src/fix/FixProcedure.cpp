@@ -6,12 +6,14 @@
 #include "base/Utf16.h"
 #include "fix/LibraryRemover.h"
 #include "fix/QuitWait.h"
+#include "fix/ResetRecord.h"
 #include "fix/SystemTarget.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "platform/Services.h"
 
+#include <ctime>
 #include <variant>
 
 namespace corvane {
@@ -27,6 +29,10 @@ constexpr const char* kFinderIdentifier = "com.apple.finder";
 constexpr const char* kEmptyOutputPlaceholder = "success!";
 constexpr const char* kSuccessText = "Default settings for %@ have been successfully restored.\n";
 constexpr std::size_t kMaxNamedLeftovers = 10;
+constexpr const char* kInTrashText =
+    "The removed files are in the Trash; press Restore to put them back.";
+constexpr const char* kInTrashUnrecordedText = "The removed files are in the Trash.";
+constexpr const char* kGoneText = "Some files could not be moved to the Trash and are gone.";
 
 std::string withName(const std::string& format, const std::string& name) {
     const std::size_t at = format.find("%@");
@@ -36,11 +42,13 @@ std::string withName(const std::string& format, const std::string& name) {
     return format.substr(0, at) + name + format.substr(at + 2);
 }
 
-Alert closingSheet(const std::string& name, const std::vector<std::string>& leftovers) {
+Alert closingSheet(const std::string& name, const std::vector<std::string>& leftovers,
+                   const std::string& trashLine) {
     Alert sheet;
     sheet.buttons = {{"OK", std::nullopt}};
+    const std::string extra = trashLine.empty() ? std::string() : trashLine + "\n";
     if (leftovers.empty()) {
-        sheet.informativeText = withName(kSuccessText, name);
+        sheet.informativeText = withName(kSuccessText, name) + extra;
         sheet.style = AlertStyle::Informational;
         return sheet;
     }
@@ -52,7 +60,7 @@ Alert closingSheet(const std::string& name, const std::vector<std::string>& left
     if (leftovers.size() > kMaxNamedLeftovers) {
         text += "...and " + std::to_string(leftovers.size() - kMaxNamedLeftovers) + " more.\n";
     }
-    sheet.informativeText = text;
+    sheet.informativeText = text + extra;
     sheet.style = AlertStyle::Warning;
     return sheet;
 }
@@ -129,7 +137,7 @@ void AppDelegate::fixButtonMethod() {
         [this](const std::string& tool, const std::vector<std::string>& arguments) {
             return callNSTaskWithResult(tool, arguments);
         },
-        _services.systemLog);
+        _services.systemLog, _services.trash);
     ResponsiveWork work(_services.application, _outlets.progressIndicator, "Removing settings");
     for (std::size_t i = 0; i < _fullFilePaths.size(); ++i) {
         remover.remove(_fullFilePaths[i]);
@@ -174,7 +182,14 @@ void AppDelegate::fixButtonMethod() {
             work.tick();
         }
         if (_services.cookieStore) {
+            // The store's file is emptied in place; a copy in the Trash keeps the cookies.
+            const std::optional<std::string> store = _services.cookieStore->storeFile();
+            const std::optional<std::size_t> copy = store ? remover.keepCopy(*store) : std::nullopt;
             _services.cookieStore->deleteCookies(_services.cookieStore->cookies());
+            if (copy) {
+                TrashedEntry& entry = remover.trashed()[*copy];
+                entry.leftInPlace = _services.fileSystem->stamp(entry.original);
+            }
         }
     }
 
@@ -193,11 +208,32 @@ void AppDelegate::fixButtonMethod() {
         }
     }
 
+    std::string trashLine;
+    if (folders && (!remover.trashed().empty() || !remover.removedForGood().empty())) {
+        ResetRecord record;
+        record.identifier = identifier.value_or("");
+        record.applicationName = name;
+        record.applicationPath = _path.value_or("");
+        record.systemTarget = _isSystemApp;
+        record.time = static_cast<std::int64_t>(std::time(nullptr));
+        record.moved = remover.trashed();
+        record.removed = remover.removedForGood();
+        ResetRecords records(ResetRecords::folderIn(folders->library));
+        const bool recorded = records.add(record);
+        if (!recorded) {
+            log("Could not keep a record of the reset of " + name);
+        }
+        trashLine = !record.removed.empty() ? kGoneText
+                    : recorded              ? kInTrashText
+                                            : kInTrashUnrecordedText;
+    }
+
     const std::vector<std::string> leftovers = remover.remaining();
     _fullStatePaths.clear();
     _fullFilePaths.clear();
     if (_services.alerts) {
-        _services.alerts->beginSheet(closingSheet(name, leftovers), _outlets.window, [](int) {});
+        _services.alerts->beginSheet(closingSheet(name, leftovers, trashLine), _outlets.window,
+                                     [](int) {});
     }
     stopProgress();
 }

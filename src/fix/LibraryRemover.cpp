@@ -5,19 +5,26 @@
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "platform/Services.h"
+#include "platform/Trash.h"
 
 namespace corvane {
 
-LibraryRemover::LibraryRemover(const FileSystem& fs, const std::optional<std::string>& library,
-                               const std::optional<std::string>& home, RunTool runTool,
-                               SystemLog* log)
-    : m_fs(fs), m_runTool(std::move(runTool)), m_log(log) {
+std::optional<std::string> usableLibraryFolder(const FileSystem& fs,
+                                               const std::optional<std::string>& library,
+                                               const std::optional<std::string>& home) {
+    if (!library || !home) {
+        return std::nullopt;
+    }
     // The same confinement as the search: a Library that leads out of the home (a symlink to
     // "/", say) is not removed from.
-    if (library && home) {
-        m_library = confinedLibrary(fs, UserFolders{*home, *library});
-    }
+    return confinedLibrary(fs, UserFolders{*home, *library});
 }
+
+LibraryRemover::LibraryRemover(const FileSystem& fs, const std::optional<std::string>& library,
+                               const std::optional<std::string>& home, RunTool runTool,
+                               SystemLog* log, Trash* trash)
+    : m_fs(fs), m_library(usableLibraryFolder(fs, library, home)), m_runTool(std::move(runTool)),
+      m_log(log), m_trash(trash) {}
 
 std::optional<std::string> LibraryRemover::removalTarget(const std::string& path) const {
     if (!m_library) {
@@ -62,8 +69,39 @@ void LibraryRemover::remove(const std::string& path) {
         }
         return;
     }
+    if (m_trash) {
+        if (std::optional<std::string> trashed = m_trash->moveToTrash(*target)) {
+            m_trashed.push_back({*target, std::move(*trashed), std::nullopt});
+            return;
+        }
+        if (m_log) {
+            m_log->log("Could not move " + *target + " to the Trash; removing it for good");
+        }
+    }
     ++m_toolRuns;
     m_runTool(toolPath(Tool::Remove), {"-rf", *target});
+    if (!m_fs.entryExists(*target)) {
+        m_removedForGood.push_back(*target);
+    }
+}
+
+std::optional<std::size_t> LibraryRemover::keepCopy(const std::string& path) {
+    if (!m_trash || !m_fs.entryExists(path)) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> target = removalTarget(path);
+    if (!target) {
+        return std::nullopt;
+    }
+    std::optional<std::string> trashed = m_trash->copyToTrash(*target);
+    if (!trashed) {
+        if (m_log) {
+            m_log->log("Could not put a copy of " + *target + " in the Trash");
+        }
+        return std::nullopt;
+    }
+    m_trashed.push_back({*target, std::move(*trashed), std::nullopt});
+    return m_trashed.size() - 1;
 }
 
 std::vector<std::string> LibraryRemover::remaining() const {

@@ -1,10 +1,21 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
 namespace corvane {
+
+// What tells one version of a file from another: which file it is, its size and when it was last
+// written.
+struct EntryStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    bool operator==(const EntryStamp&) const = default;
+};
 
 class FileSystem {
 public:
@@ -18,6 +29,9 @@ public:
 
     // True when anything, a dangling symlink included, exists at the path.
     virtual bool entryExists(const std::string& path) const = 0;
+
+    // The stamp of the entry itself (a symlink is not followed); none when nothing is there.
+    virtual std::optional<EntryStamp> stamp(const std::string& path) const = 0;
 
     // The path with every symlink resolved, none when that fails.
     virtual std::optional<std::string> resolvedPath(const std::string& path) const = 0;

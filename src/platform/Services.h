@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ public:
             deleteCookie(cookie);
         }
     }
+    // The file the store keeps its cookies in, where it has one.
+    virtual std::optional<std::string> storeFile() const { return std::nullopt; }
 };
 
 class SystemLog {

@@ -81,6 +81,7 @@ private:
     std::string m_reason;
 };
 
+// The removal tool for real, as on a system without a Trash (no Trash service is given).
 class FixOnDisk : public DelegateFixture {
 protected:
     FixOnDisk() : clock(20) {
@@ -140,9 +141,11 @@ TEST_F(FixOnDisk, ListedEntriesGoAndTheirNeighboursStay) {
     EXPECT_TRUE(home.exists("Library/Preferences/unrelated.plist"));
     EXPECT_TRUE(home.exists("outside/target.txt"));
     EXPECT_TRUE(home.exists("outside/folder/keep.txt"));
+    // Without a Trash the removal tool takes them for good, and the sheet says so.
     ASSERT_EQ(alerts.sheets.size(), 1u);
     EXPECT_EQ(alerts.sheets[0].informativeText,
-              "Default settings for StandIn.app have been successfully restored.\n");
+              "Default settings for StandIn.app have been successfully restored.\n"
+              "Some files could not be moved to the Trash and are gone.\n");
 }
 
 TEST_F(FixOnDisk, AnEntryThatCannotBeRemovedIsNamedInTheClosingSheet) {

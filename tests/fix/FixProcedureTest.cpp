@@ -1,5 +1,7 @@
+#include "fix/ResetRecord.h"
 #include "support/DelegateFixture.h"
 #include "support/FixDoubles.h"
+#include "support/RecordingTrash.h"
 
 #include <filesystem>
 
@@ -9,6 +11,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Runs = std::vector<ToolRun>;
+using Paths = std::vector<std::string>;
 
 constexpr const char* kSuccess =
     "Default settings for Example.app have been successfully restored.\n";
@@ -20,8 +23,10 @@ protected:
         services.runningApplications = &running;
         services.cookieStore = &cookieStore;
         services.clock = &clock;
+        services.trash = &trash;
         launcher.events = &events;
         running.events = &events;
+        trash.events = &events;
         realLibrary = fs::canonical(home.path()).string() + "/Library";
     }
 
@@ -33,7 +38,13 @@ protected:
     }
 
     ToolRun rm(const std::string& relative) const {
-        return {"/bin/rm", "-rf", realLibrary + "/" + relative};
+        return {"/bin/rm", "-rf", inLibrary(relative)};
+    }
+    std::string inLibrary(const std::string& relative) const {
+        return realLibrary + "/" + relative;
+    }
+    std::optional<ResetRecord> latestRecord() const {
+        return ResetRecords(ResetRecords::folderIn(home.library())).latest();
     }
     static ToolRun defaults(const std::string& verb, const std::string& identifier) {
         return {"/usr/bin/defaults", verb, identifier};
@@ -58,6 +69,7 @@ protected:
     ScriptedRunningApplications running;
     RecordingCookieStore cookieStore;
     FakeClock clock;
+    RecordingTrash trash{home.path() + "/.test-trash"};
     std::vector<std::string> events;
     std::string realLibrary;
 };
@@ -73,11 +85,24 @@ TEST_F(FixProcedure, OrdinaryTargetRemovesWhatStillExistsThenClearsTheDomain) {
 
     delegate().fixButtonMethod();
 
-    // The entries beneath a removed folder are gone by their turn and need no run.
-    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.x.App"), rm("Preferences/com.x.App.plist"),
-                                   rm("Saved Application State/com.x.App.savedState"),
-                                   defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
+    // The entries beneath a trashed folder are gone by their turn and need no move.
+    EXPECT_EQ(trash.moved,
+              (Paths{inLibrary("Preferences/com.x.App"), inLibrary("Preferences/com.x.App.plist"),
+                     inLibrary("Saved Application State/com.x.App.savedState")}));
+    EXPECT_EQ(launcher.runs, (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
                                    forHost("com.x.App")}));
+    // The record names each entry's place in the Trash, where it really is.
+    const std::optional<ResetRecord> record = latestRecord();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->identifier, "com.x.App");
+    EXPECT_EQ(record->applicationName, "Example.app");
+    EXPECT_EQ(record->applicationPath, "/Applications/Example.app");
+    ASSERT_EQ(record->moved.size(), trash.moved.size());
+    for (std::size_t i = 0; i < trash.moved.size(); ++i) {
+        EXPECT_EQ(record->moved[i].original, trash.moved[i]);
+        EXPECT_TRUE(fs::exists(record->moved[i].trashed)) << record->moved[i].trashed;
+    }
+    EXPECT_TRUE(record->removed.empty());
     EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!",
                                                    "defaults -currentHost exited with: success!"}));
     EXPECT_EQ(progressTexts(),
@@ -89,7 +114,9 @@ TEST_F(FixProcedure, OrdinaryTargetRemovesWhatStillExistsThenClearsTheDomain) {
     EXPECT_TRUE(home.exists("Library/Preferences/com.y.Other.plist"));
 
     ASSERT_EQ(alerts.sheets.size(), 1u);
-    EXPECT_EQ(alerts.sheets[0].informativeText, kSuccess);
+    EXPECT_EQ(alerts.sheets[0].informativeText,
+              std::string(kSuccess) +
+                  "The removed files are in the Trash; press Restore to put them back.\n");
     EXPECT_EQ(alerts.sheets[0].messageText, "");
     ASSERT_EQ(alerts.sheets[0].buttons.size(), 1u);
     EXPECT_EQ(alerts.sheets[0].buttons[0].title, "OK");
@@ -132,7 +159,7 @@ TEST_F(FixProcedure, RunningTargetIsAskedToQuitBeforeAnythingIsRemoved) {
     // Every instance is asked, once, and the removal waits for them to be gone.
     EXPECT_EQ(events, (std::vector<std::string>{
                           "terminate 101", "terminate 102",
-                          "/bin/rm -rf " + realLibrary + "/Preferences/com.x.App.plist",
+                          "trash " + realLibrary + "/Preferences/com.x.App.plist",
                           "/usr/bin/defaults read com.x.App", "/usr/bin/defaults delete com.x.App",
                           "/usr/bin/defaults -currentHost delete com.x.App"}));
     EXPECT_EQ(progressTexts(),
@@ -142,7 +169,7 @@ TEST_F(FixProcedure, RunningTargetIsAskedToQuitBeforeAnythingIsRemoved) {
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{100ms}));
     EXPECT_GT(application.responsivePasses, 0);
     ASSERT_EQ(alerts.sheets.size(), 1u);
-    EXPECT_EQ(alerts.sheets[0].informativeText, kSuccess);
+    EXPECT_EQ(alerts.sheets[0].informativeText.rfind(kSuccess, 0), 0u);
 }
 
 TEST_F(FixProcedure, TargetThatDoesNotQuitKeepsEverythingAndTheWindowReady) {
@@ -162,6 +189,8 @@ TEST_F(FixProcedure, TargetThatDoesNotQuitKeepsEverythingAndTheWindowReady) {
     EXPECT_EQ(clock.sleeps.front(), 100ms);
     // Nothing was removed and the preferences domain was left alone.
     EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_TRUE(trash.moved.empty());
+    EXPECT_FALSE(latestRecord());
     EXPECT_TRUE(log.lines.empty());
     EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
     ASSERT_EQ(alerts.shown.size(), 1u);
@@ -197,18 +226,19 @@ TEST_F(SafariFix, SoftResetRemovesOnlyTheListedEntries) {
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.apple.Safari.plist"),
-                                   {"/bin/rm", "-rf", adware()},
-                                   rm("Safari/LastSession.plist"),
-                                   defaults("read", "com.apple.Safari"),
-                                   defaults("delete", "com.apple.Safari"),
-                                   forHost("com.apple.Safari")}));
+    EXPECT_EQ(trash.moved, (Paths{inLibrary("Preferences/com.apple.Safari.plist"), adware(),
+                                  inLibrary("Safari/LastSession.plist")}));
+    EXPECT_EQ(launcher.runs,
+              (Runs{defaults("read", "com.apple.Safari"), defaults("delete", "com.apple.Safari"),
+                    forHost("com.apple.Safari")}));
     EXPECT_TRUE(home.exists("Library/Safari/History.db"));
     EXPECT_TRUE(home.exists("Library/Caches/com.apple.Safari/cache.db"));
     EXPECT_TRUE(cookieStore.deleted.empty());
+    EXPECT_TRUE(trash.copied.empty());
     ASSERT_EQ(alerts.sheets.size(), 1u);
-    EXPECT_EQ(alerts.sheets[0].informativeText,
-              "Default settings for Safari.app have been successfully restored.\n");
+    EXPECT_EQ(alerts.sheets[0].informativeText.rfind(
+                  "Default settings for Safari.app have been successfully restored.\n", 0),
+              0u);
 }
 
 TEST_F(SafariFix, HardResetRemovesSafariFolderThenMatchingCachesAndCookiesIgnoringCase) {
@@ -227,10 +257,16 @@ TEST_F(SafariFix, HardResetRemovesSafariFolderThenMatchingCachesAndCookiesIgnori
     delegate().fixButtonMethod();
 
     EXPECT_EQ(launcher.runs,
-              (Runs{rm("Preferences/com.apple.Safari.plist"), defaults("read", "com.apple.Safari"),
-                    defaults("delete", "com.apple.Safari"), forHost("com.apple.Safari"),
-                    rm("Safari"), rm("Caches/COM.APPLE.SAFARI"), rm("Caches/com.apple.Safari"),
-                    rm("Cookies/com.apple.Safari.binarycookies")}));
+              (Runs{defaults("read", "com.apple.Safari"), defaults("delete", "com.apple.Safari"),
+                    forHost("com.apple.Safari")}));
+    EXPECT_EQ(events, (Paths{"trash " + inLibrary("Preferences/com.apple.Safari.plist"),
+                             "/usr/bin/defaults read com.apple.Safari",
+                             "/usr/bin/defaults delete com.apple.Safari",
+                             "/usr/bin/defaults -currentHost delete com.apple.Safari",
+                             "trash " + inLibrary("Safari"),
+                             "trash " + inLibrary("Caches/COM.APPLE.SAFARI"),
+                             "trash " + inLibrary("Caches/com.apple.Safari"),
+                             "trash " + inLibrary("Cookies/com.apple.Safari.binarycookies")}));
     // Other applications' caches and cookies stay, however alike their names.
     EXPECT_TRUE(home.exists("Library/Caches/com.other.App/cache.db"));
     EXPECT_TRUE(home.exists("Library/Caches/com.apple.Safari.SafeBrowsing/db"));
@@ -239,8 +275,9 @@ TEST_F(SafariFix, HardResetRemovesSafariFolderThenMatchingCachesAndCookiesIgnori
     EXPECT_TRUE(cookieStore.stored.empty());
     EXPECT_EQ(cookieStore.deleted.size(), 2u);
     ASSERT_EQ(alerts.sheets.size(), 1u);
-    EXPECT_EQ(alerts.sheets[0].informativeText,
-              "Default settings for Safari.app have been successfully restored.\n");
+    EXPECT_EQ(alerts.sheets[0].informativeText.rfind(
+                  "Default settings for Safari.app have been successfully restored.\n", 0),
+              0u);
 }
 
 TEST_F(SafariFix, HardResetTakesAnAdwareFolderThatAppearedAfterTheAnalysisSecond) {
@@ -251,12 +288,8 @@ TEST_F(SafariFix, HardResetTakesAnAdwareFolderThatAppearedAfterTheAnalysisSecond
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.apple.Safari.plist"),
-                                   defaults("read", "com.apple.Safari"),
-                                   defaults("delete", "com.apple.Safari"),
-                                   forHost("com.apple.Safari"),
-                                   rm("Safari"),
-                                   {"/bin/rm", "-rf", adware()}}));
+    EXPECT_EQ(trash.moved, (Paths{inLibrary("Preferences/com.apple.Safari.plist"),
+                                  inLibrary("Safari"), adware()}));
     EXPECT_FALSE(home.exists("Library/Application Support/osxDownloader"));
 }
 
@@ -267,10 +300,7 @@ TEST_F(SafariFix, HardResetWithListedAdwareRemovesItOnceInTheListedPass) {
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs, (Runs{{"/bin/rm", "-rf", adware()},
-                                   defaults("read", "com.apple.Safari"),
-                                   defaults("delete", "com.apple.Safari"),
-                                   forHost("com.apple.Safari")}));
+    EXPECT_EQ(trash.moved, Paths{adware()});
     // Nothing matched in the caches or cookies folders; the cookie store is emptied all the same.
     EXPECT_TRUE(cookieStore.stored.empty());
 }
@@ -285,9 +315,7 @@ TEST_F(SafariFix, HardResetDoesNotWalkACachesFolderThatLeadsOutOfTheHome) {
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs,
-              (Runs{defaults("read", "com.apple.Safari"), defaults("delete", "com.apple.Safari"),
-                    forHost("com.apple.Safari"), rm("Safari")}));
+    EXPECT_EQ(trash.moved, Paths{inLibrary("Safari")});
     EXPECT_TRUE(fs::exists(outside + "/com.apple.Safari"));
     // Not even offered for removal: the folder is not walked at all.
     EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!",
@@ -310,13 +338,13 @@ TEST_P(SystemTarget, RestartsWhatTheIdentifierNamesAndClearsTheDomainTwice) {
 
     delegate().fixButtonMethod();
 
-    Runs expected{rm("Preferences/" + id + ".plist"), defaults("read", id), defaults("delete", id),
-                  forHost(id)};
+    Runs expected{defaults("read", id), defaults("delete", id), forHost(id)};
     for (const std::string& name : GetParam().restarted) {
         expected.push_back(killall(name));
     }
     expected.push_back(defaults("delete", id));
     EXPECT_EQ(launcher.runs, expected);
+    EXPECT_EQ(trash.moved, Paths{inLibrary("Preferences/" + id + ".plist")});
     EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: success!",
                                                    "defaults -currentHost exited with: success!",
                                                    "defaults 2 exited with: "}));
@@ -351,9 +379,10 @@ TEST_F(FixProcedure, DockIdentifierOutsideCoreServicesIsAnOrdinaryTarget) {
     home.file("Library/Preferences/com.apple.dock.plist");
     choose("/Applications/Dock.app", "com.apple.dock");
     delegate().fixButtonMethod();
+    EXPECT_EQ(trash.moved, Paths{inLibrary("Preferences/com.apple.dock.plist")});
     EXPECT_EQ(launcher.runs,
-              (Runs{rm("Preferences/com.apple.dock.plist"), defaults("read", "com.apple.dock"),
-                    defaults("delete", "com.apple.dock"), forHost("com.apple.dock")}));
+              (Runs{defaults("read", "com.apple.dock"), defaults("delete", "com.apple.dock"),
+                    forHost("com.apple.dock")}));
     EXPECT_EQ(running.queries, 1);
     EXPECT_FALSE(delegate().isSystemApp());
 }
@@ -364,8 +393,10 @@ TEST_F(FixProcedure, EmptyListsStillClearTheDomain) {
     delegate().fixButtonMethod();
     EXPECT_EQ(launcher.runs, (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
                                    forHost("com.x.App")}));
+    // Nothing went anywhere: no word of the Trash, and no record to restore from.
     ASSERT_EQ(alerts.sheets.size(), 1u);
     EXPECT_EQ(alerts.sheets[0].informativeText, kSuccess);
+    EXPECT_FALSE(latestRecord());
 }
 
 // Removal stays inside the user's Library folder.
@@ -381,6 +412,7 @@ TEST_F(FixProcedure, PreferencesSwappedForALinkOutsideIsNotRemovedThrough) {
 
     EXPECT_EQ(launcher.runs, (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
                                    forHost("com.x.App")}));
+    EXPECT_TRUE(trash.moved.empty());
     EXPECT_TRUE(home.exists("elsewhere/com.x.App.plist"));
     const std::string listed = home.library() + "/Preferences/com.x.App.plist";
     ASSERT_EQ(log.lines.size(), 3u);
@@ -407,6 +439,10 @@ TEST_F(FixProcedure, PathsThatLeadOutOfTheLibraryAreSkipped) {
 
     EXPECT_EQ(launcher.runs, (Runs{defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
                                    forHost("com.x.App")}));
+    // Not even offered to the Trash.
+    EXPECT_TRUE(std::none_of(events.begin(), events.end(), [](const std::string& event) {
+        return event.rfind("trash ", 0) == 0;
+    }));
     EXPECT_EQ(log.lines.size(), 7u); // six refusals, then the first delete and the per-host one
     EXPECT_TRUE(home.exists("Documents/notes.txt"));
 }
@@ -423,15 +459,36 @@ TEST_F(FixProcedure, ALinkIsRemovedAsALinkAndNoPathKeepsATrailingSlash) {
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.x.App.link"), rm("Preferences/com.x.App"),
-                                   defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
-                                   forHost("com.x.App")}));
+    EXPECT_EQ(trash.moved,
+              (Paths{inLibrary("Preferences/com.x.App.link"), inLibrary("Preferences/com.x.App")}));
     EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.link"));
     EXPECT_TRUE(home.exists("outside/keep.txt"));
 }
 
+TEST_F(FixProcedure, AnEntryTheTrashDoesNotTakeIsRemovedForGoodAndSaidToBeGone) {
+    home.file("Library/Preferences/com.x.App.plist");
+    home.file("Library/Saved Application State/com.x.App.savedState/w.plist");
+    choose("/Applications/Example.app", "com.x.App");
+    trash.refused = {inLibrary("Preferences/com.x.App.plist")};
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.x.App.plist"), defaults("read", "com.x.App"),
+                                   defaults("delete", "com.x.App"), forHost("com.x.App")}));
+    EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.plist"));
+    const std::optional<ResetRecord> record = latestRecord();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->removed, Paths{inLibrary("Preferences/com.x.App.plist")});
+    ASSERT_EQ(record->moved.size(), 1u);
+    EXPECT_EQ(record->moved[0].original, inLibrary("Saved Application State/com.x.App.savedState"));
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    EXPECT_EQ(alerts.sheets[0].informativeText,
+              std::string(kSuccess) + "Some files could not be moved to the Trash and are gone.\n");
+}
+
 TEST_F(FixProcedure, LeftoversAreNamedInsteadOfClaimingSuccess) {
-    launcher.removes = false; // the tool runs but removes nothing
+    services.trash = nullptr; // no Trash: the removal tool runs, but removes nothing
+    launcher.removes = false;
     for (int i = 0; i < 12; ++i) {
         home.file("Library/Preferences/com.x.App.plist." + std::to_string(10 + i));
     }

@@ -72,9 +72,11 @@ struct FakeMainWindow {
     FakeTextView infoView;
     FakeButton fixButton;
     FakeImageView iconView;
+    FakeButton restoreButton;
 
     Outlets outlets() {
-        return {&window, &chooseButton, &nameField, &infoView, &fixButton, &iconView};
+        return {&window,    &chooseButton, &nameField, &infoView,
+                &fixButton, &iconView,     nullptr,    &restoreButton};
     }
 };
 

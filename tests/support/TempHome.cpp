@@ -20,6 +20,10 @@ TempHome::TempHome() {
         m_previousHome = home;
     }
     setenv("HOME", m_path.c_str(), 1);
+    if (const char* dataHome = std::getenv("XDG_DATA_HOME")) {
+        m_previousDataHome = dataHome;
+    }
+    setenv("XDG_DATA_HOME", (m_path + "/.local/share").c_str(), 1);
 }
 
 TempHome::~TempHome() {
@@ -27,6 +31,11 @@ TempHome::~TempHome() {
         setenv("HOME", m_previousHome->c_str(), 1);
     } else {
         unsetenv("HOME");
+    }
+    if (m_previousDataHome) {
+        setenv("XDG_DATA_HOME", m_previousDataHome->c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
     }
     std::error_code ignored;
     // Make read-only folders left by a test removable again.

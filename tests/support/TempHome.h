@@ -5,7 +5,8 @@
 
 namespace corvane::testing {
 
-// A fresh home folder under /tmp that $HOME points at for the life of the object.
+// A fresh home folder under /tmp that $HOME points at for the life of the object, with
+// $XDG_DATA_HOME (and so the user's Trash) at its .local/share, which does not exist yet.
 class TempHome {
 public:
     TempHome();
@@ -24,6 +25,7 @@ public:
 private:
     std::string m_path;
     std::optional<std::string> m_previousHome;
+    std::optional<std::string> m_previousDataHome;
 };
 
 } // namespace corvane::testing

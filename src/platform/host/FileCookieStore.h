@@ -20,6 +20,7 @@ public:
     std::vector<Cookie> cookies() override;
     void deleteCookie(const Cookie& cookie) override;
     void deleteCookies(const std::vector<Cookie>& cookies) override;
+    std::optional<std::string> storeFile() const override { return storePath(); }
 
     // Where the store lives; none when the home folder is unusable.
     std::optional<std::string> storePath() const;

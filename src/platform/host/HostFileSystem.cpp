@@ -163,6 +163,17 @@ bool HostFileSystem::entryExists(const std::string& path) const {
     return !path.empty() && lstat(path.c_str(), &info) == 0;
 }
 
+std::optional<EntryStamp> HostFileSystem::stamp(const std::string& path) const {
+    struct stat info {};
+    if (path.empty() || lstat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return EntryStamp{
+        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::uint64_t>(info.st_size),
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
 std::optional<std::string> HostFileSystem::resolvedPath(const std::string& path) const {
     char buffer[PATH_MAX];
     if (path.empty() || realpath(path.c_str(), buffer) == nullptr) {

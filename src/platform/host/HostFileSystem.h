@@ -10,6 +10,7 @@ public:
     std::optional<std::string> homeDirectory() const override;
     bool fileExists(const std::string& path) const override;
     bool entryExists(const std::string& path) const override;
+    std::optional<EntryStamp> stamp(const std::string& path) const override;
     std::optional<std::string> resolvedPath(const std::string& path) const override;
     WalkResult walk(const std::string& root,
                     const std::function<bool(const std::string&)>& visit) const override;

@@ -10,6 +10,7 @@
 #include "platform/qt/DesktopNotifications.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtTrash.h"
 #include "platform/qt/QtUrlLoader.h"
 
 #include <QApplication>
@@ -37,7 +38,8 @@ FrontEnd::FrontEnd()
       m_running(std::make_unique<ProcRunningApplications>(*m_bundles)),
       m_cookies(std::make_unique<FileCookieStore>(*m_fileSystem)),
       m_log(std::make_unique<SyslogSystemLog>()), m_urlLoader(std::make_unique<QtUrlLoader>()),
-      m_notifications(std::make_unique<DesktopNotifications>(*m_window)) {
+      m_notifications(std::make_unique<DesktopNotifications>(*m_window)),
+      m_trash(std::make_unique<QtTrash>()) {
     Services services;
     services.fileSystem = m_fileSystem.get();
     services.openPanel = m_openPanel.get();
@@ -51,6 +53,7 @@ FrontEnd::FrontEnd()
     services.systemLog = m_log.get();
     services.urlLoader = m_urlLoader.get();
     services.notifications = m_notifications.get();
+    services.trash = m_trash.get();
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
 
     AppDelegate* delegate = m_delegate.get();
@@ -63,6 +66,8 @@ FrontEnd::FrontEnd()
             [delegate] { delegate->chooseApp(); });
     connect(m_window->fixButton(), &QPushButton::clicked, this,
             [delegate] { delegate->fixButtonMethod(); });
+    connect(m_window->restoreButton(), &QPushButton::clicked, this,
+            [delegate] { delegate->restoreButtonMethod(); });
     connect(m_window->cancelButton(), &QPushButton::clicked, this,
             [delegate] { delegate->stopProgress(); });
     QPushButton* update = m_window->updateButton();

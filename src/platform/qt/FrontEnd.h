@@ -20,6 +20,7 @@ class PosixProcessLauncher;
 class ProcRunningApplications;
 class QtAlerts;
 class QtOpenPanel;
+class QtTrash;
 class QtUrlLoader;
 class SyslogSystemLog;
 
@@ -59,6 +60,7 @@ private:
     std::unique_ptr<SyslogSystemLog> m_log;
     std::unique_ptr<QtUrlLoader> m_urlLoader;
     std::unique_ptr<DesktopNotifications> m_notifications;
+    std::unique_ptr<QtTrash> m_trash;
     std::unique_ptr<AppDelegate> m_delegate;
 };
 

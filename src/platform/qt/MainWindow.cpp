@@ -17,7 +17,8 @@ MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent), m_chooseButton(new QPushButton(this)), m_nameField(new QLineEdit(this)),
       m_infoView(new QTextEdit(this)), m_fixButton(new QPushButton(tr("Fix"), this)),
       m_iconView(new QLabel(this)), m_cancelButton(new QPushButton(tr("(X)"), this)),
-      m_updateButton(new QPushButton(tr("Check for Updates"), this)), m_notice(new QLabel(this)),
+      m_updateButton(new QPushButton(tr("Check for Updates"), this)),
+      m_restoreButton(new QPushButton(tr("Restore"), this)), m_notice(new QLabel(this)),
       m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Corvane"));
     setObjectName(QStringLiteral("mainWindow"));
@@ -67,6 +68,11 @@ MainWindow::MainWindow(QWidget* parent)
     m_updateButton->setObjectName(QStringLiteral("updateButton"));
     m_updateButton->setAccessibleName(tr("Check for updates"));
 
+    m_restoreButton->setObjectName(QStringLiteral("restoreButton"));
+    m_restoreButton->setAccessibleName(tr("Restore"));
+    m_restoreButton->setToolTip(tr("Put back the settings of the latest reset"));
+    m_restoreButton->setEnabled(false);
+
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
     m_notice->setWordWrap(true);
     m_notice->hide();
@@ -88,6 +94,7 @@ MainWindow::MainWindow(QWidget* parent)
     bottom->addWidget(m_cancelButton);
     bottom->addWidget(m_updateButton);
     bottom->addStretch(1);
+    bottom->addWidget(m_restoreButton);
     bottom->addWidget(m_fixButton);
 
     auto* layout = new QVBoxLayout(this);
@@ -106,14 +113,15 @@ MainWindow::MainWindow(QWidget* parent)
     m_fixAdapter = std::make_unique<QtButton>(m_fixButton);
     m_iconAdapter = std::make_unique<QtImageView>(m_iconView);
     m_progressAdapter = std::make_unique<QtProgressIndicator>(m_busyBar, m_busyLabel);
+    m_restoreAdapter = std::make_unique<QtButton>(m_restoreButton);
 }
 
 MainWindow::~MainWindow() = default;
 
 Outlets MainWindow::outlets() {
-    return {m_windowAdapter.get(),  m_chooseAdapter.get(), m_nameAdapter.get(),
-            m_infoAdapter.get(),    m_fixAdapter.get(),    m_iconAdapter.get(),
-            m_progressAdapter.get()};
+    return {m_windowAdapter.get(),   m_chooseAdapter.get(), m_nameAdapter.get(),
+            m_infoAdapter.get(),     m_fixAdapter.get(),    m_iconAdapter.get(),
+            m_progressAdapter.get(), m_restoreAdapter.get()};
 }
 
 void MainWindow::showNotice(const QString& text) {

@@ -31,6 +31,7 @@ public:
     QLabel* iconView() const { return m_iconView; }
     QPushButton* cancelButton() const { return m_cancelButton; }
     QPushButton* updateButton() const { return m_updateButton; }
+    QPushButton* restoreButton() const { return m_restoreButton; }
 
     // Shows a short notice in the window without blocking it (used where no desktop
     // notification service answers).
@@ -47,6 +48,7 @@ private:
     QLabel* m_iconView;
     QPushButton* m_cancelButton;
     QPushButton* m_updateButton;
+    QPushButton* m_restoreButton;
     QLabel* m_notice;
     QProgressBar* m_busyBar;
     QLabel* m_busyLabel;
@@ -58,6 +60,7 @@ private:
     std::unique_ptr<QtButton> m_fixAdapter;
     std::unique_ptr<QtImageView> m_iconAdapter;
     std::unique_ptr<QtProgressIndicator> m_progressAdapter;
+    std::unique_ptr<QtButton> m_restoreAdapter;
 };
 
 } // namespace corvane

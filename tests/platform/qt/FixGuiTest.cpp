@@ -115,9 +115,10 @@ TEST(FixGui, ChooseThenFixLeavesTheSuccessSheetOverTheWaitingWindow) {
     ASSERT_TRUE(sheet);
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(
-        sheet->informativeText(),
-        QStringLiteral("Default settings for Example.app have been successfully restored.\n"));
+    EXPECT_EQ(sheet->informativeText(),
+              QStringLiteral("Default settings for Example.app have been successfully restored.\n"
+                             "The removed files are in the Trash; press Restore to put them "
+                             "back.\n"));
     EXPECT_EQ(window.infoView()->toPlainText(), QStringLiteral("Waiting for an app to fix..."));
     EXPECT_FALSE(window.fixButton()->isEnabled());
     EXPECT_FALSE(window.chooseButton()->isHidden());
@@ -139,6 +140,85 @@ TEST(FixGui, ChooseThenFixLeavesTheSuccessSheetOverTheWaitingWindow) {
     ASSERT_TRUE(ok);
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.findChild<QMessageBox*>("sheet"); }));
+}
+
+// Presses the button titled `title` of the next modal alert, keeps its text, then does `next`.
+void answerAlert(const QString& title, QString* text, std::function<void()> next = {},
+                 int attempts = 500) {
+    QTimer::singleShot(10, qApp, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) {
+            if (attempts > 0) {
+                answerAlert(title, text, next, attempts - 1);
+            } else {
+                ADD_FAILURE() << "no alert came up";
+            }
+            return;
+        }
+        *text = box->text() + box->informativeText();
+        for (auto* button : box->findChildren<QPushButton*>()) {
+            if (button->text() == title) {
+                if (next) {
+                    next();
+                }
+                QTest::mouseClick(button, Qt::LeftButton);
+                return;
+            }
+        }
+        ADD_FAILURE() << "the alert has no button " << title.toStdString();
+        box->reject();
+    });
+}
+
+TEST(FixGui, RestoreIsOfferedAfterAFixAndPutsTheSettingsBack) {
+    TempHome home;
+    const std::string id = "org.corvane.test.Gui" + std::to_string(getpid());
+    const std::string bundle = home.path() + "/Applications/Example.app";
+    home.file("Applications/Example.app/Contents/Info.plist",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+              "<key>CFBundleIdentifier</key><string>" +
+                  id + "</string></dict></plist>\n");
+    home.file("Library/Preferences/" + id + ".plist", "settings");
+
+    FrontEnd frontEnd;
+    frontEnd.start();
+    MainWindow& window = frontEnd.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QPushButton* restore = window.restoreButton();
+    EXPECT_EQ(restore->accessibleName(), restore->text());
+    EXPECT_FALSE(restore->isEnabled()) << "at launch";
+
+    const auto chooseAndFix = [&] {
+        answerOpenPanel(bundle);
+        QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+        EXPECT_FALSE(restore->isEnabled()) << "while a target is chosen";
+        QTest::mouseClick(window.fixButton(), Qt::LeftButton);
+        if (auto* sheet = window.findChild<QMessageBox*>(QStringLiteral("sheet"))) {
+            sheet->accept();
+        }
+    };
+    chooseAndFix();
+    EXPECT_FALSE(home.exists("Library/Preferences/" + id + ".plist"));
+    EXPECT_TRUE(restore->isEnabled()) << "after a fix";
+
+    const QString folder = QString::fromUtf8(kBuildDir) + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/main-window-restore.png")));
+
+    QString question;
+    QString result;
+    answerAlert(QStringLiteral("Restore"), &question,
+                [&] { answerAlert(QStringLiteral("OK"), &result); });
+    QTest::mouseClick(restore, Qt::LeftButton);
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Put back the settings of Example.app")))
+        << question.toStdString();
+    EXPECT_TRUE(result.startsWith(QStringLiteral("1 entry of Example.app came back.")))
+        << result.toStdString();
+    EXPECT_TRUE(home.exists("Library/Preferences/" + id + ".plist"));
+    EXPECT_FALSE(restore->isEnabled()) << "after the restore";
+
+    chooseAndFix();
+    EXPECT_TRUE(restore->isEnabled()) << "after a second fix";
 }
 
 } // namespace

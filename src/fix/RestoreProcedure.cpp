@@ -1,0 +1,116 @@
+#include "analysis/BundleIdentifierPolicy.h"
+#include "app/AppDelegate.h"
+#include "base/UserFolders.h"
+#include "fix/LibraryRemover.h"
+#include "fix/QuitWait.h"
+#include "fix/ResetRecord.h"
+#include "fix/Restore.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/Processes.h"
+#include "platform/Trash.h"
+
+#include <variant>
+
+namespace corvane {
+
+namespace {
+
+std::optional<ResetRecords> recordsOf(const FileSystem& fs) {
+    const auto located = locateUserFolders(fs);
+    if (const UserFolders* folders = std::get_if<UserFolders>(&located)) {
+        return ResetRecords(ResetRecords::folderIn(folders->library));
+    }
+    return std::nullopt;
+}
+
+Alert restoreQuestion(const ResetRecord& record) {
+    Alert alert;
+    alert.messageText = restoreQuestionText(record);
+    alert.buttons = {{"Restore", std::string("\r")}, {"Cancel", std::nullopt}};
+    alert.style = AlertStyle::Warning;
+    return alert;
+}
+
+Alert notQuitAlert(const std::string& name) {
+    Alert alert;
+    alert.messageText = "Corvane";
+    alert.informativeText = name + " did not quit, so nothing was put back. Please quit " + name +
+                            " yourself, then press \"Restore\" again.";
+    alert.buttons = {{"OK", std::nullopt}};
+    alert.style = AlertStyle::Warning;
+    return alert;
+}
+
+} // namespace
+
+void AppDelegate::updateRestoreButton() {
+    if (!_outlets.restoreButton) {
+        return;
+    }
+    bool enabled = false;
+    if (_services.trash && _services.fileSystem) {
+        if (const std::optional<ResetRecords> records = recordsOf(*_services.fileSystem)) {
+            const std::optional<ResetRecord> latest = records->latest();
+            enabled = latest && hasSomethingToPutBack(*latest, *_services.fileSystem);
+        }
+    }
+    _outlets.restoreButton->setEnabled(enabled);
+}
+
+void AppDelegate::restoreButtonMethod() {
+    if (!_services.trash || !_services.fileSystem || !_services.alerts) {
+        return;
+    }
+    const FileSystem& fs = *_services.fileSystem;
+    const auto located = locateUserFolders(fs);
+    const UserFolders* folders = std::get_if<UserFolders>(&located);
+    const std::optional<std::string> library =
+        folders ? usableLibraryFolder(fs, folders->library, folders->home) : std::nullopt;
+    if (!library) {
+        updateRestoreButton();
+        return;
+    }
+    ResetRecords records(ResetRecords::folderIn(folders->library));
+    std::optional<ResetRecord> record = records.latest();
+    if (!record || !hasSomethingToPutBack(*record, fs)) {
+        updateRestoreButton();
+        return;
+    }
+    if (_services.alerts->runModal(restoreQuestion(*record)) != kAlertFirstButtonReturn) {
+        return;
+    }
+
+    // As before a reset: an application that still runs would write over what comes back.
+    RunningApplications* running = _services.runningApplications;
+    if (!record->systemTarget && running && isAcceptableBundleIdentifier(record->identifier)) {
+        std::vector<pid_t> instances = running->withBundleIdentifier(record->identifier);
+        Clock& clock = _services.clock ? *_services.clock : steadyClock();
+        if (!instances.empty() && !quitAndWait(*running, record->identifier, std::move(instances),
+                                               clock, _services.application)) {
+            _services.alerts->runModal(notQuitAlert(record->applicationName));
+            return;
+        }
+    }
+
+    const RestoreResult result = restoreRecord(*record, *_services.trash, fs, *library);
+    if (result.failed.empty()) {
+        records.remove(record->id);
+    } else {
+        // Only what failed to move is worth another try.
+        ResetRecord rest = *record;
+        rest.moved = result.failed;
+        rest.removed.clear();
+        records.update(rest);
+    }
+    Alert done;
+    done.informativeText = restoreResultText(*record, result);
+    done.buttons = {{"OK", std::string("\r")}};
+    done.style = result.restored.size() == record->moved.size() && record->removed.empty()
+                     ? AlertStyle::Informational
+                     : AlertStyle::Warning;
+    _services.alerts->runModal(done);
+    updateRestoreButton();
+}
+
+} // namespace corvane

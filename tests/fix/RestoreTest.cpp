@@ -1,0 +1,310 @@
+#include "fix/Restore.h"
+
+#include "fix/ResetRecord.h"
+#include "support/DelegateFixture.h"
+#include "support/FixDoubles.h"
+#include "support/RecordingTrash.h"
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+namespace corvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contentOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeAt(const std::string& path, const std::string& content) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+bool present(const std::string& path) {
+    std::error_code ignored;
+    return fs::symlink_status(path, ignored).type() != fs::file_type::not_found;
+}
+
+// One reset entry: a file that was in the Library and now lies in the Trash.
+class PutBackOne : public ::testing::Test {
+public: // the rows of the table below arrange the test's state
+    PutBackOne() {
+        library = fs::canonical(home.path()).string() + "/Library";
+        original = library + "/Preferences/com.x.App.plist";
+        writeAt(original, "reset");
+        entry = {original, *trash.moveToTrash(original), std::nullopt};
+    }
+
+    RestoreResult restore() {
+        ResetRecord record;
+        record.applicationName = "Example.app";
+        record.moved = {entry};
+        return restoreRecord(record, trash, fileSystem, library);
+    }
+
+    TempHome home;
+    HostFileSystem fileSystem;
+    RecordingTrash trash{home.path() + "/.test-trash"};
+    std::string library;
+    std::string original;
+    TrashedEntry entry;
+};
+
+enum class Became { Restored, KeptInTrash, Gone, Refused };
+
+struct Situation {
+    const char* what;
+    std::function<void(PutBackOne&)> arrange;
+    Became expected;
+    const char* atOriginal; // the content found at the original place afterwards; "" for none
+};
+
+TEST_F(PutBackOne, EachEntryComesBackOnlyToAFreePlaceInsideTheLibrary) {
+    const std::vector<Situation> rows = {
+        {"free place", [](PutBackOne&) {}, Became::Restored, "reset"},
+        {"written again since", [](PutBackOne& t) { writeAt(t.original, "new"); },
+         Became::KeptInTrash, "new"},
+        {"a dangling link written since",
+         [](PutBackOne& t) { fs::create_symlink("/nowhere", t.original); }, Became::KeptInTrash,
+         ""},
+        {"deleted from the Trash by hand", [](PutBackOne& t) { fs::remove(t.entry.trashed); },
+         Became::Gone, ""},
+        {"its folder gone too", [](PutBackOne& t) { fs::remove_all(t.library + "/Preferences"); },
+         Became::Restored, "reset"},
+        // Records are files anyone with the user's rights can write.
+        {"original outside the Library",
+         [](PutBackOne& t) { t.entry.original = t.home.path() + "/Documents/x.plist"; },
+         Became::Refused, "reset-not-here"},
+        {"original climbing out with ..",
+         [](PutBackOne& t) { t.entry.original = t.library + "/../Documents/x.plist"; },
+         Became::Refused, "reset-not-here"},
+        {"original through a folder that leads out",
+         [](PutBackOne& t) {
+             fs::create_directories(t.home.path() + "/elsewhere");
+             fs::create_directory_symlink(t.home.path() + "/elsewhere", t.library + "/Links");
+             t.entry.original = t.library + "/Links/x.plist";
+         },
+         Became::Refused, "reset-not-here"},
+        {"trashed place outside the Trash",
+         [](PutBackOne& t) {
+             writeAt(t.home.path() + "/Documents/mine.txt", "mine");
+             t.entry.trashed = t.home.path() + "/Documents/mine.txt";
+         },
+         Became::Refused, ""},
+        // The cookie store: a copy may replace the emptied file only while nothing rewrote it.
+        {"copy over the file as the reset left it",
+         [](PutBackOne& t) {
+             writeAt(t.original, "emptied");
+             t.entry.leftInPlace = t.fileSystem.stamp(t.original);
+         },
+         Became::Restored, "reset"},
+        {"copy over a file rewritten since",
+         [](PutBackOne& t) {
+             writeAt(t.original, "emptied");
+             t.entry.leftInPlace = t.fileSystem.stamp(t.original);
+             fs::remove(t.original);
+             writeAt(t.original, "cookies set since");
+         },
+         Became::KeptInTrash, "cookies set since"},
+    };
+    for (const Situation& row : rows) {
+        SCOPED_TRACE(row.what);
+        // A fresh entry for each row.
+        fs::remove_all(library);
+        writeAt(original, "reset");
+        entry = {original, *trash.moveToTrash(original), std::nullopt};
+        row.arrange(*this);
+        const std::string trashedBefore = entry.trashed;
+        const bool wasInTrash = present(trashedBefore);
+
+        const RestoreResult result = restore();
+
+        const std::size_t counts[] = {result.restored.size(), result.keptInTrash.size(),
+                                      result.gone.size(), result.refused.size()};
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(counts[i], i == static_cast<std::size_t>(row.expected) ? 1u : 0u) << i;
+        }
+        EXPECT_TRUE(result.failed.empty());
+        if (row.expected == Became::Refused) {
+            EXPECT_FALSE(present(entry.original));
+            EXPECT_EQ(present(trashedBefore), wasInTrash);
+        } else if (std::string(row.atOriginal).empty()) {
+            EXPECT_EQ(present(entry.original), row.expected == Became::KeptInTrash);
+        } else {
+            EXPECT_EQ(contentOf(entry.original), row.atOriginal);
+        }
+        // What stays in the Trash is exactly what did not come back.
+        EXPECT_EQ(present(trashedBefore), wasInTrash && row.expected != Became::Restored);
+        if (row.expected == Became::KeptInTrash) {
+            EXPECT_EQ(contentOf(trashedBefore), "reset");
+        }
+    }
+}
+
+TEST_F(PutBackOne, TheLastMovedComesBackFirst) {
+    // An entry was moved out of a folder that itself went later.
+    const std::string folder = library + "/Preferences/com.x.App";
+    writeAt(folder + "/a.plist", "a");
+    writeAt(folder + "/b.plist", "b");
+    ResetRecord record;
+    record.moved = {{folder + "/a.plist", *trash.moveToTrash(folder + "/a.plist"), std::nullopt},
+                    {folder, *trash.moveToTrash(folder), std::nullopt}};
+
+    const RestoreResult result = restoreRecord(record, trash, fileSystem, library);
+
+    EXPECT_EQ(result.restored.size(), 2u);
+    EXPECT_EQ(contentOf(folder + "/a.plist"), "a");
+    EXPECT_EQ(contentOf(folder + "/b.plist"), "b");
+}
+
+TEST(RestoreText, NamesWhatDidNotComeBackUpToTen) {
+    ResetRecord record;
+    record.applicationName = "Example.app";
+    RestoreResult result;
+    result.restored = {"/L/a"};
+    for (int i = 0; i < 12; ++i) {
+        result.gone.push_back("/L/gone" + std::to_string(10 + i));
+    }
+    result.keptInTrash = {{"/L/kept", "/T/files/kept", std::nullopt}};
+    const std::string text = restoreResultText(record, result);
+    EXPECT_EQ(text.rfind("1 entry of Example.app came back.\n", 0), 0u) << text;
+    EXPECT_NE(text.find("/L/kept"), std::string::npos);
+    EXPECT_NE(text.find("/T/files/kept"), std::string::npos);
+    EXPECT_NE(text.find("/L/gone18"), std::string::npos);
+    EXPECT_EQ(text.find("/L/gone19"), std::string::npos);
+    EXPECT_NE(text.find("...and 3 more."), std::string::npos);
+}
+
+// The Restore button and action of the window, over the recording Trash.
+class RestoreFlow : public DelegateFixture {
+protected:
+    RestoreFlow() {
+        services.launcher = &launcher;
+        services.runningApplications = &running;
+        services.clock = &clock;
+        services.trash = &trash;
+        library = fs::canonical(home.path()).string() + "/Library";
+    }
+
+    void chooseAndFix(const std::string& identifier) {
+        bundles.bundles["/Applications/Example.app"] = BundleInfo{identifier, {}, {}};
+        openPanel.picks.push_back("/Applications/Example.app");
+        delegate().chooseApp();
+        ASSERT_TRUE(window.fixButton.enabled);
+        EXPECT_FALSE(window.restoreButton.enabled);
+        delegate().fixButtonMethod();
+    }
+
+    std::optional<ResetRecord> latest() const {
+        return ResetRecords(ResetRecords::folderIn(home.library())).latest();
+    }
+
+    RecordingLauncher launcher;
+    ScriptedRunningApplications running;
+    FakeClock clock;
+    RecordingTrash trash{home.path() + "/.test-trash"};
+    std::string library;
+};
+
+TEST_F(RestoreFlow, RestoreIsOfferedExactlyWhileTheLatestResetHasSomethingInTheTrash) {
+    home.file("Library/Preferences/com.x.App.plist", "x settings");
+    home.file("Library/Preferences/com.y.App.plist", "y settings");
+    delegate();
+    EXPECT_FALSE(window.restoreButton.enabled) << "no reset yet";
+
+    chooseAndFix("com.x.App");
+    EXPECT_TRUE(window.restoreButton.enabled) << "after a fix";
+
+    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+    delegate().restoreButtonMethod();
+    EXPECT_EQ(contentOf(library + "/Preferences/com.x.App.plist"), "x settings");
+    EXPECT_FALSE(window.restoreButton.enabled) << "after the restore";
+    EXPECT_FALSE(latest()) << "a fully handled record is dropped";
+
+    chooseAndFix("com.y.App");
+    EXPECT_TRUE(window.restoreButton.enabled) << "after a second fix";
+
+    // Emptying the Trash by hand leaves nothing to put back.
+    fs::remove_all(trash.folder());
+    delegate().stopProgress();
+    EXPECT_FALSE(window.restoreButton.enabled) << "after the Trash was emptied";
+}
+
+TEST_F(RestoreFlow, AskingFirstAndCancelLeavesEverythingAsItIs) {
+    home.file("Library/Preferences/com.x.App.plist");
+    chooseAndFix("com.x.App");
+    const std::optional<ResetRecord> record = latest();
+    ASSERT_TRUE(record);
+    alerts.shown.clear();
+    alerts.answers = {kAlertSecondButtonReturn};
+
+    delegate().restoreButtonMethod();
+
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    const Alert& question = alerts.shown[0];
+    EXPECT_EQ(question.messageText, restoreQuestionText(*record));
+    ASSERT_EQ(question.buttons.size(), 2u);
+    EXPECT_EQ(question.buttons[0].title, "Restore");
+    EXPECT_EQ(question.buttons[0].keyEquivalent, std::optional<std::string>("\r"));
+    EXPECT_EQ(question.buttons[1].title, "Cancel");
+    EXPECT_TRUE(trash.putBacks.empty());
+    EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.plist"));
+    EXPECT_TRUE(window.restoreButton.enabled);
+}
+
+TEST_F(RestoreFlow, ATargetThatDoesNotQuitGetsNothingBack) {
+    home.file("Library/Preferences/com.x.App.plist");
+    chooseAndFix("com.x.App");
+    running.running["com.x.App"] = {101};
+    running.stubborn = {101};
+    alerts.shown.clear();
+    alerts.answers = {kAlertFirstButtonReturn};
+
+    delegate().restoreButtonMethod();
+
+    EXPECT_EQ(running.terminated, std::vector<pid_t>{101});
+    EXPECT_TRUE(trash.putBacks.empty());
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_NE(alerts.shown[1].informativeText.find("Example.app did not quit"), std::string::npos);
+    EXPECT_TRUE(latest());
+    EXPECT_TRUE(window.restoreButton.enabled);
+}
+
+TEST_F(RestoreFlow, ARunningTargetQuitsBeforeAnythingComesBack) {
+    home.file("Library/Preferences/com.x.App.plist");
+    chooseAndFix("com.x.App");
+    running.running["com.x.App"] = {101};
+    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+
+    delegate().restoreButtonMethod();
+
+    EXPECT_EQ(running.terminated, std::vector<pid_t>{101});
+    EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
+}
+
+TEST_F(RestoreFlow, ARecordThatDoesNotReadOffersNothing) {
+    home.file("Library/Preferences/com.x.App.plist");
+    chooseAndFix("com.x.App");
+    const std::optional<ResetRecord> record = latest();
+    ASSERT_TRUE(record);
+    const std::string file = ResetRecords::folderIn(home.library()) + "/" + record->id + ".json";
+    const std::string text = contentOf(file);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text.substr(0, text.size() - 20);
+    delegate().stopProgress();
+    EXPECT_FALSE(window.restoreButton.enabled);
+
+    alerts.shown.clear();
+    delegate().restoreButtonMethod();
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_TRUE(trash.putBacks.empty());
+}
+
+} // namespace
+} // namespace corvane::testing
