@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Discovery.h"
+#include "fix/Restore.h"
 #include "platform/Controls.h"
 #include "platform/Network.h"
 
@@ -77,6 +78,9 @@ public:
     void chooseAppAtPath(const std::string& path);
     void fixButtonMethod();
     void restoreButtonMethod();
+    // Puts back the latest reset (of the identifier, when given) after asking; what came of it,
+    // none when nothing was put back (no record, the question declined, the target still runs).
+    std::optional<RestoreResult> restoreLatest(const std::optional<std::string>& identifier);
     void stopProgress();
     void checkUpdate(const void* sender);
 

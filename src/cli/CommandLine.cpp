@@ -10,6 +10,7 @@
 #include "platform/host/PosixProcessLauncher.h"
 #include "platform/host/ProcRunningApplications.h"
 #include "platform/host/SyslogSystemLog.h"
+#include "platform/qt/QtTrash.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -101,6 +102,7 @@ public:
         services.runningApplications = &m_running;
         services.cookieStore = &m_cookies;
         services.systemLog = &m_log;
+        services.trash = &m_trash;
     }
     Services services;
 
@@ -112,6 +114,7 @@ private:
     ProcRunningApplications m_running;
     FileCookieStore m_cookies;
     SyslogSystemLog m_log;
+    QtTrash m_trash;
 };
 
 std::string localPath(const QString& argument) {
@@ -172,7 +175,12 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
         return resetApplication(host.services, path, options, std::cin, std::cout, std::cerr);
     }
     if (parser.isSet(kRestore)) {
-        return refuse(argc, argv, parser, QStringLiteral("--restore is not available yet"));
+        HostServices host;
+        std::optional<std::string> identifier;
+        if (!positional.isEmpty()) {
+            identifier = positional.first().toStdString();
+        }
+        return restoreLatestReset(host.services, identifier, std::cout, std::cerr);
     }
 
     OpenWindow window;

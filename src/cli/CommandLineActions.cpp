@@ -73,8 +73,19 @@ public:
             return m_safariHard.value_or(false) ? kAlertFirstButtonReturn
                                                 : kAlertSecondButtonReturn;
         }
-        m_err << alert.informativeText << '\n';
-        refused = true;
+        // The restore's question (its text in the message): the command was the answer.
+        if (consent && alert.informativeText.empty()) {
+            m_err << alert.messageText << " Yes.\n";
+            consent = false;
+            return kAlertFirstButtonReturn;
+        }
+        // An account of what was done goes to the output; a refusal to the errors.
+        if (alert.style == AlertStyle::Warning && alert.messageText == "Corvane") {
+            m_err << alert.informativeText << '\n';
+            refused = true;
+        } else {
+            m_out << alert.informativeText << '\n';
+        }
         return kAlertFirstButtonReturn;
     }
     void beginSheet(const Alert& alert, Window*, std::function<void(int)> done) override {
@@ -83,6 +94,7 @@ public:
         done(kAlertFirstButtonReturn);
     }
 
+    bool consent = false;
     bool refused = false;
     bool leftovers = false;
 
@@ -103,6 +115,38 @@ private:
 };
 
 } // namespace
+
+int restoreLatestReset(const Services& services, const std::optional<std::string>& identifier,
+                       std::ostream& out, std::ostream& err) {
+    if (identifier && !isAcceptableBundleIdentifier(*identifier)) {
+        err << "\"" << *identifier << "\" is not an application identifier.\n";
+        return kBadInput;
+    }
+    const auto located = locateUserFolders(*services.fileSystem);
+    if (const auto* refusal = std::get_if<std::string>(&located)) {
+        err << *refusal << '\n';
+        return kBadInput;
+    }
+    // Asking for the restore on the command line is the answer to the window's question.
+    CommandLineAlerts alerts(std::nullopt, out, err);
+    alerts.consent = true;
+    Services withAnswers = services;
+    withAnswers.alerts = &alerts;
+    processWide() = {};
+    AppDelegate delegate(Outlets{}, withAnswers);
+    const std::optional<RestoreResult> result = delegate.restoreLatest(identifier);
+    if (!result) {
+        if (!alerts.refused) {
+            err << "There is no reset" << (identifier ? " of " + *identifier : std::string())
+                << " to put back.\n";
+        }
+        return kNothingFound;
+    }
+    const bool whole = result->keptInTrash.empty() && result->gone.empty() &&
+                       result->removedForGood.empty() && result->refused.empty() &&
+                       result->failed.empty();
+    return whole ? kDone : kNothingFound;
+}
 
 int listEntries(const Services& services, const std::string& bundlePath, bool json,
                 std::ostream& out, std::ostream& err) {

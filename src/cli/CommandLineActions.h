@@ -30,5 +30,9 @@ int resetApplication(const Services& services, const std::string& bundlePath,
                      const ResetOptions& options, std::istream& in, std::ostream& out,
                      std::ostream& err);
 
+// Puts back the latest reset (of the identifier, when given) with the Restore button's rules.
+int restoreLatestReset(const Services& services, const std::optional<std::string>& identifier,
+                       std::ostream& out, std::ostream& err);
+
 } // namespace cli
 } // namespace corvane

@@ -240,7 +240,8 @@ void ResetRecords::remove(const std::string& id) {
     }
 }
 
-std::optional<ResetRecord> ResetRecords::latest() const {
+std::optional<ResetRecord>
+ResetRecords::latest(const std::optional<std::string>& identifier) const {
     const std::vector<std::string> all = ids();
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
         const std::string file = fileFor(*it);
@@ -252,7 +253,8 @@ std::optional<ResetRecord> ResetRecords::latest() const {
         std::ifstream in(file, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
-        if (std::optional<ResetRecord> record = parseResetRecord(text.str())) {
+        std::optional<ResetRecord> record = parseResetRecord(text.str());
+        if (record && (!identifier || record->identifier == *identifier)) {
             record->id = *it;
             return record;
         }

@@ -54,8 +54,8 @@ public:
     bool update(const ResetRecord& record);
     void remove(const std::string& id);
 
-    // The newest record that reads well, if any.
-    std::optional<ResetRecord> latest() const;
+    // The newest record that reads well (of that identifier, when given), if any.
+    std::optional<ResetRecord> latest(const std::optional<std::string>& identifier = {}) const;
 
 private:
     std::vector<std::string> ids() const; // oldest first

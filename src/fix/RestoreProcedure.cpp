@@ -59,8 +59,13 @@ void AppDelegate::updateRestoreButton() {
 }
 
 void AppDelegate::restoreButtonMethod() {
+    restoreLatest(std::nullopt);
+}
+
+std::optional<RestoreResult>
+AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
     if (!_services.trash || !_services.fileSystem || !_services.alerts) {
-        return;
+        return std::nullopt;
     }
     const FileSystem& fs = *_services.fileSystem;
     const auto located = locateUserFolders(fs);
@@ -69,16 +74,16 @@ void AppDelegate::restoreButtonMethod() {
         folders ? usableLibraryFolder(fs, folders->library, folders->home) : std::nullopt;
     if (!library) {
         updateRestoreButton();
-        return;
+        return std::nullopt;
     }
     ResetRecords records(ResetRecords::folderIn(folders->library));
-    std::optional<ResetRecord> record = records.latest();
+    std::optional<ResetRecord> record = records.latest(identifier);
     if (!record || !hasSomethingToPutBack(*record, fs)) {
         updateRestoreButton();
-        return;
+        return std::nullopt;
     }
     if (_services.alerts->runModal(restoreQuestion(*record)) != kAlertFirstButtonReturn) {
-        return;
+        return std::nullopt;
     }
 
     // As before a reset: an application that still runs would write over what comes back.
@@ -89,7 +94,7 @@ void AppDelegate::restoreButtonMethod() {
         if (!instances.empty() && !quitAndWait(*running, record->identifier, std::move(instances),
                                                clock, _services.application)) {
             _services.alerts->runModal(notQuitAlert(record->applicationName));
-            return;
+            return std::nullopt;
         }
     }
 
@@ -111,6 +116,7 @@ void AppDelegate::restoreButtonMethod() {
                      : AlertStyle::Warning;
     _services.alerts->runModal(done);
     updateRestoreButton();
+    return result;
 }
 
 } // namespace corvane
