@@ -75,7 +75,9 @@ void AppDelegate::hasPrefFile() {
         _isSafari = true;
         const std::string safariFolder = appendPathComponent(folders->library, "Safari");
         const int answer = _services.alerts->runModal(safariModePrompt());
-        if (answer != kAlertSecondButtonReturn) {
+        // Hard only when its own button was pressed: Return, Escape and closing the question
+        // all keep the Soft reset.
+        if (answer == kAlertFirstButtonReturn) {
             _safariAggressive = true;
             processWide().safariFolder = safariFolder;
             if (_outlets.infoField) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -170,25 +171,41 @@ TEST_F(FixOnDisk, AnEntryThatCannotBeRemovedIsNamedInTheClosingSheet) {
 }
 
 TEST_F(FixOnDisk, RunningApplicationQuitsBeforeAnythingIsRemoved) {
-    const StandInBundle app(bundlesFolder, "StandIn", identifier);
-    home.file("Library/Preferences/" + identifier + ".plist");
-    choose(app.bundlePath());
-    StandInProcess process(app.executable());
-    bool endedBeforeFirstRun = false;
-    launcher.beforeRun = [&](const std::string&, const std::vector<std::string>&) {
-        if (launcher.runs == 0) {
-            endedBeforeFirstRun = process.hasEnded();
+    // A script in the bundle runs under an interpreter that lies outside it: only the command
+    // line tells which application it is.
+    const std::string script = "#!/bin/sh\n"
+                               "trap 'exit 0' TERM\n"
+                               "printf R\n"
+                               "exec >&-\n"
+                               "while :; do sleep 1 & wait $!; done\n";
+    for (const bool scripted : {false, true}) {
+        SCOPED_TRACE(scripted ? "shell script" : "program");
+        const StandInBundle app(bundlesFolder, scripted ? "Scripted" : "StandIn", identifier);
+        if (scripted) {
+            std::ofstream(app.executable(), std::ios::trunc) << script;
         }
-    };
+        home.file("Library/Preferences/" + identifier + ".plist");
+        window.infoView.history.clear();
+        choose(app.bundlePath());
+        StandInProcess process(app.executable());
+        std::optional<bool> endedBeforeFirstRun;
+        launcher.beforeRun = [&](const std::string&, const std::vector<std::string>&) {
+            if (!endedBeforeFirstRun) {
+                endedBeforeFirstRun = process.hasEnded();
+            }
+        };
 
-    delegate().fixButtonMethod();
+        delegate().fixButtonMethod();
 
-    EXPECT_TRUE(endedBeforeFirstRun);
-    EXPECT_FALSE(home.exists("Library/Preferences/" + identifier + ".plist"));
-    EXPECT_TRUE(alerts.shown.empty());
-    EXPECT_NE(std::find(window.infoView.history.begin(), window.infoView.history.end(),
-                        "App is running. Trying to quit..."),
-              window.infoView.history.end());
+        EXPECT_EQ(endedBeforeFirstRun, true);
+        EXPECT_FALSE(home.exists("Library/Preferences/" + identifier + ".plist"));
+        EXPECT_TRUE(alerts.shown.empty());
+        EXPECT_TRUE(std::any_of(window.infoView.history.begin(), window.infoView.history.end(),
+                                [](const std::string& text) {
+                                    return text.starts_with("App is running. Trying to quit...");
+                                }));
+        fs::remove_all(app.bundlePath());
+    }
 }
 
 TEST_F(FixOnDisk, TwoRunningInstancesAreBothAskedToQuit) {
