@@ -1,3 +1,4 @@
+#include "platform/host/FileCookieStore.h"
 #include "platform/host/PlistBundleReader.h"
 #include "platform/host/PosixProcessLauncher.h"
 #include "platform/host/ProcRunningApplications.h"
@@ -244,6 +245,40 @@ TEST_F(FixOnDisk, ApplicationThatIgnoresTheQuitRequestKeepsItsFiles) {
         home.exists("Library/Saved Application State/" + identifier + ".savedState/w.plist"));
     EXPECT_TRUE(window.fixButton.enabled);
     EXPECT_TRUE(alerts.sheets.empty());
+}
+
+// Every cookie of the shared store goes in a Hard reset; a store that cannot be read keeps
+// them, and the closing sheet says so instead of claiming success.
+TEST_F(FixOnDisk, AHardResetNamesACookieStoreItCouldNotEmpty) {
+    FileCookieStore cookies(fileSystem);
+    services.cookieStore = &cookies;
+    const StandInBundle safari(bundlesFolder, "Safari", "com.apple.Safari");
+    const std::string store = "Library/Cookies/Cookies.binarycookies";
+    const std::vector<std::pair<std::string, std::optional<std::string>>> rows = {
+        {"garbage bytes", std::string("\x01\x02 not a cookie store \xff\xfe", 26)},
+        {"an empty file", std::string()},
+        {"no store at all", std::nullopt},
+    };
+    for (const auto& [what, bytes] : rows) {
+        SCOPED_TRACE(what);
+        fs::remove(home.library() + "/Cookies/Cookies.binarycookies");
+        if (bytes) {
+            home.file(store, *bytes);
+        }
+        home.file("Library/Preferences/com.apple.Safari.plist");
+        alerts.sheets.clear();
+        alerts.answers = {kAlertFirstButtonReturn}; // Hard
+        choose(safari.bundlePath());
+
+        delegate().fixButtonMethod();
+
+        ASSERT_EQ(alerts.sheets.size(), 1u);
+        const std::string& text = alerts.sheets[0].informativeText;
+        const bool unreadable = what == "garbage bytes";
+        EXPECT_EQ(text.find(cookies.location() + "\n") != std::string::npos, unreadable) << text;
+        EXPECT_EQ(text.find("successfully") == std::string::npos, unreadable) << text;
+        EXPECT_EQ(home.exists(store), bytes.has_value());
+    }
 }
 
 } // namespace
