@@ -96,7 +96,7 @@ void AppDelegate::fixButtonMethod() {
     };
     Button* fixButton = _outlets.fixButton;
     // What the window showed before Fix was pressed, colours included, to put back when the
-    // target does not quit.
+    // quit wait ends without the target having quit.
     struct {
         std::string text;
         std::vector<ColourRun> colours;
