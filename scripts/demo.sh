@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a sample home folder with a few application bundles and the settings files they would
 # leave behind, then starts Corvane on it. HOME points at the sample, so nothing of your own home
-# is read or removed.
+# is read or removed. The sample home is removed again when Corvane exits.
 #
 #   scripts/demo.sh [build dir]     (make demo does this with build/)
 set -euo pipefail
@@ -21,6 +21,9 @@ if [ -z "${QT_QPA_PLATFORM:-}" ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DIS
 fi
 
 demo="$(mktemp -d /tmp/corvane-demo.XXXXXX)"
+# The sample home is removed when Corvane exits (or the script is interrupted).
+trap 'rm -rf -- "$demo"' EXIT
+trap 'exit 130' INT TERM
 apps="$demo/Applications"
 prefs="$demo/Library/Preferences"
 state="$demo/Library/Saved Application State"
@@ -139,4 +142,7 @@ settings "$prefs/com.example.Other.plist" "$prefs/.GlobalPreferences.plist"
 
 echo "Sample home $demo: pick Safari.app, Notepad.app, Boxed.app, Quiet.app or Read Me.txt in $apps"
 cd "$apps"
-exec env HOME="$demo" "$corvane"
+status=0
+env HOME="$demo" "$corvane" || status=$?
+cd /
+exit "$status"

@@ -216,8 +216,8 @@ void AppDelegate::hasPrefFile() {
     if (isSafariIdentifier(identifier)) {
         _safariAggressive = false;
         _isSafari = true;
-        // Hard only when the "Hard" button itself was pressed: Escape, closing the question
-        // or any other answer keeps the gentler reset.
+        // Hard only when its own button was pressed: Return, Escape and closing the question
+        // all keep the Soft reset.
         if (_services.alerts->runModal(safariModePrompt()) == kAlertFirstButtonReturn) {
             _safariAggressive = true;
             processWide().safariFolder = appendPathComponent(folders->library, "Safari");

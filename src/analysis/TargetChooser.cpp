@@ -1,6 +1,7 @@
 #include "analysis/AnalysisReport.h"
 #include "analysis/BundleIdentifierPolicy.h"
 #include "app/AppDelegate.h"
+#include "app/BusySpan.h"
 #include "app/ProcessWideValues.h"
 #include "base/Paths.h"
 #include "base/Utf16.h"
@@ -100,6 +101,9 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
         _outlets.infoField->setString("Analysing...");
     }
 
+    // Input made while the analysis runs is dropped, so no click can act on the report before it
+    // was on screen.
+    const BusySpan busy(_services.application);
     const std::optional<std::string> report = analyser();
     TextView* info = _outlets.infoField;
 

@@ -42,6 +42,12 @@ void AppDelegate::quitTheApp() {
 }
 
 void AppDelegate::stopProgress() {
+    // During the quit wait the cancel control stops the wait; the fix then puts the window back
+    // as it was before Fix was pressed.
+    if (_quitWaitRunning) {
+        _quitWaitStopRequested = true;
+        return;
+    }
     if (_outlets.nameOfAppToFix) {
         _outlets.nameOfAppToFix->setStringValue("");
     }

@@ -178,6 +178,9 @@ private:
     bool _hasAppSaveState = false;
     bool _safariAggressive = false;
     bool _isSafari = false;
+    // While the fix waits for the target to quit, the cancel control stops that wait.
+    bool _quitWaitRunning = false;
+    bool _quitWaitStopRequested = false;
 
     std::optional<std::string> _responseData;
     int _responseStatus = 0;

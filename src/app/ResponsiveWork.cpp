@@ -19,8 +19,9 @@ void ResponsiveWork::setDefaultInterval(std::chrono::milliseconds interval) {
 
 ResponsiveWork::ResponsiveWork(Application* application, ProgressIndicator* indicator,
                                std::string label, std::chrono::milliseconds interval)
-    : m_application(application), m_indicator(indicator), m_label(std::move(label)),
-      m_interval(interval), m_next(std::chrono::steady_clock::now() + interval) {}
+    : m_application(application), m_busy(application), m_indicator(indicator),
+      m_label(std::move(label)), m_interval(interval),
+      m_next(std::chrono::steady_clock::now() + interval) {}
 
 ResponsiveWork::~ResponsiveWork() {
     if (m_begun && m_indicator) {

@@ -1,17 +1,19 @@
 #pragma once
 
+#include "app/BusySpan.h"
+
 #include <chrono>
 #include <cstddef>
 #include <string>
 
 namespace corvane {
 
-class Application;
 class ProgressIndicator;
 
 // Long work runs on the main thread; this keeps the window painting while it goes on. `tick` is
-// cheap to call for every item: at most once per interval it lets the window repaint (without
-// taking user input) and updates the progress indicator with the count of items seen.
+// cheap to call for every item: at most once per interval it lets the window repaint and updates
+// the progress indicator with the count of items seen. For its whole life the window is deaf:
+// input made during the work is discarded.
 class ResponsiveWork {
 public:
     ResponsiveWork(Application* application, ProgressIndicator* indicator, std::string label,
@@ -31,6 +33,7 @@ private:
     void refresh();
 
     Application* m_application;
+    BusySpan m_busy;
     ProgressIndicator* m_indicator;
     std::string m_label;
     std::chrono::milliseconds m_interval;

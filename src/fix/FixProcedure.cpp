@@ -1,5 +1,6 @@
 #include "analysis/Discovery.h"
 #include "app/AppDelegate.h"
+#include "app/BusySpan.h"
 #include "app/ProcessWideValues.h"
 #include "app/ResponsiveWork.h"
 #include "base/UserFolders.h"
@@ -13,6 +14,7 @@
 #include "platform/Processes.h"
 #include "platform/Services.h"
 
+#include <algorithm>
 #include <ctime>
 #include <variant>
 
@@ -65,6 +67,12 @@ Alert closingSheet(const std::string& name, const std::vector<std::string>& left
     return sheet;
 }
 
+// "App is running. Trying to quit... 8 s": whole seconds left, rounded up.
+std::string countdownText(std::chrono::milliseconds left) {
+    const auto seconds = (std::max<std::int64_t>(left.count(), 0) + 999) / 1000;
+    return std::string(kRunningText) + " " + std::to_string(seconds) + " s";
+}
+
 Alert stillRunningAlert(const std::string& name) {
     Alert alert;
     alert.messageText = "Corvane";
@@ -78,6 +86,8 @@ Alert stillRunningAlert(const std::string& name) {
 } // namespace
 
 void AppDelegate::fixButtonMethod() {
+    // Clicks made while the fix runs must not act once it has ended.
+    const BusySpan busy(_services.application);
     TextView* info = _outlets.infoField;
     const auto show = [&](const char* text) {
         if (info) {
@@ -92,7 +102,16 @@ void AppDelegate::fixButtonMethod() {
             _services.systemLog->log(line);
         }
     };
-    const std::string readyText = info ? info->string() : std::string();
+    Button* fixButton = _outlets.fixButton;
+    // What the window showed before Fix was pressed, colours included, to put back when the
+    // quit wait ends without the target having quit.
+    struct {
+        std::string text;
+        std::vector<ColourRun> colours;
+    } ready;
+    if (info) {
+        ready = {info->string(), info->colourRuns()};
+    }
     const std::optional<std::string> identifier = processWide().targetBundleIdentifier;
     const std::string name = processWide().targetApplicationName.value_or("");
 
@@ -110,16 +129,44 @@ void AppDelegate::fixButtonMethod() {
         if (running && identifier) {
             std::vector<pid_t> instances = running->withBundleIdentifier(*identifier);
             if (!instances.empty()) {
-                show(kRunningText);
                 Clock& clock = _services.clock ? *_services.clock : steadyClock();
+                const QuitWaitBounds bounds;
+                std::string shownCountdown;
+                const auto showCountdown = [&](std::chrono::milliseconds left) {
+                    const std::string text = countdownText(left);
+                    if (info && text != shownCountdown) {
+                        info->setString(text);
+                        shownCountdown = text;
+                    }
+                };
+                const bool fixWasEnabled = fixButton && fixButton->isEnabled();
+                if (fixButton) {
+                    fixButton->setEnabled(false);
+                }
+                showCountdown(bounds.limit);
+                _quitWaitRunning = true;
+                _quitWaitStopRequested = false;
                 // Removing the files of an application that still runs lets it write them
                 // back, so a target that does not quit leaves everything in place.
-                if (!quitAndWait(*running, *identifier, std::move(instances), clock,
-                                 _services.application)) {
+                const QuitWaitOutcome outcome = quitAndWait(
+                    *running, *identifier, std::move(instances), clock, _services.application,
+                    [&](std::chrono::milliseconds left) {
+                        showCountdown(left);
+                        return !_quitWaitStopRequested;
+                    },
+                    bounds);
+                _quitWaitRunning = false;
+                if (outcome != QuitWaitOutcome::Quit) {
                     if (info) {
-                        info->setString(readyText);
+                        info->setString(ready.text);
+                        for (const ColourRun& run : ready.colours) {
+                            info->setTextColor(run.color, run.location, run.length);
+                        }
                     }
-                    if (_services.alerts) {
+                    if (fixButton) {
+                        fixButton->setEnabled(fixWasEnabled);
+                    }
+                    if (outcome == QuitWaitOutcome::StillRunning && _services.alerts) {
                         _services.alerts->runModal(stillRunningAlert(name));
                     }
                     return;
@@ -163,6 +210,7 @@ void AppDelegate::fixButtonMethod() {
                                                          : std::string(kEmptyOutputPlaceholder)));
     }
 
+    std::optional<std::string> cookieLeftover;
     if (_safariAggressive) {
         std::vector<std::string> hardReset;
         if (processWide().safariFolder) {
@@ -181,14 +229,18 @@ void AppDelegate::fixButtonMethod() {
             remover.remove(entry);
             work.tick();
         }
-        if (_services.cookieStore) {
+        if (CookieStore* store = _services.cookieStore) {
             // The store's file is emptied in place; a copy in the Trash keeps the cookies.
-            const std::optional<std::string> store = _services.cookieStore->storeFile();
-            const std::optional<std::size_t> copy = store ? remover.keepCopy(*store) : std::nullopt;
-            _services.cookieStore->deleteCookies(_services.cookieStore->cookies());
+            const std::optional<std::string> file = store->storeFile();
+            const std::optional<std::size_t> copy = file ? remover.keepCopy(*file) : std::nullopt;
+            store->deleteCookies(store->cookies());
             if (copy) {
                 TrashedEntry& entry = remover.trashed()[*copy];
                 entry.leftInPlace = _services.fileSystem->stamp(entry.original);
+            }
+            // A store that could not be read or rewritten still holds its cookies.
+            if (!store->isKnownEmpty()) {
+                cookieLeftover = store->location();
             }
         }
     }
@@ -228,7 +280,10 @@ void AppDelegate::fixButtonMethod() {
                                             : kInTrashUnrecordedText;
     }
 
-    const std::vector<std::string> leftovers = remover.remaining();
+    std::vector<std::string> leftovers = remover.remaining();
+    if (cookieLeftover) {
+        leftovers.push_back(*cookieLeftover);
+    }
     _fullStatePaths.clear();
     _fullFilePaths.clear();
     if (_services.alerts) {

@@ -1,5 +1,6 @@
 #include "fix/QuitWait.h"
 
+#include "app/BusySpan.h"
 #include "platform/Processes.h"
 
 #include <set>
@@ -26,9 +27,11 @@ Clock& steadyClock() {
     return clock;
 }
 
-bool quitAndWait(RunningApplications& running, const std::string& identifier,
-                 std::vector<pid_t> instances, Clock& clock, Application* application,
-                 const QuitWaitBounds& bounds) {
+QuitWaitOutcome quitAndWait(RunningApplications& running, const std::string& identifier,
+                            std::vector<pid_t> instances, Clock& clock, Application* application,
+                            const QuitWaitProgress& progress, const QuitWaitBounds& bounds) {
+    // The one step whose wait the user may cut short: the cancel control stays live.
+    const BusySpan busy(application, BusySpan::Cancel::Allowed);
     const auto deadline = clock.now() + bounds.limit;
     // One request per instance: a second one would not make an instance that declines quit,
     // and could cut short the clean-up of one that is quitting.
@@ -39,16 +42,22 @@ bool quitAndWait(RunningApplications& running, const std::string& identifier,
                 running.terminate(pid);
             }
         }
-        if (clock.now() >= deadline) {
-            return false;
+        const auto now = clock.now();
+        if (now >= deadline) {
+            return QuitWaitOutcome::StillRunning;
         }
+        // Input is taken here, so a stop asked for during the last pause is seen at once.
         if (application) {
             application->keepResponsive();
+        }
+        if (progress &&
+            !progress(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now))) {
+            return QuitWaitOutcome::Stopped;
         }
         clock.sleepFor(bounds.pause);
         instances = running.withBundleIdentifier(identifier);
     }
-    return true;
+    return QuitWaitOutcome::Quit;
 }
 
 } // namespace corvane

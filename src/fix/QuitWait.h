@@ -3,6 +3,7 @@
 #include "platform/Services.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -16,12 +17,22 @@ struct QuitWaitBounds {
     std::chrono::milliseconds limit{10'000};
 };
 
+enum class QuitWaitOutcome {
+    Quit,         // no instance runs any more
+    StillRunning, // the limit passed with an instance still running
+    Stopped,      // the user stopped the wait
+};
+
+// Told the time left before each pause; returning false stops the wait at once.
+using QuitWaitProgress = std::function<bool(std::chrono::milliseconds left)>;
+
 // Asks each running instance with the identifier to quit (once each, and any instance that
-// appears while waiting too), then polls until none is left or the limit has passed. The window
-// keeps repainting between polls. True when no instance runs any more.
-bool quitAndWait(RunningApplications& running, const std::string& identifier,
-                 std::vector<pid_t> instances, Clock& clock, Application* application,
-                 const QuitWaitBounds& bounds = {});
+// appears while waiting too), then polls until none is left, the limit has passed or `progress`
+// stops it. The window keeps repainting between polls and the user can stop the wait.
+QuitWaitOutcome quitAndWait(RunningApplications& running, const std::string& identifier,
+                            std::vector<pid_t> instances, Clock& clock, Application* application,
+                            const QuitWaitProgress& progress = {},
+                            const QuitWaitBounds& bounds = {});
 
 // The real clock: steady time and real sleeps.
 Clock& steadyClock();

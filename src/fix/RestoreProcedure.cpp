@@ -91,8 +91,9 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
     if (!record->systemTarget && running && isAcceptableBundleIdentifier(record->identifier)) {
         std::vector<pid_t> instances = running->withBundleIdentifier(record->identifier);
         Clock& clock = _services.clock ? *_services.clock : steadyClock();
-        if (!instances.empty() && !quitAndWait(*running, record->identifier, std::move(instances),
-                                               clock, _services.application)) {
+        if (!instances.empty() &&
+            quitAndWait(*running, record->identifier, std::move(instances), clock,
+                        _services.application) != QuitWaitOutcome::Quit) {
             _services.alerts->runModal(notQuitAlert(record->applicationName));
             return std::nullopt;
         }

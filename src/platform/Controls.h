@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace corvane {
 
@@ -36,6 +37,14 @@ struct Image {
 
 inline constexpr const char* kChooseButtonImage = "Search-Find-256-2";
 
+// A stretch of a text view's text in one colour.
+struct ColourRun {
+    std::int64_t location = 0;
+    std::int64_t length = 0;
+    Color color;
+    bool operator==(const ColourRun&) const = default;
+};
+
 // Locations and lengths in a text view count UTF-16 code units.
 class TextView {
 public:
@@ -45,6 +54,8 @@ public:
     virtual void setFont(const std::string& family, double points) = 0;
     virtual void setTextColor(const Color& color) = 0;
     virtual void setTextColor(const Color& color, std::int64_t location, std::int64_t length) = 0;
+    // The colours of the whole text, stretch by stretch in order.
+    virtual std::vector<ColourRun> colourRuns() const = 0;
 };
 
 class TextField {

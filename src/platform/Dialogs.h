@@ -26,11 +26,14 @@ struct Alert {
 
 inline constexpr int kAlertFirstButtonReturn = 1000;
 inline constexpr int kAlertSecondButtonReturn = 1001;
+// The alert was dismissed (Escape, or its window closed) without a button being pressed.
+inline constexpr int kAlertDismissedReturn = 0;
 
 class Alerts {
 public:
     virtual ~Alerts() = default;
-    // Application-modal; returns kAlertFirstButtonReturn + index of the button pressed.
+    // Application-modal; returns kAlertFirstButtonReturn + index of the button pressed, or
+    // kAlertDismissedReturn when none was. Every text is shown as written, never as markup.
     virtual int runModal(const Alert& alert) = 0;
     // Window-modal; returns at once and calls `done` with the response when the user answers.
     virtual void beginSheet(const Alert& alert, Window* parent, std::function<void(int)> done) = 0;

@@ -31,6 +31,11 @@ class CookieStore {
 public:
     virtual ~CookieStore() = default;
     virtual std::vector<Cookie> cookies() = 0;
+    // True when the store is known to hold no cookie. A store that exists but cannot be read
+    // may still hold every cookie it had, so it is not empty.
+    virtual bool isKnownEmpty() { return cookies().empty(); }
+    // How the store is named to the user.
+    virtual std::string location() const { return "the shared cookie store"; }
     virtual void deleteCookie(const Cookie& cookie) = 0;
     // Deletes each cookie; a store kept in one file rewrites it once for all of them.
     virtual void deleteCookies(const std::vector<Cookie>& cookies) {
@@ -53,8 +58,15 @@ public:
     virtual ~Application() = default;
     // Termination begins on the next pass of the event loop, after the current event.
     virtual void terminateLater() = 0;
-    // Lets the window repaint during long work on the main thread, without taking user input.
+    // Lets the window repaint during long work on the main thread. Input that arrives
+    // meanwhile is discarded, never kept for later.
     virtual void keepResponsive() {}
+    // Marks long work on the main thread; spans nest. While one is open, mouse and key input to
+    // the program's windows is discarded, and input that was waiting when the outermost span
+    // ends is discarded too. In a cancellable span the cancel control still takes clicks.
+    // Dialogs the work itself opens take input made after they are shown.
+    virtual void beginBusy(bool cancellable) { (void)cancellable; }
+    virtual void endBusy() {}
 };
 
 // Time for waits that tests need to shorten: the quit wait polls through it.

@@ -1,3 +1,4 @@
+#include "platform/host/FileCookieStore.h"
 #include "platform/host/PlistBundleReader.h"
 #include "platform/host/PosixProcessLauncher.h"
 #include "platform/host/ProcRunningApplications.h"
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -175,25 +177,41 @@ TEST_F(FixOnDisk, AnEntryThatCannotBeRemovedIsNamedInTheClosingSheet) {
 }
 
 TEST_F(FixOnDisk, RunningApplicationQuitsBeforeAnythingIsRemoved) {
-    const StandInBundle app(bundlesFolder, "StandIn", identifier);
-    home.file("Library/Preferences/" + identifier + ".plist");
-    choose(app.bundlePath());
-    StandInProcess process(app.executable());
-    bool endedBeforeFirstRun = false;
-    launcher.beforeRun = [&](const std::string&, const std::vector<std::string>&) {
-        if (launcher.runs == 0) {
-            endedBeforeFirstRun = process.hasEnded();
+    // A script in the bundle runs under an interpreter that lies outside it: only the command
+    // line tells which application it is.
+    const std::string script = "#!/bin/sh\n"
+                               "trap 'exit 0' TERM\n"
+                               "printf R\n"
+                               "exec >&-\n"
+                               "while :; do sleep 1 & wait $!; done\n";
+    for (const bool scripted : {false, true}) {
+        SCOPED_TRACE(scripted ? "shell script" : "program");
+        const StandInBundle app(bundlesFolder, scripted ? "Scripted" : "StandIn", identifier);
+        if (scripted) {
+            std::ofstream(app.executable(), std::ios::trunc) << script;
         }
-    };
+        home.file("Library/Preferences/" + identifier + ".plist");
+        window.infoView.history.clear();
+        choose(app.bundlePath());
+        StandInProcess process(app.executable());
+        std::optional<bool> endedBeforeFirstRun;
+        launcher.beforeRun = [&](const std::string&, const std::vector<std::string>&) {
+            if (!endedBeforeFirstRun) {
+                endedBeforeFirstRun = process.hasEnded();
+            }
+        };
 
-    delegate().fixButtonMethod();
+        delegate().fixButtonMethod();
 
-    EXPECT_TRUE(endedBeforeFirstRun);
-    EXPECT_FALSE(home.exists("Library/Preferences/" + identifier + ".plist"));
-    EXPECT_TRUE(alerts.shown.empty());
-    EXPECT_NE(std::find(window.infoView.history.begin(), window.infoView.history.end(),
-                        "App is running. Trying to quit..."),
-              window.infoView.history.end());
+        EXPECT_EQ(endedBeforeFirstRun, true);
+        EXPECT_FALSE(home.exists("Library/Preferences/" + identifier + ".plist"));
+        EXPECT_TRUE(alerts.shown.empty());
+        EXPECT_TRUE(std::any_of(window.infoView.history.begin(), window.infoView.history.end(),
+                                [](const std::string& text) {
+                                    return text.starts_with("App is running. Trying to quit...");
+                                }));
+        fs::remove_all(app.bundlePath());
+    }
 }
 
 // Only a folder named exactly CoreServices makes a system target, which is never asked to quit.
@@ -252,6 +270,40 @@ TEST_F(FixOnDisk, ApplicationThatIgnoresTheQuitRequestKeepsItsFiles) {
         home.exists("Library/Saved Application State/" + identifier + ".savedState/w.plist"));
     EXPECT_TRUE(window.fixButton.enabled);
     EXPECT_TRUE(alerts.sheets.empty());
+}
+
+// Every cookie of the shared store goes in a Hard reset; a store that cannot be read keeps
+// them, and the closing sheet says so instead of claiming success.
+TEST_F(FixOnDisk, AHardResetNamesACookieStoreItCouldNotEmpty) {
+    FileCookieStore cookies(fileSystem);
+    services.cookieStore = &cookies;
+    const StandInBundle safari(bundlesFolder, "Safari", "com.apple.Safari");
+    const std::string store = "Library/Cookies/Cookies.binarycookies";
+    const std::vector<std::pair<std::string, std::optional<std::string>>> rows = {
+        {"garbage bytes", std::string("\x01\x02 not a cookie store \xff\xfe", 26)},
+        {"an empty file", std::string()},
+        {"no store at all", std::nullopt},
+    };
+    for (const auto& [what, bytes] : rows) {
+        SCOPED_TRACE(what);
+        fs::remove(home.library() + "/Cookies/Cookies.binarycookies");
+        if (bytes) {
+            home.file(store, *bytes);
+        }
+        home.file("Library/Preferences/com.apple.Safari.plist");
+        alerts.sheets.clear();
+        alerts.answers = {kAlertFirstButtonReturn}; // Hard
+        choose(safari.bundlePath());
+
+        delegate().fixButtonMethod();
+
+        ASSERT_EQ(alerts.sheets.size(), 1u);
+        const std::string& text = alerts.sheets[0].informativeText;
+        const bool unreadable = what == "garbage bytes";
+        EXPECT_EQ(text.find(cookies.location() + "\n") != std::string::npos, unreadable) << text;
+        EXPECT_EQ(text.find("successfully") == std::string::npos, unreadable) << text;
+        EXPECT_EQ(home.exists(store), bytes.has_value());
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "support/RecordingTrash.h"
 
 #include <filesystem>
+#include <set>
 
 namespace corvane::testing {
 namespace {
@@ -163,7 +164,7 @@ TEST_F(FixProcedure, RunningTargetIsAskedToQuitBeforeAnythingIsRemoved) {
                           "/usr/bin/defaults read com.x.App", "/usr/bin/defaults delete com.x.App",
                           "/usr/bin/defaults -currentHost delete com.x.App"}));
     EXPECT_EQ(progressTexts(),
-              (std::vector<std::string>{"Fixing...", "App is running. Trying to quit...",
+              (std::vector<std::string>{"Fixing...", "App is running. Trying to quit... 10 s",
                                         "App isn't running, starting to fix...",
                                         "Waiting for an app to fix..."}));
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{100ms}));
@@ -177,9 +178,18 @@ TEST_F(FixProcedure, TargetThatDoesNotQuitKeepsEverythingAndTheWindowReady) {
     home.file("Library/Saved Application State/com.x.App.savedState/w.plist");
     choose("/Applications/Example.app", "com.x.App");
     const std::string report = window.infoView.string();
+    const std::vector<ColourRun> colours = window.infoView.colourRuns();
+    ASSERT_GT(colours.size(), 1u) << "the report's lists are grey";
     const PathList listed = delegate().fullFilePaths();
     running.running["com.x.App"] = {101, 102};
     running.stubborn = {102};
+    std::set<bool> fixEnabledWhileWaiting;
+    application.onPass = [&] {
+        if (!application.openSpans.empty() && application.openSpans.back()) {
+            fixEnabledWhileWaiting.insert(window.fixButton.enabled);
+        }
+    };
+    const std::size_t textsBefore = window.infoView.history.size();
 
     delegate().fixButtonMethod();
 
@@ -187,6 +197,17 @@ TEST_F(FixProcedure, TargetThatDoesNotQuitKeepsEverythingAndTheWindowReady) {
     EXPECT_GE(clock.elapsed(), 10s);
     EXPECT_LE(clock.elapsed(), 10s + 100ms);
     EXPECT_EQ(clock.sleeps.front(), 100ms);
+    // The wait counted down the whole seconds left, each shown once, with Fix unavailable.
+    std::vector<std::string> countdown;
+    for (std::size_t i = textsBefore; i < window.infoView.history.size(); ++i) {
+        const std::string& text = window.infoView.history[i];
+        if (text.rfind("App is running. Trying to quit... ", 0) == 0) {
+            countdown.push_back(text.substr(text.rfind("... ") + 4));
+        }
+    }
+    EXPECT_EQ(countdown, (std::vector<std::string>{"10 s", "9 s", "8 s", "7 s", "6 s", "5 s", "4 s",
+                                                   "3 s", "2 s", "1 s"}));
+    EXPECT_EQ(fixEnabledWhileWaiting, std::set<bool>{false});
     // Nothing was removed and the preferences domain was left alone.
     EXPECT_TRUE(launcher.runs.empty());
     EXPECT_TRUE(trash.moved.empty());
@@ -197,11 +218,54 @@ TEST_F(FixProcedure, TargetThatDoesNotQuitKeepsEverythingAndTheWindowReady) {
     EXPECT_NE(alerts.shown[0].informativeText.find("Example.app did not quit"), std::string::npos);
     EXPECT_NE(alerts.shown[0].informativeText.find("press \"Fix\" again"), std::string::npos);
     EXPECT_TRUE(alerts.sheets.empty());
+    // The window is back as it was before Fix: the report with its grey lists, Fix ready.
     EXPECT_TRUE(window.fixButton.enabled);
     EXPECT_EQ(delegate().fullFilePaths(), listed);
     EXPECT_EQ(delegate().fullStatePaths().size(), 2u);
     EXPECT_EQ(window.infoView.string(), report);
+    EXPECT_EQ(window.infoView.colourRuns(), colours);
     EXPECT_EQ(window.nameField.value, "Example.app");
+}
+
+TEST_F(FixProcedure, TheCancelControlStopsTheQuitWaitAtOnceAndPutsTheReportBack) {
+    home.file("Library/Preferences/com.x.App.plist");
+    choose("/Applications/Example.app", "com.x.App");
+    const std::string report = window.infoView.string();
+    const std::vector<ColourRun> colours = window.infoView.colourRuns();
+    running.running["com.x.App"] = {101};
+    running.stubborn = {101};
+    int passes = 0;
+    std::vector<bool> spansAtStop;
+    int queriesAtStop = 0;
+    application.onPass = [&] {
+        if (++passes == 3) {
+            spansAtStop = application.openSpans;
+            queriesAtStop = running.queries;
+            delegate().stopProgress(); // the (X) control's action
+        }
+    };
+
+    delegate().fixButtonMethod();
+
+    // The click reached the wait because its span, the innermost, may be cancelled.
+    ASSERT_FALSE(spansAtStop.empty());
+    EXPECT_TRUE(spansAtStop.back());
+    EXPECT_FALSE(spansAtStop.front()) << "the rest of the fix is deaf";
+    EXPECT_TRUE(application.openSpans.empty());
+    EXPECT_EQ(running.queries, queriesAtStop) << "no poll after the stop";
+    EXPECT_LT(clock.elapsed(), 1s);
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_TRUE(alerts.sheets.empty());
+    EXPECT_EQ(window.infoView.string(), report);
+    EXPECT_EQ(window.infoView.colourRuns(), colours);
+    EXPECT_TRUE(window.fixButton.enabled);
+    EXPECT_EQ(window.nameField.value, "Example.app");
+
+    // Once the wait is over the control is the usual one again.
+    delegate().stopProgress();
+    EXPECT_EQ(window.infoView.string(), "Waiting for an app to fix...");
 }
 
 class SafariFix : public FixProcedure {

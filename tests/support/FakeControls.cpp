@@ -29,6 +29,18 @@ void FakeTextView::setTextColor(const Color& color, std::int64_t location, std::
     }
 }
 
+std::vector<ColourRun> FakeTextView::colourRuns() const {
+    std::vector<ColourRun> runs;
+    for (std::size_t i = 0; i < m_colours.size(); ++i) {
+        if (!runs.empty() && runs.back().color == m_colours[i]) {
+            ++runs.back().length;
+        } else {
+            runs.push_back({static_cast<std::int64_t>(i), 1, m_colours[i]});
+        }
+    }
+    return runs;
+}
+
 bool FakeTextView::rangeHasColour(std::int64_t from, std::int64_t to, const Color& color) const {
     for (std::int64_t i = from; i < to; ++i) {
         if (i < 0 || i >= static_cast<std::int64_t>(m_colours.size()) ||

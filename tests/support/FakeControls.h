@@ -15,6 +15,7 @@ public:
     void setFont(const std::string& family, double points) override;
     void setTextColor(const Color& color) override;
     void setTextColor(const Color& color, std::int64_t location, std::int64_t length) override;
+    std::vector<ColourRun> colourRuns() const override;
 
     // Colour of each UTF-16 unit of the text.
     const std::vector<Color>& colours() const { return m_colours; }

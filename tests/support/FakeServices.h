@@ -5,6 +5,7 @@
 #include "platform/Workspace.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,9 +45,18 @@ public:
 class RecordingApplication : public Application {
 public:
     void terminateLater() override { ++terminateRequests; }
-    void keepResponsive() override { ++responsivePasses; }
+    void keepResponsive() override {
+        ++responsivePasses;
+        if (onPass) {
+            onPass();
+        }
+    }
+    void beginBusy(bool cancellable) override { openSpans.push_back(cancellable); }
+    void endBusy() override { openSpans.pop_back(); }
     int terminateRequests = 0;
     int responsivePasses = 0;
+    std::vector<bool> openSpans;  // the busy spans open now, innermost last: may it be cancelled
+    std::function<void()> onPass; // what the user does while the window is kept responsive
 };
 
 class RecordingLog : public SystemLog {

@@ -236,6 +236,24 @@ std::vector<Cookie> FileCookieStore::cookies() {
     return found;
 }
 
+bool FileCookieStore::isKnownEmpty() {
+    const std::optional<std::string> path = storePath();
+    struct stat info {};
+    if (!path || (lstat(path->c_str(), &info) != 0 && errno == ENOENT)) {
+        return true;
+    }
+    const std::optional<std::string> bytes = readRegularFile(*path);
+    if (!bytes) {
+        return false;
+    }
+    const std::optional<BinaryCookies> store = parseBinaryCookies(*bytes);
+    return bytes->empty() || (store && store->cookies.empty());
+}
+
+std::string FileCookieStore::location() const {
+    return storePath().value_or(CookieStore::location());
+}
+
 void FileCookieStore::deleteCookie(const Cookie& cookie) {
     deleteCookies({cookie});
 }

@@ -21,6 +21,10 @@ public:
     void deleteCookie(const Cookie& cookie) override;
     void deleteCookies(const std::vector<Cookie>& cookies) override;
     std::optional<std::string> storeFile() const override { return storePath(); }
+    // Empty when there is no file, or it is empty or a store without cookies; a file that cannot
+    // be read as a store is not known to be empty.
+    bool isKnownEmpty() override;
+    std::string location() const override;
 
     // Where the store lives; none when the home folder is unusable.
     std::optional<std::string> storePath() const;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <unistd.h>
 
 namespace corvane {
@@ -71,6 +72,63 @@ std::optional<std::string> executableOf(pid_t pid) {
     return executable;
 }
 
+// True for the programs that run a script named on their command line: shells and the common
+// script languages, with or without a version in the name (python3.11, perl5.36).
+bool isInterpreter(const std::string& executable) {
+    static const std::set<std::string, std::less<>> kInterpreters = {
+        "bash", "csh", "dash", "fish",   "ksh",  "lua", "mksh",  "node", "nodejs", "osascript",
+        "perl", "php", "pwsh", "python", "ruby", "sh",  "tclsh", "tcsh", "wish",   "zsh"};
+    std::string_view name = executable;
+    name.remove_prefix(name.rfind('/') == std::string_view::npos ? 0 : name.rfind('/') + 1);
+    while (!name.empty() &&
+           (std::isdigit(static_cast<unsigned char>(name.back())) || name.back() == '.')) {
+        name.remove_suffix(1);
+    }
+    return kInterpreters.contains(name);
+}
+
+// The script an interpreter runs: the first argument after the interpreter's own options, read
+// from at most the first few kilobytes of the command line. A relative path is taken from the
+// process's working folder.
+std::optional<std::string> scriptOf(pid_t pid) {
+    constexpr std::size_t kMaxCommandLine = 16 * 1024;
+    constexpr std::size_t kMaxArguments = 16;
+    const std::string folder = "/proc/" + std::to_string(pid);
+    std::ifstream file(folder + "/cmdline", std::ios::binary);
+    std::string line(kMaxCommandLine, '\0');
+    file.read(line.data(), static_cast<std::streamsize>(line.size()));
+    line.resize(static_cast<std::size_t>(file.gcount()));
+
+    std::optional<std::string> script;
+    std::size_t start = line.find('\0'); // after the interpreter
+    bool optionsEnded = false;
+    for (std::size_t n = 0; n < kMaxArguments && start != std::string::npos && !script; ++n) {
+        const std::size_t end = line.find('\0', start + 1);
+        if (end == std::string::npos) {
+            break; // cut off by the bound, or not a complete argument
+        }
+        const std::string argument = line.substr(start + 1, end - start - 1);
+        start = end;
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (optionsEnded || argument.empty() || argument.front() != '-') {
+            script = argument;
+        }
+    }
+    if (!script || script->empty()) {
+        return std::nullopt;
+    }
+    if (script->front() != '/') {
+        char buffer[PATH_MAX];
+        const ssize_t length = readlink((folder + "/cwd").c_str(), buffer, sizeof buffer - 1);
+        if (length <= 0) {
+            return std::nullopt;
+        }
+        script = std::string(buffer, static_cast<std::size_t>(length)) + "/" + *script;
+    }
+    return script;
+}
+
 } // namespace
 
 std::optional<std::string> bundleOfExecutable(const std::string& executable) {
@@ -105,8 +163,13 @@ ProcRunningApplications::withBundleIdentifier(const std::string& identifier) con
             continue;
         }
         const std::optional<std::string> executable = executableOf(*pid);
-        const std::optional<std::string> bundle =
+        std::optional<std::string> bundle =
             executable ? bundleOfExecutable(*executable) : std::nullopt;
+        // A script in the bundle runs under an interpreter that lies elsewhere.
+        if (!bundle && executable && isInterpreter(*executable)) {
+            const std::optional<std::string> script = scriptOf(*pid);
+            bundle = script ? bundleOfExecutable(*script) : std::nullopt;
+        }
         if (!bundle || !isLiveProcessOfUser(*pid, user)) {
             continue;
         }

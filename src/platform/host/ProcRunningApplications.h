@@ -9,8 +9,9 @@ namespace corvane {
 
 class BundleReader;
 
-// Running applications found through /proc: processes of this user whose executable lies in
-// `X.app/Contents/MacOS/` of a bundle with the identifier. Quitting asks politely (SIGTERM).
+// Running applications found through /proc: processes of this user whose executable, or the
+// script their interpreter runs, lies in `X.app/Contents/MacOS/` of a bundle with the
+// identifier. Quitting asks politely (SIGTERM); never this program itself.
 class ProcRunningApplications : public RunningApplications {
 public:
     explicit ProcRunningApplications(const BundleReader& bundles);

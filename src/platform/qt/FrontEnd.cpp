@@ -24,7 +24,15 @@ void QtApplication::terminateLater() {
 }
 
 void QtApplication::keepResponsive() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_gate.pump();
+}
+
+void QtApplication::beginBusy(bool cancellable) {
+    m_gate.begin(cancellable);
+}
+
+void QtApplication::endBusy() {
+    m_gate.end();
 }
 
 FrontEnd::FrontEnd()
@@ -55,6 +63,8 @@ FrontEnd::FrontEnd()
     services.notifications = m_notifications.get();
     services.trash = m_trash.get();
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
+
+    m_application->inputGate().setCancelControl(m_window->cancelButton());
 
     AppDelegate* delegate = m_delegate.get();
     // The controller answers the notification centre's question, so a notice shows as a

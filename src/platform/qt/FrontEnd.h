@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "platform/Services.h"
+#include "platform/qt/InputGate.h"
 
 #include <QObject>
 #include <memory>
@@ -24,11 +25,19 @@ class QtTrash;
 class QtUrlLoader;
 class SyslogSystemLog;
 
-// Terminates through the event loop, after the current event has been handled.
+// Terminates through the event loop, after the current event has been handled. Long work keeps
+// the window painted, deaf to input, through the input gate.
 class QtApplication : public Application {
 public:
     void terminateLater() override;
     void keepResponsive() override;
+    void beginBusy(bool cancellable) override;
+    void endBusy() override;
+
+    InputGate& inputGate() { return m_gate; }
+
+private:
+    InputGate m_gate;
 };
 
 // Owns the main window, the host services and the controller, and connects the window's

@@ -25,7 +25,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_chooseButton->setObjectName(QStringLiteral("chooseButton"));
     m_chooseButton->setAccessibleName(tr("Choose application"));
-    m_chooseButton->setToolTip(tr("Choose the application to fix"));
+    m_chooseButton->setToolTip(tr("Choose the application to reset"));
+    m_chooseButton->setStatusTip(m_chooseButton->toolTip());
     m_chooseButton->setIcon(namedIcon(QLatin1String(kChooseButtonImage)));
     m_chooseButton->setIconSize(QSize(72, 72));
     m_chooseButton->setFixedSize(96, 96);
@@ -75,6 +76,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_notice->setObjectName(QStringLiteral("noticeLabel"));
     m_notice->setWordWrap(true);
+    m_notice->setTextFormat(Qt::PlainText);
     m_notice->hide();
 
     m_busyBar->setObjectName(QStringLiteral("busyBar"));
@@ -83,6 +85,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_busyBar->setMaximumHeight(8);
     m_busyBar->hide();
     m_busyLabel->setObjectName(QStringLiteral("busyLabel"));
+    m_busyLabel->setTextFormat(Qt::PlainText);
     m_busyLabel->hide();
 
     auto* top = new QHBoxLayout;

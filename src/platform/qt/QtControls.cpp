@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -67,6 +68,41 @@ void QtTextView::setTextColor(const Color& color, std::int64_t location, std::in
     const std::int64_t from = std::min(location, textLength);
     const std::int64_t to = std::min(location + length, textLength);
     colourRange(toQColor(color), static_cast<int>(from), static_cast<int>(to));
+}
+
+std::vector<ColourRun> QtTextView::colourRuns() const {
+    std::vector<ColourRun> runs;
+    if (!m_edit) {
+        return runs;
+    }
+    const auto add = [&](std::int64_t location, std::int64_t length, const QColor& qcolor) {
+        float red = 0;
+        float green = 0;
+        float blue = 0;
+        float alpha = 0;
+        qcolor.getRgbF(&red, &green, &blue, &alpha);
+        const Color color{red, green, blue, alpha};
+        if (!runs.empty() && runs.back().color == color &&
+            runs.back().location + runs.back().length == location) {
+            runs.back().length += length;
+        } else {
+            runs.push_back({location, length, color});
+        }
+    };
+    // Positions count UTF-16 units with one for each paragraph break, as string() gives them.
+    QColor last = m_baseColor;
+    for (QTextBlock block = m_edit->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            last = fragment.charFormat().foreground().color();
+            add(fragment.position(), fragment.length(), last);
+        }
+        if (block.next().isValid()) {
+            // The break between paragraphs takes the colour of the text before it.
+            add(block.position() + block.length() - 1, 1, last);
+        }
+    }
+    return runs;
 }
 
 void QtTextView::colourRange(const QColor& color, int from, int to) {

@@ -23,6 +23,7 @@ public:
     void setFont(const std::string& family, double points) override;
     void setTextColor(const Color& color) override;
     void setTextColor(const Color& color, std::int64_t location, std::int64_t length) override;
+    std::vector<ColourRun> colourRuns() const override;
 
 private:
     void colourRange(const QColor& color, int from, int to);

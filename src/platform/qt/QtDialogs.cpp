@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -25,6 +27,34 @@ QMessageBox::Icon iconFor(AlertStyle style) {
     return QMessageBox::Warning;
 }
 
+// A message box that Escape or its window's close button dismisses without pressing any of its
+// buttons. (QMessageBox would otherwise ignore both, or press a button it picks itself.)
+class AlertBox : public QMessageBox {
+public:
+    explicit AlertBox(QWidget* parent) : QMessageBox(parent) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override { QDialog::closeEvent(event); }
+};
+
+// Shows texts as written: a name such as "<u>Under<i>.app" is not markup.
+void showAsPlainText(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel* label : box.findChildren<QLabel*>()) {
+        label->setTextFormat(Qt::PlainText);
+    }
+    if (auto* message = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        message->setWordWrap(true);
+    }
+}
+
 // Builds the box; returns the buttons in the order the alert lists them. They are added to the
 // box in reverse, so that the first one ends up rightmost as in the alerts of macOS.
 QList<QPushButton*> fill(QMessageBox& box, const Alert& alert) {
@@ -32,6 +62,7 @@ QList<QPushButton*> fill(QMessageBox& box, const Alert& alert) {
     box.setWindowTitle(QStringLiteral("Corvane"));
     box.setText(QString::fromStdString(alert.messageText));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
+    showAsPlainText(box);
     std::vector<AlertButton> wanted = alert.buttons;
     if (wanted.empty()) {
         wanted.push_back({"OK", std::string("\r")});
@@ -67,7 +98,7 @@ QList<QPushButton*> fill(QMessageBox& box, const Alert& alert) {
 
 int responseFor(const QList<QPushButton*>& buttons, QAbstractButton* clicked) {
     const auto index = buttons.indexOf(qobject_cast<QPushButton*>(clicked));
-    return kAlertFirstButtonReturn + static_cast<int>(index < 0 ? 0 : index);
+    return index < 0 ? kAlertDismissedReturn : kAlertFirstButtonReturn + static_cast<int>(index);
 }
 
 // The open panel of macOS shows an application bundle as one item that is picked like a file;
@@ -155,7 +186,7 @@ private:
 QtAlerts::QtAlerts(QWidget* mainWindow) : m_mainWindow(mainWindow) {}
 
 int QtAlerts::runModal(const Alert& alert) {
-    QMessageBox box(m_mainWindow);
+    AlertBox box(m_mainWindow);
     box.setWindowModality(Qt::ApplicationModal);
     const QList<QPushButton*> buttons = fill(box, alert);
     box.exec();
@@ -163,7 +194,7 @@ int QtAlerts::runModal(const Alert& alert) {
 }
 
 void QtAlerts::beginSheet(const Alert& alert, Window*, std::function<void(int)> done) {
-    auto* box = new QMessageBox(m_mainWindow);
+    auto* box = new AlertBox(m_mainWindow);
     box->setObjectName(QStringLiteral("sheet"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
@@ -182,10 +213,15 @@ QtOpenPanel::QtOpenPanel(QWidget* mainWindow) : m_mainWindow(mainWindow) {}
 std::optional<std::string> QtOpenPanel::runModal(const OpenPanelOptions& options) {
     BundlePickingFileDialog dialog(m_mainWindow, options);
     dialog.setWindowModality(Qt::ApplicationModal);
+    // Picking a bundle enters it; the next choice starts beside it instead.
+    if (!m_lastPicked.isEmpty()) {
+        dialog.setDirectory(QFileInfo(m_lastPicked).absolutePath());
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.picked().isEmpty()) {
         return std::nullopt;
     }
-    return QFile::encodeName(QFileInfo(dialog.picked()).absoluteFilePath()).toStdString();
+    m_lastPicked = QFileInfo(dialog.picked()).absoluteFilePath();
+    return QFile::encodeName(m_lastPicked).toStdString();
 }
 
 } // namespace corvane

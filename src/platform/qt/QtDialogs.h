@@ -3,13 +3,14 @@
 #include "platform/Dialogs.h"
 
 #include <QPointer>
+#include <QString>
 
 class QWidget;
 
 namespace corvane {
 
 // Alerts as QMessageBox: runModal is application-modal, sheets are window-modal and
-// non-blocking.
+// non-blocking. Texts are plain text; Escape or closing the box presses no button.
 class QtAlerts : public Alerts {
 public:
     explicit QtAlerts(QWidget* mainWindow);
@@ -21,7 +22,8 @@ private:
 };
 
 // An application-modal file dialog, titled with the panel's message, without a file-type filter.
-// A folder named *.app is picked like a file; other folders are entered.
+// A folder named *.app is picked like a file; other folders are entered. It opens in the folder
+// that holds the item picked last.
 class QtOpenPanel : public OpenPanel {
 public:
     explicit QtOpenPanel(QWidget* mainWindow);
@@ -29,6 +31,7 @@ public:
 
 private:
     QPointer<QWidget> m_mainWindow;
+    QString m_lastPicked;
 };
 
 } // namespace corvane

@@ -64,9 +64,11 @@ TEST_F(CookieStoreFile, DeletingOneCookieKeepsTheOthersByteForByte) {
 
 TEST_F(CookieStoreFile, DeletingEveryCookieLeavesAnEmptyStoreNotAMissingOne) {
     write(cookieFile({cookiePage({a, b}), cookiePage({c})}));
+    EXPECT_FALSE(store.isKnownEmpty());
     store.deleteCookies(store.cookies());
     EXPECT_EQ(read(), cookieFile({}));
     EXPECT_TRUE(store.cookies().empty());
+    EXPECT_TRUE(store.isKnownEmpty());
     const auto parsed = parseBinaryCookies(read());
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->trailer, kCookieTrailer);
@@ -97,6 +99,8 @@ TEST_F(CookieStoreFile, MalformedFilesHoldNoCookiesAndAreNeverRewritten) {
         EXPECT_TRUE(store.cookies().empty()) << what;
         store.deleteCookies({{".example.org", "id", "/"}});
         EXPECT_EQ(read(), bytes) << what;
+        // What cannot be read may still hold cookies; only an empty file surely holds none.
+        EXPECT_EQ(store.isKnownEmpty(), bytes.empty()) << what;
     }
 }
 
@@ -115,6 +119,7 @@ TEST_F(CookieStoreFile, OnlyARegularFileIsReadOrWritten) {
     home.folder("Library/Cookies");
     ASSERT_EQ(mkfifo(storePath().c_str(), 0600), 0);
     EXPECT_TRUE(store.cookies().empty()); // must not block on the pipe
+    EXPECT_FALSE(store.isKnownEmpty());
     fs::remove(storePath());
 
     const std::string elsewhere = home.path() + "/elsewhere.binarycookies";
@@ -126,6 +131,7 @@ TEST_F(CookieStoreFile, OnlyARegularFileIsReadOrWritten) {
     fs::remove(storePath());
 
     EXPECT_TRUE(store.cookies().empty()); // missing
+    EXPECT_TRUE(store.isKnownEmpty());
     setenv("HOME", "/", 1);
     EXPECT_FALSE(store.storePath());
 }

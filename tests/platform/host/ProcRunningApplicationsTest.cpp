@@ -4,8 +4,11 @@
 #include "support/StandInApp.h"
 #include "support/TempHome.h"
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -101,6 +104,55 @@ TEST_F(RunningApplicationsOnProc, NeverAsksItselfToQuit) {
     // This process would be asked to quit if the check were missing; the test would then end.
     running.terminate(getpid());
     SUCCEED();
+}
+
+// Runs a command in a folder until the object goes; the command must keep running.
+class RunningCommand {
+public:
+    RunningCommand(const std::string& folder, std::vector<std::string> command) {
+        std::vector<char*> argv;
+        for (std::string& word : command) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        m_pid = fork();
+        if (m_pid == 0) {
+            if (chdir(folder.c_str()) == 0) {
+                execv(argv[0], argv.data());
+            }
+            _exit(127);
+        }
+        // Wait until the command runs (its own program replaced the copy of this one).
+        const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+        for (int i = 0; i < 200; ++i) {
+            std::error_code error;
+            const auto exe =
+                std::filesystem::read_symlink("/proc/" + std::to_string(m_pid) + "/exe", error);
+            if (!error && exe.string() != self) {
+                break;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    ~RunningCommand() {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    pid_t pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+};
+
+TEST_F(RunningApplicationsOnProc, AScriptInTheBundleRunByAnInterpreterIsAnInstance) {
+    const std::string folder = bundle + "/Contents/MacOS";
+    std::ofstream(folder + "/script.sh") << "while :; do sleep 1; done\n";
+    // Named relative to the working folder, after an option of the interpreter.
+    const RunningCommand shell(folder, {"/bin/sh", "-e", "script.sh"});
+    // A program that only reads the script is no instance.
+    const RunningCommand viewer(folder, {"/usr/bin/tail", "-f", folder + "/script.sh"});
+
+    EXPECT_EQ(running.withBundleIdentifier(identifier), std::vector<pid_t>{shell.pid()});
 }
 
 } // namespace

@@ -1,9 +1,12 @@
+#include "app/ResponsiveWork.h"
 #include "platform/qt/FrontEnd.h"
 #include "platform/qt/MainWindow.h"
+#include "platform/qt/QtDialogs.h"
 #include "support/GuiHelpers.h"
 #include "support/PlistFiles.h"
 #include "support/TempHome.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCompleter>
 #include <QDialogButtonBox>
@@ -13,11 +16,14 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -117,6 +123,60 @@ bool colouredAs(const QTextEdit& edit, int from, int to, const QColor& colour) {
         }
     }
     return checked > 0;
+}
+
+// Posts a whole click (press and release) on the centre of the widget, as the window system
+// delivers one: queued, to be handled when the event loop next turns.
+void postClick(QWidget* widget) {
+    const QPointF centre = QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(centre);
+    QCoreApplication::postEvent(widget,
+                                new QMouseEvent(QEvent::MouseButtonPress, centre, global,
+                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(widget,
+                                new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
+                                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+}
+
+// Clicks Fix again and again for as long as a walk shows its progress.
+class ImpatientUser {
+public:
+    explicit ImpatientUser(MainWindow& window) : m_previous(ResponsiveWork::defaultInterval()) {
+        ResponsiveWork::setDefaultInterval(std::chrono::milliseconds(1));
+        QObject::connect(&m_timer, &QTimer::timeout, [this, &window] {
+            if (!window.busyBar()->isHidden()) {
+                postClick(window.fixButton());
+                ++clicks;
+            }
+        });
+        m_timer.start(0);
+    }
+    ~ImpatientUser() { ResponsiveWork::setDefaultInterval(m_previous); }
+    void stop() { m_timer.stop(); }
+    int clicks = 0;
+
+private:
+    QTimer m_timer;
+    std::chrono::milliseconds m_previous;
+};
+
+// Many settings files of other applications, so that the walks take a while.
+void manyFiles(const std::string& folder, int count) {
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < count; ++i) {
+        std::ofstream(folder + "/com.vendor.Other" + std::to_string(i) + ".plist") << "x";
+    }
+}
+
+// The text a label or line edit shows, as assistive technology reads it off the screen: the
+// markup of a rich text is gone from it, a plain text is whole.
+QString shownText(QWidget* widget) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    if (!accessible) {
+        return {};
+    }
+    return accessible->text(qobject_cast<QLineEdit*>(widget) ? QAccessible::Value
+                                                             : QAccessible::Name);
 }
 
 class ChooserGui : public ::testing::Test {
@@ -361,6 +421,155 @@ TEST(StartWithApplication, ShowsWhatPickingItInTheOpenPanelShows) {
             saveScreenshot(started.window(), QStringLiteral("started-with-application"));
         }
     }
+}
+
+// Clicks made while the analysis walks must not act once its report is on screen, nor answer
+// the Safari question that comes up in the middle of it.
+TEST_F(ChooserGui, ClicksMadeDuringTheAnalysisAreDroppedNotReplayed) {
+    manyFiles(home.library() + "/Preferences", 3000);
+    manyFiles(home.library() + "/Saved Application State", 1000);
+    home.file("Library/Preferences/com.example.Busy.plist");
+    pick(bundle("Busy.app", {{"CFBundleIdentifier", "com.example.Busy"}}));
+    ImpatientUser user(window());
+    choose();
+    user.stop();
+    ASSERT_GT(user.clicks, 1);
+    QTest::qWait(50); // anything still queued is handled now
+
+    EXPECT_TRUE(info().startsWith(QStringLiteral("Corvane can safely remove"))) << user.clicks;
+    EXPECT_TRUE(window().fixButton()->isEnabled());
+    EXPECT_TRUE(home.exists("Library/Preferences/com.example.Busy.plist"));
+    EXPECT_FALSE(window().findChild<QMessageBox*>(QStringLiteral("sheet")));
+
+    // A click made now, with the report on screen, fixes.
+    QTest::mouseClick(window().fixButton(), Qt::LeftButton);
+    EXPECT_FALSE(home.exists("Library/Preferences/com.example.Busy.plist"));
+    EXPECT_TRUE(window().findChild<QMessageBox*>(QStringLiteral("sheet")));
+}
+
+TEST_F(ChooserGui, AClickMadeBeforeTheSafariQuestionCameUpDoesNotAnswerIt) {
+    manyFiles(home.library() + "/Preferences", 3000);
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    pick(bundle("Safari.app", {{"CFBundleIdentifier", "com.apple.Safari"}}));
+    ImpatientUser user(window());
+    // The click on "Hard" is queued as the question is being put on screen, before anyone
+    // could have read it.
+    class ClickHardOnShow : public QObject {
+    public:
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            auto* box = qobject_cast<QMessageBox*>(watched);
+            if (box && event->type() == QEvent::Show) {
+                if (QPushButton* hard = buttonTitled(box, QStringLiteral("Hard"))) {
+                    postClick(hard);
+                    ++clicks;
+                }
+            }
+            return false;
+        }
+        int clicks = 0;
+    } early;
+    qApp->installEventFilter(&early);
+    bool answered = false;
+    whenModal("QMessageBox", [&](QWidget* box) {
+        QTest::qWait(20); // the early click has had every chance to land
+        QPushButton* soft = buttonTitled(box, QStringLiteral("Soft"));
+        ASSERT_TRUE(soft);
+        QTest::mouseClick(soft, Qt::LeftButton);
+        answered = true;
+    });
+
+    choose();
+    user.stop();
+    qApp->removeEventFilter(&early);
+    QTest::qWait(50);
+
+    EXPECT_EQ(early.clicks, 1);
+    EXPECT_TRUE(answered);
+    EXPECT_FALSE(frontEnd.delegate().safariAggressive());
+    EXPECT_TRUE(info().startsWith(QStringLiteral("Safari Soft Reset"))) << info().toStdString();
+    EXPECT_TRUE(home.exists("Library/Preferences/com.apple.Safari.plist"));
+    EXPECT_FALSE(window().findChild<QMessageBox*>(QStringLiteral("sheet")));
+}
+
+TEST_F(ChooserGui, EscapeOrClosingTheSafariQuestionMeansSoft) {
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    const std::string safari = bundle("Safari.app", {{"CFBundleIdentifier", "com.apple.Safari"}});
+    const std::vector<std::pair<const char*, std::function<void(QWidget*)>>> dismissals = {
+        {"Escape",
+         [](QWidget* box) {
+             box->activateWindow();
+             EXPECT_TRUE(QTest::qWaitForWindowActive(box));
+             QTest::keyClick(box, Qt::Key_Escape);
+         }},
+        {"close", [](QWidget* box) { box->close(); }},
+    };
+    for (const auto& [how, dismiss] : dismissals) {
+        SCOPED_TRACE(how);
+        bool shown = false;
+        pick(safari);
+        whenModal("QMessageBox", [&shown, dismiss = dismiss](QWidget* box) {
+            shown = true;
+            dismiss(box);
+            // A box that ignored the dismissal would hold the test until the watchdog.
+            if (box->isVisible()) {
+                ADD_FAILURE() << "the question is still open";
+                buttonTitled(box, QStringLiteral("Soft"))->click();
+            }
+        });
+        choose();
+        EXPECT_TRUE(shown);
+        EXPECT_FALSE(frontEnd.delegate().safariAggressive());
+        EXPECT_TRUE(info().startsWith(QStringLiteral("Safari Soft Reset"))) << info().toStdString();
+        QTest::mouseClick(window().cancelButton(), Qt::LeftButton);
+    }
+}
+
+TEST_F(ChooserGui, TextsThatLookLikeMarkupAreShownAsWritten) {
+    const QString text = QStringLiteral("<b>x</b>&amp;<u>y");
+    const std::string written = text.toStdString();
+    QtAlerts alerts(&window());
+    std::vector<std::pair<std::string, QString>> shown; // where, what it showed
+
+    whenModal("QMessageBox", [&](QWidget* box) {
+        shown.emplace_back("alert message", shownText(box->findChild<QLabel*>("qt_msgbox_label")));
+        shown.emplace_back("alert text",
+                           shownText(box->findChild<QLabel*>("qt_msgbox_informativelabel")));
+        buttonTitled(box, QStringLiteral("OK"))->click();
+    });
+    alerts.runModal({written, written, {{"OK", std::nullopt}}, AlertStyle::Warning});
+
+    alerts.beginSheet({"", written, {{"OK", std::nullopt}}, AlertStyle::Warning}, nullptr, {});
+    auto* sheet = window().findChild<QMessageBox*>(QStringLiteral("sheet"));
+    ASSERT_TRUE(sheet);
+    shown.emplace_back("sheet text",
+                       shownText(sheet->findChild<QLabel*>("qt_msgbox_informativelabel")));
+    sheet->close();
+
+    // A file name holds no "/": the name field gets markup without closing tags.
+    const std::string name = "<u>Under<i>&amp;.app";
+    pick(bundle(name, {{"CFBundleIdentifier", "com.example.Markup"}}));
+    choose();
+    shown.emplace_back("name field", shownText(window().nameField()));
+
+    ASSERT_EQ(shown.size(), 4u);
+    for (const auto& [where, what] : shown) {
+        EXPECT_EQ(what.toStdString(), where == "name field" ? name : written) << where;
+    }
+}
+
+TEST_F(ChooserGui, TheFileDialogOpensBesideTheBundlePickedLast) {
+    const std::string editor = bundle("Editor.app", {{"CFBundleIdentifier", "com.example.Ed"}});
+    pick(editor);
+    choose();
+    QTest::mouseClick(window().cancelButton(), Qt::LeftButton);
+
+    QString opened;
+    whenModal("QFileDialog", [&](QWidget* panel) {
+        opened = qobject_cast<QFileDialog*>(panel)->directory().absolutePath();
+        qobject_cast<QFileDialog*>(panel)->reject();
+    });
+    choose();
+    EXPECT_EQ(opened.toStdString(), home.path() + "/Downloads");
 }
 
 } // namespace

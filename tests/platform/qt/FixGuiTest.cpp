@@ -2,6 +2,7 @@
 #include "platform/qt/FrontEnd.h"
 #include "platform/qt/MainWindow.h"
 #include "support/GuiHelpers.h"
+#include "support/StandInApp.h"
 #include "support/TempHome.h"
 
 #include <QApplication>
@@ -18,8 +19,10 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <unistd.h>
 
 namespace corvane::testing {
@@ -219,6 +222,85 @@ TEST(FixGui, RestoreIsOfferedAfterAFixAndPutsTheSettingsBack) {
 
     chooseAndFix();
     EXPECT_TRUE(restore->isEnabled()) << "after a second fix";
+}
+
+// An application that ignores the request to quit: the window counts the wait down, Fix is
+// unavailable, and (X) stops the wait at once, with nothing removed and the report back as it
+// was, grey lists included.
+TEST(FixGui, TheQuitWaitCountsDownAndTheCancelControlStopsIt) {
+    using namespace std::chrono_literals;
+    TempHome home;
+    const std::string id = "org.corvane.test.Stubborn" + std::to_string(getpid());
+    const StandInBundle app(home.path() + "/Applications", "Stubborn", id);
+    home.file("Library/Preferences/" + id + ".plist");
+    home.file("Library/Saved Application State/" + id + ".savedState/windows.plist");
+    StandInProcess stubborn(app.executable(), true);
+
+    FrontEnd frontEnd;
+    frontEnd.start();
+    MainWindow& window = frontEnd.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    answerOpenPanel(app.bundlePath());
+    QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+    ASSERT_TRUE(window.fixButton()->isEnabled()) << window.infoView()->toPlainText().toStdString();
+    const QString report = window.infoView()->toPlainText();
+    const std::vector<ColourRun> colours = colourRuns(*window.infoView());
+    ASSERT_GT(colours.size(), 1u) << "the report's lists are grey";
+
+    QStringList countdown;
+    bool fixAvailableWhileWaiting = false;
+    std::optional<std::chrono::steady_clock::time_point> stoppedAt;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ADD_FAILURE() << "the wait was not stopped and ended in a question";
+            modal->close();
+            return;
+        }
+        const QString text = window.infoView()->toPlainText();
+        if (!text.startsWith(QStringLiteral("App is running. Trying to quit..."))) {
+            return;
+        }
+        if (countdown.isEmpty() || countdown.back() != text) {
+            countdown.push_back(text);
+        }
+        fixAvailableWhileWaiting = fixAvailableWhileWaiting || window.fixButton()->isEnabled();
+        if (countdown.size() == 2 && !stoppedAt) {
+            saveScreenshot(window, QStringLiteral("quit-wait"));
+            // As the window system delivers a click: to the window, at the control's place.
+            QPushButton* cancel = window.cancelButton();
+            const QPoint at = cancel->mapTo(&window, cancel->rect().center());
+            stoppedAt = std::chrono::steady_clock::now();
+            QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+        }
+    });
+    watcher.start(20);
+
+    QTest::mouseClick(window.fixButton(), Qt::LeftButton);
+    const auto returnedAt = std::chrono::steady_clock::now();
+    watcher.stop();
+
+    ASSERT_TRUE(stoppedAt) << countdown.join(QLatin1Char('|')).toStdString();
+    EXPECT_LE(returnedAt - *stoppedAt, 200ms);
+    ASSERT_EQ(countdown.size(), 2) << countdown.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(countdown[0].endsWith(QStringLiteral(" 10 s"))) << countdown[0].toStdString();
+    EXPECT_TRUE(countdown[1].endsWith(QStringLiteral(" 9 s"))) << countdown[1].toStdString();
+    EXPECT_FALSE(fixAvailableWhileWaiting);
+    EXPECT_FALSE(stubborn.hasEnded());
+    EXPECT_TRUE(home.exists("Library/Preferences/" + id + ".plist"));
+    EXPECT_TRUE(home.exists("Library/Saved Application State/" + id + ".savedState/windows.plist"));
+    EXPECT_EQ(window.infoView()->toPlainText(), report);
+    const std::vector<ColourRun> after = colourRuns(*window.infoView());
+    ASSERT_EQ(after.size(), colours.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].start, colours[i].start) << i;
+        EXPECT_EQ(after[i].length, colours[i].length) << i;
+        EXPECT_EQ(after[i].colour, colours[i].colour) << i;
+    }
+    EXPECT_TRUE(window.fixButton()->isEnabled());
+    EXPECT_EQ(window.nameField()->text(), QStringLiteral("Stubborn.app"));
+    EXPECT_FALSE(QApplication::activeModalWidget()) << "stopping asks nothing";
+    EXPECT_FALSE(window.findChild<QMessageBox*>(QStringLiteral("sheet")));
 }
 
 } // namespace
