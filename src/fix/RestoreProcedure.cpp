@@ -1,5 +1,6 @@
 #include "analysis/BundleIdentifierPolicy.h"
 #include "app/AppDelegate.h"
+#include "app/BusySpan.h"
 #include "base/UserFolders.h"
 #include "fix/LibraryRemover.h"
 #include "fix/QuitWait.h"
@@ -86,6 +87,8 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
         return std::nullopt;
     }
 
+    // Clicks made while entries go back must not act once it has ended.
+    const BusySpan busy(_services.application);
     // As before a reset: an application that still runs would write over what comes back.
     RunningApplications* running = _services.runningApplications;
     if (!record->systemTarget && running && isAcceptableBundleIdentifier(record->identifier)) {
