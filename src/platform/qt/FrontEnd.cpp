@@ -14,6 +14,7 @@
 #include "platform/qt/QtUrlLoader.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMetaObject>
 #include <QPushButton>
 
@@ -88,6 +89,14 @@ FrontEnd::FrontEnd()
 FrontEnd::~FrontEnd() = default;
 
 void FrontEnd::start(const std::optional<std::string>& application) {
+    // Drops are taken only while the window waits for a choice, never while it works.
+    m_window->setDropAllowed([this] {
+        const QPushButton* choose = m_window->chooseButton();
+        return !m_application->inputGate().isClosed() && !choose->isHidden() && choose->isEnabled();
+    });
+    connect(m_window.get(), &MainWindow::itemDropped, this, [this](const QString& path) {
+        m_delegate->chooseAppAtPath(QFile::encodeName(path).toStdString());
+    });
     QApplication::setQuitOnLastWindowClosed(
         m_delegate->applicationShouldTerminateAfterLastWindowClosed());
     connect(qApp, &QCoreApplication::aboutToQuit, this,

@@ -2,13 +2,17 @@
 
 #include "platform/qt/Images.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace corvane {
@@ -20,6 +24,8 @@ MainWindow::MainWindow(QWidget* parent)
       m_updateButton(new QPushButton(tr("Check for Updates"), this)),
       m_restoreButton(new QPushButton(tr("Restore"), this)), m_notice(new QLabel(this)),
       m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)) {
+    // An application dragged from a file manager is chosen as the file dialog would.
+    setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Corvane"));
     setObjectName(QStringLiteral("mainWindow"));
 
@@ -131,6 +137,42 @@ void MainWindow::showNotice(const QString& text) {
     m_notice->setText(text);
     m_notice->show();
     QTimer::singleShot(8000, m_notice, &QLabel::hide);
+}
+
+std::optional<QString> MainWindow::droppable(const QMimeData* mime) const {
+    if (!mime || !m_dropAllowed || !m_dropAllowed()) {
+        return std::nullopt;
+    }
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile()) {
+            return url.toLocalFile();
+        }
+    }
+    return std::nullopt;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppable(event->mimeData())) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (droppable(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    // Asked again: the window may have become busy since the drag entered.
+    if (const std::optional<QString> path = droppable(event->mimeData())) {
+        event->acceptProposedAction();
+        emit itemDropped(*path);
+    } else {
+        event->ignore();
+    }
 }
 
 } // namespace corvane

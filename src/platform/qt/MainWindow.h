@@ -5,9 +5,15 @@
 #include "platform/qt/QtProgressIndicator.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
+class QMimeData;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -40,7 +46,23 @@ public:
     QProgressBar* busyBar() const { return m_busyBar; }
     QLabel* busyLabel() const { return m_busyLabel; }
 
+    // Whether a dropped item may be taken now; nothing is taken until this is set.
+    void setDropAllowed(std::function<bool()> allowed) { m_dropAllowed = std::move(allowed); }
+
+signals:
+    // An item (the first local file of a drag) was dropped on the window while drops were taken.
+    void itemDropped(const QString& path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
+    // The local file a drag carries first, if drops are taken now.
+    std::optional<QString> droppable(const QMimeData* mime) const;
+
+    std::function<bool()> m_dropAllowed;
     QPushButton* m_chooseButton;
     QLineEdit* m_nameField;
     QTextEdit* m_infoView;
