@@ -98,4 +98,17 @@ for _ in $(seq 100); do
 done
 grep -qxF "$bundle/Contents/Info.plist" "$work/reader-starts" 2>/dev/null ||
     { cat "$work/program.log" >&2; fail "the installed program did not start the installed reader"; }
+kill "$program_pid" 2>/dev/null || true
+
+# The command line needs no display and finds the installed reader too: --list names the
+# application's settings and nothing of its neighbour's.
+: >"$work/reader-starts"
+touch "$home/Library/Preferences/com.example.Widget.plist" \
+    "$home/Library/Preferences/com.example.WidgetHelper.plist"
+listed=$(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$home" \
+    "$prefix/bin/corvane" --list "$bundle") || fail "corvane --list failed"
+[ "$listed" = "$home/Library/Preferences/com.example.Widget.plist" ] ||
+    fail "corvane --list said: $listed"
+grep -qxF "$bundle/Contents/Info.plist" "$work/reader-starts" ||
+    fail "corvane --list did not start the installed reader"
 echo "installed tree works"
