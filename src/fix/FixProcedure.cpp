@@ -73,16 +73,6 @@ std::string countdownText(std::chrono::milliseconds left) {
     return std::string(kRunningText) + " " + std::to_string(seconds) + " s";
 }
 
-Alert stillRunningAlert(const std::string& name) {
-    Alert alert;
-    alert.messageText = "Corvane";
-    alert.informativeText = name + " did not quit, so nothing was removed. Please quit " + name +
-                            " yourself, then press \"Fix\" again.";
-    alert.buttons = {{"OK", std::nullopt}};
-    alert.style = AlertStyle::Warning;
-    return alert;
-}
-
 } // namespace
 
 void AppDelegate::fixButtonMethod() {
@@ -167,7 +157,7 @@ void AppDelegate::fixButtonMethod() {
                         fixButton->setEnabled(fixWasEnabled);
                     }
                     if (outcome == QuitWaitOutcome::StillRunning && _services.alerts) {
-                        _services.alerts->runModal(stillRunningAlert(name));
+                        _services.alerts->runModal(didNotQuitAlert(name, "removed", "Fix"));
                     }
                     return;
                 }

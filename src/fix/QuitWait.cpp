@@ -22,6 +22,17 @@ public:
 
 } // namespace
 
+Alert didNotQuitAlert(const std::string& name, const std::string& undone,
+                      const std::string& button) {
+    Alert alert;
+    alert.messageText = "Corvane";
+    alert.informativeText = name + " did not quit, so nothing was " + undone + ". Please quit " +
+                            name + " yourself, then press \"" + button + "\" again.";
+    alert.buttons = {{"OK", std::nullopt}};
+    alert.style = AlertStyle::Warning;
+    return alert;
+}
+
 Clock& steadyClock() {
     static SteadyClock clock;
     return clock;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Dialogs.h"
 #include "platform/Services.h"
 
 #include <chrono>
@@ -33,6 +34,11 @@ QuitWaitOutcome quitAndWait(RunningApplications& running, const std::string& ide
                             std::vector<pid_t> instances, Clock& clock, Application* application,
                             const QuitWaitProgress& progress = {},
                             const QuitWaitBounds& bounds = {});
+
+// The alert for a target that did not quit: `undone` says what was therefore not done ("removed",
+// "put back"), `button` which button to press again once the user has quit it.
+Alert didNotQuitAlert(const std::string& name, const std::string& undone,
+                      const std::string& button);
 
 // The real clock: steady time and real sleeps.
 Clock& steadyClock();

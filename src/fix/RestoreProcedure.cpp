@@ -33,16 +33,6 @@ Alert restoreQuestion(const ResetRecord& record) {
     return alert;
 }
 
-Alert notQuitAlert(const std::string& name) {
-    Alert alert;
-    alert.messageText = "Corvane";
-    alert.informativeText = name + " did not quit, so nothing was put back. Please quit " + name +
-                            " yourself, then press \"Restore\" again.";
-    alert.buttons = {{"OK", std::nullopt}};
-    alert.style = AlertStyle::Warning;
-    return alert;
-}
-
 } // namespace
 
 void AppDelegate::updateRestoreButton() {
@@ -97,7 +87,8 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
         if (!instances.empty() &&
             quitAndWait(*running, record->identifier, std::move(instances), clock,
                         _services.application) != QuitWaitOutcome::Quit) {
-            _services.alerts->runModal(notQuitAlert(record->applicationName));
+            _services.alerts->runModal(
+                didNotQuitAlert(record->applicationName, "put back", "Restore"));
             return std::nullopt;
         }
     }

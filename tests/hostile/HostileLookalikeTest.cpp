@@ -14,13 +14,6 @@ namespace {
 
 using HostileLookalikes = HostileFixture;
 
-std::string contentOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 // Writes each sibling with content of its own and checks afterwards that every byte is still
 // there.
 class Siblings {

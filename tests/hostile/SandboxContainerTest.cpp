@@ -14,13 +14,6 @@ using SandboxContainer = HostileFixture;
 constexpr const char* kId = "org.sample.Boxed";
 const std::string kData = std::string("Containers/") + kId + "/Data";
 
-std::string contentOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 TEST_F(SandboxContainer, TheContainersSettingsAndStateGoAndNothingElseOfIt) {
     const std::string data = "Library/" + kData;
     home.file(data + "/Library/Preferences/org.sample.Boxed.plist");

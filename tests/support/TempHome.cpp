@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -62,6 +63,13 @@ bool TempHome::exists(const std::string& relative) const {
     std::error_code ignored;
     return fs::symlink_status(fs::path(m_path) / relative, ignored).type() !=
            fs::file_type::not_found;
+}
+
+std::string contentOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 } // namespace corvane::testing

@@ -28,4 +28,7 @@ private:
     std::optional<std::string> m_previousDataHome;
 };
 
+// The whole content of a file, empty when it cannot be read.
+std::string contentOf(const std::string& path);
+
 } // namespace corvane::testing
