@@ -280,7 +280,7 @@ TEST_F(FixOnDisk, AHardResetNamesACookieStoreItCouldNotEmpty) {
     const StandInBundle safari(bundlesFolder, "Safari", "com.apple.Safari");
     const std::string store = "Library/Cookies/Cookies.binarycookies";
     const std::vector<std::pair<std::string, std::optional<std::string>>> rows = {
-        {"garbage bytes", std::string("\x01\x02 not a cookie store \xff\xfe", 26)},
+        {"garbage bytes", std::string("\x01\x02 not a cookie store \xff\xfe")},
         {"an empty file", std::string()},
         {"no store at all", std::nullopt},
     };
