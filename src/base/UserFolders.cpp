@@ -55,7 +55,7 @@ bool isStrictlyInside(const std::string& path, const std::string& folder) {
 } // namespace
 
 std::optional<std::string> confinedLibrary(const FileSystem& fs, const UserFolders& folders) {
-    const std::optional<std::string> library = fs.resolvedPath(folders.library);
+    std::optional<std::string> library = fs.resolvedPath(folders.library);
     const std::optional<std::string> home = fs.resolvedPath(folders.home);
     if (!library || !home || !isStrictlyInside(*library, *home)) {
         return std::nullopt;

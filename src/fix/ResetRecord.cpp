@@ -21,7 +21,7 @@ using nlohmann::json;
 
 constexpr int kFormat = 1;
 constexpr const char* kExtension = ".json";
-constexpr std::uintmax_t kLargestRecord = 4 * 1024 * 1024;
+constexpr std::uintmax_t kLargestRecord = std::uintmax_t{4} * 1024 * 1024;
 
 // File names need not be UTF-8 on every system; a path that is not is kept as its bytes in hex.
 json pathJson(const std::string& path) {

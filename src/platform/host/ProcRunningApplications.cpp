@@ -91,7 +91,7 @@ bool isInterpreter(const std::string& executable) {
 // from at most the first few kilobytes of the command line. A relative path is taken from the
 // process's working folder.
 std::optional<std::string> scriptOf(pid_t pid) {
-    constexpr std::size_t kMaxCommandLine = 16 * 1024;
+    constexpr std::size_t kMaxCommandLine = std::size_t{16} * 1024;
     constexpr std::size_t kMaxArguments = 16;
     const std::string folder = "/proc/" + std::to_string(pid);
     std::ifstream file(folder + "/cmdline", std::ios::binary);

@@ -41,6 +41,8 @@ protected:
         }
         QMessageBox::keyPressEvent(event);
     }
+    // QMessageBox would press its escape button on close; closing is a dismissal here.
+    // NOLINTNEXTLINE(bugprone-parent-virtual-call): skipping QMessageBox's handler is the point
     void closeEvent(QCloseEvent* event) override { QDialog::closeEvent(event); }
 };
 

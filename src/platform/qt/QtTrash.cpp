@@ -61,7 +61,7 @@ std::optional<std::string> QtTrash::copyToTrash(const std::string& path) {
     }
     // The original goes to the Trash, so its information names the right place, and a copy
     // takes its place.
-    const std::optional<std::string> trashed = moveToTrash(path);
+    std::optional<std::string> trashed = moveToTrash(path);
     if (!trashed) {
         return std::nullopt;
     }
