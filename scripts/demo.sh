@@ -143,6 +143,6 @@ settings "$prefs/com.example.Other.plist" "$prefs/.GlobalPreferences.plist"
 echo "Sample home $demo: pick Safari.app, Notepad.app, Boxed.app, Quiet.app or Read Me.txt in $apps"
 cd "$apps"
 status=0
-env HOME="$demo" "$corvane" || status=$?
+env HOME="$demo" XDG_DATA_HOME="$demo/.local/share" "$corvane" || status=$?
 cd /
 exit "$status"
