@@ -2,6 +2,7 @@
 #include "platform/qt/FrontEnd.h"
 #include "platform/qt/MainWindow.h"
 #include "support/GuiHelpers.h"
+#include "support/PlistFiles.h"
 #include "support/StandInApp.h"
 #include "support/TempHome.h"
 
@@ -94,11 +95,8 @@ QString saveWindowWithSheet(QWidget& window, QWidget& sheet, const QString& name
 TEST(FixGui, ChooseThenFixLeavesTheSuccessSheetOverTheWaitingWindow) {
     TempHome home;
     const std::string id = "org.corvane.test.Gui" + std::to_string(getpid());
-    const std::string bundle = home.path() + "/Applications/Example.app";
-    home.file("Applications/Example.app/Contents/Info.plist",
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-              "<key>CFBundleIdentifier</key><string>" +
-                  id + "</string></dict></plist>\n");
+    const std::string bundle = makeBundle(home.path() + "/Applications", "Example.app",
+                                          xmlInfoPlist({{"CFBundleIdentifier", id}}));
     home.file("Library/Preferences/" + id + ".plist");
     home.file("Library/Saved Application State/" + id + ".savedState/windows.plist");
     home.file("Library/Preferences/org.corvane.test.Other.plist");
@@ -176,11 +174,8 @@ void answerAlert(const QString& title, QString* text, std::function<void()> next
 TEST(FixGui, RestoreIsOfferedAfterAFixAndPutsTheSettingsBack) {
     TempHome home;
     const std::string id = "org.corvane.test.Gui" + std::to_string(getpid());
-    const std::string bundle = home.path() + "/Applications/Example.app";
-    home.file("Applications/Example.app/Contents/Info.plist",
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-              "<key>CFBundleIdentifier</key><string>" +
-                  id + "</string></dict></plist>\n");
+    const std::string bundle = makeBundle(home.path() + "/Applications", "Example.app",
+                                          xmlInfoPlist({{"CFBundleIdentifier", id}}));
     home.file("Library/Preferences/" + id + ".plist", "settings");
 
     FrontEnd frontEnd;
