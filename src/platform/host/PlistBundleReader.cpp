@@ -24,15 +24,17 @@ constexpr std::size_t kMaxReaderOutput = std::size_t{64} * 1024;
 
 } // namespace
 
-std::string PlistBundleReader::defaultReaderPath() {
+const std::string& PlistBundleReader::defaultReaderPath() {
     static const std::string found = helperProgramPath(kReaderName);
     return found;
 }
 
-PlistBundleReader::PlistBundleReader() : m_readerPath(defaultReaderPath()) {}
-
 PlistBundleReader::PlistBundleReader(std::string readerPath)
     : m_readerPath(std::move(readerPath)) {}
+
+const std::string& PlistBundleReader::readerPath() const {
+    return m_readerPath ? *m_readerPath : defaultReaderPath();
+}
 
 std::optional<BundleInfo> PlistBundleReader::readBundle(const std::string& bundlePath) const {
     const std::string plist = withoutTrailingSlashes(bundlePath) + "/Contents/Info.plist";
@@ -48,14 +50,14 @@ std::optional<BundleInfo> PlistBundleReader::readBundle(const std::string& bundl
     }
     // The reader checks again on the file it opens; this spares a process for the plain cases.
     if (stat(plist.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size > static_cast<off_t>(protocol::kMaxFileSize) || m_readerPath.empty()) {
+        info.st_size > static_cast<off_t>(protocol::kMaxFileSize) || readerPath().empty()) {
         return BundleInfo{};
     }
 
     ChildOptions options;
     options.timeout = kReaderTimeout;
     options.maxOutput = kMaxReaderOutput;
-    const ChildResult result = runChildProcess(m_readerPath, {plist}, options);
+    const ChildResult result = runChildProcess(readerPath(), {plist}, options);
     if (!result.started || result.timedOut || result.exitStatus != 0) {
         return BundleInfo{};
     }

@@ -2,6 +2,7 @@
 
 #include "platform/Workspace.h"
 
+#include <optional>
 #include <string>
 
 namespace corvane {
@@ -11,18 +12,21 @@ namespace corvane {
 // crashes, is killed or prints anything unexpected gives a bundle without values.
 class PlistBundleReader : public BundleReader {
 public:
-    // Uses the reader next to the running program, else the one in the build folder.
-    PlistBundleReader();
+    // Uses the reader next to the running program, else the one in the build folder; it is
+    // looked for when the first bundle is read, so a caller that reads none pays nothing.
+    PlistBundleReader() = default;
     // Uses the reader program at `readerPath`.
     explicit PlistBundleReader(std::string readerPath);
 
     std::optional<BundleInfo> readBundle(const std::string& bundlePath) const override;
 
     // Where the reader program was looked for and found; empty when it was not found.
-    static std::string defaultReaderPath();
+    static const std::string& defaultReaderPath();
 
 private:
-    std::string m_readerPath;
+    const std::string& readerPath() const;
+
+    std::optional<std::string> m_readerPath;
 };
 
 // The values in the reader's output; none when the output is not exactly what it prints.

@@ -3,16 +3,20 @@
 #include "platform/Workspace.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
+#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <set>
+#include <span>
+#include <string_view>
 #include <unistd.h>
 
 namespace corvane {
@@ -24,6 +28,23 @@ constexpr std::string_view kDeletedSuffix = " (deleted)";
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// Closes a descriptor when it goes out of scope.
+class OpenFile {
+public:
+    explicit OpenFile(int fd) : m_fd(fd) {}
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    ~OpenFile() {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
 };
 
 std::optional<pid_t> pidOf(const char* name) {
@@ -38,13 +59,50 @@ std::optional<pid_t> pidOf(const char* name) {
     return static_cast<pid_t>(std::atol(name));
 }
 
+// Up to `limit` bytes of the file `name` (e.g. "123/status") in the /proc folder `proc`.
+std::string readProcFile(int proc, const std::string& name, std::size_t limit) {
+    const OpenFile file(openat(proc, name.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string text;
+    if (file.fd() < 0) {
+        return text;
+    }
+    text.resize(limit);
+    std::size_t filled = 0;
+    while (filled < limit) {
+        const ssize_t got = read(file.fd(), text.data() + filled, limit - filled);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    text.resize(filled);
+    return text;
+}
+
+// The link `name` (e.g. "123/exe") in the /proc folder `proc`; empty when it cannot be read.
+std::string_view readProcLink(int proc, const std::string& name, std::span<char> buffer) {
+    const ssize_t length = readlinkat(proc, name.c_str(), buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) {
+        return {};
+    }
+    return {buffer.data(), static_cast<std::size_t>(length)};
+}
+
 // True when the process runs as `user` (its real user) and has not ended (no zombie).
-bool isLiveProcessOfUser(pid_t pid, uid_t user) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
+bool isLiveProcessOfUser(int proc, const std::string& pid, uid_t user) {
+    constexpr std::size_t kMaxStatus = std::size_t{8} * 1024;
+    const std::string status = readProcFile(proc, pid + "/status", kMaxStatus);
     std::optional<bool> ownUser;
     bool alive = false;
-    while (std::getline(status, line)) {
+    std::size_t start = 0;
+    while (start < status.size()) {
+        std::size_t lineEnd = status.find('\n', start);
+        lineEnd = lineEnd == std::string::npos ? status.size() : lineEnd;
+        const std::string line = status.substr(start, lineEnd - start);
+        start = lineEnd + 1;
         if (line.rfind("State:", 0) == 0) {
             const std::size_t code = line.find_first_not_of(" \t", 6);
             alive = code != std::string::npos && line[code] != 'Z' && line[code] != 'X';
@@ -57,24 +115,17 @@ bool isLiveProcessOfUser(pid_t pid, uid_t user) {
     return ownUser.value_or(false) && alive;
 }
 
-std::optional<std::string> executableOf(pid_t pid) {
-    char buffer[PATH_MAX];
-    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
-    const ssize_t length = readlink(link.c_str(), buffer, sizeof buffer - 1);
-    if (length <= 0) {
-        return std::nullopt;
-    }
-    std::string executable(buffer, static_cast<std::size_t>(length));
-    // A replaced executable still belongs to the application that runs it.
+// A replaced executable still belongs to the application that runs it.
+std::string_view withoutDeletedMark(std::string_view executable) {
     if (executable.size() > kDeletedSuffix.size() && executable.ends_with(kDeletedSuffix)) {
-        executable.resize(executable.size() - kDeletedSuffix.size());
+        executable.remove_suffix(kDeletedSuffix.size());
     }
     return executable;
 }
 
 // True for the programs that run a script named on their command line: shells and the common
 // script languages, with or without a version in the name (python3.11, perl5.36).
-bool isInterpreter(const std::string& executable) {
+bool isInterpreter(std::string_view executable) {
     static const std::set<std::string, std::less<>> kInterpreters = {
         "bash", "csh", "dash", "fish",   "ksh",  "lua", "mksh",  "node", "nodejs", "osascript",
         "perl", "php", "pwsh", "python", "ruby", "sh",  "tclsh", "tcsh", "wish",   "zsh"};
@@ -90,14 +141,10 @@ bool isInterpreter(const std::string& executable) {
 // The script an interpreter runs: the first argument after the interpreter's own options, read
 // from at most the first few kilobytes of the command line. A relative path is taken from the
 // process's working folder.
-std::optional<std::string> scriptOf(pid_t pid) {
+std::optional<std::string> scriptOf(int proc, const std::string& pid) {
     constexpr std::size_t kMaxCommandLine = std::size_t{16} * 1024;
     constexpr std::size_t kMaxArguments = 16;
-    const std::string folder = "/proc/" + std::to_string(pid);
-    std::ifstream file(folder + "/cmdline", std::ios::binary);
-    std::string line(kMaxCommandLine, '\0');
-    file.read(line.data(), static_cast<std::streamsize>(line.size()));
-    line.resize(static_cast<std::size_t>(file.gcount()));
+    const std::string line = readProcFile(proc, pid + "/cmdline", kMaxCommandLine);
 
     std::optional<std::string> script;
     std::size_t start = line.find('\0'); // after the interpreter
@@ -119,12 +166,12 @@ std::optional<std::string> scriptOf(pid_t pid) {
         return std::nullopt;
     }
     if (script->front() != '/') {
-        char buffer[PATH_MAX];
-        const ssize_t length = readlink((folder + "/cwd").c_str(), buffer, sizeof buffer - 1);
-        if (length <= 0) {
+        std::array<char, PATH_MAX> buffer{};
+        const std::string_view folder = readProcLink(proc, pid + "/cwd", buffer);
+        if (folder.empty()) {
             return std::nullopt;
         }
-        script = std::string(buffer, static_cast<std::size_t>(length)) + "/" + *script;
+        script = std::string(folder) + "/" + *script;
     }
     return script;
 }
@@ -148,29 +195,39 @@ ProcRunningApplications::withBundleIdentifier(const std::string& identifier) con
     if (identifier.empty()) {
         return found;
     }
+    // Every look below is relative to this one folder: most processes need a single readlink.
     std::unique_ptr<DIR, DirCloser> proc(opendir("/proc"));
     if (!proc) {
         return found;
     }
+    const int procFd = dirfd(proc.get());
     const uid_t user = getuid();
     const pid_t self = getpid();
     // Reading a bundle can take a child process; each bundle is read once per query.
     std::map<std::string, bool> bundleMatches;
+    std::array<char, PATH_MAX> buffer{};
+    std::string link;
     while (const dirent* entry = readdir(proc.get())) {
         const std::optional<pid_t> pid = pidOf(entry->d_name);
         // Never ask ourselves to quit, even when the target is this program's own bundle.
         if (!pid || *pid == self) {
             continue;
         }
-        const std::optional<std::string> executable = executableOf(*pid);
-        std::optional<std::string> bundle =
-            executable ? bundleOfExecutable(*executable) : std::nullopt;
+        const std::string name = entry->d_name;
+        link.assign(name).append("/exe");
+        const std::string_view executable = withoutDeletedMark(readProcLink(procFd, link, buffer));
+        if (executable.empty()) {
+            continue; // a kernel thread, an ended process, or another user's
+        }
+        std::optional<std::string> bundle = executable.find(kExecutableFolder) == std::string::npos
+                                                ? std::nullopt
+                                                : bundleOfExecutable(std::string(executable));
         // A script in the bundle runs under an interpreter that lies elsewhere.
-        if (!bundle && executable && isInterpreter(*executable)) {
-            const std::optional<std::string> script = scriptOf(*pid);
+        if (!bundle && isInterpreter(executable)) {
+            const std::optional<std::string> script = scriptOf(procFd, name);
             bundle = script ? bundleOfExecutable(*script) : std::nullopt;
         }
-        if (!bundle || !isLiveProcessOfUser(*pid, user)) {
+        if (!bundle || !isLiveProcessOfUser(procFd, name, user)) {
             continue;
         }
         auto known = bundleMatches.find(*bundle);
