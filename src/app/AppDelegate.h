@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Discovery.h"
+#include "fix/QuitWait.h"
 #include "fix/Restore.h"
 #include "platform/Controls.h"
 #include "platform/Network.h"
@@ -162,6 +163,19 @@ private:
     // Enables Restore when the latest reset still has something in the Trash to put back.
     void updateRestoreButton();
 
+    // What the info view shows, colours included.
+    struct ShownInfo {
+        std::string text;
+        std::vector<ColourRun> colours;
+    };
+    ShownInfo shownInfo() const;
+    void showInfo(const ShownInfo& shown);
+    // Asks the target's running instances to quit and waits, counting down in the info view with
+    // `paused` unavailable; the cancel control stops the wait. Unless the target quit, the view
+    // shows `before` again and `paused` is as it was.
+    QuitWaitOutcome waitForTargetToQuit(const std::string& identifier, std::vector<pid_t> instances,
+                                        Button* paused, const ShownInfo& before);
+
     Outlets _outlets;
     Services _services;
 
@@ -178,7 +192,7 @@ private:
     bool _hasAppSaveState = false;
     bool _safariAggressive = false;
     bool _isSafari = false;
-    // While the fix waits for the target to quit, the cancel control stops that wait.
+    // While a fix or a restore waits for the target to quit, the cancel control stops that wait.
     bool _quitWaitRunning = false;
     bool _quitWaitStopRequested = false;
 

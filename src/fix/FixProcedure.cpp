@@ -75,6 +75,60 @@ std::string countdownText(std::chrono::milliseconds left) {
 
 } // namespace
 
+AppDelegate::ShownInfo AppDelegate::shownInfo() const {
+    if (!_outlets.infoField) {
+        return {};
+    }
+    return {_outlets.infoField->string(), _outlets.infoField->colourRuns()};
+}
+
+void AppDelegate::showInfo(const ShownInfo& shown) {
+    if (TextView* info = _outlets.infoField) {
+        info->setString(shown.text);
+        for (const ColourRun& run : shown.colours) {
+            info->setTextColor(run.color, run.location, run.length);
+        }
+    }
+}
+
+QuitWaitOutcome AppDelegate::waitForTargetToQuit(const std::string& identifier,
+                                                 std::vector<pid_t> instances, Button* paused,
+                                                 const ShownInfo& before) {
+    RunningApplications& running = *_services.runningApplications;
+    Clock& clock = _services.clock ? *_services.clock : steadyClock();
+    const QuitWaitBounds bounds;
+    std::string shownCountdown;
+    const auto showCountdown = [&](std::chrono::milliseconds left) {
+        const std::string text = countdownText(left);
+        if (_outlets.infoField && text != shownCountdown) {
+            _outlets.infoField->setString(text);
+            shownCountdown = text;
+        }
+    };
+    const bool pausedWasEnabled = paused && paused->isEnabled();
+    if (paused) {
+        paused->setEnabled(false);
+    }
+    showCountdown(bounds.limit);
+    _quitWaitRunning = true;
+    _quitWaitStopRequested = false;
+    const QuitWaitOutcome outcome = quitAndWait(
+        running, identifier, std::move(instances), clock, _services.application,
+        [&](std::chrono::milliseconds left) {
+            showCountdown(left);
+            return !_quitWaitStopRequested;
+        },
+        bounds);
+    _quitWaitRunning = false;
+    if (outcome != QuitWaitOutcome::Quit) {
+        showInfo(before);
+        if (paused) {
+            paused->setEnabled(pausedWasEnabled);
+        }
+    }
+    return outcome;
+}
+
 void AppDelegate::fixButtonMethod() {
     // Clicks made while the fix runs must not act once it has ended.
     const BusySpan busy(_services.application);
@@ -92,18 +146,10 @@ void AppDelegate::fixButtonMethod() {
             _services.systemLog->log(line);
         }
     };
-    Button* fixButton = _outlets.fixButton;
-    // What the window showed before Fix was pressed, colours included, to put back when the
-    // quit wait ends without the target having quit.
-    struct {
-        std::string text;
-        std::vector<ColourRun> colours;
-    } ready;
-    if (info) {
-        ready = {info->string(), info->colourRuns()};
-    }
     const std::optional<std::string> identifier = processWide().targetBundleIdentifier;
     const std::string name = processWide().targetApplicationName.value_or("");
+    // The report, to put back when the target will not quit.
+    const ShownInfo report = shownInfo();
 
     if (info) {
         info->setTextColor(Color::infoBlue());
@@ -118,47 +164,15 @@ void AppDelegate::fixButtonMethod() {
         RunningApplications* running = _services.runningApplications;
         if (running && identifier) {
             std::vector<pid_t> instances = running->withBundleIdentifier(*identifier);
+            // Removing the files of an application that still runs lets it write them back,
+            // so a target that does not quit leaves everything in place.
             if (!instances.empty()) {
-                Clock& clock = _services.clock ? *_services.clock : steadyClock();
-                const QuitWaitBounds bounds;
-                std::string shownCountdown;
-                const auto showCountdown = [&](std::chrono::milliseconds left) {
-                    const std::string text = countdownText(left);
-                    if (info && text != shownCountdown) {
-                        info->setString(text);
-                        shownCountdown = text;
-                    }
-                };
-                const bool fixWasEnabled = fixButton && fixButton->isEnabled();
-                if (fixButton) {
-                    fixButton->setEnabled(false);
+                const QuitWaitOutcome outcome = waitForTargetToQuit(
+                    *identifier, std::move(instances), _outlets.fixButton, report);
+                if (outcome == QuitWaitOutcome::StillRunning && _services.alerts) {
+                    _services.alerts->runModal(didNotQuitAlert(name, "removed", "Fix"));
                 }
-                showCountdown(bounds.limit);
-                _quitWaitRunning = true;
-                _quitWaitStopRequested = false;
-                // Removing the files of an application that still runs lets it write them
-                // back, so a target that does not quit leaves everything in place.
-                const QuitWaitOutcome outcome = quitAndWait(
-                    *running, *identifier, std::move(instances), clock, _services.application,
-                    [&](std::chrono::milliseconds left) {
-                        showCountdown(left);
-                        return !_quitWaitStopRequested;
-                    },
-                    bounds);
-                _quitWaitRunning = false;
                 if (outcome != QuitWaitOutcome::Quit) {
-                    if (info) {
-                        info->setString(ready.text);
-                        for (const ColourRun& run : ready.colours) {
-                            info->setTextColor(run.color, run.location, run.length);
-                        }
-                    }
-                    if (fixButton) {
-                        fixButton->setEnabled(fixWasEnabled);
-                    }
-                    if (outcome == QuitWaitOutcome::StillRunning && _services.alerts) {
-                        _services.alerts->runModal(didNotQuitAlert(name, "removed", "Fix"));
-                    }
                     return;
                 }
             }

@@ -83,13 +83,18 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
     RunningApplications* running = _services.runningApplications;
     if (!record->systemTarget && running && isAcceptableBundleIdentifier(record->identifier)) {
         std::vector<pid_t> instances = running->withBundleIdentifier(record->identifier);
-        Clock& clock = _services.clock ? *_services.clock : steadyClock();
-        if (!instances.empty() &&
-            quitAndWait(*running, record->identifier, std::move(instances), clock,
-                        _services.application) != QuitWaitOutcome::Quit) {
-            _services.alerts->runModal(
-                didNotQuitAlert(record->applicationName, "put back", "Restore"));
-            return std::nullopt;
+        if (!instances.empty()) {
+            const ShownInfo before = shownInfo();
+            const QuitWaitOutcome outcome = waitForTargetToQuit(
+                record->identifier, std::move(instances), _outlets.restoreButton, before);
+            if (outcome == QuitWaitOutcome::StillRunning) {
+                _services.alerts->runModal(
+                    didNotQuitAlert(record->applicationName, "put back", "Restore"));
+            }
+            if (outcome != QuitWaitOutcome::Quit) {
+                return std::nullopt;
+            }
+            showInfo(before);
         }
     }
 

@@ -219,11 +219,80 @@ TEST(FixGui, RestoreIsOfferedAfterAFixAndPutsTheSettingsBack) {
     EXPECT_TRUE(restore->isEnabled()) << "after a second fix";
 }
 
+// What the window did while a press waited for an application that ignores the request to
+// quit, the cancel control clicked once the countdown had shown two texts.
+struct StoppedQuitWait {
+    QStringList countdown;
+    bool pressedAvailableWhileWaiting = false;
+    std::optional<std::chrono::steady_clock::time_point> stoppedAt;
+    std::chrono::steady_clock::time_point returnedAt;
+};
+
+StoppedQuitWait pressAndStopTheQuitWait(MainWindow& window, QPushButton* pressed,
+                                        const QString& screenshot) {
+    using namespace std::chrono_literals;
+    StoppedQuitWait wait;
+    // A question the test answers goes within milliseconds; one still up after that means the
+    // wait ran its course and ended in an alert.
+    QPointer<QWidget> lastModal;
+    std::chrono::steady_clock::time_point modalSince;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            if (modal != lastModal) {
+                lastModal = modal;
+                modalSince = std::chrono::steady_clock::now();
+            } else if (!wait.countdown.isEmpty() ||
+                       std::chrono::steady_clock::now() - modalSince > 2s) {
+                ADD_FAILURE() << "the wait was not stopped and ended in a question";
+                modal->close();
+            }
+            return;
+        }
+        const QString text = window.infoView()->toPlainText();
+        if (!text.startsWith(QStringLiteral("App is running. Trying to quit..."))) {
+            return;
+        }
+        if (wait.countdown.isEmpty() || wait.countdown.back() != text) {
+            wait.countdown.push_back(text);
+        }
+        wait.pressedAvailableWhileWaiting =
+            wait.pressedAvailableWhileWaiting || pressed->isEnabled();
+        if (wait.countdown.size() == 2 && !wait.stoppedAt) {
+            saveScreenshot(window, screenshot);
+            // As the window system delivers a click: to the window, at the control's place.
+            QPushButton* cancel = window.cancelButton();
+            const QPoint at = cancel->mapTo(&window, cancel->rect().center());
+            wait.stoppedAt = std::chrono::steady_clock::now();
+            QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+        }
+    });
+    watcher.start(20);
+    QTest::mouseClick(pressed, Qt::LeftButton);
+    wait.returnedAt = std::chrono::steady_clock::now();
+    watcher.stop();
+    return wait;
+}
+
+// The wait counted down from 10 s, with the pressed button unavailable, and ended at once when
+// the cancel control was clicked, leaving the application running and no question behind.
+void expectStoppedPromptly(const StoppedQuitWait& wait, StandInProcess& application) {
+    using namespace std::chrono_literals;
+    const std::string seen = wait.countdown.join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(wait.stoppedAt) << seen;
+    EXPECT_LE(wait.returnedAt - *wait.stoppedAt, 200ms);
+    ASSERT_EQ(wait.countdown.size(), 2) << seen;
+    EXPECT_TRUE(wait.countdown[0].endsWith(QStringLiteral(" 10 s"))) << seen;
+    EXPECT_TRUE(wait.countdown[1].endsWith(QStringLiteral(" 9 s"))) << seen;
+    EXPECT_FALSE(wait.pressedAvailableWhileWaiting);
+    EXPECT_FALSE(application.hasEnded());
+    EXPECT_FALSE(QApplication::activeModalWidget()) << "stopping asks nothing";
+}
+
 // An application that ignores the request to quit: the window counts the wait down, Fix is
 // unavailable, and (X) stops the wait at once, with nothing removed and the report back as it
 // was, grey lists included.
 TEST(FixGui, TheQuitWaitCountsDownAndTheCancelControlStopsIt) {
-    using namespace std::chrono_literals;
     TempHome home;
     const std::string id = "org.corvane.test.Stubborn" + std::to_string(getpid());
     const StandInBundle app(home.path() + "/Applications", "Stubborn", id);
@@ -242,46 +311,8 @@ TEST(FixGui, TheQuitWaitCountsDownAndTheCancelControlStopsIt) {
     const std::vector<ColourRun> colours = colourRuns(*window.infoView());
     ASSERT_GT(colours.size(), 1u) << "the report's lists are grey";
 
-    QStringList countdown;
-    bool fixAvailableWhileWaiting = false;
-    std::optional<std::chrono::steady_clock::time_point> stoppedAt;
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            ADD_FAILURE() << "the wait was not stopped and ended in a question";
-            modal->close();
-            return;
-        }
-        const QString text = window.infoView()->toPlainText();
-        if (!text.startsWith(QStringLiteral("App is running. Trying to quit..."))) {
-            return;
-        }
-        if (countdown.isEmpty() || countdown.back() != text) {
-            countdown.push_back(text);
-        }
-        fixAvailableWhileWaiting = fixAvailableWhileWaiting || window.fixButton()->isEnabled();
-        if (countdown.size() == 2 && !stoppedAt) {
-            saveScreenshot(window, QStringLiteral("quit-wait"));
-            // As the window system delivers a click: to the window, at the control's place.
-            QPushButton* cancel = window.cancelButton();
-            const QPoint at = cancel->mapTo(&window, cancel->rect().center());
-            stoppedAt = std::chrono::steady_clock::now();
-            QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
-        }
-    });
-    watcher.start(20);
-
-    QTest::mouseClick(window.fixButton(), Qt::LeftButton);
-    const auto returnedAt = std::chrono::steady_clock::now();
-    watcher.stop();
-
-    ASSERT_TRUE(stoppedAt) << countdown.join(QLatin1Char('|')).toStdString();
-    EXPECT_LE(returnedAt - *stoppedAt, 200ms);
-    ASSERT_EQ(countdown.size(), 2) << countdown.join(QLatin1Char('|')).toStdString();
-    EXPECT_TRUE(countdown[0].endsWith(QStringLiteral(" 10 s"))) << countdown[0].toStdString();
-    EXPECT_TRUE(countdown[1].endsWith(QStringLiteral(" 9 s"))) << countdown[1].toStdString();
-    EXPECT_FALSE(fixAvailableWhileWaiting);
-    EXPECT_FALSE(stubborn.hasEnded());
+    expectStoppedPromptly(
+        pressAndStopTheQuitWait(window, window.fixButton(), QStringLiteral("quit-wait")), stubborn);
     EXPECT_TRUE(home.exists("Library/Preferences/" + id + ".plist"));
     EXPECT_TRUE(home.exists("Library/Saved Application State/" + id + ".savedState/windows.plist"));
     EXPECT_EQ(window.infoView()->toPlainText(), report);
@@ -294,8 +325,43 @@ TEST(FixGui, TheQuitWaitCountsDownAndTheCancelControlStopsIt) {
     }
     EXPECT_TRUE(window.fixButton()->isEnabled());
     EXPECT_EQ(window.nameField()->text(), QStringLiteral("Stubborn.app"));
-    EXPECT_FALSE(QApplication::activeModalWidget()) << "stopping asks nothing";
     EXPECT_FALSE(window.findChild<QMessageBox*>(QStringLiteral("sheet")));
+}
+
+// Restore waits for a running target the same way: counted down, Restore unavailable, and (X)
+// stops it with nothing put back and the window as it was, Restore still on offer.
+TEST(FixGui, RestoreWaitsForTheTargetToQuitAndTheCancelControlStopsIt) {
+    TempHome home;
+    const std::string id = "org.corvane.test.Stubborn" + std::to_string(getpid());
+    const StandInBundle app(home.path() + "/Applications", "Stubborn", id);
+    home.file("Library/Preferences/" + id + ".plist", "settings");
+
+    FrontEnd frontEnd;
+    frontEnd.start();
+    MainWindow& window = frontEnd.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    answerOpenPanel(app.bundlePath());
+    QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+    QTest::mouseClick(window.fixButton(), Qt::LeftButton);
+    if (auto* sheet = window.findChild<QMessageBox*>(QStringLiteral("sheet"))) {
+        sheet->accept();
+    }
+    ASSERT_FALSE(home.exists("Library/Preferences/" + id + ".plist"));
+    ASSERT_TRUE(window.restoreButton()->isEnabled());
+    const QString waiting = window.infoView()->toPlainText();
+
+    StandInProcess stubborn(app.executable(), true);
+    QString question;
+    answerAlert(QStringLiteral("Restore"), &question);
+    expectStoppedPromptly(pressAndStopTheQuitWait(window, window.restoreButton(),
+                                                  QStringLiteral("restore-quit-wait")),
+                          stubborn);
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Put back the settings of Stubborn.app")))
+        << question.toStdString();
+    EXPECT_FALSE(home.exists("Library/Preferences/" + id + ".plist"));
+    EXPECT_EQ(window.infoView()->toPlainText(), waiting);
+    EXPECT_TRUE(window.restoreButton()->isEnabled());
+    EXPECT_TRUE(window.chooseButton()->isEnabled());
 }
 
 } // namespace
