@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -197,14 +198,21 @@ std::string ResetRecords::fileFor(const std::string& id) const {
 
 std::vector<std::string> ResetRecords::ids() const {
     std::vector<std::string> found;
-    std::error_code error;
-    for (fs::directory_iterator it(m_folder, error), end; !error && it != end;
-         it.increment(error)) {
-        const fs::path name = it->path().filename();
-        if (name.extension() == kExtension && isRecordId(name.stem().string())) {
-            found.push_back(name.stem().string());
+    DIR* folder = opendir(m_folder.c_str());
+    if (!folder) {
+        return found;
+    }
+    const std::string_view extension = kExtension;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() > extension.size() && name.ends_with(extension)) {
+            std::string id(name.substr(0, name.size() - extension.size()));
+            if (isRecordId(id)) {
+                found.push_back(std::move(id));
+            }
         }
     }
+    closedir(folder);
     std::sort(found.begin(), found.end());
     return found;
 }
