@@ -6,7 +6,7 @@
 //   corvane-bench-fix fix HOME IDENTIFIER
 //
 // The fix moves entries to the Trash through Qt, so it is built into a program of its own; the
-// analysis and the restore need no Qt and start as lightly as the tools they are compared with.
+// analysis and the restore need no Qt, though the C++ runtime still costs a start of its own.
 // A Safari target is answered "Hard" at the mode prompt, and Restore at its question. The Trash
 // is the one in HOME. "start" does nothing at all: what starting this program costs by itself.
 
