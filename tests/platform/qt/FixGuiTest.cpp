@@ -23,6 +23,7 @@
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <unistd.h>
 
@@ -289,30 +290,45 @@ void expectStoppedPromptly(const StoppedQuitWait& wait, StandInProcess& applicat
     EXPECT_FALSE(QApplication::activeModalWidget()) << "stopping asks nothing";
 }
 
+// The window on a home with an application "Stubborn" that, once started with `run`, ignores
+// the request to quit.
+class StubbornTarget : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frontEnd.start();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+    void choose() {
+        answerOpenPanel(app.bundlePath());
+        QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+    }
+    std::unique_ptr<StandInProcess> run() {
+        return std::make_unique<StandInProcess>(app.executable(), true);
+    }
+
+    TempHome home;
+    const std::string id = "org.corvane.test.Stubborn" + std::to_string(getpid());
+    const StandInBundle app{home.path() + "/Applications", "Stubborn", id};
+    FrontEnd frontEnd;
+    MainWindow& window = frontEnd.window();
+};
+
 // An application that ignores the request to quit: the window counts the wait down, Fix is
 // unavailable, and (X) stops the wait at once, with nothing removed and the report back as it
 // was, grey lists included.
-TEST(FixGui, TheQuitWaitCountsDownAndTheCancelControlStopsIt) {
-    TempHome home;
-    const std::string id = "org.corvane.test.Stubborn" + std::to_string(getpid());
-    const StandInBundle app(home.path() + "/Applications", "Stubborn", id);
+TEST_F(StubbornTarget, TheQuitWaitCountsDownAndTheCancelControlStopsIt) {
     home.file("Library/Preferences/" + id + ".plist");
     home.file("Library/Saved Application State/" + id + ".savedState/windows.plist");
-    StandInProcess stubborn(app.executable(), true);
-
-    FrontEnd frontEnd;
-    frontEnd.start();
-    MainWindow& window = frontEnd.window();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    answerOpenPanel(app.bundlePath());
-    QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+    const auto stubborn = run();
+    choose();
     ASSERT_TRUE(window.fixButton()->isEnabled()) << window.infoView()->toPlainText().toStdString();
     const QString report = window.infoView()->toPlainText();
     const std::vector<ColourRun> colours = colourRuns(*window.infoView());
     ASSERT_GT(colours.size(), 1u) << "the report's lists are grey";
 
     expectStoppedPromptly(
-        pressAndStopTheQuitWait(window, window.fixButton(), QStringLiteral("quit-wait")), stubborn);
+        pressAndStopTheQuitWait(window, window.fixButton(), QStringLiteral("quit-wait")),
+        *stubborn);
     EXPECT_TRUE(home.exists("Library/Preferences/" + id + ".plist"));
     EXPECT_TRUE(home.exists("Library/Saved Application State/" + id + ".savedState/windows.plist"));
     EXPECT_EQ(window.infoView()->toPlainText(), report);
@@ -330,18 +346,9 @@ TEST(FixGui, TheQuitWaitCountsDownAndTheCancelControlStopsIt) {
 
 // Restore waits for a running target the same way: counted down, Restore unavailable, and (X)
 // stops it with nothing put back and the window as it was, Restore still on offer.
-TEST(FixGui, RestoreWaitsForTheTargetToQuitAndTheCancelControlStopsIt) {
-    TempHome home;
-    const std::string id = "org.corvane.test.Stubborn" + std::to_string(getpid());
-    const StandInBundle app(home.path() + "/Applications", "Stubborn", id);
+TEST_F(StubbornTarget, RestoreWaitsForTheTargetToQuitAndTheCancelControlStopsIt) {
     home.file("Library/Preferences/" + id + ".plist", "settings");
-
-    FrontEnd frontEnd;
-    frontEnd.start();
-    MainWindow& window = frontEnd.window();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    answerOpenPanel(app.bundlePath());
-    QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+    choose();
     QTest::mouseClick(window.fixButton(), Qt::LeftButton);
     if (auto* sheet = window.findChild<QMessageBox*>(QStringLiteral("sheet"))) {
         sheet->accept();
@@ -350,12 +357,12 @@ TEST(FixGui, RestoreWaitsForTheTargetToQuitAndTheCancelControlStopsIt) {
     ASSERT_TRUE(window.restoreButton()->isEnabled());
     const QString waiting = window.infoView()->toPlainText();
 
-    StandInProcess stubborn(app.executable(), true);
+    const auto stubborn = run();
     QString question;
     answerAlert(QStringLiteral("Restore"), &question);
     expectStoppedPromptly(pressAndStopTheQuitWait(window, window.restoreButton(),
                                                   QStringLiteral("restore-quit-wait")),
-                          stubborn);
+                          *stubborn);
     EXPECT_TRUE(question.startsWith(QStringLiteral("Put back the settings of Stubborn.app")))
         << question.toStdString();
     EXPECT_FALSE(home.exists("Library/Preferences/" + id + ".plist"));
