@@ -1,18 +1,16 @@
 #include "fix/ResetRecord.h"
 
+#include "base/RegularFile.h"
 #include "base/UserFolders.h"
 #include "base/Utf16.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <ctime>
 #include <dirent.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -24,7 +22,7 @@ using nlohmann::json;
 
 constexpr int kFormat = 1;
 constexpr const char* kExtension = ".json";
-constexpr std::uintmax_t kLargestRecord = std::uintmax_t{4} * 1024 * 1024;
+constexpr std::size_t kLargestRecord = std::size_t{4} * 1024 * 1024;
 
 // File names need not be UTF-8 on every system; a path that is not is kept as its bytes in hex.
 json pathJson(const std::string& path) {
@@ -78,32 +76,6 @@ EntryStamp stampFrom(const json& value) {
 
 // A record names itself by the UTC time of its reset and a counter: "20261207T224100Z-00". Names
 // sort in the order the records were made.
-// The text of a record file: a regular file (not a link) of sensible size, read whole.
-std::optional<std::string> recordText(const std::string& file) {
-    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    std::optional<std::string> text;
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<std::uintmax_t>(info.st_size) <= kLargestRecord) {
-        std::string content(static_cast<std::size_t>(info.st_size), '\0');
-        std::size_t filled = 0;
-        ssize_t got = 0;
-        while (filled < content.size() &&
-               ((got = read(fd, content.data() + filled, content.size() - filled)) > 0 ||
-                (got < 0 && errno == EINTR))) {
-            filled += got > 0 ? static_cast<std::size_t>(got) : 0;
-        }
-        if (filled == content.size()) {
-            text = std::move(content);
-        }
-    }
-    close(fd);
-    return text;
-}
-
 bool isRecordId(const std::string& id) {
     if (id.size() != 19 || id[8] != 'T' || id[15] != 'Z' || id[16] != '-') {
         return false;
@@ -280,7 +252,7 @@ std::optional<ResetRecord>
 ResetRecords::latest(const std::optional<std::string>& identifier) const {
     const std::vector<std::string> all = ids();
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
-        const std::optional<std::string> text = recordText(fileFor(*it));
+        const std::optional<std::string> text = readRegularFile(fileFor(*it), kLargestRecord);
         std::optional<ResetRecord> record =
             text ? parseResetRecord(*text) : std::optional<ResetRecord>();
         if (record && (!identifier || record->identifier == *identifier)) {

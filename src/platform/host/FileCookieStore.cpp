@@ -1,6 +1,7 @@
 #include "platform/host/FileCookieStore.h"
 
 #include "base/Paths.h"
+#include "base/RegularFile.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -23,7 +24,7 @@ constexpr std::size_t kDomainOffsetAt = 16;
 constexpr std::size_t kNameOffsetAt = 20;
 constexpr std::size_t kPathOffsetAt = 24;
 constexpr std::size_t kValueOffsetAt = 28;
-constexpr off_t kMaxFileSize = off_t{64} * 1024 * 1024;
+constexpr std::size_t kMaxFileSize = std::size_t{64} * 1024 * 1024;
 
 std::uint32_t bigEndian(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
@@ -93,34 +94,6 @@ bool parsePage(std::string_view page, std::vector<StoredCookie>& cookies) {
         cookies.push_back({{*domain, *name, *path}, std::string(record)});
     }
     return true;
-}
-
-std::optional<std::string> readRegularFile(const std::string& path) {
-    // No symlink, and no pipe or device that could block or never end.
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    struct stat info {};
-    std::optional<std::string> content;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileSize) {
-        std::string bytes;
-        char buffer[65536];
-        ssize_t got = 0;
-        while ((got = read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
-            if (got > 0) {
-                bytes.append(buffer, static_cast<std::size_t>(got));
-            }
-            if (bytes.size() > static_cast<std::size_t>(kMaxFileSize)) {
-                break;
-            }
-        }
-        if (got == 0) {
-            content = std::move(bytes);
-        }
-    }
-    close(fd);
-    return content;
 }
 
 // Replaces the file in one step, so a reader never sees half of it.
@@ -226,7 +199,8 @@ std::optional<std::string> FileCookieStore::storePath() const {
 std::vector<Cookie> FileCookieStore::cookies() {
     std::vector<Cookie> found;
     const std::optional<std::string> path = storePath();
-    const std::optional<std::string> bytes = path ? readRegularFile(*path) : std::nullopt;
+    const std::optional<std::string> bytes =
+        path ? readRegularFile(*path, kMaxFileSize) : std::nullopt;
     const std::optional<BinaryCookies> store = bytes ? parseBinaryCookies(*bytes) : std::nullopt;
     if (store) {
         for (const StoredCookie& stored : store->cookies) {
@@ -242,7 +216,7 @@ bool FileCookieStore::isKnownEmpty() {
     if (!path || (lstat(path->c_str(), &info) != 0 && errno == ENOENT)) {
         return true;
     }
-    const std::optional<std::string> bytes = readRegularFile(*path);
+    const std::optional<std::string> bytes = readRegularFile(*path, kMaxFileSize);
     if (!bytes) {
         return false;
     }
@@ -260,7 +234,8 @@ void FileCookieStore::deleteCookie(const Cookie& cookie) {
 
 void FileCookieStore::deleteCookies(const std::vector<Cookie>& doomed) {
     const std::optional<std::string> path = storePath();
-    const std::optional<std::string> bytes = path ? readRegularFile(*path) : std::nullopt;
+    const std::optional<std::string> bytes =
+        path ? readRegularFile(*path, kMaxFileSize) : std::nullopt;
     std::optional<BinaryCookies> store = bytes ? parseBinaryCookies(*bytes) : std::nullopt;
     if (!store) {
         return;

@@ -30,23 +30,6 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-// Closes a descriptor when it goes out of scope.
-class OpenFile {
-public:
-    explicit OpenFile(int fd) : m_fd(fd) {}
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    ~OpenFile() {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 std::optional<pid_t> pidOf(const char* name) {
     if (*name == '\0' || std::strlen(name) > 9) {
         return std::nullopt;
@@ -61,23 +44,19 @@ std::optional<pid_t> pidOf(const char* name) {
 
 // Up to `limit` bytes of the file `name` (e.g. "123/status") in the /proc folder `proc`.
 std::string readProcFile(int proc, const std::string& name, std::size_t limit) {
-    const OpenFile file(openat(proc, name.c_str(), O_RDONLY | O_CLOEXEC));
+    const int fd = openat(proc, name.c_str(), O_RDONLY | O_CLOEXEC);
     std::string text;
-    if (file.fd() < 0) {
+    if (fd < 0) {
         return text;
     }
     text.resize(limit);
     std::size_t filled = 0;
-    while (filled < limit) {
-        const ssize_t got = read(file.fd(), text.data() + filled, limit - filled);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
+    ssize_t got = 0;
+    while (filled < limit && ((got = read(fd, text.data() + filled, limit - filled)) > 0 ||
+                              (got < 0 && errno == EINTR))) {
+        filled += got > 0 ? static_cast<std::size_t>(got) : 0;
     }
+    close(fd);
     text.resize(filled);
     return text;
 }
@@ -178,12 +157,12 @@ std::optional<std::string> scriptOf(int proc, const std::string& pid) {
 
 } // namespace
 
-std::optional<std::string> bundleOfExecutable(const std::string& executable) {
+std::optional<std::string> bundleOfExecutable(std::string_view executable) {
     const std::size_t at = executable.rfind(kExecutableFolder);
-    if (at == std::string::npos || at == 0 || executable[at - 1] == '/') {
+    if (at == std::string_view::npos || at == 0 || executable[at - 1] == '/') {
         return std::nullopt;
     }
-    return executable.substr(0, at + 4);
+    return std::string(executable.substr(0, at + 4));
 }
 
 ProcRunningApplications::ProcRunningApplications(const BundleReader& bundles)
@@ -219,9 +198,7 @@ ProcRunningApplications::withBundleIdentifier(const std::string& identifier) con
         if (executable.empty()) {
             continue; // a kernel thread, an ended process, or another user's
         }
-        std::optional<std::string> bundle = executable.find(kExecutableFolder) == std::string::npos
-                                                ? std::nullopt
-                                                : bundleOfExecutable(std::string(executable));
+        std::optional<std::string> bundle = bundleOfExecutable(executable);
         // A script in the bundle runs under an interpreter that lies elsewhere.
         if (!bundle && isInterpreter(executable)) {
             const std::optional<std::string> script = scriptOf(procFd, name);

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 
@@ -24,6 +25,6 @@ private:
 
 // The bundle (".../X.app") whose Contents/MacOS folder holds the executable, innermost first;
 // none when the executable lies in no bundle.
-std::optional<std::string> bundleOfExecutable(const std::string& executable);
+std::optional<std::string> bundleOfExecutable(std::string_view executable);
 
 } // namespace corvane
