@@ -2,11 +2,14 @@
 
 #include "analysis/Discovery.h"
 #include "fix/QuitWait.h"
+#include "fix/ResetEnding.h"
+#include "fix/ResetLock.h"
 #include "fix/Restore.h"
 #include "platform/Controls.h"
 #include "platform/Network.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,7 +22,11 @@ class BundleReader;
 class Clock;
 class CookieStore;
 class FileSystem;
+class LibraryRemover;
 class Notifications;
+class ResetJournal;
+class ResetRecords;
+class ResponsiveWork;
 class OpenPanel;
 class ProcessLauncher;
 class RunningApplications;
@@ -28,6 +35,8 @@ class Trash;
 class UrlLoader;
 class Workspace;
 struct UserNotification;
+struct Untrashable;
+struct UserFolders;
 
 // The controls of the main window that the controller drives. The window owns them.
 struct Outlets {
@@ -157,6 +166,9 @@ public:
 
     const Services& services() const { return _services; }
 
+    // How the latest fix or restore ended.
+    ResetEnding lastEnding() const { return _lastEnding; }
+
 private:
     // The chooser's steps for the given path, or for the open panel's pick when none is given.
     void chooseAppFrom(const std::optional<std::string>& given);
@@ -175,6 +187,40 @@ private:
     // shows `before` again and `paused` is as it was.
     QuitWaitOutcome waitForTargetToQuit(const std::string& identifier, std::vector<pid_t> instances,
                                         Button* paused, const ShownInfo& before);
+
+    // The steps of a fix.
+    // Waits up to a bound for another reset or restore of this home to end; none (the user
+    // told why) when it does not, or when the records' folder cannot be used.
+    std::optional<ResetLock> takeResetLock(const std::string& library);
+    // Says why nothing was changed, and marks the run as declined.
+    void tellRefusal(const std::string& text);
+    bool agreesToRemoveForGood(const Untrashable& untrashable);
+    // False (the user told why) when the target still runs after the quit wait.
+    bool targetHasQuit(const std::optional<std::string>& identifier, const std::string& name,
+                       const ShownInfo& report);
+    // Asks about entries no Trash takes and starts the journal. None when the fix must not go
+    // ahead; a null journal when there is nothing to record.
+    std::optional<std::unique_ptr<ResetJournal>>
+    planReset(LibraryRemover& remover, const std::vector<std::string>& planned,
+              const std::optional<std::string>& identifier, const std::string& name,
+              const ShownInfo& report);
+    void removeEach(LibraryRemover& remover, const std::vector<std::string>& paths,
+                    ResponsiveWork& work);
+    void runDefaultsAfterRemoval(const std::optional<std::string>& identifier);
+    void restartSystemTarget(const std::optional<std::string>& identifier);
+    std::vector<std::string> hardResetEntries(const UserFolders* folders,
+                                              const std::optional<std::string>& identifier);
+    // Empties the shared cookie store, keeping a copy in the Trash; the store's name when
+    // cookies are left in it.
+    std::optional<std::string> emptyCookieStore(LibraryRemover& remover,
+                                                const std::optional<std::string>& file);
+    // The steps of a restore.
+    bool restoreTargetHasQuit(const ResetRecord& record);
+    RestoreResult finishRestore(ResetRecords& records, const ResetRecord& record,
+                                const std::string& library);
+    std::string closingTrashLine(const LibraryRemover& remover, bool recorded) const;
+    void finishFix(LibraryRemover& remover, std::unique_ptr<ResetJournal> journal,
+                   const std::string& name, const std::optional<std::string>& cookieLeftover);
 
     Outlets _outlets;
     Services _services;
@@ -195,6 +241,7 @@ private:
     // While a fix or a restore waits for the target to quit, the cancel control stops that wait.
     bool _quitWaitRunning = false;
     bool _quitWaitStopRequested = false;
+    ResetEnding _lastEnding = ResetEnding::Done;
 
     std::optional<std::string> _responseData;
     int _responseStatus = 0;

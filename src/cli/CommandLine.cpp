@@ -4,13 +4,13 @@
 #include "app/AppDelegate.h"
 #include "cli/CommandLineActions.h"
 #include "platform/host/FileCookieStore.h"
+#include "platform/host/FreedesktopTrash.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/HostWorkspace.h"
 #include "platform/host/PlistBundleReader.h"
 #include "platform/host/PosixProcessLauncher.h"
 #include "platform/host/ProcRunningApplications.h"
 #include "platform/host/SyslogSystemLog.h"
-#include "platform/qt/QtTrash.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -33,13 +33,14 @@ const QString kReset = QStringLiteral("reset");
 const QString kRestore = QStringLiteral("restore");
 const QString kYes = QStringLiteral("yes");
 const QString kSafari = QStringLiteral("safari");
+const QString kNoTrash = QStringLiteral("no-trash");
 
 void describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("Returns a misbehaving application to its default settings.\n\n"
                        "Without an action, opens the window (with PATH.app chosen when given).\n"
-                       "--list and --reset exit with 0 when something was found and done, 1 when "
-                       "nothing was found or something was left, 2 on bad input."));
+                       "Exit status: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done "
+                       "(what stayed is named), 4 declined or refused (nothing was changed)."));
     // Qt's own help option would also offer --help-all with the options of the window toolkit,
     // which this early parse does not take.
     parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
@@ -57,6 +58,9 @@ void describeCommandLine(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(
         kSafari, QStringLiteral("With --reset of Safari: a soft or a hard reset."),
         QStringLiteral("soft|hard")));
+    parser.addOption(QCommandLineOption(
+        kNoTrash, QStringLiteral("With --reset: removes for good the entries no Trash can take "
+                                 "(without it, nothing is changed when there are any).")));
     parser.addOption(QCommandLineOption(
         kRestore,
         QStringLiteral("Puts back the latest reset (of the identifier ID, when given).")));
@@ -102,7 +106,7 @@ public:
         services.runningApplications = &m_running;
         services.cookieStore = &m_cookies;
         services.systemLog = &m_log;
-        services.trash = &m_trash;
+        services.trash = m_trash ? &*m_trash : nullptr;
     }
     Services services;
 
@@ -114,7 +118,7 @@ private:
     ProcRunningApplications m_running;
     FileCookieStore m_cookies;
     SyslogSystemLog m_log;
-    QtTrash m_trash;
+    std::optional<FreedesktopTrash> m_trash = FreedesktopTrash::locate();
 };
 
 std::string localPath(const QString& argument) {
@@ -148,9 +152,11 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
                       QStringLiteral("choose one of --list, --reset and --restore"));
     }
     if ((parser.isSet(kJson) && !parser.isSet(kList)) ||
-        ((parser.isSet(kYes) || parser.isSet(kSafari)) && !parser.isSet(kReset))) {
+        ((parser.isSet(kYes) || parser.isSet(kSafari) || parser.isSet(kNoTrash)) &&
+         !parser.isSet(kReset))) {
         return refuse(argc, argv, parser,
-                      QStringLiteral("--json goes with --list; --yes and --safari with --reset"));
+                      QStringLiteral("--json goes with --list; --yes, --safari and --no-trash "
+                                     "with --reset"));
     }
 
     if (parser.isSet(kList) || parser.isSet(kReset)) {
@@ -164,6 +170,7 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
         }
         ResetOptions options;
         options.confirmed = parser.isSet(kYes);
+        options.removeForGood = parser.isSet(kNoTrash);
         options.interactive = isatty(STDIN_FILENO) == 1;
         if (parser.isSet(kSafari)) {
             const QString mode = parser.value(kSafari);

@@ -65,13 +65,22 @@ std::string reasonWord(SkippedFolder::Reason reason) {
 // Answers the window's questions from the command line's options and prints its sheets.
 class CommandLineAlerts : public Alerts {
 public:
-    CommandLineAlerts(std::optional<bool> safariHard, std::ostream& out, std::ostream& err)
-        : m_safariHard(safariHard), m_out(out), m_err(err) {}
+    CommandLineAlerts(std::optional<bool> safariHard, bool removeForGood, std::ostream& out,
+                      std::ostream& err)
+        : m_safariHard(safariHard), m_removeForGood(removeForGood), m_out(out), m_err(err) {}
 
     int runModal(const Alert& alert) override {
         if (alert.informativeText == safariModePrompt().informativeText) {
             return m_safariHard.value_or(false) ? kAlertFirstButtonReturn
                                                 : kAlertSecondButtonReturn;
+        }
+        if (alert.purpose == AlertPurpose::RemoveForGood) {
+            m_err << alert.messageText << (m_removeForGood ? " Yes (--no-trash).\n" : " No.\n")
+                  << alert.informativeText;
+            if (!m_removeForGood) {
+                m_err << "Nothing was changed; add --no-trash to remove them for good.\n";
+            }
+            return m_removeForGood ? kAlertSecondButtonReturn : kAlertFirstButtonReturn;
         }
         // The restore's question (its text in the message): the command was the answer.
         if (consent && alert.informativeText.empty()) {
@@ -80,7 +89,8 @@ public:
             return kAlertFirstButtonReturn;
         }
         // An account of what was done goes to the output; a refusal to the errors.
-        if (alert.style == AlertStyle::Warning && alert.messageText == "Corvane") {
+        if (alert.purpose == AlertPurpose::Refusal ||
+            (alert.style == AlertStyle::Warning && alert.messageText == "Corvane")) {
             m_err << alert.informativeText << '\n';
             refused = true;
         } else {
@@ -100,6 +110,7 @@ public:
 
 private:
     std::optional<bool> m_safariHard;
+    bool m_removeForGood;
     std::ostream& m_out;
     std::ostream& m_err;
 };
@@ -113,6 +124,21 @@ public:
 private:
     std::string m_path;
 };
+
+int exitCodeFor(ResetEnding ending) {
+    switch (ending) {
+    case ResetEnding::Done:
+        return kDone;
+    case ResetEnding::NothingToDo:
+        return kNothingFound;
+    case ResetEnding::Partial:
+    case ResetEnding::Interrupted:
+        return kPartial;
+    case ResetEnding::Declined:
+        break;
+    }
+    return kDeclined;
+}
 
 } // namespace
 
@@ -128,24 +154,18 @@ int restoreLatestReset(const Services& services, const std::optional<std::string
         return kBadInput;
     }
     // Asking for the restore on the command line is the answer to the window's question.
-    CommandLineAlerts alerts(std::nullopt, out, err);
+    CommandLineAlerts alerts(std::nullopt, false, out, err);
     alerts.consent = true;
     Services withAnswers = services;
     withAnswers.alerts = &alerts;
     processWide() = {};
     AppDelegate delegate(Outlets{}, withAnswers);
     const std::optional<RestoreResult> result = delegate.restoreLatest(identifier);
-    if (!result) {
-        if (!alerts.refused) {
-            err << "There is no reset" << (identifier ? " of " + *identifier : std::string())
-                << " to put back.\n";
-        }
-        return kNothingFound;
+    if (!result && delegate.lastEnding() == ResetEnding::NothingToDo) {
+        err << "There is no reset" << (identifier ? " of " + *identifier : std::string())
+            << " to put back.\n";
     }
-    const bool whole = result->keptInTrash.empty() && result->gone.empty() &&
-                       result->removedForGood.empty() && result->refused.empty() &&
-                       result->failed.empty();
-    return whole ? kDone : kNothingFound;
+    return exitCodeFor(delegate.lastEnding());
 }
 
 int listEntries(const Services& services, const std::string& bundlePath, bool json,
@@ -212,18 +232,18 @@ int resetApplication(const Services& services, const std::string& bundlePath,
         if (!options.interactive) {
             err << "Not resetting " << target.name
                 << " without a terminal to ask on; add --yes to reset it anyway.\n";
-            return kBadInput;
+            return kDeclined;
         }
         err << "Reset " << target.name << "? [y/N] " << std::flush;
         std::string answer;
         std::getline(in, answer);
         if (answer != "y" && answer != "Y" && answer != "yes") {
             err << "Nothing was changed.\n";
-            return kBadInput;
+            return kDeclined;
         }
     }
 
-    CommandLineAlerts alerts(options.safariHard, out, err);
+    CommandLineAlerts alerts(options.safariHard, options.removeForGood, out, err);
     GivenPanel panel(target.path);
     Services withAnswers = services;
     withAnswers.alerts = &alerts;
@@ -250,7 +270,7 @@ int resetApplication(const Services& services, const std::string& bundlePath,
         }
     }
     delegate.fixButtonMethod();
-    return alerts.refused || alerts.leftovers ? kNothingFound : kDone;
+    return exitCodeFor(delegate.lastEnding());
 }
 
 } // namespace corvane::cli

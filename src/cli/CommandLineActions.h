@@ -10,13 +10,16 @@ struct Services;
 
 namespace cli {
 
-enum ExitCode : int { kDone = 0, kNothingFound = 1, kBadInput = 2 };
+// The same for every command: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done,
+// 4 declined or refused (nothing was changed).
+enum ExitCode : int { kDone = 0, kNothingFound = 1, kBadInput = 2, kPartial = 3, kDeclined = 4 };
 
 // What --reset needs to know besides the bundle.
 struct ResetOptions {
     bool confirmed = false;         // --yes
     std::optional<bool> safariHard; // --safari=hard / --safari=soft
     bool interactive = false;       // standard input is a terminal the question can go to
+    bool removeForGood = false;     // --no-trash: what no Trash takes is removed for good
 };
 
 // Prints the absolute path of every entry a fix would remove, one per line (or one JSON object),

@@ -7,6 +7,8 @@
 #include "platform/Services.h"
 #include "platform/Trash.h"
 
+#include <algorithm>
+
 namespace corvane {
 
 std::optional<std::string> usableLibraryFolder(const FileSystem& fs,
@@ -52,6 +54,118 @@ std::optional<std::string> LibraryRemover::removalTarget(const std::string& path
     return target;
 }
 
+std::vector<std::string> LibraryRemover::targets(const std::vector<std::string>& paths) const {
+    std::vector<std::string> found;
+    for (const std::string& path : paths) {
+        if (m_fs.entryExists(path)) {
+            if (std::optional<std::string> target = removalTarget(path)) {
+                found.push_back(std::move(*target));
+            }
+        }
+    }
+    return found;
+}
+
+bool LibraryRemover::insideUntrashable(const std::string& target) const {
+    for (std::string folder = target; folder.size() > 1;) {
+        if (m_untrashable.contains(folder)) {
+            return true;
+        }
+        const std::size_t slash = folder.rfind('/');
+        folder.resize(slash == std::string::npos ? 0 : slash);
+    }
+    return false;
+}
+
+Untrashable LibraryRemover::findUntrashable(const std::vector<std::string>& paths) {
+    Untrashable found;
+    for (const std::string& target : targets(paths)) {
+        std::optional<std::string> reason =
+            m_trash ? m_trash->unavailableReason(target) : std::string("there is no Trash");
+        if (!reason) {
+            continue;
+        }
+        if (!insideUntrashable(target)) {
+            found.paths.push_back(target);
+        }
+        m_untrashable.insert(target);
+        if (std::find(found.reasons.begin(), found.reasons.end(), *reason) == found.reasons.end()) {
+            found.reasons.push_back(std::move(*reason));
+        }
+    }
+    return found;
+}
+
+void LibraryRemover::stop(const std::string& reason) {
+    if (!m_stopReason) {
+        m_stopReason = reason;
+    }
+}
+
+void LibraryRemover::leave(const std::string& path, std::string reason) {
+    if (m_log) {
+        m_log->log("Left " + path + " in place: " + reason);
+    }
+    m_reasons.emplace(path, std::move(reason));
+}
+
+bool LibraryRemover::journal(const std::string& line) {
+    if (!m_journal) {
+        return true;
+    }
+    Status written = m_journal->append(line);
+    if (!written) {
+        stop(written.error().reason);
+    }
+    return written.ok();
+}
+
+bool LibraryRemover::moveToTrash(const std::string& path, const std::string& target) {
+    const std::optional<EntryStamp> stamp = m_fs.stamp(target);
+    if (!stamp) {
+        return false; // gone meanwhile
+    }
+    Result<TrashSlot> slot = m_trash->reserve(target);
+    if (!slot) {
+        leave(path, "it could not be moved to the Trash: " + slot.error().reason);
+        return false;
+    }
+    TrashedEntry entry{target, slot->trashed, {stamp->device, stamp->inode}, std::nullopt};
+    // Where the Trash names the place only after the move, the line follows the move.
+    const bool lineFirst = !slot->trashed.empty();
+    if (lineFirst && !journal(movedEntryLine(entry))) {
+        m_trash->release(*slot);
+        leave(path, *m_stopReason);
+        return false;
+    }
+    Result<std::string> moved = m_trash->moveInto(*slot);
+    if (!moved) {
+        if (lineFirst) {
+            journal(stayedLine(entry.trashed));
+        }
+        leave(path, "it could not be moved to the Trash: " + moved.error().reason);
+        return false;
+    }
+    entry.trashed = std::move(*moved);
+    if (!lineFirst) {
+        journal(movedEntryLine(entry));
+    }
+    m_trashed.push_back(std::move(entry));
+    return true;
+}
+
+void LibraryRemover::removeForGood(const std::string& path, const std::string& target) {
+    if (!journal(removedEntryLine(target))) {
+        leave(path, *m_stopReason);
+        return;
+    }
+    ++m_toolRuns;
+    m_runTool(toolPath(Tool::Remove), {"-rf", target});
+    if (!m_fs.entryExists(target)) {
+        m_removedForGood.push_back(target);
+    }
+}
+
 void LibraryRemover::remove(const std::string& path) {
     // An entry inside a folder removed before it is gone already; running the tool changes
     // nothing then, and a deep folder would cost one process per entry.
@@ -69,39 +183,42 @@ void LibraryRemover::remove(const std::string& path) {
         }
         return;
     }
-    if (m_trash) {
-        if (std::optional<std::string> trashed = m_trash->moveToTrash(*target)) {
-            m_trashed.push_back({*target, std::move(*trashed), std::nullopt});
-            return;
-        }
-        if (m_log) {
-            m_log->log("Could not move " + *target + " to the Trash; removing it for good");
-        }
+    if (m_stopReason) {
+        leave(path, *m_stopReason);
+        return;
     }
-    ++m_toolRuns;
-    m_runTool(toolPath(Tool::Remove), {"-rf", *target});
-    if (!m_fs.entryExists(*target)) {
-        m_removedForGood.push_back(*target);
+    if (m_trash && !insideUntrashable(*target)) {
+        moveToTrash(path, *target);
+        return;
     }
+    if (!m_removeForGood) {
+        leave(path, "it cannot be moved to the Trash, and removing it for good was not agreed");
+        return;
+    }
+    removeForGood(path, *target);
 }
 
 std::optional<std::size_t> LibraryRemover::keepCopy(const std::string& path) {
-    if (!m_trash || !m_fs.entryExists(path)) {
+    if (!m_trash || !m_fs.entryExists(path) || m_stopReason) {
         return std::nullopt;
     }
     const std::optional<std::string> target = removalTarget(path);
-    if (!target) {
+    if (!target || insideUntrashable(*target) || !moveToTrash(path, *target)) {
         return std::nullopt;
     }
-    std::optional<std::string> trashed = m_trash->copyToTrash(*target);
-    if (!trashed) {
-        if (m_log) {
-            m_log->log("Could not put a copy of " + *target + " in the Trash");
-        }
+    const TrashedEntry& entry = m_trashed.back();
+    if (Status copied = m_trash->copyBack({entry.original, entry.trashed}); !copied) {
+        // The file stays in the Trash, where Restore finds it; nothing of it is lost.
+        leave(path, "its copy could not be put back in place: " + copied.error().reason);
         return std::nullopt;
     }
-    m_trashed.push_back({*target, std::move(*trashed), std::nullopt});
     return m_trashed.size() - 1;
+}
+
+void LibraryRemover::noteLeftInPlace(std::size_t index, const EntryStamp& stamp) {
+    TrashedEntry& entry = m_trashed.at(index);
+    entry.leftInPlace = stamp;
+    journal(leftInPlaceLine(entry.trashed, stamp));
 }
 
 std::vector<std::string> LibraryRemover::remaining() const {
@@ -112,6 +229,11 @@ std::vector<std::string> LibraryRemover::remaining() const {
         }
     }
     return left;
+}
+
+std::optional<std::string> LibraryRemover::reasonLeft(const std::string& path) const {
+    const auto found = m_reasons.find(path);
+    return found == m_reasons.end() ? std::nullopt : std::optional(found->second);
 }
 
 } // namespace corvane

@@ -1,20 +1,25 @@
 #pragma once
 
+#include "base/Result.h"
 #include "platform/FileSystem.h"
+#include "platform/Trash.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace corvane {
 
 // One entry a reset moved to the Trash.
 struct TrashedEntry {
-    std::string original; // where it was, its parent folder resolved
-    std::string trashed;  // where it lies in the Trash
+    std::string original;   // where it was, its parent folder resolved
+    std::string trashed;    // where it lies in the Trash
+    EntryIdentity identity; // of the item itself; a rename keeps it
     // For a copy put in the Trash while the file itself stayed (the cookie store, emptied
     // afterwards): the file as the reset left it. The copy may replace the file only while the
     // file is still that version.
@@ -30,15 +35,56 @@ struct ResetRecord {
     std::string applicationPath;
     bool systemTarget = false;        // not asked to quit
     std::int64_t time = 0;            // seconds since the epoch
-    std::vector<TrashedEntry> moved;  // in the order they were moved
-    std::vector<std::string> removed; // removed for good: no Trash would take them
+    std::vector<std::string> planned; // every entry the reset set out to take, in order
+    std::vector<TrashedEntry> moved;  // in the order they were moved (or about to be)
+    std::vector<std::string> removed; // removed for good, with the user's consent
 };
 
-std::string resetRecordJson(const ResetRecord& record);
-// None for text that is not a whole, well-formed record.
+// A record is a journal in JSON Lines: a head (the application and every planned entry) written
+// before anything moves, then one line per entry, written before that entry moves. A reader
+// ignores a last line cut short (the writer was stopped while writing it).
+std::string resetRecordHeadLine(const ResetRecord& record);
+std::string movedEntryLine(const TrashedEntry& entry);
+std::string removedEntryLine(const std::string& path);
+std::string leftInPlaceLine(const std::string& trashed, const EntryStamp& stamp);
+// The move announced by the line for `trashed` failed: the entry stayed where it was.
+std::string stayedLine(const std::string& trashed);
+// The whole record as a journal that holds what it lists.
+std::string resetRecordText(const ResetRecord& record);
+// None for text whose head or any whole line does not read.
 std::optional<ResetRecord> parseResetRecord(std::string_view text);
 
-// The records of the user's resets: one small JSON file each, in one folder.
+// The journal of a reset in progress. Lines go to the file at once (a killed run loses none of
+// them) and reach the disk in batches; the head reached it before the first move.
+class ResetJournal {
+public:
+    // Lines written between two flushes to the disk; a power cut loses at most these.
+    static constexpr std::size_t kSyncBatch = 256;
+
+    ResetJournal(int fd, std::string id, std::string folder)
+        : m_fd(fd), m_id(std::move(id)), m_folder(std::move(folder)) {}
+    ResetJournal(const ResetJournal&) = delete;
+    ResetJournal& operator=(const ResetJournal&) = delete;
+    ~ResetJournal(); // flushes and closes
+
+    const std::string& id() const { return m_id; }
+    Status append(const std::string& line);
+    Status sync();
+
+private:
+    int m_fd;
+    std::string m_id;
+    std::string m_folder;
+    std::size_t m_unsynced = 0;
+};
+
+// What the newest record is, when it is not a readable record.
+struct DamagedRecord {
+    std::string id;
+};
+using LatestRecord = std::variant<std::monostate, ResetRecord, DamagedRecord>;
+
+// The records of the user's resets: one journal file each, in one folder.
 class ResetRecords {
 public:
     static constexpr std::size_t kKept = 20;
@@ -46,21 +92,25 @@ public:
     explicit ResetRecords(std::string folder) : m_folder(std::move(folder)) {}
     // The folder the records of a user Library go to.
     static std::string folderIn(const std::string& library);
+    const std::string& folder() const { return m_folder; }
 
-    // Writes the record as a new file, names it (sets `record.id`) and drops the oldest records
-    // beyond `kept`. False when it could not be written.
-    bool add(ResetRecord& record, std::size_t kept = kKept);
-    // Replaces the content of the record's file.
-    bool update(const ResetRecord& record);
+    // Makes the folder (for the user alone) when missing.
+    Status makeFolder() const;
+
+    // Creates a new record under a name of its own, writes its head and makes it last on disk,
+    // then drops the oldest records beyond `kept`. Sets `record.id`.
+    Result<std::unique_ptr<ResetJournal>> begin(ResetRecord& record, std::size_t kept = kKept);
+    // Replaces the record's file with what `record` holds now, all at once.
+    Status rewrite(const ResetRecord& record);
     void remove(const std::string& id);
 
-    // The newest record that reads well (of that identifier, when given), if any.
-    std::optional<ResetRecord> latest(const std::optional<std::string>& identifier = {}) const;
+    // The newest record (of that identifier, when given). A newest record that does not read is
+    // named, and no older one is taken in its place.
+    LatestRecord latest(const std::optional<std::string>& identifier = {}) const;
 
 private:
     std::vector<std::string> ids() const; // oldest first
     std::string fileFor(const std::string& id) const;
-    bool write(const std::string& id, const ResetRecord& record) const;
 
     std::string m_folder;
 };

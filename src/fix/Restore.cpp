@@ -58,6 +58,20 @@ std::string plural(std::size_t count, const char* one, const char* many) {
 
 } // namespace
 
+std::vector<TrashedEntry> RestoreResult::leftInTrash() const {
+    std::vector<TrashedEntry> left;
+    // Kept in reverse of the restore's order, which is the reset's order.
+    for (const auto* list : {&notTried, &failed, &keptInTrash}) {
+        left.insert(left.end(), list->rbegin(), list->rend());
+    }
+    return left;
+}
+
+bool RestoreResult::whole() const {
+    return keptInTrash.empty() && gone.empty() && removedForGood.empty() && refused.empty() &&
+           failed.empty() && notTried.empty();
+}
+
 bool hasSomethingToPutBack(const ResetRecord& record, const FileSystem& fs) {
     for (const TrashedEntry& entry : record.moved) {
         if (fs.entryExists(entry.trashed)) {
@@ -68,19 +82,32 @@ bool hasSomethingToPutBack(const ResetRecord& record, const FileSystem& fs) {
 }
 
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,
-                            const std::string& library) {
+                            const std::string& library,
+                            const std::function<bool()>& stopRequested) {
     RestoreResult result;
     // Last moved first: an entry moved out of a folder that went later comes back into it.
     for (auto it = record.moved.rbegin(); it != record.moved.rend(); ++it) {
         const TrashedEntry& entry = *it;
+        if (stopRequested && stopRequested()) {
+            result.notTried.push_back(entry);
+            continue;
+        }
         if (!isPlaceInLibrary(fs, entry.original, library)) {
             result.refused.push_back(entry.original);
             continue;
         }
+        const std::optional<EntryStamp> there = fs.stamp(entry.original);
+        if (there && EntryIdentity{there->device, there->inode} == entry.identity) {
+            // Back already (put back by hand), or never moved: the reset was stopped between
+            // its journal line and the move, and the Trash's note about it is an orphan.
+            trash.release({entry.original, entry.trashed});
+            result.restored.push_back(entry.original);
+            continue;
+        }
         // A copy may replace the file it was taken from only while that is still the version
         // the reset left; anything written since stays.
-        const bool replace = entry.leftInPlace && fs.stamp(entry.original) == entry.leftInPlace;
-        switch (trash.putBack(entry.trashed, entry.original,
+        const bool replace = entry.leftInPlace && there == entry.leftInPlace;
+        switch (trash.putBack(entry.trashed, entry.original, entry.identity,
                               replace ? PutBackMode::ReplaceWhatIsThere
                                       : PutBackMode::KeepWhatIsThere)) {
         case PutBackOutcome::Restored:
@@ -123,12 +150,9 @@ std::string restoreQuestionText(const ResetRecord& record) {
 }
 
 std::string restoreResultText(const ResetRecord& record, const RestoreResult& result) {
-    const std::size_t total = result.restored.size() + result.keptInTrash.size() +
-                              result.gone.size() + result.refused.size() + result.failed.size() +
-                              result.removedForGood.size();
     std::string text = plural(result.restored.size(), "entry", "entries") + " of " +
                        record.applicationName + " came back.\n";
-    if (result.restored.size() == total) {
+    if (result.whole()) {
         return text;
     }
     std::vector<std::string> lines;
@@ -142,7 +166,7 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
                         entry.trashed + ")");
     }
     for (const std::string& path : result.gone) {
-        lines.push_back(path + ": gone, no longer in the Trash");
+        lines.push_back(path + ": no longer in the Trash");
     }
     for (const std::string& path : result.removedForGood) {
         lines.push_back(path + ": removed for good by the reset");
@@ -150,12 +174,21 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
     for (const std::string& path : result.refused) {
         lines.push_back(path + ": not put back, the record does not hold it safely");
     }
+    for (const TrashedEntry& entry : result.notTried) {
+        lines.push_back(entry.original +
+                        ": not put back yet, Corvane was interrupted; it stays in "
+                        "the Trash (" +
+                        entry.trashed + ")");
+    }
     text += "\nThese did not come back:\n";
     for (std::size_t i = 0; i < lines.size() && i < kMaxNamed; ++i) {
         text += lines[i] + "\n";
     }
     if (lines.size() > kMaxNamed) {
         text += "...and " + std::to_string(lines.size() - kMaxNamed) + " more.\n";
+    }
+    if (!result.leftInTrash().empty()) {
+        text += "\nRestore can try again for what stays in the Trash.\n";
     }
     return text;
 }

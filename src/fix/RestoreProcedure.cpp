@@ -2,6 +2,7 @@
 #include "app/AppDelegate.h"
 #include "app/BusySpan.h"
 #include "base/UserFolders.h"
+#include "fix/Interruption.h"
 #include "fix/LibraryRemover.h"
 #include "fix/QuitWait.h"
 #include "fix/ResetRecord.h"
@@ -25,6 +26,15 @@ std::optional<ResetRecords> recordsOf(const FileSystem& fs) {
     return std::nullopt;
 }
 
+// The latest record that has something in the Trash to put back.
+std::optional<ResetRecord> restorable(const LatestRecord& latest, const FileSystem& fs) {
+    const ResetRecord* record = std::get_if<ResetRecord>(&latest);
+    if (record && hasSomethingToPutBack(*record, fs)) {
+        return *record;
+    }
+    return std::nullopt;
+}
+
 Alert restoreQuestion(const ResetRecord& record) {
     Alert alert;
     alert.messageText = restoreQuestionText(record);
@@ -42,8 +52,10 @@ void AppDelegate::updateRestoreButton() {
     bool enabled = false;
     if (_services.trash && _services.fileSystem) {
         if (const std::optional<ResetRecords> records = recordsOf(*_services.fileSystem)) {
-            const std::optional<ResetRecord> latest = records->latest();
-            enabled = latest && hasSomethingToPutBack(*latest, *_services.fileSystem);
+            // A damaged record is offered too: pressing Restore names it.
+            const LatestRecord latest = records->latest();
+            enabled = std::holds_alternative<DamagedRecord>(latest) ||
+                      restorable(latest, *_services.fileSystem);
         }
     }
     _outlets.restoreButton->setEnabled(enabled);
@@ -53,8 +65,33 @@ void AppDelegate::restoreButtonMethod() {
     restoreLatest(std::nullopt);
 }
 
+bool AppDelegate::restoreTargetHasQuit(const ResetRecord& record) {
+    // As before a reset: an application that still runs would write over what comes back.
+    RunningApplications* running = _services.runningApplications;
+    if (record.systemTarget || !running || !isAcceptableBundleIdentifier(record.identifier)) {
+        return true;
+    }
+    std::vector<pid_t> instances = running->withBundleIdentifier(record.identifier);
+    if (instances.empty()) {
+        return true;
+    }
+    const ShownInfo before = shownInfo();
+    const QuitWaitOutcome outcome = waitForTargetToQuit(record.identifier, std::move(instances),
+                                                        _outlets.restoreButton, before);
+    if (outcome == QuitWaitOutcome::StillRunning) {
+        _services.alerts->runModal(didNotQuitAlert(record.applicationName, "put back", "Restore"));
+    }
+    if (outcome != QuitWaitOutcome::Quit) {
+        _lastEnding = ResetEnding::Declined;
+        return false;
+    }
+    showInfo(before);
+    return true;
+}
+
 std::optional<RestoreResult>
 AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
+    _lastEnding = ResetEnding::NothingToDo;
     if (!_services.trash || !_services.fileSystem || !_services.alerts) {
         return std::nullopt;
     }
@@ -68,54 +105,75 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
         return std::nullopt;
     }
     ResetRecords records(ResetRecords::folderIn(folders->library));
-    std::optional<ResetRecord> record = records.latest(identifier);
-    if (!record || !hasSomethingToPutBack(*record, fs)) {
+    const LatestRecord latest = records.latest(identifier);
+    if (const auto* damaged = std::get_if<DamagedRecord>(&latest)) {
+        tellRefusal("The latest reset record is damaged: " + damaged->id + ".");
+        return std::nullopt;
+    }
+    std::optional<ResetRecord> record = restorable(latest, fs);
+    if (!record) {
         updateRestoreButton();
         return std::nullopt;
     }
     if (_services.alerts->runModal(restoreQuestion(*record)) != kAlertFirstButtonReturn) {
+        _lastEnding = ResetEnding::Declined;
         return std::nullopt;
     }
 
     // Clicks made while entries go back must not act once it has ended.
     const BusySpan busy(_services.application);
-    // As before a reset: an application that still runs would write over what comes back.
-    RunningApplications* running = _services.runningApplications;
-    if (!record->systemTarget && running && isAcceptableBundleIdentifier(record->identifier)) {
-        std::vector<pid_t> instances = running->withBundleIdentifier(record->identifier);
-        if (!instances.empty()) {
-            const ShownInfo before = shownInfo();
-            const QuitWaitOutcome outcome = waitForTargetToQuit(
-                record->identifier, std::move(instances), _outlets.restoreButton, before);
-            if (outcome == QuitWaitOutcome::StillRunning) {
-                _services.alerts->runModal(
-                    didNotQuitAlert(record->applicationName, "put back", "Restore"));
-            }
-            if (outcome != QuitWaitOutcome::Quit) {
-                return std::nullopt;
-            }
-            showInfo(before);
+    const std::optional<ResetLock> lock = takeResetLock(folders->library);
+    if (!lock) {
+        return std::nullopt;
+    }
+    // Another run may have put it back, or reset again, while this one waited for the lock.
+    const LatestRecord now = records.latest(identifier);
+    const ResetRecord* current = std::get_if<ResetRecord>(&now);
+    if (!current || current->id != record->id || !hasSomethingToPutBack(*current, fs)) {
+        _lastEnding = ResetEnding::NothingToDo;
+        updateRestoreButton();
+        return std::nullopt;
+    }
+    record = *current;
+    if (!restoreTargetHasQuit(*record)) {
+        return std::nullopt;
+    }
+    return finishRestore(records, *record, *library);
+}
+
+RestoreResult AppDelegate::finishRestore(ResetRecords& records, const ResetRecord& record,
+                                         const std::string& library) {
+    RestoreResult result;
+    {
+        const InterruptionScope interruption;
+        result = restoreRecord(record, *_services.trash, *_services.fileSystem, library,
+                               [] { return InterruptionScope::requested(); });
+        if (InterruptionScope::requested()) {
+            _lastEnding = ResetEnding::Interrupted;
         }
     }
-
-    const RestoreResult result = restoreRecord(*record, *_services.trash, fs, *library);
-    if (result.failed.empty()) {
-        records.remove(record->id);
-    } else {
-        // Only what failed to move is worth another try.
-        ResetRecord rest = *record;
-        rest.moved = result.failed;
-        rest.removed.clear();
-        records.update(rest);
+    // What is still in the Trash stays recorded, so Restore can be pressed again.
+    ResetRecord rest = record;
+    rest.moved = result.leftInTrash();
+    rest.removed.clear();
+    if (rest.moved.empty()) {
+        records.remove(record.id);
+    } else if (Status rewritten = records.rewrite(rest); !rewritten && _services.systemLog) {
+        _services.systemLog->log("Could not rewrite the reset record " + record.id + ": " +
+                                 rewritten.error().reason);
+    }
+    if (_lastEnding != ResetEnding::Interrupted) {
+        _lastEnding = result.whole() ? ResetEnding::Done : ResetEnding::Partial;
     }
     Alert done;
-    done.informativeText = restoreResultText(*record, result);
+    done.informativeText = restoreResultText(record, result);
     done.buttons = {{"OK", std::string("\r")}};
-    done.style = result.restored.size() == record->moved.size() && record->removed.empty()
-                     ? AlertStyle::Informational
-                     : AlertStyle::Warning;
+    done.style = result.whole() ? AlertStyle::Informational : AlertStyle::Warning;
     _services.alerts->runModal(done);
     updateRestoreButton();
+    if (_lastEnding == ResetEnding::Interrupted && _services.application) {
+        _services.application->terminateLater();
+    }
     return result;
 }
 

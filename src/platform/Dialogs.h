@@ -17,11 +17,15 @@ struct AlertButton {
 
 enum class AlertStyle { Warning, Informational, Critical };
 
+// What an alert is for, where a face other than the window must answer it by itself.
+enum class AlertPurpose { Other, RemoveForGood, Refusal };
+
 struct Alert {
     std::string messageText;
     std::string informativeText;
     std::vector<AlertButton> buttons; // the first one added is the rightmost
     AlertStyle style = AlertStyle::Warning;
+    AlertPurpose purpose = AlertPurpose::Other;
 };
 
 inline constexpr int kAlertFirstButtonReturn = 1000;

@@ -1,15 +1,34 @@
 #pragma once
 
+#include "base/Result.h"
+
+#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace corvane {
 
+// Which file an entry is. A rename keeps it, so it tells the very item a reset moved from
+// another one of the same name.
+struct EntryIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const EntryIdentity&) const = default;
+};
+
+// An entry's reserved place in the Trash. On a freedesktop desktop the Trash's information file
+// for it is written when the place is reserved, before the entry moves; where the platform names
+// the place only after the move (macOS), `trashed` is empty until then.
+struct TrashSlot {
+    std::string original;
+    std::string trashed;
+};
+
 // What became of a request to put a trashed item back.
 enum class PutBackOutcome {
     Restored, // the item is at its original place again
     Occupied, // something else is at the original place; the item stays in the Trash
-    Gone,     // nothing is at the given place in the Trash any more
+    Gone,     // the very item is not in the Trash any more (gone, or another item in its place)
     Refused,  // the given place is not an item of this user's Trash
     Failed,   // the move itself failed; the item stays in the Trash
 };
@@ -19,23 +38,37 @@ enum class PutBackMode {
     ReplaceWhatIsThere, // the caller has checked that what is there may go
 };
 
-// The platform's recoverable delete: the user's Trash.
+// The platform's recoverable delete: the user's Trash. Paths are bytes; nothing assumes UTF-8.
 class Trash {
 public:
     virtual ~Trash() = default;
 
-    // Moves the entry to the Trash (a symlink as a link, never followed) and gives back where
-    // it now lies; none when it could not be trashed, in which case it is still in its place.
-    virtual std::optional<std::string> moveToTrash(const std::string& path) = 0;
+    // Why no Trash can take the entry (no usable Trash on its file system), in a few plain words;
+    // none when one can. A look ahead: the move itself may still fail.
+    virtual std::optional<std::string> unavailableReason(const std::string& path) = 0;
 
-    // Puts a copy of the regular file at `path` in the Trash, as if it had been trashed, and
-    // leaves the file itself where it is, with its content, mode and modification time.
-    virtual std::optional<std::string> copyToTrash(const std::string& path) = 0;
+    // Picks a free place in the Trash for the entry and writes what the Trash keeps about it.
+    // The entry does not move yet.
+    virtual Result<TrashSlot> reserve(const std::string& path) = 0;
+
+    // Moves the entry into its reserved place (a symlink as a link, never followed; never by
+    // copying across file systems) and gives back where it now lies. On failure the entry is
+    // still in its place and the reservation is dropped.
+    virtual Result<std::string> moveInto(const TrashSlot& slot) = 0;
+
+    // Drops a reservation whose entry never moved: its place in the Trash is empty and what the
+    // Trash keeps about it names `slot.original`. Anything else is left alone.
+    virtual void release(const TrashSlot& slot) = 0;
+
+    // Writes a copy of the regular file lying at `slot.trashed` to `slot.original` (which must
+    // be free), with its content, mode and modification time.
+    virtual Status copyBack(const TrashSlot& slot) = 0;
 
     // Moves the item at `trashedPath` back to `originalPath`, making missing folders on the way,
-    // and drops what the Trash kept about it.
+    // and drops what the Trash kept about it; only when it is the very item a reset moved: its
+    // identity is `identity` and the Trash holds it as trashed from `originalPath`.
     virtual PutBackOutcome putBack(const std::string& trashedPath, const std::string& originalPath,
-                                   PutBackMode mode) = 0;
+                                   const EntryIdentity& identity, PutBackMode mode) = 0;
 };
 
 } // namespace corvane

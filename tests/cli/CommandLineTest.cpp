@@ -1,79 +1,11 @@
-#include "TestPaths.h"
-#include "platform/host/ChildProcess.h"
-#include "platform/host/PlistBundleReader.h"
-#include "support/DelegateFixture.h"
-#include "support/PlistFiles.h"
+#include "cli/CommandLineFixture.h"
 
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 namespace corvane::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// The built program as a child process with standard input on /dev/null (no terminal), in the
-// test's home; standard error is caught through a file.
-class CommandLine : public DelegateFixture {
-protected:
-    CommandLine() {
-        // The command line needs no display.
-        for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-            unsetenv(variable);
-        }
-        services.bundles = &plistBundles;
-        apps = home.path() + "/Applications";
-    }
-
-    Outcome corvane(std::vector<std::string> arguments) const {
-        const std::string errFile = home.path() + "/stderr.txt";
-        std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" 2>\"$CORVANE_TEST_ERR\"",
-                                          std::string(kBuildDir) + "/corvane"};
-        shell.insert(shell.end(), arguments.begin(), arguments.end());
-        setenv("CORVANE_TEST_ERR", errFile.c_str(), 1);
-        ChildOptions options;
-        options.timeout = std::chrono::seconds(60);
-        const ChildResult child = runChildProcess("/bin/sh", shell, options);
-        std::ifstream in(errFile);
-        std::ostringstream err;
-        err << in.rdbuf();
-        return {child.exitStatus.value_or(-1), child.output, err.str()};
-    }
-
-    std::string app(const std::string& name, const std::string& identifier) const {
-        return makeBundle(apps, name, xmlInfoPlist({{"CFBundleIdentifier", identifier}}));
-    }
-
-    // What the window lists for the bundle, in the order of the full path lists.
-    std::vector<std::string> windowLists(const std::string& bundle) {
-        openPanel.picks.push_back(bundle);
-        delegate().chooseApp();
-        std::vector<std::string> all = delegate().fullFilePaths();
-        all.insert(all.end(), delegate().fullStatePaths().begin(),
-                   delegate().fullStatePaths().end());
-        return all;
-    }
-
-    static std::vector<std::string> lines(const std::string& text) {
-        std::vector<std::string> found;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) {
-            found.push_back(line);
-        }
-        return found;
-    }
-
-    PlistBundleReader plistBundles;
-    std::string apps;
-};
 
 void givePreferences(const TempHome& home) {
     home.file("Library/Preferences/com.example.Widget.plist", "prefs");
@@ -150,7 +82,7 @@ TEST_F(CommandLine, ResetNeedsConsentThenRestorePutsItBack) {
 
     // No terminal to ask on and no --yes: nothing happens.
     const Outcome refused = corvane({"--reset", widget});
-    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.status, 4);
     EXPECT_TRUE(fs::exists(prefs));
 
     const Outcome reset = corvane({"--reset", "--yes", widget});

@@ -1,4 +1,5 @@
 #include "platform/host/FileCookieStore.h"
+#include "platform/host/FreedesktopTrash.h"
 #include "platform/host/PlistBundleReader.h"
 #include "platform/host/PosixProcessLauncher.h"
 #include "platform/host/ProcRunningApplications.h"
@@ -83,10 +84,11 @@ private:
     std::string m_reason;
 };
 
-// The removal tool for real, as on a system without a Trash (no Trash service is given).
+// The tools and the desktop's Trash for real, in the test's home.
 class FixOnDisk : public DelegateFixture {
 protected:
     FixOnDisk() : clock(20) {
+        services.trash = &trash;
         services.launcher = &launcher;
         services.runningApplications = &running;
         services.clock = &clock;
@@ -101,6 +103,7 @@ protected:
         ASSERT_TRUE(window.fixButton.enabled) << window.infoView.string();
     }
 
+    FreedesktopTrash trash{home.path() + "/.local/share"};
     WatchedLauncher launcher;
     PlistBundleReader plistBundles;
     ProcRunningApplications running{plistBundles};
@@ -143,17 +146,20 @@ TEST_F(FixOnDisk, ListedEntriesGoAndTheirNeighboursStay) {
     EXPECT_TRUE(home.exists("Library/Preferences/unrelated.plist"));
     EXPECT_TRUE(home.exists("outside/target.txt"));
     EXPECT_TRUE(home.exists("outside/folder/keep.txt"));
-    // Without a Trash the removal tool takes them for good, and the sheet says so.
+    EXPECT_TRUE(alerts.shown.empty()) << "the Trash takes them all, so nothing is asked";
     ASSERT_EQ(alerts.sheets.size(), 1u);
     EXPECT_EQ(alerts.sheets[0].informativeText,
               "Default settings for StandIn.app have been successfully restored.\n"
-              "Some files could not be moved to the Trash and are gone.\n");
+              "The removed files are in the Trash; press Restore to put them back.\n");
 }
 
 TEST_F(FixOnDisk, AnEntryThatCannotBeRemovedIsNamedInTheClosingSheet) {
     const StandInBundle app(bundlesFolder, "StandIn", identifier);
     home.file("Library/Preferences/" + identifier + ".plist");
     home.file("Library/Saved Application State/" + identifier + ".savedState/locked.data");
+    // Without a Trash, and with the user's consent, the removal tool takes them for good.
+    services.trash = nullptr;
+    alerts.answers = {kAlertSecondButtonReturn};
     choose(app.bundlePath());
     const std::string locked =
         home.library() + "/Saved Application State/" + identifier + ".savedState/locked.data";

@@ -2,6 +2,7 @@
 #include "support/DelegateFixture.h"
 #include "support/FixDoubles.h"
 #include "support/RecordingTrash.h"
+#include "support/Records.h"
 
 #include <filesystem>
 #include <set>
@@ -44,9 +45,7 @@ protected:
     std::string inLibrary(const std::string& relative) const {
         return realLibrary + "/" + relative;
     }
-    std::optional<ResetRecord> latestRecord() const {
-        return ResetRecords(ResetRecords::folderIn(home.library())).latest();
-    }
+    std::optional<ResetRecord> latestRecord() const { return latestRecordIn(home.library()); }
     static ToolRun defaults(const std::string& verb, const std::string& identifier) {
         return {"/usr/bin/defaults", verb, identifier};
     }
@@ -529,30 +528,96 @@ TEST_F(FixProcedure, ALinkIsRemovedAsALinkAndNoPathKeepsATrailingSlash) {
     EXPECT_TRUE(home.exists("outside/keep.txt"));
 }
 
-TEST_F(FixProcedure, AnEntryTheTrashDoesNotTakeIsRemovedForGoodAndSaidToBeGone) {
+TEST_F(FixProcedure, WhatNoTrashTakesIsRemovedForGoodOnlyWhenTheUserSaysSo) {
+    struct Row {
+        const char* what;
+        int answer;
+        bool agreed;
+    };
+    const std::vector<Row> rows = {
+        {"Return presses Cancel", kAlertFirstButtonReturn, false},
+        {"Escape or closing the alert", kAlertDismissedReturn, false},
+        {"Remove for Good", kAlertSecondButtonReturn, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        home.file("Library/Preferences/com.x.App.plist");
+        home.file("Library/Saved Application State/com.x.App.savedState/w.plist");
+        choose("/Applications/Example.app", "com.x.App");
+        trash.refused = {inLibrary("Preferences/com.x.App.plist")};
+        launcher.runs.clear();
+        alerts.shown.clear();
+        alerts.sheets.clear();
+        alerts.answers = {row.answer};
+
+        delegate().fixButtonMethod();
+
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        const Alert& question = alerts.shown[0];
+        EXPECT_EQ(question.purpose, AlertPurpose::RemoveForGood);
+        EXPECT_NE(question.messageText.find("1 entry cannot be moved to the Trash (" +
+                                            *trash.unavailableReason(*trash.refused.begin()) + ")"),
+                  std::string::npos)
+            << question.messageText;
+        EXPECT_NE(question.informativeText.find(inLibrary("Preferences/com.x.App.plist")),
+                  std::string::npos);
+        EXPECT_EQ(home.exists("Library/Preferences/com.x.App.plist"), !row.agreed);
+        EXPECT_EQ(home.exists("Library/Saved Application State/com.x.App.savedState"), !row.agreed)
+            << "Cancel removes nothing at all";
+        const std::optional<ResetRecord> record = latestRecord();
+        if (!row.agreed) {
+            EXPECT_TRUE(launcher.runs.empty());
+            EXPECT_TRUE(alerts.sheets.empty());
+            EXPECT_FALSE(record);
+            EXPECT_EQ(delegate().lastEnding(), ResetEnding::Declined);
+            EXPECT_TRUE(window.fixButton.enabled) << "the window stays ready";
+            continue;
+        }
+        EXPECT_EQ(launcher.runs.front(), rm("Preferences/com.x.App.plist"));
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->removed, Paths{inLibrary("Preferences/com.x.App.plist")});
+        ASSERT_EQ(record->moved.size(), 1u);
+        EXPECT_EQ(record->moved[0].original,
+                  inLibrary("Saved Application State/com.x.App.savedState"));
+        ASSERT_EQ(alerts.sheets.size(), 1u);
+        EXPECT_EQ(alerts.sheets[0].informativeText,
+                  std::string(kSuccess) +
+                      "1 entry was removed for good, as you agreed. The removed files are in the "
+                      "Trash; press Restore to put them back.\n");
+        EXPECT_EQ(delegate().lastEnding(), ResetEnding::Done);
+    }
+}
+
+TEST_F(FixProcedure, AMoveThatFailsAfterAllLeavesTheEntryInPlaceAndSaysWhy) {
     home.file("Library/Preferences/com.x.App.plist");
-    home.file("Library/Saved Application State/com.x.App.savedState/w.plist");
+    home.file("Library/Preferences/com.x.App.plist.lockfile");
     choose("/Applications/Example.app", "com.x.App");
-    trash.refused = {inLibrary("Preferences/com.x.App.plist")};
+    trash.failing = {inLibrary("Preferences/com.x.App.plist")};
 
     delegate().fixButtonMethod();
 
-    EXPECT_EQ(launcher.runs, (Runs{rm("Preferences/com.x.App.plist"), defaults("read", "com.x.App"),
-                                   defaults("delete", "com.x.App"), forHost("com.x.App")}));
-    EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.plist"));
+    EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
+    EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.plist.lockfile"));
+    EXPECT_TRUE(alerts.shown.empty()) << "the look ahead saw no reason to ask";
+    EXPECT_EQ(
+        std::count(launcher.runs.begin(), launcher.runs.end(), rm("Preferences/com.x.App.plist")),
+        0)
+        << "never removed for good without consent";
+    ASSERT_EQ(alerts.sheets.size(), 1u);
+    const std::string& text = alerts.sheets[0].informativeText;
+    EXPECT_EQ(text.find("successfully"), std::string::npos);
+    EXPECT_NE(text.find(home.library() + "/Preferences/com.x.App.plist\n"), std::string::npos);
+    EXPECT_NE(text.find("the test Trash fails it"), std::string::npos) << text;
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Partial);
     const std::optional<ResetRecord> record = latestRecord();
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->removed, Paths{inLibrary("Preferences/com.x.App.plist")});
-    ASSERT_EQ(record->moved.size(), 1u);
-    EXPECT_EQ(record->moved[0].original, inLibrary("Saved Application State/com.x.App.savedState"));
-    ASSERT_EQ(alerts.sheets.size(), 1u);
-    EXPECT_EQ(alerts.sheets[0].informativeText,
-              std::string(kSuccess) + "Some files could not be moved to the Trash and are gone.\n");
+    EXPECT_EQ(record->moved.size(), 1u);
 }
 
 TEST_F(FixProcedure, LeftoversAreNamedInsteadOfClaimingSuccess) {
     services.trash = nullptr; // no Trash: the removal tool runs, but removes nothing
     launcher.removes = false;
+    alerts.answers = {kAlertSecondButtonReturn}; // remove them for good
     for (int i = 0; i < 12; ++i) {
         home.file("Library/Preferences/com.x.App.plist." + std::to_string(10 + i));
     }

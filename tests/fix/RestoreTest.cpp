@@ -4,6 +4,7 @@
 #include "support/DelegateFixture.h"
 #include "support/FixDoubles.h"
 #include "support/RecordingTrash.h"
+#include "support/Records.h"
 
 #include <filesystem>
 #include <fstream>
@@ -32,7 +33,7 @@ public: // the rows of the table below arrange the test's state
         library = fs::canonical(home.path()).string() + "/Library";
         original = library + "/Preferences/com.x.App.plist";
         writeAt(original, "reset");
-        entry = {original, *trash.moveToTrash(original), std::nullopt};
+        entry = trashEntry(trash, original);
     }
 
     RestoreResult restore() {
@@ -69,6 +70,16 @@ TEST_F(PutBackOne, EachEntryComesBackOnlyToAFreePlaceInsideTheLibrary) {
          ""},
         {"deleted from the Trash by hand", [](PutBackOne& t) { fs::remove(t.entry.trashed); },
          Became::Gone, ""},
+        // An emptied Trash reuses names: an item of the same name is not the one the reset moved.
+        {"another item in its place in the Trash",
+         [](PutBackOne& t) {
+             // Made while the reset's item still exists, so it cannot reuse its inode.
+             writeAt(t.entry.trashed + ".new", "someone else's");
+             fs::rename(t.entry.trashed + ".new", t.entry.trashed);
+         },
+         Became::Gone, ""},
+        {"put back by hand already", [](PutBackOne& t) { fs::rename(t.entry.trashed, t.original); },
+         Became::Restored, "reset"},
         {"its folder gone too", [](PutBackOne& t) { fs::remove_all(t.library + "/Preferences"); },
          Became::Restored, "reset"},
         // Records are files anyone with the user's rights can write.
@@ -112,7 +123,7 @@ TEST_F(PutBackOne, EachEntryComesBackOnlyToAFreePlaceInsideTheLibrary) {
         // A fresh entry for each row.
         fs::remove_all(library);
         writeAt(original, "reset");
-        entry = {original, *trash.moveToTrash(original), std::nullopt};
+        entry = trashEntry(trash, original);
         row.arrange(*this);
         const std::string trashedBefore = entry.trashed;
         const bool wasInTrash = present(trashedBefore);
@@ -133,8 +144,13 @@ TEST_F(PutBackOne, EachEntryComesBackOnlyToAFreePlaceInsideTheLibrary) {
         } else {
             EXPECT_EQ(contentOf(entry.original), row.atOriginal);
         }
-        // What stays in the Trash is exactly what did not come back.
-        EXPECT_EQ(present(trashedBefore), wasInTrash && row.expected != Became::Restored);
+        // What stays in the Trash is exactly what did not come back, and another item in its
+        // place stays there too.
+        if (row.expected == Became::Gone && present(trashedBefore)) {
+            EXPECT_EQ(contentOf(trashedBefore), "someone else's");
+        } else {
+            EXPECT_EQ(present(trashedBefore), wasInTrash && row.expected != Became::Restored);
+        }
         if (row.expected == Became::KeptInTrash) {
             EXPECT_EQ(contentOf(trashedBefore), "reset");
         }
@@ -147,8 +163,7 @@ TEST_F(PutBackOne, TheLastMovedComesBackFirst) {
     writeAt(folder + "/a.plist", "a");
     writeAt(folder + "/b.plist", "b");
     ResetRecord record;
-    record.moved = {{folder + "/a.plist", *trash.moveToTrash(folder + "/a.plist"), std::nullopt},
-                    {folder, *trash.moveToTrash(folder), std::nullopt}};
+    record.moved = {trashEntry(trash, folder + "/a.plist"), trashEntry(trash, folder)};
 
     const RestoreResult result = restoreRecord(record, trash, fileSystem, library);
 
@@ -165,7 +180,7 @@ TEST(RestoreText, NamesWhatDidNotComeBackUpToTen) {
     for (int i = 0; i < 12; ++i) {
         result.gone.push_back("/L/gone" + std::to_string(10 + i));
     }
-    result.keptInTrash = {{"/L/kept", "/T/files/kept", std::nullopt}};
+    result.keptInTrash = {{"/L/kept", "/T/files/kept", {}, std::nullopt}};
     const std::string text = restoreResultText(record, result);
     EXPECT_EQ(text.rfind("1 entry of Example.app came back.\n", 0), 0u) << text;
     EXPECT_NE(text.find("/L/kept"), std::string::npos);
@@ -186,18 +201,18 @@ protected:
         library = fs::canonical(home.path()).string() + "/Library";
     }
 
-    void chooseAndFix(const std::string& identifier) {
+    void chooseAndFix(const std::string& identifier, bool firstReset = true) {
         bundles.bundles["/Applications/Example.app"] = BundleInfo{identifier, {}, {}};
         openPanel.picks.push_back("/Applications/Example.app");
         delegate().chooseApp();
         ASSERT_TRUE(window.fixButton.enabled);
-        EXPECT_FALSE(window.restoreButton.enabled);
+        if (firstReset) {
+            EXPECT_FALSE(window.restoreButton.enabled);
+        }
         delegate().fixButtonMethod();
     }
 
-    std::optional<ResetRecord> latest() const {
-        return ResetRecords(ResetRecords::folderIn(home.library())).latest();
-    }
+    std::optional<ResetRecord> latest() const { return latestRecordIn(home.library()); }
 
     RecordingLauncher launcher;
     ScriptedRunningApplications running;
@@ -282,21 +297,56 @@ TEST_F(RestoreFlow, ARunningTargetQuitsBeforeAnythingComesBack) {
     EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
 }
 
-TEST_F(RestoreFlow, ARecordThatDoesNotReadOffersNothing) {
-    home.file("Library/Preferences/com.x.App.plist");
+TEST_F(RestoreFlow, ADamagedNewestRecordIsNamedAndNoOlderResetComesBackInItsPlace) {
+    home.file("Library/Preferences/com.x.App.plist", "x settings");
+    home.file("Library/Preferences/com.y.App.plist", "y settings");
     chooseAndFix("com.x.App");
-    const std::optional<ResetRecord> record = latest();
-    ASSERT_TRUE(record);
-    const std::string file = ResetRecords::folderIn(home.library()) + "/" + record->id + ".json";
+    chooseAndFix("com.y.App", false);
+    const std::optional<ResetRecord> newest = latest();
+    ASSERT_TRUE(newest);
+    const std::string file = ResetRecords::folderIn(home.library()) + "/" + newest->id;
     const std::string text = contentOf(file);
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << text.substr(0, text.size() - 20);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "x" << text.substr(1);
     delegate().stopProgress();
-    EXPECT_FALSE(window.restoreButton.enabled);
+    EXPECT_TRUE(window.restoreButton.enabled) << "pressing it names the damage";
 
     alerts.shown.clear();
     delegate().restoreButtonMethod();
-    EXPECT_TRUE(alerts.shown.empty());
+
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_NE(alerts.shown[0].informativeText.find(newest->id), std::string::npos);
     EXPECT_TRUE(trash.putBacks.empty());
+    EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.plist"));
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Declined);
+}
+
+TEST_F(RestoreFlow, APartialRestoreKeepsWhatStaysAndRestorePressedAgainFinishesIt) {
+    home.file("Library/Preferences/com.x.App.plist", "x settings");
+    home.file("Library/Saved Application State/com.x.App.savedState/w.plist", "window");
+    chooseAndFix("com.x.App");
+    // Written again since the reset: the reset's copy cannot come back yet.
+    home.file("Library/Preferences/com.x.App.plist", "new");
+    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+
+    delegate().restoreButtonMethod();
+
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Partial);
+    EXPECT_EQ(contentOf(library + "/Saved Application State/com.x.App.savedState/w.plist"),
+              "window");
+    const std::optional<ResetRecord> rest = latest();
+    ASSERT_TRUE(rest) << "the record is kept for what stays in the Trash";
+    ASSERT_EQ(rest->moved.size(), 1u);
+    EXPECT_EQ(rest->moved[0].original, library + "/Preferences/com.x.App.plist");
+    EXPECT_TRUE(window.restoreButton.enabled);
+
+    fs::remove(library + "/Preferences/com.x.App.plist");
+    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+    delegate().restoreButtonMethod();
+
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Done);
+    EXPECT_EQ(contentOf(library + "/Preferences/com.x.App.plist"), "x settings");
+    EXPECT_FALSE(latest()) << "nothing of it is left";
+    EXPECT_FALSE(window.restoreButton.enabled);
 }
 
 } // namespace

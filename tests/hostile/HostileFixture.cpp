@@ -150,6 +150,8 @@ std::vector<std::string> HostileFixture::fixAndCheck(const std::vector<std::stri
     listedAtFix.insert(listedAtFix.end(), alsoRemoved.begin(), alsoRemoved.end());
     const std::vector<std::string> roots = {home.path(), outside.path()};
     const Snapshot before = takeSnapshot(roots);
+    // No Trash is given, so Fix asks before removing for good: the user agrees.
+    alerts.answers.push_back(kAlertSecondButtonReturn);
     delegate().fixButtonMethod();
     return removedOutsideListed(before, takeSnapshot(roots), listedAtFix);
 }

@@ -1,57 +1,68 @@
 #include "support/RecordingTrash.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace corvane::testing {
 
 namespace fs = std::filesystem;
 
-std::optional<std::string> RecordingTrash::place(const std::string& path) {
-    std::error_code error;
-    fs::create_directories(m_folder, error);
-    return m_folder + "/" + fs::path(path).filename().string() + "." + std::to_string(m_counter++);
+std::optional<std::string> RecordingTrash::unavailableReason(const std::string& path) {
+    if (refused.contains(path)) {
+        return "the test Trash refuses it";
+    }
+    return std::nullopt;
 }
 
-std::optional<std::string> RecordingTrash::moveToTrash(const std::string& path) {
+Result<TrashSlot> RecordingTrash::reserve(const std::string& path) {
     if (events) {
         events->push_back("trash " + path);
     }
-    if (refused.contains(path)) {
-        return std::nullopt;
-    }
-    const std::optional<std::string> target = place(path);
     std::error_code error;
-    fs::rename(path, *target, error);
-    if (error) {
-        return std::nullopt;
-    }
-    moved.push_back(path);
-    return target;
+    fs::create_directories(m_folder, error);
+    return TrashSlot{path, m_folder + "/" + fs::path(path).filename().string() + "." +
+                               std::to_string(m_counter++)};
 }
 
-std::optional<std::string> RecordingTrash::copyToTrash(const std::string& path) {
-    if (refused.contains(path)) {
-        return std::nullopt;
+Result<std::string> RecordingTrash::moveInto(const TrashSlot& slot) {
+    if (failing.contains(slot.original)) {
+        return Error{"the test Trash fails it", EIO};
     }
-    const std::optional<std::string> target = place(path);
     std::error_code error;
-    fs::copy_file(path, *target, error);
+    fs::rename(slot.original, slot.trashed, error);
     if (error) {
-        return std::nullopt;
+        return Error{error.message(), error.value()};
     }
-    copied.push_back(path);
-    return target;
+    moved.push_back(slot.original);
+    return slot.trashed;
+}
+
+void RecordingTrash::release(const TrashSlot& slot) {
+    released.push_back(slot.original);
+}
+
+Status RecordingTrash::copyBack(const TrashSlot& slot) {
+    std::error_code error;
+    fs::copy_file(slot.trashed, slot.original, error);
+    if (error) {
+        return Error{error.message(), error.value()};
+    }
+    copied.push_back(slot.original);
+    return Done{};
 }
 
 PutBackOutcome RecordingTrash::putBack(const std::string& trashedPath,
-                                       const std::string& originalPath, PutBackMode mode) {
+                                       const std::string& originalPath,
+                                       const EntryIdentity& identity, PutBackMode mode) {
     putBacks.push_back(originalPath);
     std::error_code error;
     if (trashedPath.rfind(m_folder + "/", 0) != 0 ||
         trashedPath.find('/', m_folder.size() + 1) != std::string::npos) {
         return PutBackOutcome::Refused;
     }
-    if (fs::symlink_status(trashedPath, error).type() == fs::file_type::not_found) {
+    struct stat info {};
+    if (lstat(trashedPath.c_str(), &info) != 0 ||
+        EntryIdentity{info.st_dev, info.st_ino} != identity) {
         return PutBackOutcome::Gone;
     }
     if (mode == PutBackMode::KeepWhatIsThere &&

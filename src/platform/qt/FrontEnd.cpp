@@ -1,6 +1,7 @@
 #include "platform/qt/FrontEnd.h"
 
 #include "platform/host/FileCookieStore.h"
+#include "platform/host/FreedesktopTrash.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/HostWorkspace.h"
 #include "platform/host/PlistBundleReader.h"
@@ -10,7 +11,6 @@
 #include "platform/qt/DesktopNotifications.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtDialogs.h"
-#include "platform/qt/QtTrash.h"
 #include "platform/qt/QtUrlLoader.h"
 
 #include <QApplication>
@@ -48,7 +48,7 @@ FrontEnd::FrontEnd()
       m_cookies(std::make_unique<FileCookieStore>(*m_fileSystem)),
       m_log(std::make_unique<SyslogSystemLog>()), m_urlLoader(std::make_unique<QtUrlLoader>()),
       m_notifications(std::make_unique<DesktopNotifications>(*m_window)),
-      m_trash(std::make_unique<QtTrash>()) {
+      m_trash(FreedesktopTrash::locate()) {
     Services services;
     services.fileSystem = m_fileSystem.get();
     services.openPanel = m_openPanel.get();
@@ -62,7 +62,7 @@ FrontEnd::FrontEnd()
     services.systemLog = m_log.get();
     services.urlLoader = m_urlLoader.get();
     services.notifications = m_notifications.get();
-    services.trash = m_trash.get();
+    services.trash = m_trash ? &*m_trash : nullptr;
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
 
     m_application->inputGate().setCancelControl(m_window->cancelButton());

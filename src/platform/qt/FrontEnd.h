@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "platform/Services.h"
+#include "platform/host/FreedesktopTrash.h"
 #include "platform/qt/InputGate.h"
 
 #include <QObject>
@@ -21,7 +22,6 @@ class PosixProcessLauncher;
 class ProcRunningApplications;
 class QtAlerts;
 class QtOpenPanel;
-class QtTrash;
 class QtUrlLoader;
 class SyslogSystemLog;
 
@@ -69,7 +69,7 @@ private:
     std::unique_ptr<SyslogSystemLog> m_log;
     std::unique_ptr<QtUrlLoader> m_urlLoader;
     std::unique_ptr<DesktopNotifications> m_notifications;
-    std::unique_ptr<QtTrash> m_trash;
+    std::optional<FreedesktopTrash> m_trash;
     std::unique_ptr<AppDelegate> m_delegate;
 };
 

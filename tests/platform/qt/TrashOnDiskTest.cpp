@@ -1,9 +1,10 @@
 #include "fix/ResetRecord.h"
 #include "platform/host/FileCookieStore.h"
-#include "platform/qt/QtTrash.h"
+#include "platform/host/FreedesktopTrash.h"
 #include "support/CookieFiles.h"
 #include "support/DelegateFixture.h"
 #include "support/FixDoubles.h"
+#include "support/Records.h"
 
 #include <fcntl.h>
 #include <filesystem>
@@ -94,7 +95,7 @@ protected:
     RecordingLauncher launcher;
     ScriptedRunningApplications running;
     FakeClock clock;
-    QtTrash trash;
+    FreedesktopTrash trash{home.path() + "/.local/share"};
     FileCookieStore cookies{fileSystem};
     std::string library;
     std::string trashFolder;
@@ -107,12 +108,11 @@ TEST_F(TrashOnDisk, AMissingDataHomeIsMadeForTheUserAloneAndNothingLandsBesideTh
     fs::current_path(home.path() + "/work");
     ASSERT_FALSE(home.exists(".local"));
 
-    const std::optional<std::string> trashed = trash.moveToTrash(library + "/Preferences/a.plist");
+    const TrashedEntry trashed = trashEntry(trash, library + "/Preferences/a.plist");
 
     fs::current_path(previous);
-    ASSERT_TRUE(trashed);
-    EXPECT_EQ(fs::path(*trashed).parent_path(), fs::path(trashFolder + "/files"));
-    EXPECT_TRUE(fs::exists(*trashed));
+    EXPECT_EQ(fs::path(trashed.trashed).parent_path(), fs::path(trashFolder + "/files"));
+    EXPECT_TRUE(fs::exists(trashed.trashed));
     EXPECT_FALSE(home.exists("Library/Preferences/a.plist"));
     EXPECT_EQ(fs::status(home.path() + "/.local/share").permissions() & fs::perms::all,
               fs::perms::owner_all);
@@ -123,7 +123,8 @@ TEST_F(TrashOnDisk, ADataHomeThatCannotBeMadeTrashesNothing) {
     home.file("Library/Preferences/a.plist");
     home.file(".local/share", "a file where the folder should be");
 
-    EXPECT_FALSE(trash.moveToTrash(library + "/Preferences/a.plist"));
+    EXPECT_TRUE(trash.unavailableReason(library + "/Preferences/a.plist"));
+    EXPECT_FALSE(trash.reserve(library + "/Preferences/a.plist"));
     EXPECT_TRUE(home.exists("Library/Preferences/a.plist"));
 }
 
@@ -134,8 +135,7 @@ TEST_F(TrashOnDisk, FixThenRestoreBringsBackEveryEntryExactly) {
     home.file("Library/Preferences/ByHost/" + id + ".0F1E2D3C.plist", "by host");
     home.file("Library/Saved Application State/" + id + ".savedState/windows.plist", "windows");
     home.file("Library/Saved Application State/" + id + ".savedState/data.data", "data");
-    // A link goes as a link; its target stays. (Qt will not trash a dangling link: that one
-    // is removed for good.)
+    // A link goes as a link; its target stays.
     home.file("outside/target.txt", "target");
     fs::create_symlink(home.path() + "/outside/target.txt",
                        library + "/Preferences/" + id + ".plist.link");
@@ -194,8 +194,7 @@ TEST_F(TrashOnDisk, WhatWasWrittenSinceStaysAndWhatWasDeletedFromTheTrashIsNamed
     home.file("Library/Saved Application State/" + id + ".savedState/w.plist", "windows");
     home.file("Library/Preferences/ByHost/" + id + ".0F1E2D3C.plist", "by host");
     chooseAndFix(id);
-    const std::optional<ResetRecord> record =
-        ResetRecords(ResetRecords::folderIn(home.library())).latest();
+    const std::optional<ResetRecord> record = latestRecordIn(home.library());
     ASSERT_TRUE(record);
     std::map<std::string, std::string> trashedOf;
     for (const TrashedEntry& entry : record->moved) {
