@@ -4,7 +4,7 @@
 //   NAME: ours X s, reference Y s, ratio Z
 //   NAME: peak N MiB
 //
-//   corvane_bench [--rounds N] [--only analysis|fix|restore|safari] [--markdown FILE]
+//   corvane_bench [--rounds N] [--only analysis|fix|restore|entries|safari] [--markdown FILE]
 //   corvane_bench generate HOME ENTRIES [IDENTIFIER [CACHES]]   only build a Library
 //
 // Exits 1 when a goal is missed or a side did not do what it should.
@@ -38,9 +38,13 @@ constexpr const char* kSafari = "com.apple.Safari";
 constexpr double kAnalysisGoal = 0.7;
 // The fix moves the target's folders to the Trash: one rename each, not a walk of their files.
 constexpr double kFixGoal = 0.1;
-// Putting back also removes each entry's .trashinfo and the record, and first makes sure the
-// application is not running, where mv renames once.
-constexpr double kRestoreGoal = 1.5;
+// Putting back also checks that each entry is the very item the reset moved, removes its
+// .trashinfo and the record, and first makes sure the application is not running, where mv
+// renames once.
+constexpr double kRestoreGoal = 2.0;
+// Each of many separate entries costs an info file, a journal line and a rename into the Trash
+// (and back), where rm unlinks it once and mv renames it once.
+constexpr double kEntriesGoal = 3.0;
 constexpr double kMemoryGoalMiB = 100;
 
 struct Figure {
@@ -79,6 +83,72 @@ bool anyExists(const std::vector<std::string>& paths) {
         std::error_code error;
         return fs::symlink_status(path, error).type() != fs::file_type::not_found;
     });
+}
+
+bool allExist(const std::vector<std::string>& paths) {
+    return std::all_of(paths.begin(), paths.end(),
+                       [](const std::string& path) { return anyExists({path}); });
+}
+
+std::size_t entriesIn(const fs::path& folder) {
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    return error ? 0 : static_cast<std::size_t>(std::distance(it, fs::directory_iterator()));
+}
+
+// What the home's Trash holds: entries in its files folder and in its info folder.
+struct TrashContent {
+    std::size_t files = 0;
+    std::size_t info = 0;
+};
+
+TrashContent trashContent(const std::string& home) {
+    const fs::path trash = fs::path(home) / ".local/share/Trash";
+    return {entriesIn(trash / "files"), entriesIn(trash / "info")};
+}
+
+// The line corvane-bench-run prints after a fix.
+struct FixOutput {
+    int removals = -1;
+    int success = 0;
+    std::size_t trashed = 0;
+    std::string ending;
+    int asked = -1;
+    int refused = -1;
+
+    // Everything went to the Trash, nothing for good, no question or refusal came up.
+    bool clean() const {
+        return removals == 0 && success == 1 && trashed > 0 && ending == "done" && asked == 0 &&
+               refused == 0;
+    }
+};
+
+FixOutput parseFix(const std::string& text) {
+    FixOutput out;
+    char ending[32] = {};
+    std::sscanf(text.c_str(),
+                "preferences %*d state %*d removals %d missing %*d logged %*d success %d "
+                "trashed %zu ending %31s asked %d refused %d",
+                &out.removals, &out.success, &out.trashed, ending, &out.asked, &out.refused);
+    out.ending = ending;
+    return out;
+}
+
+// The line corvane-bench-run prints after a restore.
+struct RestoreOutput {
+    int restored = -1;
+    std::string ending;
+    int asked = -1;
+    int refused = -1;
+};
+
+RestoreOutput parseRestore(const std::string& text) {
+    RestoreOutput out;
+    char ending[32] = {};
+    std::sscanf(text.c_str(), "restored %d ending %31s asked %d refused %d", &out.restored, ending,
+                &out.asked, &out.refused);
+    out.ending = ending;
+    return out;
 }
 
 // Runs every side once a round, each round starting one side later than the one before, and
@@ -230,16 +300,12 @@ void fix(Run& run, std::size_t matching) {
     const auto ours = [&] {
         const SyntheticLibrary library = build("ours");
         const TimedProcess p = TimedProcess::run(
-            {run.binDir + "/corvane-bench-fix", "fix", library.home, kTarget}, {}, true);
-        int removals = -1;
-        int success = 0;
-        int trashed = 0;
-        std::sscanf(p.output.c_str(),
-                    "preferences %*d state %*d removals %d missing %*d "
-                    "logged %*d success %d trashed %d",
-                    &removals, &success, &trashed);
-        if (p.exitCode != 0 || removals != 0 || success != 1 || trashed == 0 ||
-            anyExists(library.preferenceMatches) || anyExists(library.stateMatches)) {
+            {run.binDir + "/corvane-bench-run", "fix", library.home, kTarget}, {}, true);
+        const FixOutput out = parseFix(p.output);
+        const TrashContent trash = trashContent(library.home);
+        if (p.exitCode != 0 || !out.clean() || anyExists(library.preferenceMatches) ||
+            anyExists(library.stateMatches) || trash.files != out.trashed ||
+            trash.info != out.trashed) {
             run.problems.push_back("fix left entries or did not use the Trash: " + p.output);
         }
         fs::remove_all(library.home);
@@ -267,6 +333,39 @@ void fix(Run& run, std::size_t matching) {
     run.figures.push_back(figure);
 }
 
+// `library` as the fix leaves it, flushed to disk, and the number of entries the fix trashed.
+SyntheticLibrary fixedLibrary(Run& run, SyntheticLibrary library, const char* identifier,
+                              std::size_t& trashed) {
+    const TimedProcess fixed = TimedProcess::run(
+        {run.binDir + "/corvane-bench-run", "fix", library.home, identifier}, {}, true);
+    const FixOutput out = parseFix(fixed.output);
+    trashed = out.trashed;
+    if (fixed.exitCode != 0 || !out.clean()) {
+        run.problems.push_back("the fix before a restore did not go cleanly: " + fixed.output);
+    }
+    sync();
+    return library;
+}
+
+// Times Corvane's restore of `library`'s latest reset, which trashed `trashed` entries, and
+// checks that every one of the target's entries is back and the Trash is empty again.
+double restoreOnce(Run& run, const SyntheticLibrary& library, std::size_t trashed) {
+    const TimedProcess p = TimedProcess::run(
+        {run.binDir + "/corvane-bench-run", "restore", library.home, kTarget}, {}, true);
+    const RestoreOutput out = parseRestore(p.output);
+    const TrashContent trash = trashContent(library.home);
+    if (p.exitCode != 0 || trashed == 0 || out.restored != static_cast<int>(trashed) ||
+        out.ending != "done" || out.asked != 0 || out.refused != 0 ||
+        !allExist(library.preferenceMatches) || !allExist(library.stateMatches) ||
+        trash.files != 0 || trash.info != 0) {
+        run.problems.push_back("restore did not bring everything back: trashed " +
+                               std::to_string(trashed) + ", Trash left with " +
+                               std::to_string(trash.files) + " entries and " +
+                               std::to_string(trash.info) + " info files / " + p.output);
+    }
+    return p.seconds;
+}
+
 // Putting back the fix of a target with 10,000 matching entries, its saved-state folder the
 // largest, against one `mv` of that folder out of the Trash. A third side starts the same
 // program in the same state and lets it exit at once: the share of the figure that no
@@ -282,38 +381,12 @@ void restore(Run& run, std::size_t matching) {
             run.scratch / ("restore-" + std::string(side) + "-" + std::to_string(round));
         return SyntheticLibrary::build(home.string(), shape);
     };
-    // A Library as the fix leaves it, flushed to disk, and the number of entries it trashed.
-    const auto fixedLibrary = [&](const char* side, int& trashed) {
-        SyntheticLibrary library = build(side);
-        const TimedProcess fixed = TimedProcess::run(
-            {run.binDir + "/corvane-bench-fix", "fix", library.home, kTarget}, {}, true);
-        trashed = 0;
-        std::sscanf(fixed.output.c_str(),
-                    "preferences %*d state %*d removals %*d missing %*d logged %*d success %*d "
-                    "trashed %d",
-                    &trashed);
-        sync();
-        return library;
-    };
     const auto ours = [&] {
-        int trashed = 0;
-        const SyntheticLibrary library = fixedLibrary("ours", trashed);
-        const TimedProcess p = TimedProcess::run(
-            {run.binDir + "/corvane-bench-run", "restore", library.home, kTarget}, {}, true);
-        int restored = -1;
-        std::sscanf(p.output.c_str(), "restored %d", &restored);
-        bool back = true;
-        for (const auto* matches : {&library.preferenceMatches, &library.stateMatches}) {
-            for (const std::string& path : *matches) {
-                back = back && anyExists({path});
-            }
-        }
-        if (p.exitCode != 0 || trashed == 0 || restored != trashed || !back) {
-            run.problems.push_back("restore did not bring everything back: trashed " +
-                                   std::to_string(trashed) + " / " + p.output);
-        }
+        std::size_t trashed = 0;
+        const SyntheticLibrary library = fixedLibrary(run, build("ours"), kTarget, trashed);
+        const double seconds = restoreOnce(run, library, trashed);
         fs::remove_all(library.home);
-        return p.seconds;
+        return seconds;
     };
     const auto reference = [&] {
         const SyntheticLibrary library = build("mv");
@@ -331,8 +404,8 @@ void restore(Run& run, std::size_t matching) {
         return p.seconds;
     };
     const auto startAlone = [&] {
-        int trashed = 0;
-        const SyntheticLibrary library = fixedLibrary("start", trashed);
+        std::size_t trashed = 0;
+        const SyntheticLibrary library = fixedLibrary(run, build("start"), kTarget, trashed);
         const TimedProcess p = TimedProcess::run(
             {run.binDir + "/corvane-bench-run", "start", library.home, kTarget}, {}, true);
         if (p.exitCode != 0 || trashed == 0) {
@@ -349,6 +422,102 @@ void restore(Run& run, std::size_t matching) {
     Figure floor{name + "-start-alone", times[2], times[1], 0};
     print(floor);
     run.figures.push_back(floor);
+}
+
+// A target with `count` separate entries of its own (per-host preference files, all in one
+// folder), each one move into the Trash with its info file and journal line: the fix against
+// one `rm -rf` given them all, and putting them back against one `mv -t` of them all.
+void separateEntries(Run& run, std::size_t count) {
+    LibraryShape shape;
+    shape.identifier = kTarget;
+    shape.targetByHostFiles = count;
+    shape.entries = 1000 + count;
+    int round = 0;
+    const auto build = [&](const std::string& side) {
+        const fs::path home = run.scratch / ("entries-" + side + "-" + std::to_string(round));
+        SyntheticLibrary library = SyntheticLibrary::build(home.string(), shape);
+        if (!library.stateMatches.empty() || library.preferenceMatches.size() != count ||
+            SyntheticLibrary::topmost(library.preferenceMatches).size() != count) {
+            throw std::logic_error("the Library of separate entries has " +
+                                   std::to_string(library.preferenceMatches.size()) + " matches");
+        }
+        sync();
+        return library;
+    };
+    const std::string suffix = std::to_string(count) + "-entries";
+
+    const auto fixOurs = [&] {
+        const SyntheticLibrary library = build("fix-ours");
+        const TimedProcess p = TimedProcess::run(
+            {run.binDir + "/corvane-bench-run", "fix", library.home, kTarget}, {}, true);
+        const FixOutput out = parseFix(p.output);
+        const TrashContent trash = trashContent(library.home);
+        if (p.exitCode != 0 || !out.clean() || out.trashed != count ||
+            anyExists(library.preferenceMatches) || trash.files != count || trash.info != count) {
+            run.problems.push_back("fix of " + suffix + " left entries or did not use the Trash (" +
+                                   std::to_string(trash.files) + " in the Trash, " +
+                                   std::to_string(trash.info) + " info files): " + p.output);
+        }
+        fs::remove_all(library.home);
+        return p.seconds;
+    };
+    const auto fixReference = [&] {
+        const SyntheticLibrary library = build("fix-rm");
+        std::vector<std::string> args = {"/bin/rm", "-rf"};
+        args.insert(args.end(), library.preferenceMatches.begin(), library.preferenceMatches.end());
+        const TimedProcess p = TimedProcess::run(args);
+        if (p.exitCode != 0 || anyExists(library.preferenceMatches)) {
+            run.problems.push_back("rm -rf left some of the " + suffix);
+        }
+        fs::remove_all(library.home);
+        ++round;
+        return p.seconds;
+    };
+    const auto [fixTime, rmTime] = alternate(run.rounds, fixOurs, fixReference);
+    Figure fixFigure{"fix-" + suffix, fixTime, rmTime, kEntriesGoal};
+    print(fixFigure);
+    run.figures.push_back(fixFigure);
+
+    round = 0;
+    const auto restoreOurs = [&] {
+        std::size_t trashed = 0;
+        const SyntheticLibrary library =
+            fixedLibrary(run, build("restore-ours"), kTarget, trashed);
+        if (trashed != count) {
+            run.problems.push_back("the fix before restoring " + suffix + " trashed " +
+                                   std::to_string(trashed));
+        }
+        const double seconds = restoreOnce(run, library, trashed);
+        fs::remove_all(library.home);
+        return seconds;
+    };
+    const auto restoreReference = [&] {
+        const SyntheticLibrary library = build("restore-mv");
+        const fs::path folder = fs::path(library.preferenceMatches.front()).parent_path();
+        const fs::path trash = fs::path(library.home) / ".local/share/Trash/files";
+        fs::create_directories(trash);
+        std::vector<std::string> args = {"/bin/mv", "-t", folder.string()};
+        for (const std::string& path : library.preferenceMatches) {
+            if (fs::path(path).parent_path() != folder) {
+                throw std::logic_error(path + " is not in " + folder.string());
+            }
+            const fs::path trashed = trash / fs::path(path).filename();
+            fs::rename(path, trashed);
+            args.push_back(trashed.string());
+        }
+        sync();
+        const TimedProcess p = TimedProcess::run(args);
+        if (p.exitCode != 0 || !allExist(library.preferenceMatches) || entriesIn(trash) != 0) {
+            run.problems.push_back("mv -t did not move all of the " + suffix + " back");
+        }
+        fs::remove_all(library.home);
+        ++round;
+        return p.seconds;
+    };
+    const auto [restoreTime, mvTime] = alternate(run.rounds, restoreOurs, restoreReference);
+    Figure restoreFigure{"restore-" + suffix, restoreTime, mvTime, kEntriesGoal};
+    print(restoreFigure);
+    run.figures.push_back(restoreFigure);
 }
 
 // Hard Safari reset: the Safari folder, Safari's preference and saved-state entries, and its
@@ -375,8 +544,10 @@ void safariHard(Run& run, std::size_t caches) {
     const auto ours = [&] {
         const SyntheticLibrary library = build("ours");
         const TimedProcess p = TimedProcess::run(
-            {run.binDir + "/corvane-bench-fix", "fix", library.home, kSafari}, {}, true);
-        if (p.exitCode != 0 || !gone(library)) {
+            {run.binDir + "/corvane-bench-run", "fix", library.home, kSafari}, {}, true);
+        const FixOutput out = parseFix(p.output);
+        if (p.exitCode != 0 || !gone(library) || out.trashed == 0 || out.asked != 0 ||
+            out.refused != 0) {
             run.problems.push_back("Hard Safari reset left entries: " + p.output);
         }
         fs::remove_all(library.home);
@@ -531,7 +702,7 @@ int main(int argc, char** argv) {
     }
     Run run;
     std::string markdown;
-    std::string only; // analysis, fix or safari; empty: all
+    std::string only; // analysis, fix, restore, entries or safari; empty: all
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rounds" && i + 1 < argc) {
@@ -542,7 +713,7 @@ int main(int argc, char** argv) {
             markdown = argv[++i];
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--rounds N] [--only analysis|fix|restore|safari] "
+                         "usage: %s [--rounds N] [--only analysis|fix|restore|entries|safari] "
                          "[--markdown FILE]\n",
                          argv[0]);
             return 2;
@@ -570,6 +741,9 @@ int main(int argc, char** argv) {
         }
         if (only.empty() || only == "restore") {
             restore(run, 10000);
+        }
+        if (only.empty() || only == "entries") {
+            separateEntries(run, 2000);
         }
         if (only.empty() || only == "safari") {
             safariHard(run, 50000);

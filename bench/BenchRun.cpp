@@ -2,47 +2,55 @@
 // given, in a process of its own, so that the benchmark can time it whole against the system's
 // tools. Prints what was found and done on one line.
 //
-//   corvane-bench-run analyse|restore|start HOME IDENTIFIER
-//   corvane-bench-fix fix HOME IDENTIFIER
+//   corvane-bench-run analyse|fix|restore|start HOME IDENTIFIER
 //
-// The fix moves entries to the Trash through Qt, so it is built into a program of its own; the
-// analysis and the restore need no Qt, though the C++ runtime still costs a start of its own.
 // A Safari target is answered "Hard" at the mode prompt, and Restore at its question. The Trash
-// is the one in HOME. "start" does nothing at all: what starting this program costs by itself.
+// is the freedesktop Trash of HOME, as the program finds it. "start" does nothing at all: what
+// starting this program costs by itself.
 
 #include "analysis/Discovery.h"
 #include "app/AppDelegate.h"
 #include "app/ProcessWideValues.h"
+#include "fix/ResetEnding.h"
 #include "fix/ResetRecord.h"
 #include "platform/Dialogs.h"
 #include "platform/host/FileCookieStore.h"
-#include "platform/host/HomeTrash.h"
+#include "platform/host/FreedesktopTrash.h"
 #include "platform/host/HostFileSystem.h"
 #include "platform/host/PlistBundleReader.h"
 #include "platform/host/PosixProcessLauncher.h"
 #include "platform/host/ProcRunningApplications.h"
 
-#ifdef CORVANE_BENCH_FIX
-#include "platform/qt/QtTrash.h"
-#endif
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
+#include <variant>
 
 namespace {
 
 using namespace corvane;
 
+// Says yes to what a user who wants the reset done says yes to. Everything in these Libraries
+// can go to the Trash, so a question about removing entries for good is counted and declined,
+// as are refusals, for the benchmark to report.
 class HardAnswer : public Alerts {
 public:
-    int runModal(const Alert&) override { return kAlertFirstButtonReturn; }
+    int runModal(const Alert& alert) override {
+        if (alert.purpose == AlertPurpose::RemoveForGood) {
+            ++removeForGoodQuestions;
+        } else if (alert.purpose == AlertPurpose::Refusal) {
+            ++refusals;
+        }
+        return kAlertFirstButtonReturn;
+    }
     void beginSheet(const Alert& alert, Window*, std::function<void(int)> done) override {
         sheetText = alert.informativeText;
         done(kAlertFirstButtonReturn);
     }
     std::string sheetText;
+    int removeForGoodQuestions = 0;
+    int refusals = 0;
 };
 
 // Counts the removal runs, and those for an entry that was already gone.
@@ -64,20 +72,34 @@ public:
     PosixProcessLauncher real;
 };
 
-// The home Trash for putting back alone: a restore never trashes anything.
+// The home's Trash for putting back alone: a restore never trashes anything.
 class PutBackTrash : public Trash {
 public:
-    std::optional<std::string> moveToTrash(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> copyToTrash(const std::string&) override { return std::nullopt; }
+    explicit PutBackTrash(FreedesktopTrash trash) : m_trash(std::move(trash)) {}
+
+    std::optional<std::string> unavailableReason(const std::string&) override {
+        return "a restore moves nothing to the Trash";
+    }
+    Result<TrashSlot> reserve(const std::string&) override {
+        return Error{"a restore moves nothing to the Trash", 0};
+    }
+    Result<std::string> moveInto(const TrashSlot&) override {
+        return Error{"a restore moves nothing to the Trash", 0};
+    }
+    Status copyBack(const TrashSlot&) override {
+        return Error{"a restore copies nothing out of the Trash", 0};
+    }
+    void release(const TrashSlot& slot) override { m_trash.release(slot); }
     PutBackOutcome putBack(const std::string& trashed, const std::string& original,
-                           PutBackMode mode) override {
-        const std::optional<HomeTrash> home = HomeTrash::locate();
-        const PutBackOutcome outcome =
-            home ? home->putBack(trashed, original, mode) : PutBackOutcome::Refused;
+                           const EntryIdentity& identity, PutBackMode mode) override {
+        const PutBackOutcome outcome = m_trash.putBack(trashed, original, identity, mode);
         restored += outcome == PutBackOutcome::Restored ? 1 : 0;
         return outcome;
     }
     int restored = 0;
+
+private:
+    FreedesktopTrash m_trash;
 };
 
 class CountingLog : public SystemLog {
@@ -86,14 +108,30 @@ public:
     int lines = 0;
 };
 
+const char* endingName(ResetEnding ending) {
+    switch (ending) {
+    case ResetEnding::Done:
+        return "done";
+    case ResetEnding::NothingToDo:
+        return "nothing";
+    case ResetEnding::Partial:
+        return "partial";
+    case ResetEnding::Declined:
+        return "declined";
+    case ResetEnding::Interrupted:
+        return "interrupted";
+    }
+    return "unknown";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
+    const std::string mode = argc == 4 ? argv[1] : "";
+    if (mode != "analyse" && mode != "fix" && mode != "restore" && mode != "start") {
         std::fprintf(stderr, "usage: %s analyse|fix|restore|start HOME IDENTIFIER\n", argv[0]);
         return 2;
     }
-    const std::string mode = argv[1];
     if (mode == "start") {
         return 0;
     }
@@ -117,39 +155,29 @@ int main(int argc, char** argv) {
     services.cookieStore = &cookies;
     services.systemLog = &log;
     services.alerts = &alerts;
-#ifdef CORVANE_BENCH_FIX
-    QtTrash trash;
-#else
-    PutBackTrash trash;
-#endif
-    services.trash = &trash;
+    std::optional<FreedesktopTrash> trash = FreedesktopTrash::locate();
+    if (!trash) {
+        std::fprintf(stderr, "%s: no Trash for %s\n", argv[0], argv[2]);
+        return 2;
+    }
+    PutBackTrash putBackTrash(*trash);
+    services.trash = mode == "restore" ? static_cast<Trash*>(&putBackTrash) : &*trash;
 
     processWide().targetBundleIdentifier = identifier;
     processWide().targetApplicationName = safari ? "Safari.app" : "Target.app";
     AppDelegate delegate(Outlets{}, services);
     delegate.applicationDidFinishLaunching();
-#ifndef CORVANE_BENCH_FIX
     if (mode == "restore") {
         delegate.restoreButtonMethod();
-        std::printf("restored %d\n", trash.restored);
+        std::printf("restored %d ending %s asked %d refused %d\n", putBackTrash.restored,
+                    endingName(delegate.lastEnding()), alerts.removeForGoodQuestions,
+                    alerts.refusals);
         return 0;
     }
-#endif
     delegate.setPath(safari ? "/Applications/Safari.app" : "/Applications/Target.app");
     delegate.analyser();
     const std::size_t preferences = delegate.fullFilePaths().size();
     const std::size_t state = delegate.fullStatePaths().size();
-#ifdef CORVANE_BENCH_FIX
-    if (mode != "fix") {
-        std::fprintf(stderr, "%s only fixes\n", argv[0]);
-        return 2;
-    }
-#else
-    if (mode != "analyse") {
-        std::fprintf(stderr, "%s only analyses and restores\n", argv[0]);
-        return 2;
-    }
-#endif
     if (mode == "analyse") {
         std::printf("preferences %zu state %zu\n", preferences, state);
         return 0;
@@ -157,11 +185,14 @@ int main(int argc, char** argv) {
     delegate.fixButtonMethod();
     const bool reportedSuccess =
         alerts.sheetText.find("successfully restored") != std::string::npos;
-    const std::optional<ResetRecord> record =
+    const LatestRecord latest =
         ResetRecords(ResetRecords::folderIn(std::string(argv[2]) + "/Library")).latest();
+    const ResetRecord* record = std::get_if<ResetRecord>(&latest);
     std::printf("preferences %zu state %zu removals %d missing %d logged %d success %d trashed "
-                "%zu\n",
+                "%zu ending %s asked %d refused %d\n",
                 preferences, state, launcher.removals, launcher.removalsOfMissing, log.lines,
-                reportedSuccess ? 1 : 0, record ? record->moved.size() : std::size_t{0});
+                reportedSuccess ? 1 : 0, record ? record->moved.size() : std::size_t{0},
+                endingName(delegate.lastEnding()), alerts.removeForGoodQuestions,
+                alerts.refusals);
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <fcntl.h>
 #include <random>
 #include <stdexcept>
@@ -143,12 +145,21 @@ public:
         std::string lower = id;
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        walked(m_prefs, id + ".plist", false, pm);
-        walked(m_prefs, "ByHost/" + id + "." + uuid() + ".plist", false, pm);
         walked(m_prefs, id + "Helper.plist", false, pm);
         if (lower != id) {
             walked(m_prefs, lower + ".plist", false, pm);
         }
+        if (m_shape.targetByHostFiles > 0) {
+            for (std::uint32_t i = 0; i < m_shape.targetByHostFiles; ++i) {
+                // Times an odd number, modulo 2^32: distinct for every i, yet not in order.
+                char host[16];
+                std::snprintf(host, sizeof host, "%08X", i * 2654435761U);
+                walked(m_prefs, "ByHost/" + id + "." + host + ".plist", false, pm);
+            }
+            return;
+        }
+        walked(m_prefs, id + ".plist", false, pm);
+        walked(m_prefs, "ByHost/" + id + "." + uuid() + ".plist", false, pm);
         walked(m_prefs, id, true, pm);
         walked(m_prefs, id + "/Accounts.plist", false, pm);
         walked(m_prefs, id + "/Sync.plist", false, pm);
@@ -166,7 +177,8 @@ public:
         makeFolder(m_prefs);
         makeFolder(m_state);
         makeFolder(m_prefs + "/ByHost");
-        const std::size_t reserve = kTargetReserve + m_shape.targetStateFiles;
+        const std::size_t reserve =
+            kTargetReserve + m_shape.targetStateFiles + m_shape.targetByHostFiles;
         const std::size_t background = m_shape.entries > reserve ? m_shape.entries - reserve : 0;
         m_budget = background / 2;
         while (m_out.walkedEntries < m_budget) {

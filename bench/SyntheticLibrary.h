@@ -13,6 +13,9 @@ struct LibraryShape {
     std::string identifier = "com.corvane.bench.Target";
     // Files in the target's saved-state folder; more makes a heavier fix.
     std::size_t targetStateFiles = 6;
+    // When not 0, the target's own entries are only this many per-host preference files
+    // (ByHost/ID.<8 hex digits>.plist), each an entry of its own for the fix to move.
+    std::size_t targetByHostFiles = 0;
     // Entries beneath Caches (Safari's and other applications'); 0 leaves Caches and Cookies out.
     std::size_t cachesEntries = 0;
     // Entries beneath the Safari folder, LastSession.plist among them; 0 leaves it out.

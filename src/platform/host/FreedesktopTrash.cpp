@@ -90,7 +90,7 @@ std::string plainReason(int error) {
 }
 
 std::string absolutePath(const std::string& path) {
-    const std::string bare = withoutTrailingSlashes(path);
+    std::string bare = withoutTrailingSlashes(path);
     if (!bare.empty() && bare.front() == '/') {
         return bare;
     }
@@ -334,7 +334,7 @@ std::optional<FreedesktopTrash> FreedesktopTrash::locate() {
     return FreedesktopTrash(joined(withoutTrailingSlashes(home), ".local/share"));
 }
 
-FreedesktopTrash::FreedesktopTrash(std::string dataHome, uid_t uid)
+FreedesktopTrash::FreedesktopTrash(const std::string& dataHome, uid_t uid)
     : m_dataHome(withoutTrailingSlashes(dataHome)), m_uid(uid) {}
 
 dev_t FreedesktopTrash::homeDevice() {
@@ -557,7 +557,7 @@ bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
 }
 
 bool FreedesktopTrash::infoNames(const std::string& trashed, const std::string& original) const {
-    const std::optional<std::string> text = readRegularFile(infoFileOf(trashed), 64 * 1024);
+    const std::optional<std::string> text = readRegularFile(infoFileOf(trashed), std::size_t{64} * 1024);
     std::optional<std::string> recorded = text ? trashInfoPath(*text) : std::nullopt;
     if (recorded && !recorded->empty() && recorded->front() != '/') {
         const std::optional<std::string> topdir = topdirOf(parentOf(parentOf(trashed)), m_uid);

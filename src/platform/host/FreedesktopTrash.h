@@ -30,7 +30,7 @@ public:
     // None when the environment gives no absolute home.
     static std::optional<FreedesktopTrash> locate();
 
-    explicit FreedesktopTrash(std::string dataHome, uid_t uid = getuid());
+    explicit FreedesktopTrash(const std::string& dataHome, uid_t uid = getuid());
 
     std::optional<std::string> unavailableReason(const std::string& path) override;
     Result<TrashSlot> reserve(const std::string& path) override;
