@@ -21,10 +21,12 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvane::testing {
@@ -142,6 +144,20 @@ TEST(FixGui, ChooseThenFixLeavesTheSuccessSheetOverTheWaitingWindow) {
     ASSERT_TRUE(ok);
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.findChild<QMessageBox*>("sheet"); }));
+}
+
+// Hands the next modal alert to `answer` once it is up.
+void whenAlertUp(const std::function<void(QMessageBox*)>& answer, int attempts = 500) {
+    QTimer::singleShot(10, qApp, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && box->isVisible()) {
+            answer(box);
+        } else if (attempts > 0) {
+            whenAlertUp(answer, attempts - 1);
+        } else {
+            ADD_FAILURE() << "no alert came up";
+        }
+    });
 }
 
 // Presses the button titled `title` of the next modal alert, keeps its text, then does `next`.
@@ -369,6 +385,58 @@ TEST_F(StubbornTarget, RestoreWaitsForTheTargetToQuitAndTheCancelControlStopsIt)
     EXPECT_EQ(window.infoView()->toPlainText(), waiting);
     EXPECT_TRUE(window.restoreButton()->isEnabled());
     EXPECT_TRUE(window.chooseButton()->isEnabled());
+}
+
+// With the data home on a file system of its own (a tmpfs), the Library's entries have no Trash.
+TEST(FixGui, WhatNoTrashTakesStaysUnlessTheUserAgreesToRemoveItForGood) {
+    TempHome home;
+    char dataHome[] = "/dev/shm/corvane-gui-data-XXXXXX";
+    struct stat shm {
+    }, homeInfo{};
+    if (!mkdtemp(dataHome) || stat(dataHome, &shm) != 0 ||
+        stat(home.path().c_str(), &homeInfo) != 0 || shm.st_dev == homeInfo.st_dev) {
+        GTEST_SKIP() << "needs /dev/shm on a file system of its own";
+    }
+    setenv("XDG_DATA_HOME", dataHome, 1);
+    const std::string id = "org.corvane.test.Gui" + std::to_string(getpid());
+    const std::string bundle = makeBundle(home.path() + "/Applications", "Example.app",
+                                          xmlInfoPlist({{"CFBundleIdentifier", id}}));
+    home.file("Library/Preferences/" + id + ".plist");
+    FrontEnd frontEnd;
+    frontEnd.start();
+    MainWindow& window = frontEnd.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    answerOpenPanel(bundle);
+    QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+    ASSERT_TRUE(window.fixButton()->isEnabled());
+
+    // Escape is Cancel, the default: nothing at all is removed and the window stays ready.
+    QString question;
+    QString defaultButton;
+    whenAlertUp([&](QMessageBox* box) {
+        question = box->text();
+        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        saveScreenshot(*box, QStringLiteral("remove-for-good-question"));
+        QApplication::setActiveWindow(box);
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QTest::mouseClick(window.fixButton(), Qt::LeftButton);
+    EXPECT_TRUE(question.startsWith(QStringLiteral("1 entry cannot be moved to the Trash (")))
+        << question.toStdString();
+    EXPECT_EQ(defaultButton, QStringLiteral("Cancel"));
+    EXPECT_TRUE(home.exists("Library/Preferences/" + id + ".plist"));
+    EXPECT_TRUE(window.fixButton()->isEnabled());
+    EXPECT_FALSE(window.findChild<QMessageBox*>(QStringLiteral("sheet")));
+
+    answerAlert(QStringLiteral("Remove for Good"), &question);
+    QTest::mouseClick(window.fixButton(), Qt::LeftButton);
+    EXPECT_FALSE(home.exists("Library/Preferences/" + id + ".plist"));
+    auto* sheet = window.findChild<QMessageBox*>(QStringLiteral("sheet"));
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(sheet->informativeText().contains(
+        QStringLiteral("1 entry was removed for good, as you agreed.")))
+        << sheet->informativeText().toStdString();
+    std::filesystem::remove_all(dataHome);
 }
 
 } // namespace
