@@ -101,6 +101,25 @@ TEST_F(ResetTransaction, AResetStoppedHalfWayIsRestoredWhole) {
     }
 }
 
+TEST_F(ResetTransaction, ARestoreKilledHalfWayFinishesOnTheNextRun) {
+    const std::vector<std::string> paths = manyEntries(20'000);
+    ASSERT_EQ(corvane({"--reset", "--yes", widget}).status, 0);
+    const pid_t pid = start({"--restore", kWidget}, "restore");
+    ASSERT_GT(pid, 0);
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (countIn(trashFolder() + "/files") > paths.size() / 2 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(2ms);
+    }
+    kill(pid, SIGKILL);
+    finish(pid, home.path() + "/restore.out", home.path() + "/restore.err");
+    ASSERT_GT(countIn(trashFolder() + "/files"), 0u) << "the restore ended before the signal";
+
+    const Outcome again = corvane({"--restore", kWidget});
+    EXPECT_EQ(again.status, 0) << again.out << again.err;
+    expectAllBack(paths);
+}
+
 TEST_F(ResetTransaction, TwoResetsAndTwoRestoresAtOnceStrandNothing) {
     const std::vector<std::string> paths = manyEntries(3'000);
     const pid_t first = start({"--reset", "--yes", widget}, "first");

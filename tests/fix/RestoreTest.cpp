@@ -1,5 +1,6 @@
 #include "fix/Restore.h"
 
+#include "fix/ResetLock.h"
 #include "fix/ResetRecord.h"
 #include "support/DelegateFixture.h"
 #include "support/FixDoubles.h"
@@ -347,6 +348,39 @@ TEST_F(RestoreFlow, APartialRestoreKeepsWhatStaysAndRestorePressedAgainFinishesI
     EXPECT_EQ(contentOf(library + "/Preferences/com.x.App.plist"), "x settings");
     EXPECT_FALSE(latest()) << "nothing of it is left";
     EXPECT_FALSE(window.restoreButton.enabled);
+}
+
+TEST_F(RestoreFlow, WhileAnotherRunHoldsTheHomeFixAndRestoreWaitThenChangeNothing) {
+    home.file("Library/Preferences/com.x.App.plist", "x settings");
+    chooseAndFix("com.x.App");
+    home.file("Library/Preferences/com.y.App.plist", "y settings");
+    bundles.bundles["/Applications/Other.app"] = BundleInfo{"com.y.App", {}, {}};
+    openPanel.picks.push_back("/Applications/Other.app");
+    delegate().chooseApp();
+    Result<ResetLock, ResetLock::Refusal> other =
+        ResetLock::tryTake(ResetRecords::folderIn(home.library()));
+    ASSERT_TRUE(other);
+
+    const std::vector<std::pair<const char*, std::function<void()>>> runs = {
+        {"fix", [&] { delegate().fixButtonMethod(); }},
+        {"restore", [&] { delegate().restoreButtonMethod(); }},
+    };
+    for (const auto& [what, run] : runs) {
+        SCOPED_TRACE(what);
+        alerts.shown.clear();
+        alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+        const auto before = clock.elapsed();
+
+        run();
+
+        EXPECT_GE(clock.elapsed() - before, std::chrono::seconds(10)) << "it waited first";
+        ASSERT_FALSE(alerts.shown.empty());
+        EXPECT_EQ(alerts.shown.back().informativeText, "Another reset or restore is in progress.");
+        EXPECT_EQ(delegate().lastEnding(), ResetEnding::Declined);
+        EXPECT_TRUE(trash.putBacks.empty());
+        EXPECT_TRUE(home.exists("Library/Preferences/com.y.App.plist"));
+        EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.plist"));
+    }
 }
 
 } // namespace
