@@ -22,6 +22,9 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <sys/utsname.h>
 #include <thread>
 #include <unistd.h>
@@ -66,6 +69,7 @@ struct Run {
     std::vector<std::string> problems;
     std::string growth;
     std::string loadAverage;
+    std::string fileSystem; // of the scratch folder
 };
 
 double median(std::vector<double> values) {
@@ -632,6 +636,44 @@ std::string machine() {
     return text.str();
 }
 
+// The kind of file system `folder` is on. Ext4 without a journal is told apart: it passes over
+// inodes freed in the last minute when it makes a file, so there every file a fix creates after
+// the benchmark's own deletions costs more than elsewhere.
+std::string fileSystemOf(const fs::path& folder) {
+    struct statfs info {};
+    if (statfs(folder.c_str(), &info) != 0) {
+        return "unknown";
+    }
+    switch (static_cast<unsigned long>(info.f_type)) {
+    case 0xEF53: {
+        struct stat st {};
+        std::string task;
+        std::error_code error;
+        if (stat(folder.c_str(), &st) == 0) {
+            const fs::path device = fs::read_symlink("/sys/dev/block/" +
+                                                         std::to_string(major(st.st_dev)) + ":" +
+                                                         std::to_string(minor(st.st_dev)),
+                                                     error);
+            std::ifstream("/sys/fs/ext4/" + device.filename().string() + "/journal_task") >> task;
+        }
+        return task == "<none>" ? "ext4 without a journal" : "ext4";
+    }
+    case 0x01021994:
+        return "tmpfs";
+    case 0x9123683E:
+        return "btrfs";
+    case 0x58465342:
+        return "xfs";
+    case 0x794C7630:
+        return "overlayfs";
+    default: {
+        char text[32];
+        std::snprintf(text, sizeof text, "magic 0x%lX", static_cast<unsigned long>(info.f_type));
+        return text;
+    }
+    }
+}
+
 void writeMarkdown(const Run& run, const std::string& file) {
     char date[32];
     const std::time_t now = std::time(nullptr);
@@ -643,10 +685,11 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "figures). Each side runs as a whole process; figures are medians of alternating "
            "rounds: "
         << run.rounds * 2 + 1 << " per analysis size after one warm-up run of each side, "
-        << run.rounds << " for the fix and the restore and " << std::max(1, run.rounds / 4)
+        << run.rounds << " for each fix and restore and " << std::max(1, run.rounds / 4)
         << " for the Hard Safari reset, each of those on a freshly built Library flushed to "
            "disk before the timed run.\n\n"
         << "- Date: " << date << "\n- Machine: " << machine()
+        << "\n- File system of the folder the Libraries are built in: " << run.fileSystem
         << "\n- One-minute load average when the run "
         << "began: " << run.loadAverage << "\n\n"
         << "| Benchmark | Corvane | Reference | Ratio | Goal |\n"
@@ -674,11 +717,24 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "saved-state folder (nearly all of those entries) back out of a Trash folder, against "
            "putting back the whole fix; `restore-10000-start-alone` is the same Corvane program "
            "started in the same state as for the restore but ending at once, against the same "
-           "`mv`; `safari-hard-50000` is `rm -rf` of the Safari folder plus "
+           "`mv`; `fix-2000-entries` is one `rm -rf` process given all 2,000 paths of a target "
+           "whose own entries are 2,000 per-host preference files "
+           "(`Preferences/ByHost/<identifier>.<8 hex digits>.plist`) in a Library of 3,000 "
+           "entries, against Corvane's fix, which moves each of them into the Trash with an info "
+           "file and a journal line of its own; `restore-2000-entries` is one "
+           "`mv -t <Preferences/ByHost> <the 2,000 files>` process moving them back from a Trash "
+           "folder they were renamed into beforehand, against putting back that fix; "
+           "`safari-hard-50000` is `rm -rf` of the Safari folder plus "
            "`find ... <own names> -prune -exec rm -rf {} +` over Preferences and Saved "
            "Application State (letter case significant) "
            "and over Caches and Cookies (ignoring case), three processes summed. Corvane's side "
            "of each fix includes the analysis that lists what it removes.\n\n";
+    if (run.fileSystem == "ext4 without a journal") {
+        out << "Ext4 without a journal passes over every inode freed in the last minute or more "
+               "each time it makes a file. The benchmark deletes many files between timed runs, "
+               "so on this file system each fix pays for that with every info file it makes; rm "
+               "and mv make none.\n\n";
+    }
     out << "Growth: " << run.growth << ".\n";
 }
 
@@ -727,6 +783,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     run.scratch = pattern;
+    run.fileSystem = fileSystemOf(run.scratch);
+    std::printf("scratch: %s (%s)\n", run.scratch.c_str(), run.fileSystem.c_str());
 
     try {
         if (only.empty() || only == "analysis") {

@@ -443,7 +443,9 @@ std::optional<std::unique_ptr<ResetJournal>>
 AppDelegate::planReset(LibraryRemover& remover, const std::vector<std::string>& planned,
                        const std::optional<std::string>& identifier, const std::string& name,
                        const ShownInfo& report) {
-    const Untrashable untrashable = remover.findUntrashable(planned);
+    ResetRecord record;
+    record.planned = remover.targets(planned);
+    const Untrashable untrashable = remover.findUntrashable(record.planned);
     if (!untrashable.paths.empty()) {
         if (!agreesToRemoveForGood(untrashable)) {
             _lastEnding = ResetEnding::Declined;
@@ -454,8 +456,6 @@ AppDelegate::planReset(LibraryRemover& remover, const std::vector<std::string>& 
     }
     const auto located = locateUserFolders(*_services.fileSystem);
     const UserFolders* folders = std::get_if<UserFolders>(&located);
-    ResetRecord record;
-    record.planned = remover.targets(planned);
     if (!folders || !_services.trash || record.planned.empty()) {
         return std::unique_ptr<ResetJournal>();
     }

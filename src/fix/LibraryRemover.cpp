@@ -77,9 +77,9 @@ bool LibraryRemover::insideUntrashable(const std::string& target) const {
     return false;
 }
 
-Untrashable LibraryRemover::findUntrashable(const std::vector<std::string>& paths) {
+Untrashable LibraryRemover::findUntrashable(const std::vector<std::string>& targets) {
     Untrashable found;
-    for (const std::string& target : targets(paths)) {
+    for (const std::string& target : targets) {
         std::optional<std::string> reason =
             m_trash ? m_trash->unavailableReason(target) : std::string("there is no Trash");
         if (!reason) {

@@ -46,9 +46,9 @@ public:
     // order; entries that are gone or lie outside the Library are left out.
     std::vector<std::string> targets(const std::vector<std::string>& paths) const;
 
-    // The look ahead: which of the entries no Trash can take. Those are removed for good only
-    // after allowRemovalForGood(); until then they stay where they are.
-    Untrashable findUntrashable(const std::vector<std::string>& paths);
+    // The look ahead: which of the entries (as targets() gives them) no Trash can take. Those
+    // are removed for good only after allowRemovalForGood(); until then they stay where they are.
+    Untrashable findUntrashable(const std::vector<std::string>& targets);
     void allowRemovalForGood() { m_removeForGood = true; }
 
     // Every move and removal from now on is written to the journal first. Without one (no

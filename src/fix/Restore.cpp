@@ -127,6 +127,9 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
             break;
         }
     }
+    if (result.notTried.empty()) {
+        trash.forgetOrphans(record.planned);
+    }
     result.removedForGood = record.removed;
     return result;
 }

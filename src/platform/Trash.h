@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace corvane {
 
@@ -63,6 +64,10 @@ public:
     // Writes a copy of the regular file lying at `slot.trashed` to `slot.original` (which must
     // be free), with its content, mode and modification time.
     virtual Status copyBack(const TrashSlot& slot) = 0;
+
+    // Drops what the Trash keeps about items that are no longer in it, where that names one of
+    // `originals`: a reset stopped between writing it and its journal line leaves such a note.
+    virtual void forgetOrphans(const std::vector<std::string>& originals) { (void)originals; }
 
     // Moves the item at `trashedPath` back to `originalPath`, making missing folders on the way,
     // and drops what the Trash kept about it; only when it is the very item a reset moved: its

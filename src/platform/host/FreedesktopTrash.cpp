@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <set>
 #include <sys/stat.h>
 
 namespace corvane {
@@ -557,7 +559,8 @@ bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
 }
 
 bool FreedesktopTrash::infoNames(const std::string& trashed, const std::string& original) const {
-    const std::optional<std::string> text = readRegularFile(infoFileOf(trashed), std::size_t{64} * 1024);
+    const std::optional<std::string> text =
+        readRegularFile(infoFileOf(trashed), std::size_t{64} * 1024);
     std::optional<std::string> recorded = text ? trashInfoPath(*text) : std::nullopt;
     if (recorded && !recorded->empty() && recorded->front() != '/') {
         const std::optional<std::string> topdir = topdirOf(parentOf(parentOf(trashed)), m_uid);
@@ -593,6 +596,67 @@ PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
     }
     unlink(infoFileOf(trashedPath).c_str());
     return PutBackOutcome::Restored;
+}
+
+void FreedesktopTrash::forgetOrphans(const std::vector<std::string>& originals) {
+    const std::set<std::string> wanted(originals.begin(), originals.end());
+    std::set<std::string> names;
+    for (const std::string& original : wanted) {
+        names.insert(lastPathComponent(original));
+    }
+    // The Trashes the entries would have gone to: one per file system among them.
+    std::map<std::string, std::string> roots; // root -> topdir
+    roots.emplace(joined(m_dataHome, "Trash"), std::string());
+    std::set<dev_t> seen;
+    for (const std::string& original : wanted) {
+        std::string folder = parentOf(original);
+        struct stat info {};
+        while (lstat(folder.c_str(), &info) != 0 && folder != "/") {
+            folder = parentOf(folder);
+        }
+        if (!seen.insert(info.st_dev).second || info.st_dev == homeDevice()) {
+            continue;
+        }
+        if (const Result<DeviceTrash> trash = trashFor(joined(folder, "."), info.st_dev, false);
+            trash && !trash->root.empty()) {
+            roots.emplace(trash->root, trash->topdir);
+        }
+    }
+    for (const auto& [root, topdir] : roots) {
+        const std::string infoFolder = joined(root, "info");
+        DIR* folder = opendir(infoFolder.c_str());
+        if (!folder) {
+            continue;
+        }
+        std::vector<std::string> orphans;
+        while (const dirent* entry = readdir(folder)) {
+            const std::string_view name = entry->d_name;
+            if (name.size() <= infoSuffix.size() || !name.ends_with(infoSuffix)) {
+                continue;
+            }
+            const std::string item = joined(
+                root, "files/" + std::string(name.substr(0, name.size() - infoSuffix.size())));
+            if (exists(item)) {
+                continue;
+            }
+            const std::string info = joined(infoFolder, std::string(name));
+            const std::optional<std::string> text = readRegularFile(info, std::size_t{64} * 1024);
+            std::optional<std::string> recorded = text ? trashInfoPath(*text) : std::nullopt;
+            if (recorded && !topdir.empty() && !recorded->empty() && recorded->front() != '/') {
+                recorded = joined(topdir, *recorded);
+            }
+            // A note cut short before its Path was written (the writer was killed) can only be
+            // told by its name.
+            const std::string stem(name.substr(0, name.size() - infoSuffix.size()));
+            if (recorded ? wanted.contains(*recorded) : names.contains(stem)) {
+                orphans.push_back(info);
+            }
+        }
+        closedir(folder);
+        for (const std::string& info : orphans) {
+            unlink(info.c_str());
+        }
+    }
 }
 
 } // namespace corvane

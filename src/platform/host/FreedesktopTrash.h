@@ -39,6 +39,7 @@ public:
     Status copyBack(const TrashSlot& slot) override;
     PutBackOutcome putBack(const std::string& trashedPath, const std::string& originalPath,
                            const EntryIdentity& identity, PutBackMode mode) override;
+    void forgetOrphans(const std::vector<std::string>& originals) override;
 
 private:
     // The Trash serving one file system, or why there is none.

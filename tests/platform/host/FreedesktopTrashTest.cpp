@@ -237,6 +237,26 @@ TEST_F(FreedesktopTrashTest, ReleaseAndFailedMovesDropOnlyTheirOwnUnusedInfoFile
     EXPECT_TRUE(present(infoFileOf(renamed->trashed)));
 }
 
+TEST_F(FreedesktopTrashTest, OrphanNotesOfTheGivenEntriesAreForgottenAndNoOthers) {
+    for (const char* name : {"ours", "cut", "kept", "foreign"}) {
+        write(at(name));
+    }
+    // A reset killed after writing the note (or while writing it), before the move.
+    const Result<TrashSlot> ours = trash.reserve(at("ours"));
+    const Result<TrashSlot> cut = trash.reserve(at("cut"));
+    const Result<TrashSlot> foreign = trash.reserve(at("foreign"));
+    ASSERT_TRUE(ours && cut && foreign);
+    write(infoFileOf(cut->trashed), "");
+    const std::string kept = trashed(at("kept"));
+
+    trash.forgetOrphans({at("ours"), at("cut"), at("kept")});
+
+    EXPECT_FALSE(present(infoFileOf(ours->trashed)));
+    EXPECT_FALSE(present(infoFileOf(cut->trashed)));
+    EXPECT_TRUE(present(infoFileOf(kept))) << "its item is still in the Trash";
+    EXPECT_TRUE(present(infoFileOf(foreign->trashed))) << "not one of the given entries";
+}
+
 TEST_F(FreedesktopTrashTest, AnInfoFileThatCannotBeWrittenWhollyIsRemoved) {
     write(at("Library/p"));
     ASSERT_TRUE(fs::create_directories(at(".local/share/Trash/info")));
