@@ -485,8 +485,7 @@ void separateEntries(Run& run, std::size_t count) {
     round = 0;
     const auto restoreOurs = [&] {
         std::size_t trashed = 0;
-        const SyntheticLibrary library =
-            fixedLibrary(run, build("restore-ours"), kTarget, trashed);
+        const SyntheticLibrary library = fixedLibrary(run, build("restore-ours"), kTarget, trashed);
         if (trashed != count) {
             run.problems.push_back("the fix before restoring " + suffix + " trashed " +
                                    std::to_string(trashed));
@@ -552,7 +551,7 @@ void safariHard(Run& run, std::size_t caches) {
         const FixOutput out = parseFix(p.output);
         if (p.exitCode != 0 || !gone(library) || out.trashed == 0 || out.asked != 0 ||
             out.refused != 0) {
-            run.problems.push_back("Hard Safari reset left entries: " + p.output);
+            run.problems.push_back("Hard Safari reset left entries or met a question: " + p.output);
         }
         fs::remove_all(library.home);
         return p.seconds;
@@ -650,10 +649,10 @@ std::string fileSystemOf(const fs::path& folder) {
         std::string task;
         std::error_code error;
         if (stat(folder.c_str(), &st) == 0) {
-            const fs::path device = fs::read_symlink("/sys/dev/block/" +
-                                                         std::to_string(major(st.st_dev)) + ":" +
-                                                         std::to_string(minor(st.st_dev)),
-                                                     error);
+            const fs::path device =
+                fs::read_symlink("/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                                     std::to_string(minor(st.st_dev)),
+                                 error);
             std::ifstream("/sys/fs/ext4/" + device.filename().string() + "/journal_task") >> task;
         }
         return task == "<none>" ? "ext4 without a journal" : "ext4";

@@ -26,6 +26,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <variant>
+#include <vector>
 
 namespace {
 
@@ -90,6 +91,9 @@ public:
         return Error{"a restore copies nothing out of the Trash", 0};
     }
     void release(const TrashSlot& slot) override { m_trash.release(slot); }
+    void forgetOrphans(const std::vector<std::string>& originals) override {
+        m_trash.forgetOrphans(originals);
+    }
     PutBackOutcome putBack(const std::string& trashed, const std::string& original,
                            const EntryIdentity& identity, PutBackMode mode) override {
         const PutBackOutcome outcome = m_trash.putBack(trashed, original, identity, mode);
@@ -192,7 +196,6 @@ int main(int argc, char** argv) {
                 "%zu ending %s asked %d refused %d\n",
                 preferences, state, launcher.removals, launcher.removalsOfMissing, log.lines,
                 reportedSuccess ? 1 : 0, record ? record->moved.size() : std::size_t{0},
-                endingName(delegate.lastEnding()), alerts.removeForGoodQuestions,
-                alerts.refusals);
+                endingName(delegate.lastEnding()), alerts.removeForGoodQuestions, alerts.refusals);
     return 0;
 }
