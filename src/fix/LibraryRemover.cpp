@@ -41,8 +41,12 @@ std::optional<std::string> LibraryRemover::removalTarget(const std::string& path
     if (name.empty() || name == "." || name == "..") {
         return std::nullopt;
     }
-    const std::optional<std::string> parent =
-        m_fs.resolvedPath(slash == 0 ? std::string("/") : trimmed.substr(0, slash));
+    const std::string folder = slash == 0 ? std::string("/") : trimmed.substr(0, slash);
+    auto cached = m_resolvedParents.find(folder);
+    if (cached == m_resolvedParents.end()) {
+        cached = m_resolvedParents.emplace(folder, m_fs.resolvedPath(folder)).first;
+    }
+    const std::optional<std::string>& parent = cached->second;
     if (!parent) {
         return std::nullopt;
     }
@@ -55,15 +59,32 @@ std::optional<std::string> LibraryRemover::removalTarget(const std::string& path
 }
 
 std::vector<std::string> LibraryRemover::targets(const std::vector<std::string>& paths) const {
-    std::vector<std::string> found;
+    std::vector<std::string> all;
     for (const std::string& path : paths) {
         if (m_fs.entryExists(path)) {
             if (std::optional<std::string> target = removalTarget(path)) {
-                found.push_back(std::move(*target));
+                all.push_back(std::move(*target));
             }
         }
     }
-    return found;
+    const std::unordered_set<std::string> listed(all.begin(), all.end());
+    const auto insideAnother = [&](const std::string& target) {
+        for (std::size_t slash = target.rfind('/'); slash != std::string::npos && slash > 0;
+             slash = target.rfind('/', slash - 1)) {
+            if (listed.contains(target.substr(0, slash))) {
+                return true;
+            }
+        }
+        return false;
+    };
+    std::vector<std::string> topmost;
+    std::unordered_set<std::string> seen;
+    for (std::string& target : all) {
+        if (!insideAnother(target) && seen.insert(target).second) {
+            topmost.push_back(std::move(target));
+        }
+    }
+    return topmost;
 }
 
 bool LibraryRemover::insideUntrashable(const std::string& target) const {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -43,7 +44,8 @@ public:
                    Trash* trash = nullptr);
 
     // The place each existing entry would be removed from (its parent folder resolved), in
-    // order; entries that are gone or lie outside the Library are left out.
+    // order; entries that are gone, lie outside the Library or inside another of them (they go
+    // with it) are left out.
     std::vector<std::string> targets(const std::vector<std::string>& paths) const;
 
     // The look ahead: which of the entries (as targets() gives them) no Trash can take. Those
@@ -106,6 +108,9 @@ private:
     std::vector<std::string> m_requested;
     std::unordered_set<std::string> m_seen;
     std::map<std::string, std::string> m_reasons;
+    // Parent folders resolved once per run: a reset of thousands of entries in a few folders
+    // would otherwise resolve the same folders thousands of times.
+    mutable std::unordered_map<std::string, std::optional<std::string>> m_resolvedParents;
     std::size_t m_toolRuns = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <unordered_map>
 
 namespace corvane {
 
@@ -40,7 +41,9 @@ std::string parentOf(const std::string& path) {
 
 // The place lies beneath the Library, and so does the nearest folder above it that exists, once
 // resolved: a folder swapped for a symlink cannot lead the entry out.
-bool isPlaceInLibrary(const FileSystem& fs, const std::string& place, const std::string& library) {
+// Folders are resolved once per restore: thousands of entries share a few folders.
+bool isPlaceInLibrary(const FileSystem& fs, const std::string& place, const std::string& library,
+                      std::unordered_map<std::string, bool>& folderInside) {
     if (!isPlainAbsolute(place) || place == library || !isInsideFolder(place, library)) {
         return false;
     }
@@ -48,8 +51,12 @@ bool isPlaceInLibrary(const FileSystem& fs, const std::string& place, const std:
     while (folder != library && !fs.entryExists(folder)) {
         folder = parentOf(folder);
     }
-    const std::optional<std::string> resolved = fs.resolvedPath(folder);
-    return resolved && isInsideFolder(*resolved, library);
+    auto known = folderInside.find(folder);
+    if (known == folderInside.end()) {
+        const std::optional<std::string> resolved = fs.resolvedPath(folder);
+        known = folderInside.emplace(folder, resolved && isInsideFolder(*resolved, library)).first;
+    }
+    return known->second;
 }
 
 std::string plural(std::size_t count, const char* one, const char* many) {
@@ -85,6 +92,7 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
                             const std::string& library,
                             const std::function<bool()>& stopRequested) {
     RestoreResult result;
+    std::unordered_map<std::string, bool> folderInside;
     // Last moved first: an entry moved out of a folder that went later comes back into it.
     for (auto it = record.moved.rbegin(); it != record.moved.rend(); ++it) {
         const TrashedEntry& entry = *it;
@@ -92,7 +100,7 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
             result.notTried.push_back(entry);
             continue;
         }
-        if (!isPlaceInLibrary(fs, entry.original, library)) {
+        if (!isPlaceInLibrary(fs, entry.original, library, folderInside)) {
             result.refused.push_back(entry.original);
             continue;
         }

@@ -544,18 +544,27 @@ Status FreedesktopTrash::copyBack(const TrashSlot& slot) {
 }
 
 bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
+    if (m_checkedFilesFolders.contains(folder)) {
+        return true;
+    }
     const std::string root = parentOf(folder);
     if (lastPathComponent(folder) != "files" || !exists(root)) {
         return false;
     }
+    bool trusted = false;
     if (root == joined(m_dataHome, "Trash")) {
-        return !trashProblem(root, false, std::nullopt);
+        trusted = !trashProblem(root, false, std::nullopt);
+    } else {
+        const std::optional<std::string> topdir = topdirOf(root, m_uid);
+        struct stat top {};
+        trusted = topdir && (parentOf(root) == *topdir || isSharedTrash(parentOf(root))) &&
+                  !trashProblem(root, false, m_uid) && stat(topdir->c_str(), &top) == 0 &&
+                  mountTop(*topdir, top.st_dev) == *topdir;
     }
-    const std::optional<std::string> topdir = topdirOf(root, m_uid);
-    struct stat top {};
-    return topdir && (parentOf(root) == *topdir || isSharedTrash(parentOf(root))) &&
-           !trashProblem(root, false, m_uid) && stat(topdir->c_str(), &top) == 0 &&
-           mountTop(*topdir, top.st_dev) == *topdir;
+    if (trusted) {
+        m_checkedFilesFolders.insert(folder);
+    }
+    return trusted;
 }
 
 bool FreedesktopTrash::infoNames(const std::string& trashed, const std::string& original) const {

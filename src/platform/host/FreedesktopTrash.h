@@ -3,6 +3,7 @@
 #include "platform/Trash.h"
 
 #include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,7 @@ private:
     uid_t m_uid;
     std::optional<dev_t> m_homeDevice;
     std::map<dev_t, DeviceTrash> m_trashes; // so that many entries do not re-check the folders
+    mutable std::set<std::string> m_checkedFilesFolders; // the same, for putting back
 };
 
 } // namespace corvane
