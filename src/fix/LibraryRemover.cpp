@@ -142,16 +142,14 @@ bool LibraryRemover::journal(const std::string& line) {
 }
 
 bool LibraryRemover::moveToTrash(const std::string& path, const std::string& target) {
-    const std::optional<EntryStamp> stamp = m_fs.stamp(target);
-    if (!stamp) {
-        return false; // gone meanwhile
-    }
     Result<TrashSlot> slot = m_trash->reserve(target);
     if (!slot) {
-        leave(path, "it could not be moved to the Trash: " + slot.error().reason);
+        if (m_fs.entryExists(target)) {
+            leave(path, "it could not be moved to the Trash: " + slot.error().reason);
+        }
         return false;
     }
-    TrashedEntry entry{target, slot->trashed, {stamp->device, stamp->inode}, std::nullopt};
+    TrashedEntry entry{target, slot->trashed, slot->identity, std::nullopt};
     // Where the Trash names the place only after the move, the line follows the move.
     const bool lineFirst = !slot->trashed.empty();
     if (lineFirst && !journal(movedEntryLine(entry))) {
@@ -228,7 +226,8 @@ std::optional<std::size_t> LibraryRemover::keepCopy(const std::string& path) {
         return std::nullopt;
     }
     const TrashedEntry& entry = m_trashed.back();
-    if (Status copied = m_trash->copyBack({entry.original, entry.trashed}); !copied) {
+    if (Status copied = m_trash->copyBack({entry.original, entry.trashed, entry.identity});
+        !copied) {
         // The file stays in the Trash, where Restore finds it; nothing of it is lost.
         leave(path, "its copy could not be put back in place: " + copied.error().reason);
         return std::nullopt;

@@ -47,16 +47,16 @@ bool isPlaceInLibrary(const FileSystem& fs, const std::string& place, const std:
     if (!isPlainAbsolute(place) || place == library || !isInsideFolder(place, library)) {
         return false;
     }
-    std::string folder = parentOf(place);
+    const std::string parent = parentOf(place);
+    if (const auto known = folderInside.find(parent); known != folderInside.end()) {
+        return known->second;
+    }
+    std::string folder = parent;
     while (folder != library && !fs.entryExists(folder)) {
         folder = parentOf(folder);
     }
-    auto known = folderInside.find(folder);
-    if (known == folderInside.end()) {
-        const std::optional<std::string> resolved = fs.resolvedPath(folder);
-        known = folderInside.emplace(folder, resolved && isInsideFolder(*resolved, library)).first;
-    }
-    return known->second;
+    const std::optional<std::string> resolved = fs.resolvedPath(folder);
+    return folderInside[parent] = resolved && isInsideFolder(*resolved, library);
 }
 
 std::string plural(std::size_t count, const char* one, const char* many) {
@@ -104,20 +104,22 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
             result.refused.push_back(entry.original);
             continue;
         }
-        const std::optional<EntryStamp> there = fs.stamp(entry.original);
-        if (there && EntryIdentity{there->device, there->inode} == entry.identity) {
-            // Back already (put back by hand), or never moved: the reset was stopped between
-            // its journal line and the move, and the Trash's note about it is an orphan.
-            trash.release({entry.original, entry.trashed});
-            result.restored.push_back(entry.original);
-            continue;
-        }
         // A copy may replace the file it was taken from only while that is still the version
         // the reset left; anything written since stays.
-        const bool replace = entry.leftInPlace && there == entry.leftInPlace;
-        switch (trash.putBack(entry.trashed, entry.original, entry.identity,
-                              replace ? PutBackMode::ReplaceWhatIsThere
-                                      : PutBackMode::KeepWhatIsThere)) {
+        const bool replace = entry.leftInPlace && fs.stamp(entry.original) == entry.leftInPlace;
+        PutBackOutcome outcome =
+            trash.putBack(entry.trashed, entry.original, entry.identity,
+                          replace ? PutBackMode::ReplaceWhatIsThere : PutBackMode::KeepWhatIsThere);
+        if (outcome == PutBackOutcome::Gone) {
+            // Back already (put back by hand), or never moved: the reset was stopped between
+            // its journal line and the move, and the Trash's note about it is an orphan.
+            const std::optional<EntryStamp> there = fs.stamp(entry.original);
+            if (there && EntryIdentity{there->device, there->inode} == entry.identity) {
+                trash.release({entry.original, entry.trashed, entry.identity});
+                outcome = PutBackOutcome::Restored;
+            }
+        }
+        switch (outcome) {
         case PutBackOutcome::Restored:
             result.restored.push_back(entry.original);
             break;

@@ -23,6 +23,7 @@ struct EntryIdentity {
 struct TrashSlot {
     std::string original;
     std::string trashed;
+    EntryIdentity identity; // of the entry when its place was reserved
 };
 
 // What became of a request to put a trashed item back.
@@ -48,8 +49,8 @@ public:
     // none when one can. A look ahead: the move itself may still fail.
     virtual std::optional<std::string> unavailableReason(const std::string& path) = 0;
 
-    // Picks a free place in the Trash for the entry and writes what the Trash keeps about it.
-    // The entry does not move yet.
+    // Picks a free place in the Trash for the entry (not followed when a link) and writes what
+    // the Trash keeps about it. The entry does not move yet.
     virtual Result<TrashSlot> reserve(const std::string& path) = 0;
 
     // Moves the entry into its reserved place (a symlink as a link, never followed; never by

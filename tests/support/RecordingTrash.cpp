@@ -20,8 +20,14 @@ Result<TrashSlot> RecordingTrash::reserve(const std::string& path) {
     }
     std::error_code error;
     fs::create_directories(m_folder, error);
-    return TrashSlot{path, m_folder + "/" + fs::path(path).filename().string() + "." +
-                               std::to_string(m_counter++)};
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) {
+        return Error{"nothing there", errno};
+    }
+    return TrashSlot{path,
+                     m_folder + "/" + fs::path(path).filename().string() + "." +
+                         std::to_string(m_counter++),
+                     {info.st_dev, info.st_ino}};
 }
 
 Result<std::string> RecordingTrash::moveInto(const TrashSlot& slot) {

@@ -488,7 +488,7 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
             unlink(info.c_str());
             return Error{plainReason(error), error};
         }
-        return TrashSlot{path, trashed};
+        return TrashSlot{path, trashed, {entry.st_dev, entry.st_ino}};
     }
     return Error{"no free name for it in the Trash", EEXIST};
 }
@@ -593,12 +593,19 @@ PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
         item.st_ino != identity.inode || !infoNames(trashedPath, originalPath)) {
         return PutBackOutcome::Gone;
     }
-    if (!makeFolders(parentOf(originalPath), 0777)) {
-        return PutBackOutcome::Failed;
+    const auto moveBack = [&] {
+        return mode == PutBackMode::ReplaceWhatIsThere
+                   ? std::rename(trashedPath.c_str(), originalPath.c_str())
+                   : renameKeeping(trashedPath, originalPath);
+    };
+    // The folders on the way are made only when missing, which is rare.
+    int moved = moveBack();
+    if (moved != 0 && errno == ENOENT) {
+        if (!makeFolders(parentOf(originalPath), 0777)) {
+            return PutBackOutcome::Failed;
+        }
+        moved = moveBack();
     }
-    const int moved = mode == PutBackMode::ReplaceWhatIsThere
-                          ? std::rename(trashedPath.c_str(), originalPath.c_str())
-                          : renameKeeping(trashedPath, originalPath);
     if (moved != 0) {
         return errno == EEXIST || errno == ENOTEMPTY ? PutBackOutcome::Occupied
                                                      : PutBackOutcome::Failed;
