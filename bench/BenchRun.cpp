@@ -8,18 +8,18 @@
 // is the freedesktop Trash of HOME, as the program finds it. "start" does nothing at all: what
 // starting this program costs by itself.
 
-#include "analysis/Discovery.h"
 #include "app/AppDelegate.h"
-#include "app/ProcessWideValues.h"
-#include "fix/ResetEnding.h"
-#include "fix/ResetRecord.h"
-#include "platform/Dialogs.h"
-#include "platform/host/FileCookieStore.h"
-#include "platform/host/FreedesktopTrash.h"
-#include "platform/host/HostFileSystem.h"
-#include "platform/host/PlistBundleReader.h"
-#include "platform/host/PosixProcessLauncher.h"
-#include "platform/host/ProcRunningApplications.h"
+#include "app/Dialogs.h"
+#include "core/ProcessWideValues.h"
+#include "core/analysis/Discovery.h"
+#include "core/fix/ResetEnding.h"
+#include "core/fix/ResetRecord.h"
+#include "host/FileCookieStore.h"
+#include "host/FreedesktopTrash.h"
+#include "host/HostFileSystem.h"
+#include "host/PlistBundleReader.h"
+#include "host/PosixProcessLauncher.h"
+#include "host/ProcRunningApplications.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,10 +5,10 @@
 //   QT_QPA_PLATFORM=offscreen corvane-bench-memory HOME IDENTIFIER
 
 #include "app/AppDelegate.h"
-#include "app/ProcessWideValues.h"
-#include "platform/Controls.h"
-#include "platform/qt/FrontEnd.h"
-#include "platform/qt/MainWindow.h"
+#include "app/Controls.h"
+#include "core/ProcessWideValues.h"
+#include "gui/FrontEnd.h"
+#include "gui/MainWindow.h"
 
 #include <QApplication>
 #include <cstdio>

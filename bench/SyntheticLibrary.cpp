@@ -1,6 +1,6 @@
 #include "SyntheticLibrary.h"
 
-#include "analysis/Ownership.h"
+#include "core/analysis/Ownership.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // Composes reports from arbitrary lists of names and checks what the chooser relies on: the file
 // list sits before the first "Click", and the text never claims "can't".
-#include "analysis/AnalysisReport.h"
 #include "base/Utf16.h"
+#include "core/analysis/AnalysisReport.h"
 
 #include <cstdint>
 #include <cstdlib>

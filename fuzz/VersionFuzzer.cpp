@@ -3,8 +3,8 @@
 // decision never offers an update for a page that does not begin with a newer version.
 //
 // Input: three texts separated by NUL bytes: two versions and an update page.
-#include "update/UpdateCheck.h"
-#include "update/Version.h"
+#include "core/update/UpdateCheck.h"
+#include "core/update/Version.h"
 
 #include <compare>
 #include <cstdint>

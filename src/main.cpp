@@ -1,8 +1,8 @@
 #include "BuildInfo.h"
+#include "app/Controls.h"
 #include "cli/CommandLine.h"
-#include "platform/Controls.h"
-#include "platform/qt/FrontEnd.h"
-#include "platform/qt/Images.h"
+#include "gui/FrontEnd.h"
+#include "gui/Images.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -1,7 +1,8 @@
 #include "app/AppDelegate.h"
 
+#include "app/Application.h"
 #include "base/Utf16.h"
-#include "platform/Services.h"
+#include "ports/Services.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "analysis/Discovery.h"
-#include "fix/QuitWait.h"
-#include "fix/ResetEnding.h"
-#include "fix/ResetLock.h"
-#include "fix/Restore.h"
-#include "platform/Controls.h"
-#include "platform/Network.h"
+#include "app/Controls.h"
+#include "core/analysis/Discovery.h"
+#include "core/fix/QuitWait.h"
+#include "core/fix/ResetEnding.h"
+#include "core/fix/ResetLock.h"
+#include "core/fix/Restore.h"
+#include "ports/Network.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/Services.h"
+#include "app/Application.h"
+#include "ports/Services.h"
 
 namespace corvane {
 

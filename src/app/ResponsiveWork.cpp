@@ -1,7 +1,8 @@
 #include "app/ResponsiveWork.h"
 
-#include "platform/Controls.h"
-#include "platform/Services.h"
+#include "app/Application.h"
+#include "app/Controls.h"
+#include "ports/Services.h"
 
 namespace corvane {
 

@@ -15,4 +15,30 @@ std::string lastPathComponent(std::string_view path) {
     return slash == std::string::npos || trimmed == "/" ? trimmed : trimmed.substr(slash + 1);
 }
 
+std::string appendPathComponent(const std::string& folder, const std::string& component) {
+    if (folder.empty()) {
+        return component;
+    }
+    std::string joined = withoutTrailingSlashes(folder);
+    std::size_t start = 0;
+    while (start < component.size() && component[start] == '/') {
+        ++start;
+    }
+    if (joined != "/") {
+        joined += '/';
+    }
+    joined.append(component, start, std::string::npos);
+    return joined;
+}
+
+bool isInsideFolder(const std::string& path, const std::string& folder) {
+    if (folder == "/") {
+        return !path.empty() && path.front() == '/';
+    }
+    if (path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0) {
+        return false;
+    }
+    return path.size() == folder.size() || path[folder.size()] == '/';
+}
+
 } // namespace corvane

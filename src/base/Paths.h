@@ -11,4 +11,10 @@ std::string withoutTrailingSlashes(std::string_view path);
 // The last component of the path ("Widget.app" of "/Applications/Widget.app/"); "/" stays "/".
 std::string lastPathComponent(std::string_view path);
 
+// Joins with a single "/", as the platform's path append does.
+std::string appendPathComponent(const std::string& folder, const std::string& component);
+
+// True when `path` is `folder` or lies beneath it (plain text comparison on whole components).
+bool isInsideFolder(const std::string& path, const std::string& folder);
+
 } // namespace corvane

@@ -3,14 +3,14 @@
 #include "BuildInfo.h"
 #include "app/AppDelegate.h"
 #include "cli/CommandLineActions.h"
-#include "platform/host/FileCookieStore.h"
-#include "platform/host/FreedesktopTrash.h"
-#include "platform/host/HostFileSystem.h"
-#include "platform/host/HostWorkspace.h"
-#include "platform/host/PlistBundleReader.h"
-#include "platform/host/PosixProcessLauncher.h"
-#include "platform/host/ProcRunningApplications.h"
-#include "platform/host/SyslogSystemLog.h"
+#include "host/FileCookieStore.h"
+#include "host/FreedesktopTrash.h"
+#include "host/HostFileSystem.h"
+#include "host/HostWorkspace.h"
+#include "host/PlistBundleReader.h"
+#include "host/PosixProcessLauncher.h"
+#include "host/ProcRunningApplications.h"
+#include "host/SyslogSystemLog.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

@@ -1,15 +1,16 @@
 #include "cli/CommandLineActions.h"
 
-#include "analysis/AnalysisReport.h"
-#include "analysis/BundleIdentifierPolicy.h"
-#include "analysis/Discovery.h"
+#include "app/Alerts.h"
 #include "app/AppDelegate.h"
-#include "app/ProcessWideValues.h"
+#include "app/Dialogs.h"
 #include "base/Paths.h"
-#include "base/UserFolders.h"
-#include "platform/Dialogs.h"
-#include "platform/FileSystem.h"
-#include "platform/Workspace.h"
+#include "core/ProcessWideValues.h"
+#include "core/UserFolders.h"
+#include "core/analysis/AnalysisReport.h"
+#include "core/analysis/BundleIdentifierPolicy.h"
+#include "core/analysis/Discovery.h"
+#include "ports/FileSystem.h"
+#include "ports/Workspace.h"
 
 #include <istream>
 #include <nlohmann/json.hpp>

@@ -1,6 +1,6 @@
 #include "app/ResponsiveWork.h"
 
-#include "platform/Controls.h"
+#include "app/Controls.h"
 #include "support/FakeServices.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "TestPaths.h"
-#include "platform/host/ChildProcess.h"
-#include "platform/host/PlistBundleReader.h"
+#include "host/ChildProcess.h"
+#include "host/PlistBundleReader.h"
 #include "support/DelegateFixture.h"
 #include "support/PlistFiles.h"
 

@@ -1,5 +1,5 @@
 #include "cli/CommandLineFixture.h"
-#include "platform/host/FreedesktopTrash.h"
+#include "host/FreedesktopTrash.h"
 
 #include <csignal>
 #include <cstdio>

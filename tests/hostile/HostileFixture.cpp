@@ -1,6 +1,7 @@
 #include "hostile/HostileFixture.h"
 
-#include "base/UserFolders.h"
+#include "base/Paths.h"
+#include "core/UserFolders.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/host/HostFileSystem.h"
-#include "platform/host/PlistBundleReader.h"
-#include "platform/host/PosixProcessLauncher.h"
+#include "host/HostFileSystem.h"
+#include "host/PlistBundleReader.h"
+#include "host/PosixProcessLauncher.h"
 #include "support/DelegateFixture.h"
 #include "support/FixDoubles.h"
 #include "support/PlistFiles.h"

@@ -1,4 +1,5 @@
-#include "base/UserFolders.h"
+#include "base/Paths.h"
+#include "core/UserFolders.h"
 #include "hostile/HostileFixture.h"
 
 #include <algorithm>

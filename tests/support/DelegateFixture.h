@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/AppDelegate.h"
-#include "app/ProcessWideValues.h"
-#include "platform/host/HostFileSystem.h"
+#include "core/ProcessWideValues.h"
+#include "host/HostFileSystem.h"
 #include "support/FakeControls.h"
 #include "support/FakeServices.h"
 #include "support/TempHome.h"

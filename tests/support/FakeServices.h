@@ -1,8 +1,9 @@
 #pragma once
 
-#include "platform/Dialogs.h"
-#include "platform/Services.h"
-#include "platform/Workspace.h"
+#include "app/Application.h"
+#include "app/Dialogs.h"
+#include "ports/Services.h"
+#include "ports/Workspace.h"
 
 #include <deque>
 #include <functional>

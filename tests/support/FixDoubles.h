@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Processes.h"
-#include "platform/Services.h"
+#include "ports/Processes.h"
+#include "ports/Services.h"
 
 #include <map>
 #include <set>

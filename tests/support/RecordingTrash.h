@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Trash.h"
+#include "ports/Trash.h"
 
 #include <set>
 #include <string>

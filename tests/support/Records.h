@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fix/ResetRecord.h"
+#include "core/fix/ResetRecord.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Network.h"
-#include "platform/Processes.h"
-#include "platform/Services.h"
+#include "ports/Network.h"
+#include "ports/Processes.h"
+#include "ports/Services.h"
 
 #include <functional>
 #include <optional>

@@ -1,0 +1,160 @@
+#include "app/AppDelegate.h"
+#include "app/Application.h"
+#include "app/BusySpan.h"
+#include "app/Dialogs.h"
+#include "base/Paths.h"
+#include "base/Utf16.h"
+#include "core/ProcessWideValues.h"
+#include "core/analysis/AnalysisReport.h"
+#include "core/analysis/BundleIdentifierPolicy.h"
+#include "ports/Workspace.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+constexpr const char* kPanelMessage = "Select the application with the problem.";
+constexpr const char* kRejectedName = "Error: doesn't appear to be an application";
+constexpr const char* kRejectedInfo = "Please click the (X) button to choose again";
+
+std::optional<std::string> acceptable(const std::optional<std::string>& identifier) {
+    if (identifier && isAcceptableBundleIdentifier(*identifier)) {
+        return identifier;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void AppDelegate::chooseApp() {
+    chooseAppFrom(std::nullopt);
+}
+
+void AppDelegate::chooseAppAtPath(const std::string& path) {
+    chooseAppFrom(path);
+}
+
+void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
+    _safariAggressive = false;
+    _isSystemApp = false;
+    _isSafari = false;
+    if (_outlets.infoField) {
+        _outlets.infoField->setString("Waiting for an app to fix...");
+    }
+    if (_outlets.chooseButton) {
+        _outlets.chooseButton->setImage(Image::named(kChooseButtonImage));
+    }
+
+    const std::optional<std::string> picked =
+        given ? given : _services.openPanel->runModal({kPanelMessage, false, true});
+    if (!picked) {
+        if (_outlets.appIconImage) {
+            _outlets.appIconImage->setHidden(true);
+        }
+        if (_outlets.chooseButton) {
+            _outlets.chooseButton->setHidden(false);
+        }
+        return;
+    }
+
+    _path = *picked;
+    // Restore belongs to the waiting window, not to the work on a new target.
+    if (_outlets.restoreButton) {
+        _outlets.restoreButton->setEnabled(false);
+    }
+    processWide().targetApplicationName = lastPathComponent(*picked);
+    if (_outlets.chooseButton) {
+        _outlets.chooseButton->setHidden(true);
+    }
+    if (_outlets.appIconImage) {
+        _outlets.appIconImage->setImage(Image::iconForFile(*picked));
+        _outlets.appIconImage->setHidden(false);
+    }
+
+    // The picked bundle's own identifier decides; the lookup by name only serves items that
+    // are not bundles themselves.
+    const std::optional<BundleInfo> bundle = _services.bundles->readBundle(*picked);
+    processWide().targetBundleIdentifier =
+        bundle ? acceptable(bundle->identifier)
+               : bundleIdentifierForApplicationName(*processWide().targetApplicationName);
+
+    if (!processWide().targetBundleIdentifier) {
+        _isApp = false;
+        if (_outlets.fixButton) {
+            _outlets.fixButton->setEnabled(false);
+        }
+        if (_outlets.nameOfAppToFix) {
+            _outlets.nameOfAppToFix->setStringValue(kRejectedName);
+        }
+        if (_outlets.infoField) {
+            _outlets.infoField->setString(kRejectedInfo);
+        }
+        return;
+    }
+
+    _isApp = true;
+    if (_outlets.nameOfAppToFix) {
+        _outlets.nameOfAppToFix->setStringValue(*processWide().targetApplicationName);
+    }
+    if (_outlets.infoField) {
+        _outlets.infoField->setString("Analysing...");
+    }
+
+    // Input made while the analysis runs is dropped, so no click can act on the report before it
+    // was on screen.
+    const BusySpan busy(_services.application);
+    const std::optional<std::string> report = analyser();
+    TextView* info = _outlets.infoField;
+
+    if (_safariAggressive) {
+        if (_outlets.fixButton) {
+            _outlets.fixButton->setEnabled(true);
+        }
+        if (info) {
+            insertTextColor(Color::standardRed(), std::nullopt, utf16Length(info->string()), info);
+        }
+        return;
+    }
+
+    const bool nothingToFix = !_hasPrefPlist && !_hasAppSaveState;
+    if (_outlets.fixButton) {
+        _outlets.fixButton->setEnabled(!nothingToFix);
+    }
+    if (!info) {
+        return;
+    }
+    info->setString(report.value_or(""));
+    if (nothingToFix) {
+        return;
+    }
+    const std::string shown = info->string();
+    const std::string fileList = processWide().reportFileList.value_or("");
+    const std::size_t start = fileList.empty() ? std::string::npos : shown.find(fileList);
+    if (start == std::string::npos) {
+        return;
+    }
+    // Listed entries may hold "Click" themselves (com.example.Clicker.plist), so the end is the
+    // first "Click" after both lists.
+    const std::size_t listsEnd = start + fileList.size() + joinLines(_shortStatePaths).size();
+    const std::size_t end = shown.find("Click", std::min(listsEnd, shown.size()));
+    if (end == std::string::npos) {
+        return;
+    }
+    const std::int64_t from = utf16Length(std::string_view(shown).substr(0, start));
+    const std::int64_t to = utf16Length(std::string_view(shown).substr(0, end));
+    insertTextColor(Color::standardGray(), from, to - from, info);
+}
+
+std::optional<std::string>
+AppDelegate::bundleIdentifierForApplicationName(const std::string& name) {
+    const std::optional<std::string> found = _services.workspace->fullPathForApplication(name);
+    if (!found) {
+        return std::nullopt;
+    }
+    const std::optional<BundleInfo> bundle = _services.bundles->readBundle(*found);
+    return bundle ? acceptable(bundle->identifier) : std::nullopt;
+}
+
+} // namespace corvane

@@ -1,0 +1,55 @@
+#include "core/UserFolders.h"
+
+#include "base/Paths.h"
+#include "ports/FileSystem.h"
+
+namespace corvane {
+
+std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs) {
+    const std::optional<std::string> home = fs.homeDirectory();
+    if (!home || home->empty()) {
+        return std::string("Corvane can't find your home folder, so it can't look for "
+                           "settings to remove. Set HOME to your home folder and start "
+                           "Corvane again.");
+    }
+    const std::string trimmed = withoutTrailingSlashes(*home);
+    // "/.", "/tmp/.." or a link to "/" name the root as surely as "/" does.
+    if (trimmed.front() != '/' || trimmed == "/" || fs.resolvedPath(trimmed) == "/") {
+        return "Corvane can't use \"" + *home +
+               "\" as your home folder: it must be a full path to a folder other than \"/\". "
+               "Set HOME to your home folder and start Corvane again.";
+    }
+    return UserFolders{trimmed, appendPathComponent(trimmed, "Library")};
+}
+
+namespace {
+bool isStrictlyInside(const std::string& path, const std::string& folder) {
+    return path != folder && isInsideFolder(path, folder);
+}
+} // namespace
+
+std::optional<std::string> confinedLibrary(const FileSystem& fs, const UserFolders& folders) {
+    std::optional<std::string> library = fs.resolvedPath(folders.library);
+    const std::optional<std::string> home = fs.resolvedPath(folders.home);
+    if (!library || !home || !isStrictlyInside(*library, *home)) {
+        return std::nullopt;
+    }
+    return library;
+}
+
+SearchFolderPlace searchFolderPlace(const FileSystem& fs, const UserFolders& folders,
+                                    const std::string& folder) {
+    if (!fs.entryExists(folder)) {
+        return SearchFolderPlace::Missing;
+    }
+    const std::optional<std::string> library = confinedLibrary(fs, folders);
+    const std::optional<std::string> resolved = fs.resolvedPath(folder);
+    // A link that leads nowhere is as good as missing; one that leads out is reported.
+    if (!resolved) {
+        return fs.fileExists(folder) ? SearchFolderPlace::LeadsOutside : SearchFolderPlace::Missing;
+    }
+    return library && isStrictlyInside(*resolved, *library) ? SearchFolderPlace::InsideLibrary
+                                                            : SearchFolderPlace::LeadsOutside;
+}
+
+} // namespace corvane

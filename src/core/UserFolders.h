@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace corvane {
+
+class FileSystem;
+
+struct UserFolders {
+    std::string home;
+    std::string library; // home + "/Library"
+};
+
+// The user's home and Library folders, or a message saying why they cannot be used. A home that
+// is unset, empty, relative or "/" is refused, so nothing is ever looked for under /Library.
+std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs);
+
+// The Library folder with every link resolved, when it lies beneath the home; none otherwise.
+// Nothing is searched in or removed from a Library that leads elsewhere.
+std::optional<std::string> confinedLibrary(const FileSystem& fs, const UserFolders& folders);
+
+enum class SearchFolderPlace { Missing, InsideLibrary, LeadsOutside };
+
+// Where a folder to be searched (Preferences, Caches, ...) leads once resolved. Only a folder
+// beneath the confined Library, and not the Library itself, may be walked or removed from.
+SearchFolderPlace searchFolderPlace(const FileSystem& fs, const UserFolders& folders,
+                                    const std::string& folder);
+
+} // namespace corvane

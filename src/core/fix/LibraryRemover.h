@@ -1,0 +1,117 @@
+#pragma once
+
+#include "core/fix/ResetRecord.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace corvane {
+
+class FileSystem;
+class SystemLog;
+class Trash;
+
+// The Library folder with every symlink resolved, when it lies inside the home (and is not the
+// home itself); none otherwise: nothing is then removed from it or put back into it.
+std::optional<std::string> usableLibraryFolder(const FileSystem& fs,
+                                               const std::optional<std::string>& library,
+                                               const std::optional<std::string>& home);
+
+// Entries no Trash can take, found before anything moves, and why.
+struct Untrashable {
+    std::vector<std::string> paths;   // an entry inside one of them is not counted again
+    std::vector<std::string> reasons; // each reason once, in the order met
+};
+
+// Removes entries of the user's Library folder one at a time: into the Trash, each move written
+// to the reset's journal before it is made, or for good where no Trash can take the entry and
+// the user agreed. It keeps track of what it was asked to remove, so the result can be checked.
+class LibraryRemover {
+public:
+    using RunTool = std::function<std::optional<std::string>(const std::string& launchPath,
+                                                             const std::vector<std::string>&)>;
+
+    // `library` and `home` are the user's folders as located; none when they are unusable, in
+    // which case nothing is removed.
+    LibraryRemover(const FileSystem& fs, const std::optional<std::string>& library,
+                   const std::optional<std::string>& home, RunTool runTool, SystemLog* log,
+                   Trash* trash = nullptr);
+
+    // The place each existing entry would be removed from (its parent folder resolved), in
+    // order; entries that are gone, lie outside the Library or inside another of them (they go
+    // with it) are left out.
+    std::vector<std::string> targets(const std::vector<std::string>& paths) const;
+
+    // The look ahead: which of the entries (as targets() gives them) no Trash can take. Those
+    // are removed for good only after allowRemovalForGood(); until then they stay where they are.
+    Untrashable findUntrashable(const std::vector<std::string>& targets);
+    void allowRemovalForGood() { m_removeForGood = true; }
+
+    // Every move and removal from now on is written to the journal first. Without one (no
+    // Trash), nothing is written.
+    void setJournal(ResetJournal* journal) { m_journal = journal; }
+
+    // From now on nothing more is removed; the entries asked for stay, with this reason.
+    void stop(const std::string& reason);
+    bool stopped() const { return m_stopReason.has_value(); }
+
+    // Moves the entry to the Trash, or removes it for good as allowed above, unless it is
+    // already gone or does not lie inside the Library folder once its parent folder is resolved
+    // (then it is skipped and logged). The entry itself is never followed: a symlink is removed
+    // as a link.
+    void remove(const std::string& path);
+
+    // Moves the file to the Trash and puts a copy in its place, under the same confinement as
+    // remove(). The index of its entry in trashed(), none when nothing was kept.
+    std::optional<std::size_t> keepCopy(const std::string& path);
+    // Notes in the journal the version of a file whose copy keepCopy() put in the Trash.
+    void noteLeftInPlace(std::size_t index, const EntryStamp& stamp);
+
+    // What went to the Trash, in order, and what was removed for good.
+    const std::vector<TrashedEntry>& trashed() const { return m_trashed; }
+    const std::vector<std::string>& removedForGood() const { return m_removedForGood; }
+
+    // The entries that existed when handed to remove() and still exist, in the order first
+    // asked, each once.
+    std::vector<std::string> remaining() const;
+    // Why an entry that stayed was not removed, when known.
+    std::optional<std::string> reasonLeft(const std::string& path) const;
+
+    // How many times the removal tool was run.
+    std::size_t toolRuns() const { return m_toolRuns; }
+
+private:
+    std::optional<std::string> removalTarget(const std::string& path) const;
+    bool journal(const std::string& line);
+    bool moveToTrash(const std::string& path, const std::string& target);
+    void removeForGood(const std::string& path, const std::string& target);
+    void leave(const std::string& path, std::string reason);
+    bool insideUntrashable(const std::string& target) const;
+
+    const FileSystem& m_fs;
+    std::optional<std::string> m_library; // resolved; none when removal is refused
+    RunTool m_runTool;
+    SystemLog* m_log;
+    Trash* m_trash;
+    ResetJournal* m_journal = nullptr;
+    bool m_removeForGood = false;
+    std::optional<std::string> m_stopReason;
+    std::set<std::string> m_untrashable;
+    std::vector<TrashedEntry> m_trashed;
+    std::vector<std::string> m_removedForGood;
+    std::vector<std::string> m_requested;
+    std::unordered_set<std::string> m_seen;
+    std::map<std::string, std::string> m_reasons;
+    // Parent folders resolved once per run: a reset of thousands of entries in a few folders
+    // would otherwise resolve the same folders thousands of times.
+    mutable std::unordered_map<std::string, std::optional<std::string>> m_resolvedParents;
+    std::size_t m_toolRuns = 0;
+};
+
+} // namespace corvane

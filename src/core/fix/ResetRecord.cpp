@@ -1,0 +1,420 @@
+#include "core/fix/ResetRecord.h"
+
+#include "base/Paths.h"
+#include "base/RegularFile.h"
+#include "base/Utf16.h"
+#include "core/UserFolders.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr int kFormat = 2;
+// A reset of 100,000 entries writes about 30 MB.
+constexpr std::size_t kLargestRecord = std::size_t{256} * 1024 * 1024;
+
+// File names need not be UTF-8 on every system; a path that is not is kept as its bytes in hex.
+json pathJson(const std::string& path) {
+    if (isValidUtf8(path)) {
+        return path;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char c : path) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 0xf];
+    }
+    return {{"hex", hex}};
+}
+
+std::string pathFrom(const json& value) {
+    if (value.is_string()) {
+        return value.get<std::string>();
+    }
+    const std::string hex = value.at("hex").get<std::string>();
+    const auto digit = [](char c) -> int {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    if (hex.size() % 2 != 0) {
+        throw std::invalid_argument("not a path");
+    }
+    std::string path;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        const int high = digit(hex[i]);
+        const int low = digit(hex[i + 1]);
+        if (high < 0 || low < 0) {
+            throw std::invalid_argument("not a path");
+        }
+        path += static_cast<char>(high * 16 + low);
+    }
+    return path;
+}
+
+json stampJson(const EntryStamp& stamp) {
+    return {{"device", stamp.device},
+            {"inode", stamp.inode},
+            {"size", stamp.size},
+            {"modifiedNanoseconds", stamp.modifiedNanoseconds}};
+}
+
+EntryStamp stampFrom(const json& value) {
+    return {value.at("device").get<std::uint64_t>(), value.at("inode").get<std::uint64_t>(),
+            value.at("size").get<std::uint64_t>(),
+            value.at("modifiedNanoseconds").get<std::int64_t>()};
+}
+
+std::string lineOf(const json& value) {
+    return value.dump() + "\n";
+}
+
+// A record names itself by the UTC time of its reset and a counter: "20261207T224100Z-00". Names
+// sort in the order the records were made, and having no "." none can pass for an identifier.
+bool isRecordId(std::string_view id) {
+    if (id.size() != 19 || id[8] != 'T' || id[15] != 'Z' || id[16] != '-') {
+        return false;
+    }
+    for (std::size_t i = 0; i < id.size(); ++i) {
+        if (i != 8 && i != 15 && i != 16 && (id[i] < '0' || id[i] > '9')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string idStem(std::int64_t time) {
+    const std::time_t seconds = static_cast<std::time_t>(time);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
+}
+
+Error systemError(const std::string& what, int code) {
+    return Error{
+        what + ": " +
+            (code == ENOSPC ? std::string("the disk is full") : std::string(std::strerror(code))),
+        code};
+}
+
+Status writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t wrote = write(fd, bytes.data(), bytes.size());
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return systemError("could not write the reset record", errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return Done{};
+}
+
+Status syncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return systemError("could not open " + folder, errno);
+    }
+    const int synced = fsync(fd);
+    const int code = errno;
+    close(fd);
+    if (synced != 0) {
+        return systemError("could not write " + folder + " to the disk", code);
+    }
+    return Done{};
+}
+
+// Applies one journal line after the head to the record.
+void applyLine(const json& line, ResetRecord& record) {
+    if (line.contains("removed")) {
+        record.removed.push_back(pathFrom(line.at("removed")));
+    } else if (line.contains("stayed")) {
+        const std::string trashed = pathFrom(line.at("stayed"));
+        std::erase_if(record.moved,
+                      [&](const TrashedEntry& entry) { return entry.trashed == trashed; });
+    } else if (line.contains("leftInPlace")) {
+        const std::string trashed = pathFrom(line.at("trashed"));
+        for (TrashedEntry& entry : record.moved) {
+            if (entry.trashed == trashed) {
+                entry.leftInPlace = stampFrom(line.at("leftInPlace"));
+            }
+        }
+    } else {
+        record.moved.push_back(
+            {pathFrom(line.at("original")),
+             pathFrom(line.at("trashed")),
+             {line.at("device").get<std::uint64_t>(), line.at("inode").get<std::uint64_t>()},
+             std::nullopt});
+    }
+}
+
+void applyHead(const json& head, ResetRecord& record) {
+    if (head.at("format").get<int>() != kFormat) {
+        throw std::invalid_argument("another format");
+    }
+    record.identifier = pathFrom(head.at("identifier"));
+    const json& application = head.at("application");
+    record.applicationName = pathFrom(application.at("name"));
+    record.applicationPath = pathFrom(application.at("path"));
+    record.systemTarget = application.at("system").get<bool>();
+    record.time = head.at("time").get<std::int64_t>();
+    for (const json& path : head.at("planned")) {
+        record.planned.push_back(pathFrom(path));
+    }
+}
+
+} // namespace
+
+std::string resetRecordHeadLine(const ResetRecord& record) {
+    json planned = json::array();
+    for (const std::string& path : record.planned) {
+        planned.push_back(pathJson(path));
+    }
+    return lineOf({{"format", kFormat},
+                   {"identifier", pathJson(record.identifier)},
+                   {"application",
+                    {{"name", pathJson(record.applicationName)},
+                     {"path", pathJson(record.applicationPath)},
+                     {"system", record.systemTarget}}},
+                   {"time", record.time},
+                   {"planned", planned}});
+}
+
+std::string movedEntryLine(const TrashedEntry& entry) {
+    return lineOf({{"original", pathJson(entry.original)},
+                   {"trashed", pathJson(entry.trashed)},
+                   {"device", entry.identity.device},
+                   {"inode", entry.identity.inode}});
+}
+
+std::string removedEntryLine(const std::string& path) {
+    return lineOf({{"removed", pathJson(path)}});
+}
+
+std::string leftInPlaceLine(const std::string& trashed, const EntryStamp& stamp) {
+    return lineOf({{"trashed", pathJson(trashed)}, {"leftInPlace", stampJson(stamp)}});
+}
+
+std::string stayedLine(const std::string& trashed) {
+    return lineOf({{"stayed", pathJson(trashed)}});
+}
+
+std::string resetRecordText(const ResetRecord& record) {
+    std::string text = resetRecordHeadLine(record);
+    for (const TrashedEntry& entry : record.moved) {
+        text += movedEntryLine(entry);
+        if (entry.leftInPlace) {
+            text += leftInPlaceLine(entry.trashed, *entry.leftInPlace);
+        }
+    }
+    for (const std::string& path : record.removed) {
+        text += removedEntryLine(path);
+    }
+    return text;
+}
+
+std::optional<ResetRecord> parseResetRecord(std::string_view text) {
+    ResetRecord record;
+    std::size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            break; // cut short while being written
+        }
+        const json line = json::parse(text.substr(start, end - start), nullptr, false);
+        start = end + 1;
+        if (line.is_discarded() || !line.is_object()) {
+            return std::nullopt;
+        }
+        try {
+            if (first) {
+                applyHead(line, record);
+            } else {
+                applyLine(line, record);
+            }
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+        first = false;
+    }
+    if (first) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+ResetJournal::~ResetJournal() {
+    if (m_unsynced > 0) {
+        (void)sync();
+    }
+    close(m_fd);
+}
+
+Status ResetJournal::append(const std::string& line) {
+    Status wrote = writeAll(m_fd, line);
+    if (!wrote) {
+        return wrote;
+    }
+    if (++m_unsynced >= kSyncBatch) {
+        return sync();
+    }
+    return Done{};
+}
+
+Status ResetJournal::sync() {
+    m_unsynced = 0;
+    if (fsync(m_fd) != 0) {
+        return systemError("could not write the reset record to the disk", errno);
+    }
+    return Done{};
+}
+
+std::string ResetRecords::folderIn(const std::string& library) {
+    return appendPathComponent(library, "Application Support/Corvane/Resets");
+}
+
+std::string ResetRecords::fileFor(const std::string& id) const {
+    return appendPathComponent(m_folder, id);
+}
+
+Status ResetRecords::makeFolder() const {
+    // Each missing folder on the way, for the user alone.
+    std::size_t slash = 1;
+    while (slash != std::string::npos) {
+        slash = m_folder.find('/', slash + 1);
+        const std::string folder = m_folder.substr(0, slash);
+        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return systemError("could not make the folder " + folder, errno);
+        }
+    }
+    struct stat info {};
+    if (stat(m_folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return Error{"the records' place " + m_folder + " is not a folder", ENOTDIR};
+    }
+    return Done{};
+}
+
+std::vector<std::string> ResetRecords::ids() const {
+    std::vector<std::string> found;
+    DIR* folder = opendir(m_folder.c_str());
+    if (!folder) {
+        return found;
+    }
+    while (const dirent* entry = readdir(folder)) {
+        if (isRecordId(entry->d_name)) {
+            found.emplace_back(entry->d_name);
+        }
+    }
+    closedir(folder);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+Result<std::unique_ptr<ResetJournal>> ResetRecords::begin(ResetRecord& record, std::size_t kept) {
+    if (Status made = makeFolder(); !made) {
+        return made.error();
+    }
+    const std::string stem = idStem(record.time);
+    int fd = -1;
+    std::string id;
+    // O_EXCL: two resets in one second each get a file of their own, never one another's.
+    for (int counter = 0; counter < 100 && fd < 0; ++counter) {
+        id = stem + (counter < 10 ? "-0" : "-") + std::to_string(counter);
+        fd = open(fileFor(id).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && errno != EEXIST) {
+            return systemError("could not create the reset record in " + m_folder, errno);
+        }
+    }
+    if (fd < 0) {
+        return Error{"too many resets in one second", EEXIST};
+    }
+    auto journal = std::make_unique<ResetJournal>(fd, id, m_folder);
+    Status written = writeAll(fd, resetRecordHeadLine(record));
+    if (written) {
+        written = journal->sync();
+    }
+    if (written) {
+        written = syncFolder(m_folder);
+    }
+    if (!written) {
+        journal.reset();
+        unlink(fileFor(id).c_str());
+        return written.error();
+    }
+    record.id = id;
+    std::vector<std::string> all = ids();
+    // Later records sort last; the oldest go, their Trash items stay where they are.
+    for (std::size_t i = 0; i + kept < all.size(); ++i) {
+        if (all[i] != id) {
+            remove(all[i]);
+        }
+    }
+    return journal;
+}
+
+Status ResetRecords::rewrite(const ResetRecord& record) {
+    if (!isRecordId(record.id)) {
+        return Error{"not a record's name: " + record.id, EINVAL};
+    }
+    // Written beside its place and renamed over it, so a reader finds the old record or the new.
+    const std::string temporary =
+        appendPathComponent(m_folder, "." + record.id + ".tmp-" + std::to_string(getpid()));
+    const int fd =
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return systemError("could not rewrite the reset record", errno);
+    }
+    Status written = writeAll(fd, resetRecordText(record));
+    if (written && fsync(fd) != 0) {
+        written = systemError("could not write the reset record to the disk", errno);
+    }
+    close(fd);
+    if (written && rename(temporary.c_str(), fileFor(record.id).c_str()) != 0) {
+        written = systemError("could not replace the reset record", errno);
+    }
+    if (!written) {
+        unlink(temporary.c_str());
+        return written;
+    }
+    return syncFolder(m_folder);
+}
+
+void ResetRecords::remove(const std::string& id) {
+    if (isRecordId(id)) {
+        unlink(fileFor(id).c_str());
+    }
+}
+
+LatestRecord ResetRecords::latest(const std::optional<std::string>& identifier) const {
+    const std::vector<std::string> all = ids();
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+        const std::optional<std::string> text = readRegularFile(fileFor(*it), kLargestRecord);
+        std::optional<ResetRecord> record =
+            text ? parseResetRecord(*text) : std::optional<ResetRecord>();
+        if (!record) {
+            return DamagedRecord{*it};
+        }
+        if (!identifier || record->identifier == *identifier) {
+            record->id = *it;
+            return std::move(*record);
+        }
+    }
+    return std::monostate{};
+}
+
+} // namespace corvane

@@ -1,0 +1,111 @@
+#include "gui/FrontEnd.h"
+
+#include "gui/DesktopNotifications.h"
+#include "gui/MainWindow.h"
+#include "gui/QtDialogs.h"
+#include "gui/QtUrlLoader.h"
+#include "host/FileCookieStore.h"
+#include "host/FreedesktopTrash.h"
+#include "host/HostFileSystem.h"
+#include "host/HostWorkspace.h"
+#include "host/PlistBundleReader.h"
+#include "host/PosixProcessLauncher.h"
+#include "host/ProcRunningApplications.h"
+#include "host/SyslogSystemLog.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMetaObject>
+#include <QPushButton>
+
+namespace corvane {
+
+void QtApplication::terminateLater() {
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void QtApplication::keepResponsive() {
+    m_gate.pump();
+}
+
+void QtApplication::beginBusy(bool cancellable) {
+    m_gate.begin(cancellable);
+}
+
+void QtApplication::endBusy() {
+    m_gate.end();
+}
+
+FrontEnd::FrontEnd()
+    : m_window(std::make_unique<MainWindow>()), m_fileSystem(std::make_unique<HostFileSystem>()),
+      m_workspace(std::make_unique<HostWorkspace>(*m_fileSystem)),
+      m_bundles(std::make_unique<PlistBundleReader>()),
+      m_alerts(std::make_unique<QtAlerts>(m_window.get())),
+      m_openPanel(std::make_unique<QtOpenPanel>(m_window.get())),
+      m_application(std::make_unique<QtApplication>()),
+      m_launcher(std::make_unique<PosixProcessLauncher>()),
+      m_running(std::make_unique<ProcRunningApplications>(*m_bundles)),
+      m_cookies(std::make_unique<FileCookieStore>(*m_fileSystem)),
+      m_log(std::make_unique<SyslogSystemLog>()), m_urlLoader(std::make_unique<QtUrlLoader>()),
+      m_notifications(std::make_unique<DesktopNotifications>(*m_window)),
+      m_trash(FreedesktopTrash::locate()) {
+    Services services;
+    services.fileSystem = m_fileSystem.get();
+    services.openPanel = m_openPanel.get();
+    services.alerts = m_alerts.get();
+    services.workspace = m_workspace.get();
+    services.bundles = m_bundles.get();
+    services.application = m_application.get();
+    services.launcher = m_launcher.get();
+    services.runningApplications = m_running.get();
+    services.cookieStore = m_cookies.get();
+    services.systemLog = m_log.get();
+    services.urlLoader = m_urlLoader.get();
+    services.notifications = m_notifications.get();
+    services.trash = m_trash ? &*m_trash : nullptr;
+    m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
+
+    m_application->inputGate().setCancelControl(m_window->cancelButton());
+
+    AppDelegate* delegate = m_delegate.get();
+    // The controller answers the notification centre's question, so a notice shows as a
+    // desktop notification even while Corvane is in front.
+    m_notifications->setPresentationCheck([delegate](const UserNotification& notification) {
+        return delegate->userNotificationCenterShouldPresentNotification(notification);
+    });
+    connect(m_window->chooseButton(), &QPushButton::clicked, this,
+            [delegate] { delegate->chooseApp(); });
+    connect(m_window->fixButton(), &QPushButton::clicked, this,
+            [delegate] { delegate->fixButtonMethod(); });
+    connect(m_window->restoreButton(), &QPushButton::clicked, this,
+            [delegate] { delegate->restoreButtonMethod(); });
+    connect(m_window->cancelButton(), &QPushButton::clicked, this,
+            [delegate] { delegate->stopProgress(); });
+    QPushButton* update = m_window->updateButton();
+    connect(update, &QPushButton::clicked, this,
+            [delegate, update] { delegate->checkUpdate(update); });
+}
+
+FrontEnd::~FrontEnd() = default;
+
+void FrontEnd::start(const std::optional<std::string>& application) {
+    // Drops are taken only while the window waits for a choice, never while it works.
+    m_window->setDropAllowed([this] {
+        const QPushButton* choose = m_window->chooseButton();
+        return !m_application->inputGate().isClosed() && !choose->isHidden() && choose->isEnabled();
+    });
+    connect(m_window.get(), &MainWindow::itemDropped, this, [this](const QString& path) {
+        m_delegate->chooseAppAtPath(QFile::encodeName(path).toStdString());
+    });
+    QApplication::setQuitOnLastWindowClosed(
+        m_delegate->applicationShouldTerminateAfterLastWindowClosed());
+    connect(qApp, &QCoreApplication::aboutToQuit, this,
+            [this] { m_delegate->applicationWillTerminate(); });
+    m_window->show();
+    m_delegate->applicationDidFinishLaunching();
+    if (application) {
+        m_delegate->chooseAppAtPath(*application);
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/AppDelegate.h"
+#include "app/Application.h"
+#include "gui/InputGate.h"
+#include "host/FreedesktopTrash.h"
+#include "ports/Services.h"
+
+#include <QObject>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace corvane {
+
+class DesktopNotifications;
+class FileCookieStore;
+class HostFileSystem;
+class HostWorkspace;
+class MainWindow;
+class PlistBundleReader;
+class PosixProcessLauncher;
+class ProcRunningApplications;
+class QtAlerts;
+class QtOpenPanel;
+class QtUrlLoader;
+class SyslogSystemLog;
+
+// Terminates through the event loop, after the current event has been handled. Long work keeps
+// the window painted, deaf to input, through the input gate.
+class QtApplication : public Application {
+public:
+    void terminateLater() override;
+    void keepResponsive() override;
+    void beginBusy(bool cancellable) override;
+    void endBusy() override;
+
+    InputGate& inputGate() { return m_gate; }
+
+private:
+    InputGate m_gate;
+};
+
+// Owns the main window, the host services and the controller, and connects the window's
+// controls to the controller's actions.
+class FrontEnd : public QObject {
+    Q_OBJECT
+public:
+    FrontEnd();
+    ~FrontEnd() override;
+
+    // Shows the window and runs start-up; with an application, chooses it as the open panel
+    // would.
+    void start(const std::optional<std::string>& application = std::nullopt);
+
+    MainWindow& window() { return *m_window; }
+    AppDelegate& delegate() { return *m_delegate; }
+
+private:
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<HostFileSystem> m_fileSystem;
+    std::unique_ptr<HostWorkspace> m_workspace;
+    std::unique_ptr<PlistBundleReader> m_bundles;
+    std::unique_ptr<QtAlerts> m_alerts;
+    std::unique_ptr<QtOpenPanel> m_openPanel;
+    std::unique_ptr<QtApplication> m_application;
+    std::unique_ptr<PosixProcessLauncher> m_launcher;
+    std::unique_ptr<ProcRunningApplications> m_running;
+    std::unique_ptr<FileCookieStore> m_cookies;
+    std::unique_ptr<SyslogSystemLog> m_log;
+    std::unique_ptr<QtUrlLoader> m_urlLoader;
+    std::unique_ptr<DesktopNotifications> m_notifications;
+    std::optional<FreedesktopTrash> m_trash;
+    std::unique_ptr<AppDelegate> m_delegate;
+};
+
+} // namespace corvane

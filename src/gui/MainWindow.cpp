@@ -1,0 +1,178 @@
+#include "gui/MainWindow.h"
+
+#include "gui/Images.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace corvane {
+
+MainWindow::MainWindow(QWidget* parent)
+    : QWidget(parent), m_chooseButton(new QPushButton(this)), m_nameField(new QLineEdit(this)),
+      m_infoView(new QTextEdit(this)), m_fixButton(new QPushButton(tr("Fix"), this)),
+      m_iconView(new QLabel(this)), m_cancelButton(new QPushButton(tr("(X)"), this)),
+      m_updateButton(new QPushButton(tr("Check for Updates"), this)),
+      m_restoreButton(new QPushButton(tr("Restore"), this)), m_notice(new QLabel(this)),
+      m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)) {
+    // An application dragged from a file manager is chosen as the file dialog would.
+    setAcceptDrops(true);
+    setWindowTitle(QStringLiteral("Corvane"));
+    setObjectName(QStringLiteral("mainWindow"));
+
+    m_chooseButton->setObjectName(QStringLiteral("chooseButton"));
+    m_chooseButton->setAccessibleName(tr("Choose application"));
+    m_chooseButton->setToolTip(tr("Choose the application to reset"));
+    m_chooseButton->setStatusTip(m_chooseButton->toolTip());
+    m_chooseButton->setIcon(namedIcon(QLatin1String(kChooseButtonImage)));
+    m_chooseButton->setIconSize(QSize(72, 72));
+    m_chooseButton->setFixedSize(96, 96);
+    m_chooseButton->setFlat(true);
+
+    m_iconView->setObjectName(QStringLiteral("iconView"));
+    m_iconView->setAccessibleName(tr("Application icon"));
+    m_iconView->setFixedSize(96, 96);
+    m_iconView->setAlignment(Qt::AlignCenter);
+    m_iconView->hide();
+
+    m_nameField->setObjectName(QStringLiteral("nameField"));
+    m_nameField->setAccessibleName(tr("Application name"));
+    m_nameField->setReadOnly(true);
+    m_nameField->setFrame(false);
+    m_nameField->setFocusPolicy(Qt::NoFocus);
+    QFont nameFont = m_nameField->font();
+    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.3);
+    nameFont.setBold(true);
+    m_nameField->setFont(nameFont);
+
+    m_infoView->setObjectName(QStringLiteral("infoView"));
+    m_infoView->setAccessibleName(tr("Information"));
+    m_infoView->setReadOnly(true);
+    m_infoView->setFrameShape(QFrame::NoFrame);
+    m_infoView->setMinimumSize(460, 240);
+    QPalette infoPalette = m_infoView->palette();
+    infoPalette.setColor(QPalette::Base, Qt::white);
+    m_infoView->setPalette(infoPalette);
+
+    m_fixButton->setObjectName(QStringLiteral("fixButton"));
+    m_fixButton->setAccessibleName(tr("Fix"));
+    m_fixButton->setEnabled(false);
+    m_fixButton->setDefault(true);
+
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setAccessibleName(tr("Cancel"));
+    m_cancelButton->setToolTip(tr("Start again"));
+
+    m_updateButton->setObjectName(QStringLiteral("updateButton"));
+    m_updateButton->setAccessibleName(tr("Check for updates"));
+
+    m_restoreButton->setObjectName(QStringLiteral("restoreButton"));
+    m_restoreButton->setAccessibleName(tr("Restore"));
+    m_restoreButton->setToolTip(tr("Put back the settings of the latest reset"));
+    m_restoreButton->setEnabled(false);
+
+    m_notice->setObjectName(QStringLiteral("noticeLabel"));
+    m_notice->setWordWrap(true);
+    m_notice->setTextFormat(Qt::PlainText);
+    m_notice->hide();
+
+    m_busyBar->setObjectName(QStringLiteral("busyBar"));
+    m_busyBar->setAccessibleName(tr("Work in progress"));
+    m_busyBar->setTextVisible(false);
+    m_busyBar->setMaximumHeight(8);
+    m_busyBar->hide();
+    m_busyLabel->setObjectName(QStringLiteral("busyLabel"));
+    m_busyLabel->setTextFormat(Qt::PlainText);
+    m_busyLabel->hide();
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_chooseButton);
+    top->addWidget(m_iconView);
+    top->addWidget(m_nameField, 1);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_cancelButton);
+    bottom->addWidget(m_updateButton);
+    bottom->addStretch(1);
+    bottom->addWidget(m_restoreButton);
+    bottom->addWidget(m_fixButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_infoView, 1);
+    layout->addWidget(m_busyBar);
+    layout->addWidget(m_busyLabel);
+    layout->addWidget(m_notice);
+    layout->addLayout(bottom);
+    resize(560, 440);
+
+    m_windowAdapter = std::make_unique<QtWindow>(this);
+    m_chooseAdapter = std::make_unique<QtButton>(m_chooseButton);
+    m_nameAdapter = std::make_unique<QtTextField>(m_nameField);
+    m_infoAdapter = std::make_unique<QtTextView>(m_infoView);
+    m_fixAdapter = std::make_unique<QtButton>(m_fixButton);
+    m_iconAdapter = std::make_unique<QtImageView>(m_iconView);
+    m_progressAdapter = std::make_unique<QtProgressIndicator>(m_busyBar, m_busyLabel);
+    m_restoreAdapter = std::make_unique<QtButton>(m_restoreButton);
+}
+
+MainWindow::~MainWindow() = default;
+
+Outlets MainWindow::outlets() {
+    return {m_windowAdapter.get(),   m_chooseAdapter.get(), m_nameAdapter.get(),
+            m_infoAdapter.get(),     m_fixAdapter.get(),    m_iconAdapter.get(),
+            m_progressAdapter.get(), m_restoreAdapter.get()};
+}
+
+void MainWindow::showNotice(const QString& text) {
+    m_notice->setText(text);
+    m_notice->show();
+    QTimer::singleShot(8000, m_notice, &QLabel::hide);
+}
+
+std::optional<QString> MainWindow::droppable(const QMimeData* mime) const {
+    if (!mime || !m_dropAllowed || !m_dropAllowed()) {
+        return std::nullopt;
+    }
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile()) {
+            return url.toLocalFile();
+        }
+    }
+    return std::nullopt;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppable(event->mimeData())) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (droppable(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    // Asked again: the window may have become busy since the drag entered.
+    if (const std::optional<QString> path = droppable(event->mimeData())) {
+        event->acceptProposedAction();
+        emit itemDropped(*path);
+    } else {
+        event->ignore();
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,190 @@
+#include "gui/QtControls.h"
+
+#include "gui/Images.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace corvane {
+
+QColor toQColor(const Color& color) {
+    return QColor::fromRgbF(static_cast<float>(color.red), static_cast<float>(color.green),
+                            static_cast<float>(color.blue), static_cast<float>(color.alpha));
+}
+
+QtTextView::QtTextView(QTextEdit* edit) : m_edit(edit) {}
+
+void QtTextView::setString(const std::string& text) {
+    if (!m_edit) {
+        return;
+    }
+    m_edit->setPlainText(QString::fromStdString(text));
+    colourRange(m_baseColor, 0, static_cast<int>(m_edit->document()->characterCount()) - 1);
+}
+
+std::string QtTextView::string() const {
+    if (!m_edit) {
+        return {};
+    }
+    // toPlainText() would turn no-break spaces into spaces; only the paragraph breaks that
+    // setPlainText() made from line feeds are turned back.
+    QString text = m_edit->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text.toStdString();
+}
+
+void QtTextView::setFont(const std::string& family, double points) {
+    if (!m_edit) {
+        return;
+    }
+    QFont font(QString::fromStdString(family));
+    if (!QFontDatabase::families().contains(QString::fromStdString(family))) {
+        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    }
+    font.setPointSizeF(points);
+    m_edit->document()->setDefaultFont(font);
+    m_edit->setFont(font);
+}
+
+void QtTextView::setTextColor(const Color& color) {
+    m_baseColor = toQColor(color);
+    if (m_edit) {
+        colourRange(m_baseColor, 0, static_cast<int>(m_edit->document()->characterCount()) - 1);
+        m_edit->setTextColor(m_baseColor);
+    }
+}
+
+void QtTextView::setTextColor(const Color& color, std::int64_t location, std::int64_t length) {
+    if (!m_edit || length <= 0 || location < 0) {
+        return;
+    }
+    const std::int64_t textLength = m_edit->document()->characterCount() - 1;
+    const std::int64_t from = std::min(location, textLength);
+    const std::int64_t to = std::min(location + length, textLength);
+    colourRange(toQColor(color), static_cast<int>(from), static_cast<int>(to));
+}
+
+std::vector<ColourRun> QtTextView::colourRuns() const {
+    std::vector<ColourRun> runs;
+    if (!m_edit) {
+        return runs;
+    }
+    const auto add = [&](std::int64_t location, std::int64_t length, const QColor& qcolor) {
+        float red = 0;
+        float green = 0;
+        float blue = 0;
+        float alpha = 0;
+        qcolor.getRgbF(&red, &green, &blue, &alpha);
+        const Color color{red, green, blue, alpha};
+        if (!runs.empty() && runs.back().color == color &&
+            runs.back().location + runs.back().length == location) {
+            runs.back().length += length;
+        } else {
+            runs.push_back({location, length, color});
+        }
+    };
+    // Positions count UTF-16 units with one for each paragraph break, as string() gives them.
+    QColor last = m_baseColor;
+    for (QTextBlock block = m_edit->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            last = fragment.charFormat().foreground().color();
+            add(fragment.position(), fragment.length(), last);
+        }
+        if (block.next().isValid()) {
+            // The break between paragraphs takes the colour of the text before it.
+            add(block.position() + block.length() - 1, 1, last);
+        }
+    }
+    return runs;
+}
+
+void QtTextView::colourRange(const QColor& color, int from, int to) {
+    if (!m_edit || to <= from) {
+        return;
+    }
+    QTextCursor cursor(m_edit->document());
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    QTextCharFormat format;
+    format.setForeground(color);
+    cursor.mergeCharFormat(format);
+}
+
+QtTextField::QtTextField(QLineEdit* field) : m_field(field) {}
+
+void QtTextField::setStringValue(const std::string& text) {
+    if (m_field) {
+        m_field->setText(QString::fromStdString(text));
+    }
+}
+
+std::string QtTextField::stringValue() const {
+    return m_field ? m_field->text().toStdString() : std::string();
+}
+
+QtButton::QtButton(QPushButton* button) : m_button(button) {}
+
+void QtButton::setEnabled(bool enabled) {
+    if (m_button) {
+        m_button->setEnabled(enabled);
+    }
+}
+
+bool QtButton::isEnabled() const {
+    return m_button && m_button->isEnabled();
+}
+
+void QtButton::setHidden(bool hidden) {
+    if (m_button) {
+        m_button->setHidden(hidden);
+    }
+}
+
+bool QtButton::isHidden() const {
+    return !m_button || m_button->isHidden();
+}
+
+void QtButton::setImage(const Image& image) {
+    if (m_button) {
+        m_button->setIcon(iconFor(image));
+    }
+}
+
+QtImageView::QtImageView(QLabel* label) : m_label(label) {}
+
+void QtImageView::setImage(const Image& image) {
+    if (m_label) {
+        m_label->setPixmap(iconFor(image).pixmap(m_label->size()));
+    }
+}
+
+void QtImageView::setHidden(bool hidden) {
+    if (m_label) {
+        m_label->setHidden(hidden);
+    }
+}
+
+bool QtImageView::isHidden() const {
+    return !m_label || m_label->isHidden();
+}
+
+QtWindow::QtWindow(QWidget* window) : m_window(window) {}
+
+void QtWindow::setBackgroundColor(const Color& color) {
+    if (!m_window) {
+        return;
+    }
+    QPalette palette = m_window->palette();
+    palette.setColor(QPalette::Window, toQColor(color));
+    m_window->setPalette(palette);
+    m_window->setAutoFillBackground(true);
+}
+
+} // namespace corvane

@@ -1,0 +1,229 @@
+#include "gui/QtDialogs.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace corvane {
+
+namespace {
+
+QMessageBox::Icon iconFor(AlertStyle style) {
+    switch (style) {
+    case AlertStyle::Informational:
+        return QMessageBox::Information;
+    case AlertStyle::Critical:
+        return QMessageBox::Critical;
+    case AlertStyle::Warning:
+        break;
+    }
+    return QMessageBox::Warning;
+}
+
+// A message box that Escape or its window's close button dismisses without pressing any of its
+// buttons. (QMessageBox would otherwise ignore both, or press a button it picks itself.)
+class AlertBox : public QMessageBox {
+public:
+    explicit AlertBox(QWidget* parent) : QMessageBox(parent) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    // QMessageBox would press its escape button on close; closing is a dismissal here.
+    // NOLINTNEXTLINE(bugprone-parent-virtual-call): skipping QMessageBox's handler is the point
+    void closeEvent(QCloseEvent* event) override { QDialog::closeEvent(event); }
+};
+
+// Shows texts as written: a name such as "<u>Under<i>.app" is not markup.
+void showAsPlainText(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel* label : box.findChildren<QLabel*>()) {
+        label->setTextFormat(Qt::PlainText);
+    }
+    if (auto* message = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        message->setWordWrap(true);
+    }
+}
+
+// Builds the box; returns the buttons in the order the alert lists them. They are added to the
+// box in reverse, so that the first one ends up rightmost as in the alerts of macOS.
+QList<QPushButton*> fill(QMessageBox& box, const Alert& alert) {
+    box.setIcon(iconFor(alert.style));
+    box.setWindowTitle(QStringLiteral("Corvane"));
+    box.setText(QString::fromStdString(alert.messageText));
+    box.setInformativeText(QString::fromStdString(alert.informativeText));
+    showAsPlainText(box);
+    std::vector<AlertButton> wanted = alert.buttons;
+    if (wanted.empty()) {
+        wanted.push_back({"OK", std::string("\r")});
+    }
+    QList<QPushButton*> buttons(static_cast<qsizetype>(wanted.size()), nullptr);
+    for (std::size_t i = wanted.size(); i-- > 0;) {
+        // "&" marks a keyboard mnemonic in a Qt button title; titles are shown as written.
+        QString title = QString::fromStdString(wanted[i].title);
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QPushButton* button = box.addButton(title, QMessageBox::ActionRole);
+        button->setObjectName(QStringLiteral("alertButton%1").arg(i));
+        buttons[static_cast<qsizetype>(i)] = button;
+    }
+    // Return presses the button that claims it, else the first one unless that one asks for no
+    // key. Focus never moves Return to another button: those are pressed only by themselves.
+    QPushButton* returnButton = nullptr;
+    for (std::size_t i = 0; i < wanted.size() && !returnButton; ++i) {
+        if (wanted[i].keyEquivalent == std::optional<std::string>("\r")) {
+            returnButton = buttons[static_cast<qsizetype>(i)];
+        }
+    }
+    if (!returnButton && !wanted.front().keyEquivalent) {
+        returnButton = buttons.front();
+    }
+    for (QPushButton* button : buttons) {
+        button->setAutoDefault(false);
+    }
+    if (returnButton) {
+        box.setDefaultButton(returnButton);
+    }
+    return buttons;
+}
+
+int responseFor(const QList<QPushButton*>& buttons, QAbstractButton* clicked) {
+    const auto index = buttons.indexOf(qobject_cast<QPushButton*>(clicked));
+    return index < 0 ? kAlertDismissedReturn : kAlertFirstButtonReturn + static_cast<int>(index);
+}
+
+// The open panel of macOS shows an application bundle as one item that is picked like a file;
+// this dialog does the same for folders named *.app, and enters every other folder.
+class BundlePickingFileDialog : public QFileDialog {
+public:
+    BundlePickingFileDialog(QWidget* parent, const OpenPanelOptions& options)
+        : QFileDialog(parent, QString::fromStdString(options.message)),
+          m_foldersPickable(options.canChooseDirectories) {
+        setObjectName(QStringLiteral("openPanel"));
+        setAccessibleDescription(QString::fromStdString(options.message));
+        setOption(QFileDialog::DontUseNativeDialog);
+        setFileMode(options.canChooseFiles ? QFileDialog::ExistingFile : QFileDialog::Directory);
+        // Opening a bundle by double-click enters it; take that as picking it.
+        connect(this, &QFileDialog::directoryEntered, this, [this](const QString& folder) {
+            if (isPickableFolder(folder)) {
+                pick(folder);
+            }
+        });
+    }
+
+    const QString& picked() const { return m_picked; }
+
+    void accept() override {
+        // A name typed in full wins over the list's selection, which typing a path can leave
+        // holding each folder passed on the way.
+        if (const std::optional<QFileInfo> typed = typedItem()) {
+            if (typed->isDir() && !isPickableFolder(typed->filePath())) {
+                setDirectory(typed->filePath());
+                if (auto* name = nameField()) {
+                    name->clear();
+                }
+            } else {
+                pick(typed->filePath());
+            }
+            return;
+        }
+        const QStringList files = selectedFiles();
+        if (files.size() == 1 && isPickableFolder(files.first())) {
+            pick(files.first());
+            return;
+        }
+        QFileDialog::accept();
+        if (result() == QDialog::Accepted && !files.isEmpty()) {
+            m_picked = files.first();
+        }
+    }
+
+private:
+    QLineEdit* nameField() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
+    // The existing item named in the name field, by full path or relative to the folder shown.
+    std::optional<QFileInfo> typedItem() const {
+        const QLineEdit* name = nameField();
+        if (!name || name->text().isEmpty()) {
+            return std::nullopt;
+        }
+        const QString text = name->text();
+        const QFileInfo info(QDir::isAbsolutePath(text) ? text
+                                                        : directory().absoluteFilePath(text));
+        if (!info.exists() || (!info.isDir() && fileMode() == QFileDialog::Directory)) {
+            return std::nullopt;
+        }
+        return info;
+    }
+
+    bool isPickableFolder(const QString& path) const {
+        const QFileInfo info(path);
+        return info.isDir() && (m_foldersPickable || info.fileName().endsWith(QLatin1String(".app"),
+                                                                              Qt::CaseInsensitive));
+    }
+
+    void pick(const QString& path) {
+        m_picked = QFileInfo(path).absoluteFilePath();
+        // QFileDialog::accept would enter a picked bundle as a folder; the pick is ours already.
+        QDialog::accept(); // NOLINT(bugprone-parent-virtual-call)
+    }
+
+    bool m_foldersPickable;
+    QString m_picked;
+};
+
+} // namespace
+
+QtAlerts::QtAlerts(QWidget* mainWindow) : m_mainWindow(mainWindow) {}
+
+int QtAlerts::runModal(const Alert& alert) {
+    AlertBox box(m_mainWindow);
+    box.setWindowModality(Qt::ApplicationModal);
+    const QList<QPushButton*> buttons = fill(box, alert);
+    box.exec();
+    return responseFor(buttons, box.clickedButton());
+}
+
+void QtAlerts::beginSheet(const Alert& alert, Window*, std::function<void(int)> done) {
+    auto* box = new AlertBox(m_mainWindow);
+    box->setObjectName(QStringLiteral("sheet"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    const QList<QPushButton*> buttons = fill(*box, alert);
+    QObject::connect(box, &QMessageBox::buttonClicked, box,
+                     [buttons, done = std::move(done)](QAbstractButton* clicked) {
+                         if (done) {
+                             done(responseFor(buttons, clicked));
+                         }
+                     });
+    box->open();
+}
+
+QtOpenPanel::QtOpenPanel(QWidget* mainWindow) : m_mainWindow(mainWindow) {}
+
+std::optional<std::string> QtOpenPanel::runModal(const OpenPanelOptions& options) {
+    BundlePickingFileDialog dialog(m_mainWindow, options);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    // Picking a bundle enters it; the next choice starts beside it instead.
+    if (!m_lastPicked.isEmpty()) {
+        dialog.setDirectory(QFileInfo(m_lastPicked).absolutePath());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.picked().isEmpty()) {
+        return std::nullopt;
+    }
+    m_lastPicked = QFileInfo(dialog.picked()).absoluteFilePath();
+    return QFile::encodeName(m_lastPicked).toStdString();
+}
+
+} // namespace corvane

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QPointer>
+#include <QString>
+
+class QWidget;
+
+namespace corvane {
+
+// Alerts as QMessageBox: runModal is application-modal, sheets are window-modal and
+// non-blocking. Texts are plain text; Escape or closing the box presses no button.
+class QtAlerts : public Alerts {
+public:
+    explicit QtAlerts(QWidget* mainWindow);
+    int runModal(const Alert& alert) override;
+    void beginSheet(const Alert& alert, Window* parent, std::function<void(int)> done) override;
+
+private:
+    QPointer<QWidget> m_mainWindow;
+};
+
+// An application-modal file dialog, titled with the panel's message, without a file-type filter.
+// A folder named *.app is picked like a file; other folders are entered. It opens in the folder
+// that holds the item picked last.
+class QtOpenPanel : public OpenPanel {
+public:
+    explicit QtOpenPanel(QWidget* mainWindow);
+    std::optional<std::string> runModal(const OpenPanelOptions& options) override;
+
+private:
+    QPointer<QWidget> m_mainWindow;
+    QString m_lastPicked;
+};
+
+} // namespace corvane

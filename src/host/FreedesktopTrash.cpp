@@ -1,0 +1,678 @@
+#include "host/FreedesktopTrash.h"
+
+#include "base/Paths.h"
+#include "base/RegularFile.h"
+#include "base/Utf16.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <random>
+#include <set>
+#include <sys/stat.h>
+
+namespace corvane {
+
+namespace {
+
+constexpr std::string_view infoSuffix = ".trashinfo";
+constexpr std::size_t nameMax = 255;
+constexpr int numberedTries = 16;
+constexpr int allTries = 64;
+
+std::string parentOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+bool isUnder(const std::string& path, const std::string& folder) {
+    return folder == "/" || path == folder ||
+           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+            path[folder.size()] == '/');
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool makeFolders(const std::string& folder, mode_t mode) {
+    if (isFolder(folder)) {
+        return true;
+    }
+    if (folder.empty() || folder == "/" || !makeFolders(parentOf(folder), mode)) {
+        return false;
+    }
+    return mkdir(folder.c_str(), mode) == 0 || (errno == EEXIST && isFolder(folder));
+}
+
+// rename() that fails with EEXIST rather than replace what is at `to`.
+int renameKeeping(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    // Some file systems do not know the flag; the check below then leaves a short window.
+    if (errno != EINVAL) {
+        return -1;
+    }
+    if (exists(to)) {
+        errno = EEXIST;
+        return -1;
+    }
+    return std::rename(from.c_str(), to.c_str());
+}
+
+std::string plainReason(int error) {
+    switch (error) {
+    case EXDEV:
+        return "it lies on another file system than the Trash";
+    case ENOSPC:
+        return "the disk is full";
+    case EACCES:
+    case EPERM:
+        return "permission denied";
+    default:
+        return std::strerror(error);
+    }
+}
+
+std::string absolutePath(const std::string& path) {
+    std::string bare = withoutTrailingSlashes(path);
+    if (!bare.empty() && bare.front() == '/') {
+        return bare;
+    }
+    char* cwd = getcwd(nullptr, 0);
+    const std::string folder = cwd ? cwd : "/";
+    std::free(cwd);
+    return joined(folder, bare);
+}
+
+// The path with the folders above the entry resolved; the entry itself is never followed.
+std::optional<std::string> realPathOf(const std::string& path) {
+    char* folder = realpath(parentOf(absolutePath(path)).c_str(), nullptr);
+    if (!folder) {
+        return std::nullopt;
+    }
+    std::string real = joined(folder, lastPathComponent(path));
+    std::free(folder);
+    return real;
+}
+
+// The mount point of `folder`'s file system: the highest folder above it still on `device`.
+std::string mountTop(std::string folder, dev_t device) {
+    struct stat up {};
+    while (folder != "/" && stat(parentOf(folder).c_str(), &up) == 0 && up.st_dev == device) {
+        folder = parentOf(folder);
+    }
+    return folder;
+}
+
+bool isSharedTrash(const std::string& folder) {
+    struct stat info {};
+    return lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX);
+}
+
+// Why `folder` cannot serve as a Trash folder, made first when missing and `make` says so; when
+// `owner` is given it must also be that user's private folder.
+std::optional<std::string> folderProblem(const std::string& folder, bool make,
+                                         std::optional<uid_t> owner) {
+    const std::string named = "the Trash folder " + folder;
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) != 0) {
+        if (errno != ENOENT) {
+            return named + " cannot be examined: " + std::strerror(errno);
+        }
+        if (!make) {
+            return access(parentOf(folder).c_str(), W_OK | X_OK) == 0
+                       ? std::nullopt
+                       : std::optional(named + " cannot be made");
+        }
+        if ((mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) ||
+            lstat(folder.c_str(), &info) != 0) {
+            return named + " cannot be made: " + plainReason(errno);
+        }
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return named + " is a symbolic link";
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return named + " is not a folder";
+    }
+    // Permission bits only: a folder made inside a setgid folder inherits that bit.
+    if (owner && (info.st_uid != *owner || (info.st_mode & 0777) != 0700)) {
+        return named + " is not private to this user";
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        return named + " is not writable";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> trashProblem(const std::string& root, bool make,
+                                        std::optional<uid_t> owner) {
+    if (auto problem = folderProblem(root, make, owner)) {
+        return problem;
+    }
+    if (!make && !exists(root)) {
+        return std::nullopt;
+    }
+    for (const char* sub : {"files", "info"}) {
+        if (auto problem = folderProblem(joined(root, sub), make, std::nullopt)) {
+            return problem;
+        }
+    }
+    return std::nullopt;
+}
+
+// The folder a top-dir Trash folder of `uid` serves, judged by its name; none for any other.
+std::optional<std::string> topdirOf(const std::string& root, uid_t uid) {
+    const std::string id = std::to_string(uid);
+    if (lastPathComponent(root) == ".Trash-" + id) {
+        return parentOf(root);
+    }
+    if (lastPathComponent(root) == id && lastPathComponent(parentOf(root)) == ".Trash") {
+        return parentOf(parentOf(root));
+    }
+    return std::nullopt;
+}
+
+std::string infoFileOf(const std::string& trashed) {
+    const std::string name = trashed.substr(trashed.rfind('/') + 1);
+    return joined(parentOf(parentOf(trashed)), "info/" + name) + std::string(infoSuffix);
+}
+
+std::string deletionDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text;
+}
+
+// The name in the Trash at try `attempt`: the entry's own, then NAME.2 to NAME.16, then NAME
+// with a random suffix, cut so that its info file's name fits in `limit` bytes; empty when it
+// cannot be.
+std::string candidateName(const std::string& name, int attempt, std::size_t limit) {
+    static thread_local std::mt19937 generator{std::random_device{}()};
+    char suffix[16] = {};
+    if (attempt >= numberedTries) {
+        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(generator()));
+    } else if (attempt > 0) {
+        std::snprintf(suffix, sizeof suffix, ".%d", attempt + 1);
+    }
+    const std::size_t reserved = std::strlen(suffix) + infoSuffix.size();
+    std::size_t keep = std::min(name.size(), limit > reserved ? limit - reserved : 0);
+    if (keep < name.size() && isValidUtf8(name)) {
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+            --keep;
+        }
+    }
+    return keep == 0 ? std::string() : name.substr(0, keep) + suffix;
+}
+
+// The errno of the failure, or 0.
+int writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return written < 0 ? errno : ENOSPC;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+int copyContent(int in, int out) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(in, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got < 0 ? errno : 0;
+        }
+        if (const int error = writeAll(out, {buffer, static_cast<std::size_t>(got)})) {
+            return error;
+        }
+    }
+}
+
+std::string_view trimmed(std::string_view text) {
+    const std::size_t start = std::min(text.find_first_not_of(" \t"), text.size());
+    return text.substr(start, text.find_last_not_of(" \t") + 1 - start);
+}
+
+} // namespace
+
+std::string percentEncodedPath(std::string_view path) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            std::string_view("-_.~/").find(c) != std::string_view::npos) {
+            text += c;
+        } else {
+            text += {'%', hex[byte >> 4], hex[byte & 0xF]};
+        }
+    }
+    return text;
+}
+
+std::optional<std::string> percentDecodedPath(std::string_view text) {
+    constexpr std::string_view hex = "0123456789abcdef";
+    const auto digit = [&](char c) {
+        return hex.find(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    };
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            bytes += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size() || digit(text[i + 1]) == hex.npos ||
+            digit(text[i + 2]) == hex.npos) {
+            return std::nullopt;
+        }
+        bytes += static_cast<char>(digit(text[i + 1]) * 16 + digit(text[i + 2]));
+        i += 2;
+    }
+    return bytes;
+}
+
+std::optional<std::string> trashInfoPath(std::string_view infoFileText) {
+    bool inGroup = false;
+    while (!infoFileText.empty()) {
+        const std::size_t end = std::min(infoFileText.find('\n'), infoFileText.size());
+        std::string_view line = infoFileText.substr(0, end);
+        infoFileText.remove_prefix(std::min(end + 1, infoFileText.size()));
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (!line.empty() && line.front() == '[') {
+            if (inGroup) {
+                break;
+            }
+            inGroup = line == "[Trash Info]";
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (inGroup && equals != line.npos && trimmed(line.substr(0, equals)) == "Path") {
+            return percentDecodedPath(trimmed(line.substr(equals + 1)));
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<FreedesktopTrash> FreedesktopTrash::locate() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome && dataHome[0] == '/') {
+        return FreedesktopTrash(dataHome);
+    }
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        return std::nullopt;
+    }
+    return FreedesktopTrash(joined(withoutTrailingSlashes(home), ".local/share"));
+}
+
+FreedesktopTrash::FreedesktopTrash(const std::string& dataHome, uid_t uid)
+    : m_dataHome(withoutTrailingSlashes(dataHome)), m_uid(uid) {}
+
+dev_t FreedesktopTrash::homeDevice() {
+    if (!m_homeDevice) {
+        std::string folder = m_dataHome;
+        struct stat info {};
+        while (stat(folder.c_str(), &info) != 0 && folder != "/") {
+            folder = parentOf(folder);
+        }
+        m_homeDevice = info.st_dev;
+    }
+    return *m_homeDevice;
+}
+
+FreedesktopTrash::DeviceTrash FreedesktopTrash::topDirTrash(const std::string& topdir, dev_t device,
+                                                            bool make) const {
+    DeviceTrash trash{topdir, {}, "no Trash on the file system of " + topdir + " can take it"};
+    // A Trash in the root of the system's own file system would be a folder of the system's;
+    // desktops do not keep one there.
+    if (topdir == "/") {
+        trash.refusal = "your Trash is on another file system";
+        return trash;
+    }
+    const std::string shared = joined(topdir, ".Trash");
+    for (const std::string& root : {joined(shared, std::to_string(m_uid)),
+                                    joined(topdir, ".Trash-" + std::to_string(m_uid))}) {
+        struct stat info {};
+        if (isUnder(root, shared) && !isSharedTrash(shared)) {
+            continue;
+        }
+        if (const auto problem = trashProblem(root, make, m_uid)) {
+            trash.refusal = exists(root) ? *problem : trash.refusal;
+        } else if (lstat(root.c_str(), &info) == 0 && info.st_dev != device) {
+            trash.refusal = "the Trash folder " + root + " lies on another file system";
+        } else {
+            trash.root = root;
+            trash.refusal.clear();
+            trash.ready = make;
+            break;
+        }
+    }
+    return trash;
+}
+
+Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::string& path,
+                                                                 dev_t device, bool make) {
+    const bool home = device == homeDevice();
+    std::string folder;
+    if (!home) {
+        const std::optional<std::string> real = realPathOf(path);
+        struct stat info {};
+        if (!real || stat(parentOf(*real).c_str(), &info) != 0) {
+            return Error{plainReason(errno), errno};
+        }
+        if (info.st_dev != device) {
+            return Error{"it is the top of a mounted file system", EXDEV};
+        }
+        folder = parentOf(*real);
+    }
+    const auto cached = m_trashes.find(device);
+    if (cached != m_trashes.end() && (home || isUnder(folder, cached->second.topdir)) &&
+        (cached->second.ready || !cached->second.refusal.empty() || !make)) {
+        if (!cached->second.refusal.empty()) {
+            return Error{cached->second.refusal, 0};
+        }
+        return cached->second;
+    }
+    DeviceTrash trash;
+    if (home) {
+        trash.root = joined(m_dataHome, "Trash");
+        trash.ready = true;
+        if (!makeFolders(m_dataHome, 0700)) {
+            trash.refusal = "the data folder " + m_dataHome + " cannot be made";
+        } else if (const auto problem = trashProblem(trash.root, true, std::nullopt)) {
+            trash.refusal = *problem;
+        }
+    } else {
+        trash = topDirTrash(mountTop(folder, device), device, make);
+    }
+    m_trashes[device] = trash;
+    if (!trash.refusal.empty()) {
+        return Error{trash.refusal, 0};
+    }
+    return trash;
+}
+
+std::optional<std::string> FreedesktopTrash::unavailableReason(const std::string& path) {
+    struct stat entry {};
+    if (lstat(withoutTrailingSlashes(path).c_str(), &entry) != 0) {
+        return plainReason(errno);
+    }
+    const Result<DeviceTrash> trash = trashFor(path, entry.st_dev, false);
+    return trash ? std::nullopt : std::optional(trash.error().reason);
+}
+
+Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
+    const std::string name = lastPathComponent(path);
+    struct stat entry {};
+    if (name.empty() || name == "/" || name == "." || name == "..") {
+        return Error{"it cannot be moved to the Trash", EINVAL};
+    }
+    if (lstat(withoutTrailingSlashes(path).c_str(), &entry) != 0) {
+        return Error{plainReason(errno), errno};
+    }
+    const Result<DeviceTrash> trash = trashFor(path, entry.st_dev, true);
+    if (!trash) {
+        return trash.error();
+    }
+    std::string recorded = absolutePath(path);
+    if (!trash->topdir.empty()) {
+        const std::optional<std::string> real = realPathOf(path);
+        if (!real || !isUnder(*real, trash->topdir) || *real == trash->topdir) {
+            return Error{plainReason(EXDEV), EXDEV};
+        }
+        recorded = real->substr(trash->topdir == "/" ? 1 : trash->topdir.size() + 1);
+    }
+    const std::string text = "[Trash Info]\nPath=" + percentEncodedPath(recorded) +
+                             "\nDeletionDate=" + deletionDate() + "\n";
+    std::size_t limit = nameMax;
+    for (int attempt = 0; attempt < allTries; ++attempt) {
+        const std::string candidate = candidateName(name, attempt, limit);
+        const std::string trashed = joined(trash->root, "files/" + candidate);
+        if (candidate.empty()) {
+            return Error{"its name is too long for the Trash", ENAMETOOLONG};
+        }
+        if (exists(trashed)) {
+            continue;
+        }
+        const std::string info = infoFileOf(trashed);
+        const int fd = open(info.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == ENAMETOOLONG) {
+            // This file system allows shorter names than most.
+            limit = (candidate.size() + infoSuffix.size()) * 3 / 4;
+            continue;
+        }
+        if (fd < 0 && errno == EEXIST) {
+            continue;
+        }
+        if (fd < 0) {
+            const int error = errno;
+            m_trashes.erase(entry.st_dev);
+            return Error{plainReason(error), error};
+        }
+        int error = writeAll(fd, text);
+        if (close(fd) != 0 && error == 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            unlink(info.c_str());
+            return Error{plainReason(error), error};
+        }
+        return TrashSlot{path, trashed, {entry.st_dev, entry.st_ino}};
+    }
+    return Error{"no free name for it in the Trash", EEXIST};
+}
+
+Result<std::string> FreedesktopTrash::moveInto(const TrashSlot& slot) {
+    if (renameKeeping(slot.original, slot.trashed) == 0) {
+        return slot.trashed;
+    }
+    const int error = errno;
+    if (error == ENOENT) {
+        m_trashes.clear(); // the Trash folders may have gone; the next entry checks them afresh
+    }
+    if (infoNames(slot.trashed, slot.original)) {
+        unlink(infoFileOf(slot.trashed).c_str());
+    }
+    return Error{plainReason(error), error};
+}
+
+void FreedesktopTrash::release(const TrashSlot& slot) {
+    if (!exists(slot.trashed) && infoNames(slot.trashed, slot.original)) {
+        unlink(infoFileOf(slot.trashed).c_str());
+    }
+}
+
+Status FreedesktopTrash::copyBack(const TrashSlot& slot) {
+    const int in = open(slot.trashed.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat source {};
+    if (in < 0 || fstat(in, &source) != 0 || !S_ISREG(source.st_mode)) {
+        const int error = in < 0 ? errno : EINVAL;
+        if (in >= 0) {
+            close(in);
+        }
+        return Error{error == EINVAL ? "it is not a regular file" : plainReason(error), error};
+    }
+    const int out = open(slot.original.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int error = out < 0 ? errno : copyContent(in, out);
+    const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+    if (error == 0 && (fchmod(out, source.st_mode & 07777) != 0 || futimens(out, times) != 0)) {
+        error = errno;
+    }
+    if (out >= 0 && close(out) != 0 && error == 0) {
+        error = errno;
+    }
+    close(in);
+    if (error != 0 && out >= 0) {
+        unlink(slot.original.c_str());
+    }
+    if (error != 0) {
+        return Error{error == EEXIST ? "something else is at its place" : plainReason(error),
+                     error};
+    }
+    return Done{};
+}
+
+bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
+    if (m_checkedFilesFolders.contains(folder)) {
+        return true;
+    }
+    const std::string root = parentOf(folder);
+    if (lastPathComponent(folder) != "files" || !exists(root)) {
+        return false;
+    }
+    bool trusted = false;
+    if (root == joined(m_dataHome, "Trash")) {
+        trusted = !trashProblem(root, false, std::nullopt);
+    } else {
+        const std::optional<std::string> topdir = topdirOf(root, m_uid);
+        struct stat top {};
+        trusted = topdir && (parentOf(root) == *topdir || isSharedTrash(parentOf(root))) &&
+                  !trashProblem(root, false, m_uid) && stat(topdir->c_str(), &top) == 0 &&
+                  mountTop(*topdir, top.st_dev) == *topdir;
+    }
+    if (trusted) {
+        m_checkedFilesFolders.insert(folder);
+    }
+    return trusted;
+}
+
+bool FreedesktopTrash::infoNames(const std::string& trashed, const std::string& original) const {
+    const std::optional<std::string> text =
+        readRegularFile(infoFileOf(trashed), std::size_t{64} * 1024);
+    std::optional<std::string> recorded = text ? trashInfoPath(*text) : std::nullopt;
+    if (recorded && !recorded->empty() && recorded->front() != '/') {
+        const std::optional<std::string> topdir = topdirOf(parentOf(parentOf(trashed)), m_uid);
+        recorded = topdir ? std::optional(joined(*topdir, *recorded)) : std::nullopt;
+    }
+    return recorded && !recorded->empty() &&
+           (*recorded == absolutePath(original) || recorded == realPathOf(original));
+}
+
+PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
+                                         const std::string& originalPath,
+                                         const EntryIdentity& identity, PutBackMode mode) {
+    const std::string name = lastPathComponent(trashedPath);
+    if (originalPath.empty() || originalPath.front() != '/' ||
+        name != trashedPath.substr(trashedPath.rfind('/') + 1) || name == "." || name == ".." ||
+        !isTrashFilesFolder(parentOf(trashedPath))) {
+        return PutBackOutcome::Refused;
+    }
+    struct stat item {};
+    if (lstat(trashedPath.c_str(), &item) != 0 || item.st_dev != identity.device ||
+        item.st_ino != identity.inode || !infoNames(trashedPath, originalPath)) {
+        return PutBackOutcome::Gone;
+    }
+    const auto moveBack = [&] {
+        return mode == PutBackMode::ReplaceWhatIsThere
+                   ? std::rename(trashedPath.c_str(), originalPath.c_str())
+                   : renameKeeping(trashedPath, originalPath);
+    };
+    // The folders on the way are made only when missing, which is rare.
+    int moved = moveBack();
+    if (moved != 0 && errno == ENOENT) {
+        if (!makeFolders(parentOf(originalPath), 0777)) {
+            return PutBackOutcome::Failed;
+        }
+        moved = moveBack();
+    }
+    if (moved != 0) {
+        return errno == EEXIST || errno == ENOTEMPTY ? PutBackOutcome::Occupied
+                                                     : PutBackOutcome::Failed;
+    }
+    unlink(infoFileOf(trashedPath).c_str());
+    return PutBackOutcome::Restored;
+}
+
+void FreedesktopTrash::forgetOrphans(const std::vector<std::string>& originals) {
+    const std::set<std::string> wanted(originals.begin(), originals.end());
+    std::set<std::string> names;
+    for (const std::string& original : wanted) {
+        names.insert(lastPathComponent(original));
+    }
+    // The Trashes the entries would have gone to: one per file system among them.
+    std::map<std::string, std::string> roots; // root -> topdir
+    roots.emplace(joined(m_dataHome, "Trash"), std::string());
+    std::set<dev_t> seen;
+    for (const std::string& original : wanted) {
+        std::string folder = parentOf(original);
+        struct stat info {};
+        while (lstat(folder.c_str(), &info) != 0 && folder != "/") {
+            folder = parentOf(folder);
+        }
+        if (!seen.insert(info.st_dev).second || info.st_dev == homeDevice()) {
+            continue;
+        }
+        if (const Result<DeviceTrash> trash = trashFor(joined(folder, "."), info.st_dev, false);
+            trash && !trash->root.empty()) {
+            roots.emplace(trash->root, trash->topdir);
+        }
+    }
+    for (const auto& [root, topdir] : roots) {
+        const std::string infoFolder = joined(root, "info");
+        DIR* folder = opendir(infoFolder.c_str());
+        if (!folder) {
+            continue;
+        }
+        std::vector<std::string> orphans;
+        while (const dirent* entry = readdir(folder)) {
+            const std::string_view name = entry->d_name;
+            if (name.size() <= infoSuffix.size() || !name.ends_with(infoSuffix)) {
+                continue;
+            }
+            const std::string item = joined(
+                root, "files/" + std::string(name.substr(0, name.size() - infoSuffix.size())));
+            if (exists(item)) {
+                continue;
+            }
+            const std::string info = joined(infoFolder, std::string(name));
+            const std::optional<std::string> text = readRegularFile(info, std::size_t{64} * 1024);
+            std::optional<std::string> recorded = text ? trashInfoPath(*text) : std::nullopt;
+            if (recorded && !topdir.empty() && !recorded->empty() && recorded->front() != '/') {
+                recorded = joined(topdir, *recorded);
+            }
+            // A note cut short before its Path was written (the writer was killed) can only be
+            // told by its name.
+            const std::string stem(name.substr(0, name.size() - infoSuffix.size()));
+            if (recorded ? wanted.contains(*recorded) : names.contains(stem)) {
+                orphans.push_back(info);
+            }
+        }
+        closedir(folder);
+        for (const std::string& info : orphans) {
+            unlink(info.c_str());
+        }
+    }
+}
+
+} // namespace corvane

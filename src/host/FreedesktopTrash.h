@@ -1,0 +1,67 @@
+#pragma once
+
+#include "ports/Trash.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace corvane {
+
+// The path as a .trashinfo file writes it: every byte but A-Z a-z 0-9 - _ . ~ / as %XX.
+std::string percentEncodedPath(std::string_view path);
+
+// The bytes a percent-encoded path stands for; none when a "%" is not followed by two hex digits.
+std::optional<std::string> percentDecodedPath(std::string_view text);
+
+// The decoded Path of the first [Trash Info] group of a .trashinfo file's text; none when it
+// has none or it is malformed.
+std::optional<std::string> trashInfoPath(std::string_view infoFileText);
+
+// The user's Trash as freedesktop.org desktops keep it, without a toolkit: the home Trash
+// ($XDG_DATA_HOME/Trash) for entries on the data home's file system, and a Trash at the top of
+// any other file system ($topdir/.Trash/$uid or $topdir/.Trash-$uid). Entries only ever move by
+// rename, so an entry whose file system has no usable Trash is refused, never copied.
+class FreedesktopTrash : public Trash {
+public:
+    // None when the environment gives no absolute home.
+    static std::optional<FreedesktopTrash> locate();
+
+    explicit FreedesktopTrash(const std::string& dataHome, uid_t uid = getuid());
+
+    std::optional<std::string> unavailableReason(const std::string& path) override;
+    Result<TrashSlot> reserve(const std::string& path) override;
+    Result<std::string> moveInto(const TrashSlot& slot) override;
+    void release(const TrashSlot& slot) override;
+    Status copyBack(const TrashSlot& slot) override;
+    PutBackOutcome putBack(const std::string& trashedPath, const std::string& originalPath,
+                           const EntryIdentity& identity, PutBackMode mode) override;
+    void forgetOrphans(const std::vector<std::string>& originals) override;
+
+private:
+    // The Trash serving one file system, or why there is none.
+    struct DeviceTrash {
+        std::string topdir;  // empty for the home Trash, whose info files hold absolute paths
+        std::string root;    // holds files/ and info/; empty when refused
+        std::string refusal; // set when no Trash can take entries of this file system
+        bool ready = false;  // its folders exist and passed the checks
+    };
+
+    Result<DeviceTrash> trashFor(const std::string& path, dev_t device, bool make);
+    DeviceTrash topDirTrash(const std::string& topdir, dev_t device, bool make) const;
+    dev_t homeDevice();
+    bool isTrashFilesFolder(const std::string& folder) const;
+    bool infoNames(const std::string& trashed, const std::string& original) const;
+
+    std::string m_dataHome;
+    uid_t m_uid;
+    std::optional<dev_t> m_homeDevice;
+    std::map<dev_t, DeviceTrash> m_trashes; // so that many entries do not re-check the folders
+    mutable std::set<std::string> m_checkedFilesFolders; // the same, for putting back
+};
+
+} // namespace corvane

@@ -1,0 +1,198 @@
+#include "host/HostFileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <pwd.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace corvane {
+
+namespace {
+
+// ASCII letters only: the order must not depend on the locale the program runs in.
+inline unsigned char foldCase(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+// The names of one folder's entries, kept in one buffer with their case-folded copies beside
+// them, so that listing and sorting a large folder costs no allocation per entry and no case
+// folding per comparison.
+struct Listing {
+    struct Child {
+        std::size_t offset; // into names and folded, each name followed by a NUL
+        std::size_t length;
+        bool isDirectory; // a real folder, never a symlink to one
+    };
+    std::string names;
+    std::string folded;
+    std::vector<Child> children;
+
+    std::string_view name(const Child& child) const {
+        return {names.data() + child.offset, child.length};
+    }
+    std::string_view key(const Child& child) const {
+        return {folded.data() + child.offset, child.length};
+    }
+};
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// Lists a folder opened as `fd` (taking ownership of it) in walk order.
+void listFolder(int fd, Listing& listing) {
+    listing.names.clear();
+    listing.folded.clear();
+    listing.children.clear();
+    std::unique_ptr<DIR, DirCloser> dir(fdopendir(fd));
+    if (!dir) {
+        close(fd);
+        return;
+    }
+    while (const dirent* entry = readdir(dir.get())) {
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+            continue;
+        }
+        bool isDirectory = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            isDirectory = fstatat(dirfd(dir.get()), name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISDIR(info.st_mode);
+        }
+        const std::size_t length = std::strlen(name);
+        listing.children.push_back({listing.names.size(), length, isDirectory});
+        listing.names.append(name, length + 1);
+        for (std::size_t i = 0; i <= length; ++i) {
+            listing.folded.push_back(
+                static_cast<char>(foldCase(static_cast<unsigned char>(name[i]))));
+        }
+    }
+    // Comparing the folded names as bytes gives the order of walkOrderLess: the first letter
+    // that differs ignoring case, else the shorter name, else the exact bytes.
+    std::sort(listing.children.begin(), listing.children.end(),
+              [&listing](const Listing::Child& a, const Listing::Child& b) {
+                  const int byKey = listing.key(a).compare(listing.key(b));
+                  if (byKey != 0) {
+                      return byKey < 0;
+                  }
+                  return listing.name(a) < listing.name(b);
+              });
+}
+
+// Pre-order walk below the folder open as `fd`. Each sub-folder is opened relative to its
+// parent with O_NOFOLLOW, so a symlink swapped in during the walk is never entered.
+// Deeper folders are not entered: their paths could not be handed to a tool anyway, and the
+// bound keeps open descriptors and the stack small on a hostile tree.
+constexpr int kMaxDepth = 512;
+
+bool walkFolder(int fd, std::string& relative, int depth,
+                const std::function<bool(const std::string&)>& visit) {
+    const int parentFd = dup(fd);
+    Listing listing;
+    listFolder(fd, listing);
+    bool keepGoing = true;
+    for (const Listing::Child& child : listing.children) {
+        const std::size_t mark = relative.size();
+        if (!relative.empty()) {
+            relative += '/';
+        }
+        relative += listing.name(child);
+        keepGoing = visit(relative);
+        if (keepGoing && child.isDirectory && parentFd >= 0 && depth < kMaxDepth) {
+            const int childFd = openat(parentFd, listing.name(child).data(),
+                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (childFd >= 0) {
+                keepGoing = walkFolder(childFd, relative, depth + 1, visit);
+            }
+        }
+        relative.resize(mark);
+        if (!keepGoing) {
+            break;
+        }
+    }
+    if (parentFd >= 0) {
+        close(parentFd);
+    }
+    return keepGoing;
+}
+
+} // namespace
+
+bool walkOrderLess(const std::string& a, const std::string& b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const int la = foldCase(static_cast<unsigned char>(a[i]));
+        const int lb = foldCase(static_cast<unsigned char>(b[i]));
+        if (la != lb) {
+            return la < lb;
+        }
+    }
+    if (a.size() != b.size()) {
+        return a.size() < b.size();
+    }
+    return a < b;
+}
+
+std::optional<std::string> HostFileSystem::homeDirectory() const {
+    if (const char* home = std::getenv("HOME")) {
+        return std::string(home);
+    }
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) {
+        return std::string(entry->pw_dir);
+    }
+    return std::nullopt;
+}
+
+bool HostFileSystem::fileExists(const std::string& path) const {
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
+bool HostFileSystem::entryExists(const std::string& path) const {
+    struct stat info {};
+    return !path.empty() && lstat(path.c_str(), &info) == 0;
+}
+
+std::optional<EntryStamp> HostFileSystem::stamp(const std::string& path) const {
+    struct stat info {};
+    if (path.empty() || lstat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return EntryStamp{
+        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::uint64_t>(info.st_size),
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+std::optional<std::string> HostFileSystem::resolvedPath(const std::string& path) const {
+    char buffer[PATH_MAX];
+    if (path.empty() || realpath(path.c_str(), buffer) == nullptr) {
+        return std::nullopt;
+    }
+    return std::string(buffer);
+}
+
+FileSystem::WalkResult
+HostFileSystem::walk(const std::string& root,
+                     const std::function<bool(const std::string&)>& visit) const {
+    // The root itself may be a symlink (the caller decides whether it may be walked).
+    const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? WalkResult::Missing : WalkResult::Unreadable;
+    }
+    std::string relative;
+    walkFolder(fd, relative, 1, visit);
+    return WalkResult::Walked;
+}
+
+} // namespace corvane

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "ports/Processes.h"
+
+namespace corvane {
+
+class PosixProcessLauncher : public ProcessLauncher {
+public:
+    std::optional<std::string> run(const std::string& launchPath,
+                                   const std::vector<std::string>& arguments) override;
+    std::string toolPath(Tool tool) const override;
+};
+
+} // namespace corvane

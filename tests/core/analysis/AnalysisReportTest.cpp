@@ -1,0 +1,163 @@
+#include "core/analysis/AnalysisReport.h"
+
+#include "core/analysis/Discovery.h"
+#include "support/DelegateFixture.h"
+
+#include <sstream>
+
+namespace corvane::testing {
+namespace {
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', start)) {
+        result.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+    result.push_back(text.substr(start));
+    return result;
+}
+
+TEST(ReportComposition, WorkedExampleGivesElevenLines) {
+    const Report report = composeReport({"P1", "P2", "\n"}, {"S1", "S2"}, false, "Example.app");
+    const std::vector<std::string> expected = {
+        "Corvane can safely remove the following user preference and window data files:",
+        "",
+        "P1",
+        "P2",
+        "",
+        "S1",
+        "S2",
+        "",
+        "Click the \"Fix\" button to restore Example.app or (X) to cancel.",
+        "\u26A0\uFE0F User preferences & unsaved data associated with this app will be lost!",
+        "",
+        ""};
+    EXPECT_EQ(lines(report.text), expected); // the last "" is the text's closing line feed
+    EXPECT_EQ(report.fileList, "P1\nP2\n\n");
+    EXPECT_EQ(report.text.find("\xE2\x9A\xA0\xEF\xB8\x8F User"), report.text.find("\u26A0"));
+}
+
+TEST(ReportComposition, PreferencesOnlyLeavesThreeEmptyLinesBeforeClick) {
+    const Report report = composeReport({"a.plist", "\n"}, {}, false, "A.app");
+    EXPECT_EQ(report.text,
+              "Corvane can safely remove the following user preference files:\n\na.plist\n\n\n\n"
+              "Click the \"Fix\" button to restore A.app or (X) to cancel.\n\u26A0\uFE0F User "
+              "preferences & unsaved data associated with this app will be lost!\n\n");
+}
+
+TEST(ReportComposition, StateOnlyShowsTildeLine) {
+    const Report report =
+        composeReport({}, {"a.savedState", "a.savedState/w.data"}, false, "A.app");
+    EXPECT_EQ(report.fileList, "~\n");
+    EXPECT_EQ(lines(report.text)[0], "Corvane can safely remove the following user window data "
+                                     "files:");
+    EXPECT_EQ(lines(report.text)[2], "~");
+    EXPECT_EQ(lines(report.text)[3], "a.savedState");
+    EXPECT_EQ(lines(report.text)[4], "a.savedState/w.data");
+    EXPECT_EQ(report.text.find("and "), std::string::npos);
+}
+
+TEST(ReportComposition, SafariSoftTemplate) {
+    const Report report = composeReport({"com.apple.Safari.plist", "\n"}, {}, true, "Safari.app");
+    EXPECT_EQ(report.text.rfind("Safari Soft Reset - click \"Fix\" to complete!\n\nCorvane can "
+                                "safely remove the following user preference files:\n\n",
+                                0),
+              0u);
+    const std::string ending =
+        "Click the \"Fix\" button to restore Safari.app or (X) to cancel.\n\n\u26A0\uFE0F A "
+        "'Hard' reset will completely remove all Safari's bookmarks, cookies, history, "
+        "extensions, top sites and all other data. This cannot be undone.\n\n";
+    EXPECT_EQ(report.text.substr(report.text.size() - ending.size()), ending);
+}
+
+TEST(ReportComposition, NothingFoundMessage) {
+    EXPECT_EQ(nothingFoundMessage("Example.app"),
+              "This version of Corvane can't find anything to fix for Example.app at the "
+              "moment.");
+}
+
+using Analysis = DelegateFixture;
+
+TEST_F(Analysis, PreferencesAndStateFromRealFolders) {
+    home.file("Library/Preferences/com.x.App.plist");
+    home.file("Library/Saved Application State/com.x.App.savedState/windows.plist");
+    target("com.x.App");
+    const auto report = delegate().analyser();
+    ASSERT_TRUE(report);
+    EXPECT_EQ(
+        *report,
+        "Corvane can safely remove the following user preference and window data files:\n\n"
+        "com.x.App.plist\n\n"
+        "com.x.App.savedState\ncom.x.App.savedState/windows.plist\n\n"
+        "Click the \"Fix\" button to restore Example.app or (X) to cancel.\n"
+        "\u26A0\uFE0F User preferences & unsaved data associated with this app will be lost!\n\n");
+    EXPECT_EQ(processWide().reportFileList, "com.x.App.plist\n\n");
+    EXPECT_EQ(delegate().fullFilePaths(),
+              PathList{home.library() + "/Preferences/com.x.App.plist"});
+}
+
+TEST_F(Analysis, NothingFoundKeepsEarlierFileList) {
+    processWide().reportFileList = "earlier\n\n";
+    target("com.x.Missing");
+    EXPECT_EQ(delegate().analyser(), nothingFoundMessage("Example.app"));
+    EXPECT_EQ(processWide().reportFileList, "earlier\n\n");
+    EXPECT_FALSE(delegate().hasPrefPlist());
+    EXPECT_FALSE(delegate().hasAppSaveState());
+}
+
+TEST_F(Analysis, SecondAnalysisStartsFromEmptyLists) {
+    home.file("Library/Preferences/com.first.App.plist");
+    home.file("Library/Preferences/com.second.App.plist");
+    target("com.first.App");
+    delegate().analyser();
+    target("com.second.App", "Second.app");
+    const auto report = delegate().analyser();
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->find("com.first"), std::string::npos);
+    EXPECT_EQ(delegate().shortFilePaths(), (PathList{"com.second.App.plist", "\n"}));
+}
+
+TEST_F(Analysis, SafariHardGivesNoReportButUpdatesFileList) {
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    target("com.apple.Safari", "Safari.app");
+    alerts.answers = {kAlertFirstButtonReturn};
+    EXPECT_EQ(delegate().analyser(), std::nullopt);
+    EXPECT_EQ(processWide().reportFileList, "com.apple.Safari.plist\n\n");
+    EXPECT_EQ(window.infoView.string(), kHardResetNotice);
+}
+
+TEST_F(Analysis, SafariHardWithNothingFoundGivesNothingFoundMessage) {
+    target("com.apple.Safari", "Safari.app");
+    alerts.answers = {kAlertFirstButtonReturn};
+    EXPECT_EQ(delegate().analyser(), nothingFoundMessage("Safari.app"));
+    EXPECT_TRUE(delegate().safariAggressive());
+}
+
+TEST_F(Analysis, SafariSoftUsesItsTemplate) {
+    home.file("Library/Safari/LastSession.plist");
+    target("com.apple.Safari", "Safari.app");
+    alerts.answers = {kAlertSecondButtonReturn};
+    const auto report = delegate().analyser();
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->rfind("Safari Soft Reset", 0), 0u);
+    EXPECT_NE(report->find("LastSession.plist\n\n"), std::string::npos);
+}
+
+TEST_F(Analysis, UnusableHomeIsRefusedWithoutWalking) {
+    home.file("Library/Preferences/com.x.App.plist");
+    target("com.x.App");
+    for (const char* bad : {"", "relative/home", "/", "///"}) {
+        setenv("HOME", bad, 1);
+        const auto report = delegate().analyser();
+        ASSERT_TRUE(report) << bad;
+        EXPECT_NE(report->find("home folder"), std::string::npos) << bad;
+        EXPECT_TRUE(delegate().fullFilePaths().empty()) << bad;
+        EXPECT_FALSE(delegate().hasPrefPlist());
+    }
+    setenv("HOME", home.path().c_str(), 1);
+}
+
+} // namespace
+} // namespace corvane::testing

@@ -1,0 +1,219 @@
+#include "core/fix/ResetRecord.h"
+
+#include "core/fix/Restore.h"
+#include "support/TempHome.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace corvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+ResetRecord sample(std::int64_t time) {
+    ResetRecord record;
+    record.identifier = "com.x.App";
+    record.applicationName = "Widget.app";
+    record.applicationPath = "/Applications/Widget.app";
+    record.time = time;
+    record.moved = {{"/h/Library/Preferences/com.x.App.plist",
+                     "/h/T/files/com.x.App.plist",
+                     {7, 8},
+                     std::nullopt},
+                    {"/h/Library/Cookies/Cookies.binarycookies",
+                     "/h/T/files/Cookies.binarycookies",
+                     {9, 10},
+                     EntryStamp{1, 2, 3, 4'000'000'005}}};
+    record.removed = {"/h/Library/Saved Application State/com.x.App.savedState"};
+    record.planned = {record.moved[0].original, record.moved[1].original, record.removed[0]};
+    return record;
+}
+
+class LocalTime : public ::testing::Test {
+protected:
+    explicit LocalTime(const char* zone = "UTC") {
+        if (const char* previous = std::getenv("TZ")) {
+            m_previous = previous;
+        }
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~LocalTime() override {
+        if (m_previous) {
+            setenv("TZ", m_previous->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    std::optional<std::string> m_previous;
+};
+
+TEST_F(LocalTime, ResetTimesReadAsDayMonthYearAndTwentyFourHourClock) {
+    const std::vector<std::pair<std::int64_t, std::string>> rows = {
+        {1796686860, "7 December 2026 at 23:41"},
+        {0, "1 January 1970 at 00:00"},
+        {951782400 + 9 * 60 + 5, "29 February 2000 at 00:09"},
+    };
+    for (const auto& [time, text] : rows) {
+        EXPECT_EQ(resetTimeText(time), text) << time;
+    }
+    ResetRecord record = sample(1796686860);
+    EXPECT_EQ(restoreQuestionText(record),
+              "Put back the settings of Widget.app that were reset on 7 December 2026 at 23:41?");
+}
+
+TEST(ResetRecordText, ReadsBackWhatItWroteIgnoresATornLastLineAndRefusesDamage) {
+    ResetRecord record = sample(1796686860);
+    // A name that is not UTF-8 is still a name on this system; it must come back byte for byte.
+    record.moved.push_back({"/h/Library/Preferences/com.x.App.\xff\xfe.plist",
+                            "/h/T/files/\xff\xfe",
+                            {11, 12},
+                            std::nullopt});
+    const std::string text = resetRecordText(record);
+    const std::optional<ResetRecord> back = parseResetRecord(text);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->moved, record.moved);
+    EXPECT_EQ(back->removed, record.removed);
+    EXPECT_EQ(back->planned, record.planned);
+    EXPECT_EQ(back->time, record.time);
+    EXPECT_EQ(back->applicationName, record.applicationName);
+
+    // A run killed while writing a line leaves it cut short: the lines before it stand.
+    const std::string head = resetRecordHeadLine(record);
+    const std::string first = movedEntryLine(record.moved[0]);
+    const std::string second = movedEntryLine(record.moved[2]);
+    const std::optional<ResetRecord> torn =
+        parseResetRecord(head + first + second.substr(0, second.size() / 2));
+    ASSERT_TRUE(torn);
+    EXPECT_EQ(torn->moved, std::vector<TrashedEntry>{record.moved[0]});
+
+    const std::vector<std::pair<std::string, std::string>> damaged = {
+        {"empty", ""},
+        {"head cut short", head.substr(0, head.size() / 2)},
+        {"head not an object", "[1, 2]\n" + first},
+        {"a whole line that does not read", head + "{\"original\": \n" + first},
+        {"a line without its place in the Trash", head + "{\"original\":\"/o\",\"device\":1}\n"},
+        {"an earlier format", "{\"format\":1,\"identifier\":\"a\",\"application\":{\"name\":\"n\","
+                              "\"path\":\"p\",\"system\":false},\"time\":1,\"moved\":[],"
+                              "\"removed\":[]}\n"},
+        {"odd hex path", head + "{\"removed\":{\"hex\":\"2f6\"}}\n"},
+    };
+    for (const auto& [what, bad] : damaged) {
+        EXPECT_FALSE(parseResetRecord(bad)) << what;
+    }
+}
+
+class ResetRecordFolder : public ::testing::Test {
+protected:
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Begins a record and writes its lines, as a reset does.
+    std::string add(ResetRecord record) {
+        Result<std::unique_ptr<ResetJournal>> journal = records.begin(record);
+        EXPECT_TRUE(journal) << journal.error().reason;
+        if (!journal) {
+            return {};
+        }
+        for (const TrashedEntry& entry : record.moved) {
+            EXPECT_TRUE((*journal)->append(movedEntryLine(entry)));
+            if (entry.leftInPlace) {
+                EXPECT_TRUE((*journal)->append(leftInPlaceLine(entry.trashed, *entry.leftInPlace)));
+            }
+        }
+        return record.id;
+    }
+    std::optional<ResetRecord> latest() const {
+        LatestRecord found = records.latest();
+        ResetRecord* record = std::get_if<ResetRecord>(&found);
+        return record ? std::optional(*record) : std::nullopt;
+    }
+    TempHome home;
+    std::string folder = ResetRecords::folderIn(home.library());
+    ResetRecords records{folder};
+};
+
+TEST_F(ResetRecordFolder, KeepsTheNewestRecordsForTheUserAloneAndNamesThemInOrder) {
+    // Several resets within one second still get names of their own, in order.
+    for (std::size_t i = 0; i < ResetRecords::kKept + 2; ++i) {
+        ResetRecord record = sample(1796686860 + static_cast<std::int64_t>(i / 3));
+        record.applicationName = "App" + std::to_string(i) + ".app";
+        add(record);
+    }
+    const std::vector<std::string> names = files();
+    EXPECT_EQ(names.size(), ResetRecords::kKept); // no temporary file left either
+    for (const std::string& name : names) {
+        EXPECT_EQ(name.find('.'), std::string::npos) << name;
+        EXPECT_EQ(fs::status(folder + "/" + name).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
+    const std::optional<ResetRecord> newest = latest();
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->applicationName, "App" + std::to_string(ResetRecords::kKept + 1) + ".app");
+    EXPECT_EQ(newest->id, names.back());
+    EXPECT_EQ(newest->moved, sample(0).moved);
+
+    records.remove(newest->id);
+    ASSERT_TRUE(latest());
+    EXPECT_EQ(latest()->applicationName, "App" + std::to_string(ResetRecords::kKept) + ".app");
+}
+
+TEST_F(ResetRecordFolder, ADamagedNewestRecordIsNamedInsteadOfPassedOver) {
+    const std::string older = add(sample(1796686860));
+    const std::string text = contentOf(folder + "/" + older);
+    // Names that are not records are not read at all.
+    std::ofstream(folder + "/20991231T235959Z-01.swp") << "x";
+    std::ofstream(folder + "/.20991231T235959Z-02.tmp-1") << "x";
+    ASSERT_TRUE(latest());
+
+    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> damage = {
+        {"head cut short",
+         [&](const std::string& path) { std::ofstream(path) << text.substr(0, 40); }},
+        {"a link to a folder",
+         [](const std::string& path) { fs::create_directory_symlink("/", path); }},
+    };
+    for (const auto& [what, make] : damage) {
+        SCOPED_TRACE(what);
+        const std::string newest = folder + "/20991231T235959Z-00";
+        make(newest);
+        const LatestRecord found = records.latest();
+        ASSERT_TRUE(std::holds_alternative<DamagedRecord>(found));
+        EXPECT_EQ(std::get<DamagedRecord>(found).id, "20991231T235959Z-00");
+        fs::remove(newest);
+    }
+}
+
+TEST_F(ResetRecordFolder, ARewriteReplacesTheRecordWhole) {
+    ResetRecord record = sample(1796686860);
+    record.id = add(record);
+    record.moved.pop_back();
+    ASSERT_TRUE(records.rewrite(record));
+    ASSERT_TRUE(latest());
+    EXPECT_EQ(latest()->moved, record.moved);
+    EXPECT_EQ(files(), std::vector<std::string>{record.id});
+}
+
+TEST_F(ResetRecordFolder, NoRecordCanBeBegunWhereTheFolderIsUnusable) {
+    fs::create_directories(fs::path(folder).parent_path());
+    std::ofstream(folder) << "a file where the folder should be";
+    ResetRecord record = sample(1796686860);
+    Result<std::unique_ptr<ResetJournal>> journal = records.begin(record);
+    ASSERT_FALSE(journal);
+    EXPECT_NE(journal.error().reason.find(folder), std::string::npos) << journal.error().reason;
+}
+
+} // namespace
+} // namespace corvane::testing
