@@ -4,7 +4,7 @@ ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test test-main test-asan test-layers lint package demo bench fuzz format clean
+.PHONY: deps configure build run test test-main test-asan test-layers test-portable lint package demo bench fuzz format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -22,7 +22,7 @@ run: build
 		$(BUILD_DIR)/corvane; \
 	fi
 
-test: test-main test-asan test-layers lint
+test: test-main test-asan test-layers test-portable lint
 
 # clang-tidy with the project's .clang-tidy on the sources under src/, findings as errors.
 lint: build
@@ -38,6 +38,12 @@ test-layers: deps
 	@cmake -S . -B build-nogui -G Ninja -DCORVANE_WERROR=ON -DCORVANE_BUILD_GUI=OFF -DCORVANE_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-nogui -j $(JOBS)
 	@scripts/check-layers.sh
+
+# base, core and host with their Qt-free tests, built with clang and libc++ (the standard
+# library of macOS) against a GoogleTest compiled from source for it, then run.
+PORTABLE_DIR ?= build-portable
+test-portable: deps
+	@scripts/portability.sh $(PORTABLE_DIR) $(JOBS)
 
 test-main: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen dbus-run-session -- ctest --output-on-failure -j $(JOBS)

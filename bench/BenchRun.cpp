@@ -57,8 +57,8 @@ public:
 // Counts the removal runs, and those for an entry that was already gone.
 class CountingLauncher : public ProcessLauncher {
 public:
-    std::optional<std::string> run(const std::string& launchPath,
-                                   const std::vector<std::string>& arguments) override {
+    Result<ProcessOutput> run(const std::string& launchPath,
+                              const std::vector<std::string>& arguments) override {
         if (launchPath == "/bin/rm") {
             struct stat info {};
             if (arguments.size() < 2 || lstat(arguments.back().c_str(), &info) != 0) {

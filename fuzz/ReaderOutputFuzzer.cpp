@@ -2,7 +2,7 @@
 // written line by line from the reader's format: the header line, "key<TAB>value" lines for
 // distinct known keys with values free of tabs, line ends and NULs and in UTF-8, then "end".
 // Anything else must be refused.
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "host/PlistBundleReader.h"
 #include "host/tools/PlistReaderProtocol.h"
 

@@ -1,6 +1,6 @@
 // Composes reports from arbitrary lists of names and checks what the chooser relies on: the file
 // list sits before the first "Click", and the text never claims "can't".
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "core/analysis/AnalysisReport.h"
 
 #include <cstdint>

@@ -26,4 +26,27 @@ Alert didNotQuitAlert(const std::string& name, const std::string& undone,
     return alert;
 }
 
+Alert removeForGoodQuestion(const Untrashable& untrashable) {
+    constexpr std::size_t kMaxNamed = 10;
+    std::string reasons;
+    for (const std::string& reason : untrashable.reasons) {
+        reasons += (reasons.empty() ? "" : "; ") + reason;
+    }
+    const std::size_t count = untrashable.paths.size();
+    Alert question;
+    question.messageText = std::to_string(count) +
+                           (count == 1 ? " entry cannot" : " entries cannot") +
+                           " be moved to the Trash (" + reasons + "). Remove them for good?";
+    for (std::size_t i = 0; i < count && i < kMaxNamed; ++i) {
+        question.informativeText += untrashable.paths[i] + "\n";
+    }
+    if (count > kMaxNamed) {
+        question.informativeText += "...and " + std::to_string(count - kMaxNamed) + " more.\n";
+    }
+    question.buttons = {{"Cancel", std::string("\r")}, {"Remove for Good", std::string()}};
+    question.style = AlertStyle::Critical;
+    question.purpose = AlertPurpose::RemoveForGood;
+    return question;
+}
+
 } // namespace corvane

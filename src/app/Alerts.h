@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Dialogs.h"
+#include "core/fix/LibraryRemover.h"
 
 #include <string>
 
@@ -13,5 +14,9 @@ Alert safariModePrompt();
 // "put back"), `button` which button to press again once the user has quit it.
 Alert didNotQuitAlert(const std::string& name, const std::string& undone,
                       const std::string& button);
+
+// The question asked before entries that no Trash can take are removed for good. Cancel is the
+// first button and the default: Return, Escape and closing the alert all keep everything.
+Alert removeForGoodQuestion(const Untrashable& untrashable);
 
 } // namespace corvane

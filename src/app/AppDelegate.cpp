@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/Application.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "ports/Services.h"
 
 #include <algorithm>

@@ -35,6 +35,8 @@ class Trash;
 class UrlLoader;
 class Workspace;
 struct UserNotification;
+struct ResetPlan;
+struct ResetPorts;
 struct Untrashable;
 struct UserFolders;
 
@@ -188,7 +190,10 @@ private:
     QuitWaitOutcome waitForTargetToQuit(const std::string& identifier, std::vector<pid_t> instances,
                                         Button* paused, const ShownInfo& before);
 
-    // The steps of a fix.
+    // The steps of a fix and a restore.
+    ResetPlan resetPlan() const;
+    ResetPorts resetPorts();
+    void keepWindowResponsive();
     // Waits up to a bound for another reset or restore of this home to end; none (the user
     // told why) when it does not, or when the records' folder cannot be used.
     std::optional<ResetLock> takeResetLock(const std::string& library);
@@ -198,29 +203,9 @@ private:
     // False (the user told why) when the target still runs after the quit wait.
     bool targetHasQuit(const std::optional<std::string>& identifier, const std::string& name,
                        const ShownInfo& report);
-    // Asks about entries no Trash takes and starts the journal. None when the fix must not go
-    // ahead; a null journal when there is nothing to record.
-    std::optional<std::unique_ptr<ResetJournal>>
-    planReset(LibraryRemover& remover, const std::vector<std::string>& planned,
-              const std::optional<std::string>& identifier, const std::string& name,
-              const ShownInfo& report);
-    void removeEach(LibraryRemover& remover, const std::vector<std::string>& paths,
-                    ResponsiveWork& work);
-    void runDefaultsAfterRemoval(const std::optional<std::string>& identifier);
-    void restartSystemTarget(const std::optional<std::string>& identifier);
-    std::vector<std::string> hardResetEntries(const UserFolders* folders,
-                                              const std::optional<std::string>& identifier);
-    // Empties the shared cookie store, keeping a copy in the Trash; the store's name when
-    // cookies are left in it.
-    std::optional<std::string> emptyCookieStore(LibraryRemover& remover,
-                                                const std::optional<std::string>& file);
-    // The steps of a restore.
     bool restoreTargetHasQuit(const ResetRecord& record);
     RestoreResult finishRestore(ResetRecords& records, const ResetRecord& record,
                                 const std::string& library);
-    std::string closingTrashLine(const LibraryRemover& remover, bool recorded) const;
-    void finishFix(LibraryRemover& remover, std::unique_ptr<ResetJournal> journal,
-                   const std::string& name, const std::optional<std::string>& cookieLeftover);
 
     Outlets _outlets;
     Services _services;

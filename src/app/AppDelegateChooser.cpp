@@ -3,7 +3,7 @@
 #include "app/BusySpan.h"
 #include "app/Dialogs.h"
 #include "base/Paths.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "core/ProcessWideValues.h"
 #include "core/analysis/AnalysisReport.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
@@ -24,6 +24,15 @@ std::optional<std::string> acceptable(const std::optional<std::string>& identifi
         return identifier;
     }
     return std::nullopt;
+}
+
+// The bundle of the installed application of that name, when the workspace knows one.
+Result<BundleInfo, BundleError> installedBundle(const Services& services, const std::string& name) {
+    const std::optional<std::string> found = services.workspace->fullPathForApplication(name);
+    if (!found) {
+        return BundleError{BundleFailure::NotABundle, "no application of that name is installed"};
+    }
+    return services.bundles->readBundle(*found);
 }
 
 } // namespace
@@ -75,18 +84,22 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
 
     // The picked bundle's own identifier decides; the lookup by name only serves items that
     // are not bundles themselves.
-    const std::optional<BundleInfo> bundle = _services.bundles->readBundle(*picked);
-    processWide().targetBundleIdentifier =
-        bundle ? acceptable(bundle->identifier)
-               : bundleIdentifierForApplicationName(*processWide().targetApplicationName);
+    Result<BundleInfo, BundleError> bundle = _services.bundles->readBundle(*picked);
+    if (!bundle && bundle.error().failure == BundleFailure::NotABundle) {
+        bundle = installedBundle(_services, *processWide().targetApplicationName);
+    }
+    processWide().targetBundleIdentifier = bundle ? acceptable(bundle->identifier) : std::nullopt;
 
     if (!processWide().targetBundleIdentifier) {
         _isApp = false;
         if (_outlets.fixButton) {
             _outlets.fixButton->setEnabled(false);
         }
+        // When the means of reading failed, the user learns that rather than blame the item.
+        const bool readerFailed = !bundle && isReaderFault(bundle.error().failure);
         if (_outlets.nameOfAppToFix) {
-            _outlets.nameOfAppToFix->setStringValue(kRejectedName);
+            _outlets.nameOfAppToFix->setStringValue(readerFailed ? "Error: " + bundle.error().reason
+                                                                 : std::string(kRejectedName));
         }
         if (_outlets.infoField) {
             _outlets.infoField->setString(kRejectedInfo);
@@ -149,11 +162,7 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
 
 std::optional<std::string>
 AppDelegate::bundleIdentifierForApplicationName(const std::string& name) {
-    const std::optional<std::string> found = _services.workspace->fullPathForApplication(name);
-    if (!found) {
-        return std::nullopt;
-    }
-    const std::optional<BundleInfo> bundle = _services.bundles->readBundle(*found);
+    const Result<BundleInfo, BundleError> bundle = installedBundle(_services, name);
     return bundle ? acceptable(bundle->identifier) : std::nullopt;
 }
 

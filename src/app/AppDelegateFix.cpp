@@ -5,7 +5,7 @@
 #include "app/Dialogs.h"
 #include "app/ResponsiveWork.h"
 #include "base/Paths.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "core/ProcessWideValues.h"
 #include "core/UserFolders.h"
 #include "core/analysis/Discovery.h"
@@ -14,6 +14,7 @@
 #include "core/fix/QuitWait.h"
 #include "core/fix/ResetLock.h"
 #include "core/fix/ResetRecord.h"
+#include "core/fix/ResetTransaction.h"
 #include "core/fix/SystemTarget.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
@@ -31,53 +32,6 @@ constexpr const char* kSystemTargetText = "Please log out and log back in to com
 constexpr const char* kFixingText = "Fixing...";
 constexpr const char* kRunningText = "App is running. Trying to quit...";
 constexpr const char* kNotRunningText = "App isn't running, starting to fix...";
-constexpr const char* kDockIdentifier = "com.apple.dock";
-constexpr const char* kFinderIdentifier = "com.apple.finder";
-constexpr const char* kEmptyOutputPlaceholder = "success!";
-constexpr const char* kSuccessText = "Default settings for %@ have been successfully restored.\n";
-constexpr std::size_t kMaxNamedLeftovers = 10;
-constexpr const char* kInTrashText =
-    "The removed files are in the Trash; press Restore to put them back.";
-constexpr const char* kInTrashUnrecordedText = "The removed files are in the Trash.";
-constexpr std::chrono::milliseconds kLockWait{10'000};
-constexpr std::chrono::milliseconds kLockPoll{100};
-
-std::string withName(const std::string& format, const std::string& name) {
-    const std::size_t at = format.find("%@");
-    if (at == std::string::npos) {
-        return format;
-    }
-    return format.substr(0, at) + name + format.substr(at + 2);
-}
-
-Alert closingSheet(const std::string& name, const std::vector<std::string>& leftovers,
-                   const std::vector<std::string>& reasons, const std::string& trashLine) {
-    Alert sheet;
-    sheet.buttons = {{"OK", std::nullopt}};
-    const std::string extra = trashLine.empty() ? std::string() : trashLine + "\n";
-    if (leftovers.empty()) {
-        sheet.informativeText = withName(kSuccessText, name) + extra;
-        sheet.style = AlertStyle::Informational;
-        return sheet;
-    }
-    std::string text =
-        "Corvane could not remove everything for " + name + ". These items are still there:\n\n";
-    for (std::size_t i = 0; i < leftovers.size() && i < kMaxNamedLeftovers; ++i) {
-        text += leftovers[i] + "\n";
-    }
-    if (leftovers.size() > kMaxNamedLeftovers) {
-        text += "...and " + std::to_string(leftovers.size() - kMaxNamedLeftovers) + " more.\n";
-    }
-    if (!reasons.empty()) {
-        text += "\nThey stayed because:\n";
-        for (const std::string& reason : reasons) {
-            text += reason + "\n";
-        }
-    }
-    sheet.informativeText = text + extra;
-    sheet.style = AlertStyle::Warning;
-    return sheet;
-}
 
 // "App is running. Trying to quit... 8 s": whole seconds left, rounded up.
 std::string countdownText(std::chrono::milliseconds left) {
@@ -151,26 +105,20 @@ QuitWaitOutcome AppDelegate::waitForTargetToQuit(const std::string& identifier,
 }
 
 std::optional<ResetLock> AppDelegate::takeResetLock(const std::string& library) {
-    Clock& clock = _services.clock ? *_services.clock : steadyClock();
-    const std::string folder = ResetRecords::folderIn(library);
-    const auto deadline = clock.now() + kLockWait;
-    for (;;) {
-        Result<ResetLock, ResetLock::Refusal> lock = ResetLock::tryTake(folder);
-        if (lock) {
-            return std::move(*lock);
-        }
-        const bool busy = lock.error().failure == ResetLock::Failure::Busy;
-        if (!busy || clock.now() >= deadline) {
-            tellRefusal(busy ? lock.error().reason
-                             : "Nothing was changed: Corvane could not keep a record of it (" +
-                                   lock.error().reason + ").");
-            return std::nullopt;
-        }
-        // The window stays responsive, in its busy state, while the other run finishes.
-        if (_services.application) {
-            _services.application->keepResponsive();
-        }
-        clock.sleepFor(kLockPoll);
+    Result<ResetLock> lock = ResetLock::take(
+        ResetRecords::folderIn(library), _services.clock ? *_services.clock : steadyClock(),
+        ResetTransaction::kLockWait, [this] { keepWindowResponsive(); });
+    if (!lock) {
+        tellRefusal(lock.error().reason);
+        return std::nullopt;
+    }
+    return std::move(*lock);
+}
+
+void AppDelegate::keepWindowResponsive() {
+    // The window stays responsive, in its busy state, while another run finishes.
+    if (_services.application) {
+        _services.application->keepResponsive();
     }
 }
 
@@ -194,28 +142,8 @@ bool AppDelegate::agreesToRemoveForGood(const Untrashable& untrashable) {
     if (!_services.alerts) {
         return false;
     }
-    std::string reasons;
-    for (const std::string& reason : untrashable.reasons) {
-        reasons += (reasons.empty() ? "" : "; ") + reason;
-    }
-    const std::size_t count = untrashable.paths.size();
-    Alert question;
-    question.messageText = std::to_string(count) +
-                           (count == 1 ? " entry cannot" : " entries cannot") +
-                           " be moved to the Trash (" + reasons + "). Remove them for good?";
-    std::string named;
-    for (std::size_t i = 0; i < count && i < kMaxNamedLeftovers; ++i) {
-        named += untrashable.paths[i] + "\n";
-    }
-    if (count > kMaxNamedLeftovers) {
-        named += "...and " + std::to_string(count - kMaxNamedLeftovers) + " more.\n";
-    }
-    question.informativeText = named;
-    // Cancel is the default: Return, Escape and closing the alert all keep everything.
-    question.buttons = {{"Cancel", std::string("\r")}, {"Remove for Good", std::string()}};
-    question.style = AlertStyle::Critical;
-    question.purpose = AlertPurpose::RemoveForGood;
-    return _services.alerts->runModal(question) == kAlertSecondButtonReturn;
+    return _services.alerts->runModal(removeForGoodQuestion(untrashable)) ==
+           kAlertSecondButtonReturn;
 }
 
 bool AppDelegate::targetHasQuit(const std::optional<std::string>& identifier,
@@ -224,7 +152,13 @@ bool AppDelegate::targetHasQuit(const std::optional<std::string>& identifier,
     if (!running || !identifier) {
         return true;
     }
-    std::vector<pid_t> instances = running->withBundleIdentifier(*identifier);
+    Result<std::vector<pid_t>> looked = running->withBundleIdentifier(*identifier);
+    if (!looked) {
+        tellRefusal("Corvane could not tell whether " + name +
+                    " is running, so nothing was removed.");
+        return false;
+    }
+    std::vector<pid_t> instances = std::move(*looked);
     // Removing the files of an application that still runs lets it write them back, so a
     // target that does not quit leaves everything in place.
     if (instances.empty()) {
@@ -242,128 +176,32 @@ bool AppDelegate::targetHasQuit(const std::optional<std::string>& identifier,
     return true;
 }
 
-void AppDelegate::runDefaultsAfterRemoval(const std::optional<std::string>& identifier) {
-    if (!identifier) {
-        return;
+ResetPlan AppDelegate::resetPlan() const {
+    ResetPlan plan;
+    plan.identifier = processWide().targetBundleIdentifier;
+    plan.applicationName = processWide().targetApplicationName.value_or("");
+    plan.applicationPath = _path.value_or("");
+    plan.systemTarget = _isSystemApp || (_path && isSystemTargetPath(*_path));
+    plan.hardSafari = _safariAggressive;
+    plan.listed = _fullFilePaths;
+    plan.listed.insert(plan.listed.end(), _fullStatePaths.begin(), _fullStatePaths.end());
+    if (_safariAggressive && _services.cookieStore) {
+        plan.cookieStoreFile = _services.cookieStore->storeFile();
     }
-    const std::string defaults = systemToolPath(Tool::Defaults);
-    const auto log = [&](const std::string& line) {
-        if (_services.systemLog) {
-            _services.systemLog->log(line);
-        }
+    return plan;
+}
+
+ResetPorts AppDelegate::resetPorts() {
+    ResetPorts ports;
+    ports.fileSystem = _services.fileSystem;
+    ports.trash = _services.trash;
+    ports.cookieStore = _services.cookieStore;
+    ports.log = _services.systemLog;
+    ports.clock = _services.clock;
+    ports.runTool = [this](const std::string& tool, const std::vector<std::string>& arguments) {
+        return callNSTaskWithResult(tool, arguments);
     };
-    callNSTaskWithResult(defaults, {"read", *identifier});
-    const std::optional<std::string> deleted =
-        callNSTaskWithResult(defaults, {"delete", *identifier});
-    log("defaults 1 exited with: " +
-        (deleted && !deleted->empty() ? *deleted : std::string(kEmptyOutputPlaceholder)));
-    // Per-host preferences live in a domain of their own.
-    const std::optional<std::string> deletedForHost =
-        callNSTaskWithResult(defaults, {"-currentHost", "delete", *identifier});
-    log("defaults -currentHost exited with: " + (deletedForHost && !deletedForHost->empty()
-                                                     ? *deletedForHost
-                                                     : std::string(kEmptyOutputPlaceholder)));
-}
-
-void AppDelegate::restartSystemTarget(const std::optional<std::string>& identifier) {
-    const std::string id = identifier.value_or("");
-    if (containsIgnoringCase(id, kDockIdentifier)) {
-        callNSTaskWithResult(systemToolPath(Tool::KillAll), {"Dock"});
-    }
-    if (containsIgnoringCase(id, kFinderIdentifier)) {
-        callNSTaskWithResult(systemToolPath(Tool::KillAll), {"Finder"});
-    }
-    if (identifier) {
-        const std::optional<std::string> deleted =
-            callNSTaskWithResult(systemToolPath(Tool::Defaults), {"delete", *identifier});
-        if (_services.systemLog) {
-            _services.systemLog->log("defaults 2 exited with: " + deleted.value_or(""));
-        }
-    }
-}
-
-std::vector<std::string>
-AppDelegate::hardResetEntries(const UserFolders* folders,
-                              const std::optional<std::string>& identifier) {
-    std::vector<std::string> hardReset;
-    if (!_safariAggressive) {
-        return hardReset;
-    }
-    if (processWide().safariFolder) {
-        hardReset.push_back(*processWide().safariFolder);
-    }
-    if (folders) {
-        const std::string adware = appendPathComponent(folders->home, kAdwareFolder);
-        if (_services.fileSystem->fileExists(adware)) {
-            hardReset.push_back(adware);
-        }
-        const std::vector<std::string> owned =
-            findHardResetEntries(*_services.fileSystem, *folders, identifier.value_or(""));
-        hardReset.insert(hardReset.end(), owned.begin(), owned.end());
-    }
-    return hardReset;
-}
-
-std::optional<std::string> AppDelegate::emptyCookieStore(LibraryRemover& remover,
-                                                         const std::optional<std::string>& file) {
-    CookieStore* store = _services.cookieStore;
-    if (!store) {
-        return std::nullopt;
-    }
-    // The store's file is emptied in place; a copy in the Trash keeps the cookies. Without that
-    // copy the cookies are deleted only where the user agreed to lose them.
-    const bool present = file && _services.fileSystem->entryExists(*file);
-    const std::optional<std::size_t> copy = present ? remover.keepCopy(*file) : std::nullopt;
-    if (present && !copy && !_services.fileSystem->entryExists(*file)) {
-        return std::nullopt; // moved to the Trash whole; nothing is left to empty
-    }
-    if (present && !copy && remover.reasonLeft(*file)) {
-        return store->location();
-    }
-    store->deleteCookies(store->cookies());
-    if (copy.has_value()) {
-        const std::size_t index = copy.value();
-        if (const std::optional<EntryStamp> stamp =
-                _services.fileSystem->stamp(remover.trashed()[index].original)) {
-            remover.noteLeftInPlace(index, *stamp);
-        }
-    }
-    // A store that could not be read or rewritten still holds its cookies.
-    return store->isKnownEmpty() ? std::nullopt : std::optional(store->location());
-}
-
-void AppDelegate::removeEach(LibraryRemover& remover, const std::vector<std::string>& paths,
-                             ResponsiveWork& work) {
-    for (const std::string& path : paths) {
-        if (InterruptionScope::requested()) {
-            remover.stop("Corvane was interrupted before it came to this entry");
-        }
-        remover.remove(path);
-        work.tick();
-    }
-}
-
-std::string AppDelegate::closingTrashLine(const LibraryRemover& remover, bool recorded) const {
-    const std::size_t trashed = remover.trashed().size();
-    const std::size_t gone = remover.removedForGood().size();
-    if (InterruptionScope::requested()) {
-        return "Interrupted: " + std::to_string(trashed) +
-               (trashed == 1 ? " entry is" : " entries are") +
-               " in the Trash; Restore puts them back.";
-    }
-    if (trashed == 0 && gone == 0) {
-        return {};
-    }
-    std::string line;
-    if (gone > 0) {
-        line = std::to_string(gone) + (gone == 1 ? " entry was" : " entries were") +
-               " removed for good, as you agreed.";
-        if (trashed == 0) {
-            return line;
-        }
-        line += " ";
-    }
-    return line + (recorded ? kInTrashText : kInTrashUnrecordedText);
+    return ports;
 }
 
 void AppDelegate::fixButtonMethod() {
@@ -375,163 +213,63 @@ void AppDelegate::fixButtonMethod() {
         if (info) {
             info->setString(text);
         }
-        if (_services.application) {
-            _services.application->keepResponsive();
-        }
+        keepWindowResponsive();
     };
-    const std::optional<std::string> identifier = processWide().targetBundleIdentifier;
-    const std::string name = processWide().targetApplicationName.value_or("");
+    const ResetPlan plan = resetPlan();
     // The report, to put back when the fix does not go ahead.
     const ShownInfo report = shownInfo();
-    const auto located = locateUserFolders(*_services.fileSystem);
-    const UserFolders* folders = std::get_if<UserFolders>(&located);
 
     // Held through the quit wait, the questions and the moves: one reset or restore at a time.
-    std::optional<ResetLock> lock;
-    if (folders && _services.trash) {
-        lock = takeResetLock(folders->library);
-        if (!lock) {
-            return;
-        }
+    Result<ResetTransaction> transaction =
+        ResetTransaction::begin(plan, resetPorts(), [this] { keepWindowResponsive(); });
+    if (!transaction) {
+        tellRefusal(transaction.error().reason);
+        return;
     }
     if (info) {
         info->setTextColor(Color::infoBlue());
     }
-    if (_path && isSystemTargetPath(*_path)) {
+    if (plan.systemTarget) {
         _isSystemApp = true;
         show(kSystemTargetText);
-    }
-    if (!_isSystemApp) {
+    } else {
         show(kFixingText);
-        if (!targetHasQuit(identifier, name, report)) {
+        if (!targetHasQuit(plan.identifier, plan.applicationName, report)) {
             return;
         }
         show(kNotRunningText);
     }
 
-    LibraryRemover remover(
-        *_services.fileSystem, folders ? std::optional(folders->library) : std::nullopt,
-        folders ? std::optional(folders->home) : std::nullopt,
-        [this](const std::string& tool, const std::vector<std::string>& arguments) {
-            return callNSTaskWithResult(tool, arguments);
-        },
-        _services.systemLog, _services.trash);
-    std::vector<std::string> listed = _fullFilePaths;
-    listed.insert(listed.end(), _fullStatePaths.begin(), _fullStatePaths.end());
-    const std::vector<std::string> hardReset = hardResetEntries(folders, identifier);
-    const std::optional<std::string> cookieFile = _safariAggressive && _services.cookieStore
-                                                      ? _services.cookieStore->storeFile()
-                                                      : std::nullopt;
-    std::vector<std::string> planned = listed;
-    planned.insert(planned.end(), hardReset.begin(), hardReset.end());
-    if (cookieFile) {
-        planned.push_back(*cookieFile);
-    }
-    std::optional<std::unique_ptr<ResetJournal>> journal =
-        planReset(remover, planned, identifier, name, report);
-    if (!journal) {
+    const Untrashable untrashable = transaction->untrashable();
+    const bool removeForGood = !untrashable.paths.empty();
+    if (removeForGood && !agreesToRemoveForGood(untrashable)) {
+        _lastEnding = ResetEnding::Declined;
+        showInfo(report);
         return;
     }
-    remover.setJournal(journal->get());
-
-    ResponsiveWork work(_services.application, _outlets.progressIndicator, "Removing settings");
-    std::optional<std::string> cookieLeftover;
+    ResetOutcome outcome;
     {
-        const InterruptionScope interruption;
-        removeEach(remover, listed, work);
-        runDefaultsAfterRemoval(identifier);
-        removeEach(remover, hardReset, work);
-        if (_safariAggressive && !remover.stopped() && !InterruptionScope::requested()) {
-            cookieLeftover = emptyCookieStore(remover, cookieFile);
-        }
-        if (_isSystemApp) {
-            restartSystemTarget(identifier);
-        }
-        finishFix(remover, std::move(*journal), name, cookieLeftover);
+        ResponsiveWork work(_services.application, _outlets.progressIndicator, "Removing settings");
+        outcome = transaction->apply(removeForGood, [&work] { work.tick(); });
     }
-}
-
-std::optional<std::unique_ptr<ResetJournal>>
-AppDelegate::planReset(LibraryRemover& remover, const std::vector<std::string>& planned,
-                       const std::optional<std::string>& identifier, const std::string& name,
-                       const ShownInfo& report) {
-    ResetRecord record;
-    record.planned = remover.targets(planned);
-    const Untrashable untrashable = remover.findUntrashable(record.planned);
-    if (!untrashable.paths.empty()) {
-        if (!agreesToRemoveForGood(untrashable)) {
-            _lastEnding = ResetEnding::Declined;
-            showInfo(report);
-            return std::nullopt;
-        }
-        remover.allowRemovalForGood();
-    }
-    const auto located = locateUserFolders(*_services.fileSystem);
-    const UserFolders* folders = std::get_if<UserFolders>(&located);
-    if (!folders || !_services.trash || record.planned.empty()) {
-        return std::unique_ptr<ResetJournal>();
-    }
-    record.identifier = identifier.value_or("");
-    record.applicationName = name;
-    record.applicationPath = _path.value_or("");
-    record.systemTarget = _isSystemApp;
-    record.time = static_cast<std::int64_t>(std::time(nullptr));
-    ResetRecords records(ResetRecords::folderIn(folders->library));
-    Result<std::unique_ptr<ResetJournal>> begun = records.begin(record);
-    if (!begun) {
+    if (outcome.ending == ResetEnding::Declined) {
         showInfo(report);
-        tellRefusal("Nothing was removed: Corvane could not write the record Restore needs (" +
-                    begun.error().reason + ").");
-        return std::nullopt;
+        tellRefusal(outcome.refusal);
+        return;
     }
-    return std::move(*begun);
-}
-
-void AppDelegate::finishFix(LibraryRemover& remover, std::unique_ptr<ResetJournal> journal,
-                            const std::string& name,
-                            const std::optional<std::string>& cookieLeftover) {
-    bool recorded = journal != nullptr;
-    if (journal) {
-        const std::string id = journal->id();
-        recorded = journal->sync().ok();
-        journal.reset();
-        const auto located = locateUserFolders(*_services.fileSystem);
-        if (remover.trashed().empty() && remover.removedForGood().empty()) {
-            if (const UserFolders* folders = std::get_if<UserFolders>(&located)) {
-                ResetRecords(ResetRecords::folderIn(folders->library)).remove(id);
-            }
-            recorded = false;
-        }
-    }
-    std::vector<std::string> leftovers = remover.remaining();
-    std::vector<std::string> reasons;
-    for (const std::string& path : leftovers) {
-        const std::optional<std::string> reason = remover.reasonLeft(path);
-        if (reason && std::find(reasons.begin(), reasons.end(), *reason) == reasons.end()) {
-            reasons.push_back(*reason);
-        }
-    }
-    if (cookieLeftover) {
-        leftovers.push_back(*cookieLeftover);
-    }
-    if (InterruptionScope::requested()) {
-        _lastEnding = ResetEnding::Interrupted;
-    } else if (!leftovers.empty()) {
-        _lastEnding = ResetEnding::Partial;
-    }
-    const std::string trashLine = closingTrashLine(remover, recorded);
-    if (InterruptionScope::requested() && _services.systemLog) {
-        _services.systemLog->log(trashLine);
-    }
+    _lastEnding = outcome.ending;
     _fullStatePaths.clear();
     _fullFilePaths.clear();
     if (_services.alerts) {
-        _services.alerts->beginSheet(closingSheet(name, leftovers, reasons, trashLine),
-                                     _outlets.window, [](int) {});
+        Alert sheet;
+        sheet.buttons = {{"OK", std::nullopt}};
+        sheet.informativeText = resetAccountText(plan.applicationName, outcome);
+        sheet.style = outcome.leftovers.empty() ? AlertStyle::Informational : AlertStyle::Warning;
+        _services.alerts->beginSheet(sheet, _outlets.window, [](int) {});
     }
     stopProgress();
     // The signal asked the program to end; it does, now that the journal is complete.
-    if (InterruptionScope::requested() && _services.application) {
+    if (outcome.ending == ResetEnding::Interrupted && _services.application) {
         _services.application->terminateLater();
     }
 }

@@ -28,15 +28,6 @@ std::optional<ResetRecords> recordsOf(const FileSystem& fs) {
     return std::nullopt;
 }
 
-// The latest record that has something in the Trash to put back.
-std::optional<ResetRecord> restorable(const LatestRecord& latest, const FileSystem& fs) {
-    const ResetRecord* record = std::get_if<ResetRecord>(&latest);
-    if (record && hasSomethingToPutBack(*record, fs)) {
-        return *record;
-    }
-    return std::nullopt;
-}
-
 Alert restoreQuestion(const ResetRecord& record) {
     Alert alert;
     alert.messageText = restoreQuestionText(record);
@@ -57,7 +48,7 @@ void AppDelegate::updateRestoreButton() {
             // A damaged record is offered too: pressing Restore names it.
             const LatestRecord latest = records->latest();
             enabled = std::holds_alternative<DamagedRecord>(latest) ||
-                      restorable(latest, *_services.fileSystem);
+                      restorableRecord(latest, *_services.fileSystem);
         }
     }
     _outlets.restoreButton->setEnabled(enabled);
@@ -73,7 +64,13 @@ bool AppDelegate::restoreTargetHasQuit(const ResetRecord& record) {
     if (record.systemTarget || !running || !isAcceptableBundleIdentifier(record.identifier)) {
         return true;
     }
-    std::vector<pid_t> instances = running->withBundleIdentifier(record.identifier);
+    Result<std::vector<pid_t>> looked = running->withBundleIdentifier(record.identifier);
+    if (!looked) {
+        tellRefusal("Corvane could not tell whether " + record.applicationName +
+                    " is running, so nothing was put back.");
+        return false;
+    }
+    std::vector<pid_t> instances = std::move(*looked);
     if (instances.empty()) {
         return true;
     }
@@ -112,7 +109,7 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
         tellRefusal("The latest reset record is damaged: " + damaged->id + ".");
         return std::nullopt;
     }
-    std::optional<ResetRecord> record = restorable(latest, fs);
+    std::optional<ResetRecord> record = restorableRecord(latest, fs);
     if (!record) {
         updateRestoreButton();
         return std::nullopt;
@@ -145,35 +142,18 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
 
 RestoreResult AppDelegate::finishRestore(ResetRecords& records, const ResetRecord& record,
                                          const std::string& library) {
-    RestoreResult result;
-    {
-        const InterruptionScope interruption;
-        result = restoreRecord(record, *_services.trash, *_services.fileSystem, library,
-                               [] { return InterruptionScope::requested(); });
-        if (InterruptionScope::requested()) {
-            _lastEnding = ResetEnding::Interrupted;
-        }
-    }
-    // What is still in the Trash stays recorded, so Restore can be pressed again.
-    ResetRecord rest = record;
-    rest.moved = result.leftInTrash();
-    rest.removed.clear();
-    if (rest.moved.empty()) {
-        records.remove(record.id);
-    } else if (Status rewritten = records.rewrite(rest); !rewritten && _services.systemLog) {
-        _services.systemLog->log("Could not rewrite the reset record " + record.id + ": " +
-                                 rewritten.error().reason);
-    }
-    if (_lastEnding != ResetEnding::Interrupted) {
-        _lastEnding = result.whole() ? ResetEnding::Done : ResetEnding::Partial;
-    }
+    const RestoreResult result = restoreAndKeepRecord(
+        records, record, *_services.trash, *_services.fileSystem, library, _services.systemLog);
+    _lastEnding = result.interrupted ? ResetEnding::Interrupted
+                  : result.whole()   ? ResetEnding::Done
+                                     : ResetEnding::Partial;
     Alert done;
     done.informativeText = restoreResultText(record, result);
     done.buttons = {{"OK", std::string("\r")}};
     done.style = result.whole() ? AlertStyle::Informational : AlertStyle::Warning;
     _services.alerts->runModal(done);
     updateRestoreButton();
-    if (_lastEnding == ResetEnding::Interrupted && _services.application) {
+    if (result.interrupted && _services.application) {
         _services.application->terminateLater();
     }
     return result;

@@ -2,7 +2,7 @@
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "core/update/UpdateCheck.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"

@@ -1,7 +1,6 @@
 #include "cli/CommandLine.h"
 
 #include "BuildInfo.h"
-#include "app/AppDelegate.h"
 #include "cli/CommandLineActions.h"
 #include "host/FileCookieStore.h"
 #include "host/FreedesktopTrash.h"
@@ -108,7 +107,7 @@ public:
         services.systemLog = &m_log;
         services.trash = m_trash ? &*m_trash : nullptr;
     }
-    Services services;
+    Ports services;
 
 private:
     HostFileSystem m_fileSystem;

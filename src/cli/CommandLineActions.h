@@ -6,9 +6,28 @@
 
 namespace corvane {
 
-struct Services;
+class BundleReader;
+class CookieStore;
+class FileSystem;
+class ProcessLauncher;
+class RunningApplications;
+class SystemLog;
+class Trash;
+class Workspace;
 
 namespace cli {
+
+// The host's facilities the commands reach.
+struct Ports {
+    FileSystem* fileSystem = nullptr;
+    Workspace* workspace = nullptr;
+    BundleReader* bundles = nullptr;
+    ProcessLauncher* launcher = nullptr;
+    RunningApplications* runningApplications = nullptr;
+    CookieStore* cookieStore = nullptr;
+    SystemLog* systemLog = nullptr;
+    Trash* trash = nullptr;
+};
 
 // The same for every command: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done,
 // 4 declined or refused (nothing was changed).
@@ -24,17 +43,16 @@ struct ResetOptions {
 
 // Prints the absolute path of every entry a fix would remove, one per line (or one JSON object),
 // in the order the window lists them.
-int listEntries(const Services& services, const std::string& bundlePath, bool json,
-                std::ostream& out, std::ostream& err);
+int listEntries(const Ports& ports, const std::string& bundlePath, bool json, std::ostream& out,
+                std::ostream& err);
 
 // Does what Fix does in the window for the bundle, after the user's consent, and prints what it
 // removed and what it could not.
-int resetApplication(const Services& services, const std::string& bundlePath,
-                     const ResetOptions& options, std::istream& in, std::ostream& out,
-                     std::ostream& err);
+int resetApplication(const Ports& ports, const std::string& bundlePath, const ResetOptions& options,
+                     std::istream& in, std::ostream& out, std::ostream& err);
 
 // Puts back the latest reset (of the identifier, when given) with the Restore button's rules.
-int restoreLatestReset(const Services& services, const std::optional<std::string>& identifier,
+int restoreLatestReset(const Ports& ports, const std::optional<std::string>& identifier,
                        std::ostream& out, std::ostream& err);
 
 } // namespace cli

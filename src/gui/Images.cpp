@@ -75,7 +75,7 @@ QIcon iconFromFile(const QString& path) {
 // The icon a bundle names in its Info.plist (CFBundleIconFile in Contents/Resources, ".icns"
 // assumed when the name has no extension), or none.
 QIcon bundleIcon(const QString& bundlePath) {
-    const std::optional<BundleInfo> bundle =
+    const Result<BundleInfo, BundleError> bundle =
         PlistBundleReader().readBundle(QFile::encodeName(bundlePath).toStdString());
     if (!bundle || !bundle->iconFile) {
         return {};

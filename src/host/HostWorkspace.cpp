@@ -1,7 +1,7 @@
 #include "host/HostWorkspace.h"
 
 #include "base/Paths.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "ports/FileSystem.h"
 
 #include <sys/stat.h>

@@ -1,13 +1,15 @@
 #include "host/PlistBundleReader.h"
 
 #include "base/Paths.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "host/ChildProcess.h"
 #include "host/HelperPrograms.h"
 #include "host/tools/PlistReaderProtocol.h"
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +23,13 @@ namespace protocol = plistreader;
 constexpr const char* kReaderName = "corvane-plist-reader";
 constexpr auto kReaderTimeout = 2000ms;
 constexpr std::size_t kMaxReaderOutput = std::size_t{64} * 1024;
+constexpr const char* kReaderMissing = "the bundle reader is missing";
+constexpr const char* kReaderNonsense =
+    "the bundle reader gave an answer that could not be understood";
+
+BundleError unreadable(std::string reason) {
+    return {BundleFailure::UnreadableInfoPlist, std::move(reason)};
+}
 
 } // namespace
 
@@ -36,32 +45,74 @@ const std::string& PlistBundleReader::readerPath() const {
     return m_readerPath ? *m_readerPath : defaultReaderPath();
 }
 
-std::optional<BundleInfo> PlistBundleReader::readBundle(const std::string& bundlePath) const {
+Result<BundleInfo, BundleError> PlistBundleReader::readBundle(const std::string& bundlePath) const {
     const std::string plist = withoutTrailingSlashes(bundlePath) + "/Contents/Info.plist";
 
     // Only an item without the file at all is no bundle; a dangling link or a folder in its
     // place is a bundle whose Info.plist is unusable.
     struct stat info {};
     if (lstat(plist.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return std::nullopt;
+        const int code = errno;
+        if (code == ENOENT || code == ENOTDIR) {
+            return BundleError{BundleFailure::NotABundle, "the item has no Contents/Info.plist"};
         }
-        return BundleInfo{};
+        return unreadable(std::string("the Info.plist could not be examined: ") +
+                          std::strerror(code));
     }
     // The reader checks again on the file it opens; this spares a process for the plain cases.
-    if (stat(plist.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size > static_cast<off_t>(protocol::kMaxFileSize) || readerPath().empty()) {
-        return BundleInfo{};
+    if (stat(plist.c_str(), &info) != 0) {
+        const int code = errno;
+        return unreadable(std::string("the Info.plist could not be followed: ") +
+                          std::strerror(code));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return unreadable("the Info.plist is not a regular file");
+    }
+    if (info.st_size > static_cast<off_t>(protocol::kMaxFileSize)) {
+        return unreadable("the Info.plist is larger than 1 MiB");
+    }
+    if (readerPath().empty()) {
+        return BundleError{BundleFailure::ReaderMissing, kReaderMissing};
     }
 
     ChildOptions options;
     options.timeout = kReaderTimeout;
     options.maxOutput = kMaxReaderOutput;
+    options.maxErrorOutput = 0;
     const ChildResult result = runChildProcess(readerPath(), {plist}, options);
-    if (!result.started || result.timedOut || result.exitStatus != 0) {
-        return BundleInfo{};
+    if (!result.started) {
+        return BundleError{BundleFailure::ReaderMissing,
+                           result.startError == ENOENT
+                               ? std::string(kReaderMissing)
+                               : std::string("the bundle reader could not be started: ") +
+                                     std::strerror(result.startError)};
     }
-    return parsePlistReaderOutput(result.output).value_or(BundleInfo{});
+    // The reader's own CPU limit stops it with SIGXCPU: that, too, is a read that took too long.
+    if (result.timedOut || result.endingSignal == SIGXCPU) {
+        return BundleError{BundleFailure::ReaderTimedOut, "reading the bundle took too long"};
+    }
+    if (result.outputTruncated) {
+        return BundleError{BundleFailure::ReaderFailed, kReaderNonsense};
+    }
+    if (result.endingSignal) {
+        return BundleError{BundleFailure::ReaderCrashed, "the bundle reader crashed"};
+    }
+    if (result.exitStatus == protocol::kExitUnreadable) {
+        return unreadable("the Info.plist could not be read");
+    }
+    if (result.exitStatus == protocol::kExitNotAPlist) {
+        return unreadable("the Info.plist is malformed");
+    }
+    if (result.exitStatus != 0) {
+        return BundleError{BundleFailure::ReaderFailed,
+                           "the bundle reader failed with status " +
+                               std::to_string(result.exitStatus.value_or(-1))};
+    }
+    std::optional<BundleInfo> bundle = parsePlistReaderOutput(result.output);
+    if (!bundle) {
+        return BundleError{BundleFailure::ReaderFailed, kReaderNonsense};
+    }
+    return std::move(*bundle);
 }
 
 std::optional<BundleInfo> parsePlistReaderOutput(const std::string& output) {

@@ -9,7 +9,7 @@ namespace corvane {
 
 // Reads a bundle's Info.plist through the separate corvane-plist-reader program, bounded in
 // time and output, so that a hostile file can neither crash nor hang the caller. A reader that
-// crashes, is killed or prints anything unexpected gives a bundle without values.
+// is missing, crashes, is stopped or prints anything unexpected gives an error naming that.
 class PlistBundleReader : public BundleReader {
 public:
     // Uses the reader next to the running program, else the one in the build folder; it is
@@ -18,7 +18,8 @@ public:
     // Uses the reader program at `readerPath`.
     explicit PlistBundleReader(std::string readerPath);
 
-    std::optional<BundleInfo> readBundle(const std::string& bundlePath) const override;
+    [[nodiscard]] Result<BundleInfo, BundleError>
+    readBundle(const std::string& bundlePath) const override;
 
     // Where the reader program was looked for and found; empty when it was not found.
     static const std::string& defaultReaderPath();

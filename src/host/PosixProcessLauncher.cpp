@@ -3,15 +3,21 @@
 #include "host/ChildProcess.h"
 #include "host/HelperPrograms.h"
 
+#include <cstring>
+
 namespace corvane {
 
-std::optional<std::string> PosixProcessLauncher::run(const std::string& launchPath,
-                                                     const std::vector<std::string>& arguments) {
+Result<ProcessOutput> PosixProcessLauncher::run(const std::string& launchPath,
+                                                const std::vector<std::string>& arguments) {
     ChildResult result = runChildProcess(launchPath, arguments);
     if (!result.started) {
-        return std::nullopt;
+        return Error{"could not start " + launchPath + ": " + std::strerror(result.startError),
+                     result.startError};
     }
-    return std::move(result.output);
+    // The shell's convention, so that a status alone tells a signal from an exit.
+    const int status =
+        result.exitStatus ? *result.exitStatus : 128 + result.endingSignal.value_or(0);
+    return ProcessOutput{std::move(result.output), std::move(result.errorOutput), status};
 }
 
 std::string PosixProcessLauncher::toolPath(Tool tool) const {

@@ -6,8 +6,8 @@ namespace corvane {
 
 class PosixProcessLauncher : public ProcessLauncher {
 public:
-    std::optional<std::string> run(const std::string& launchPath,
-                                   const std::vector<std::string>& arguments) override;
+    [[nodiscard]] Result<ProcessOutput> run(const std::string& launchPath,
+                                            const std::vector<std::string>& arguments) override;
     std::string toolPath(Tool tool) const override;
 };
 

@@ -168,7 +168,7 @@ std::optional<std::string> bundleOfExecutable(std::string_view executable) {
 ProcRunningApplications::ProcRunningApplications(const BundleReader& bundles)
     : m_bundles(bundles) {}
 
-std::vector<pid_t>
+Result<std::vector<pid_t>>
 ProcRunningApplications::withBundleIdentifier(const std::string& identifier) const {
     std::vector<pid_t> found;
     if (identifier.empty()) {
@@ -177,7 +177,9 @@ ProcRunningApplications::withBundleIdentifier(const std::string& identifier) con
     // Every look below is relative to this one folder: most processes need a single readlink.
     std::unique_ptr<DIR, DirCloser> proc(opendir("/proc"));
     if (!proc) {
-        return found;
+        return Error{"the list of running processes (/proc) cannot be read: " +
+                         std::string(std::strerror(errno)),
+                     errno};
     }
     const int procFd = dirfd(proc.get());
     const uid_t user = getuid();
@@ -209,7 +211,7 @@ ProcRunningApplications::withBundleIdentifier(const std::string& identifier) con
         }
         auto known = bundleMatches.find(*bundle);
         if (known == bundleMatches.end()) {
-            const std::optional<BundleInfo> info = m_bundles.readBundle(*bundle);
+            const Result<BundleInfo, BundleError> info = m_bundles.readBundle(*bundle);
             known = bundleMatches.emplace(*bundle, info && info->identifier == identifier).first;
         }
         if (known->second) {

@@ -16,7 +16,7 @@ class BundleReader;
 class ProcRunningApplications : public RunningApplications {
 public:
     explicit ProcRunningApplications(const BundleReader& bundles);
-    std::vector<pid_t> withBundleIdentifier(const std::string& identifier) const override;
+    Result<std::vector<pid_t>> withBundleIdentifier(const std::string& identifier) const override;
     void terminate(pid_t pid) override;
 
 private:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -13,22 +15,33 @@ enum class Tool { Remove, Defaults, KillAll, Open };
 // opening an address (ProcessLauncher::toolPath).
 std::string systemToolPath(Tool tool);
 
+// What a tool that ran left behind.
+struct ProcessOutput {
+    std::string standardOutput; // every byte it wrote there
+    std::string standardError;  // the start of what it wrote there, up to 64 KiB
+    int exitStatus = 0;         // its exit code, or 128 + N when signal N ended it
+};
+
 class ProcessLauncher {
 public:
     virtual ~ProcessLauncher() = default;
     // The tool to run for `tool` on this host.
     virtual std::string toolPath(Tool tool) const { return systemToolPath(tool); }
-    // Runs the executable with the arguments (no shell) and returns every byte it wrote to its
-    // standard output once the output is closed; none when it could not be started.
-    virtual std::optional<std::string> run(const std::string& launchPath,
-                                           const std::vector<std::string>& arguments) = 0;
+    // Runs the executable with the arguments (no shell) until its standard output is closed and
+    // it has ended. The error says why when it could not be started ("could not start
+    // /usr/bin/defaults: No such file or directory").
+    [[nodiscard]] virtual Result<ProcessOutput> run(const std::string& launchPath,
+                                                    const std::vector<std::string>& arguments) = 0;
 };
 
 class RunningApplications {
 public:
     virtual ~RunningApplications() = default;
     // Processes of this user that run an application with the bundle identifier.
-    virtual std::vector<pid_t> withBundleIdentifier(const std::string& identifier) const = 0;
+    // An error when it cannot be told (the process table cannot be read): "none running" is
+    // never a guess.
+    [[nodiscard]] virtual Result<std::vector<pid_t>>
+    withBundleIdentifier(const std::string& identifier) const = 0;
     // Asks the process to quit; returns at once.
     virtual void terminate(pid_t pid) = 0;
 };

@@ -1,6 +1,6 @@
 #include "host/FreedesktopTrash.h"
 
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "support/TempHome.h"
 
 #include <algorithm>

@@ -19,8 +19,9 @@ const PlistValues kValues = {{"CFBundleIdentifier", "com.example.Editor"},
                              {"CFBundleIconFile", "Editor"},
                              {"CFBundleShortVersionString", "2.5.1"}};
 
-bool hasNoValues(const std::optional<BundleInfo>& info) {
-    return info && !info->identifier && !info->iconFile && !info->shortVersion;
+// The failure the read ended in, or none when it gave a bundle.
+std::optional<BundleFailure> failureOf(const Result<BundleInfo, BundleError>& read) {
+    return read ? std::nullopt : std::optional(read.error().failure);
 }
 
 void writeFile(const std::string& path, const std::string& content) {
@@ -76,15 +77,15 @@ TEST(PlistBundleReader, AnItemWithoutInfoPlistIsNoBundle) {
     home.folder("Plain.app");
     home.folder("Half.app/Contents");
     const PlistBundleReader reader;
-    EXPECT_FALSE(reader.readBundle(home.path() + "/Notes.txt"));
-    EXPECT_FALSE(reader.readBundle(home.path() + "/Plain.app"));
-    EXPECT_FALSE(reader.readBundle(home.path() + "/Half.app"));
-    EXPECT_FALSE(reader.readBundle(home.path() + "/Missing.app"));
+    for (const char* name : {"Notes.txt", "Plain.app", "Half.app", "Missing.app"}) {
+        const auto read = reader.readBundle(home.path() + "/" + name);
+        EXPECT_EQ(failureOf(read), BundleFailure::NotABundle) << name;
+    }
 }
 
-// Each of these is a bundle whose Info.plist cannot be used: it must give a bundle without
-// values, quickly, and without taking the test process down.
-TEST(PlistBundleReader, UnusableInfoPlistGivesABundleWithoutValues) {
+// Each of these is a bundle whose Info.plist cannot be used: it must say so, quickly, and
+// without taking the test process down.
+TEST(PlistBundleReader, UnusableInfoPlistIsNamedAsSuch) {
     TempHome home;
     const std::string binary = binaryInfoPlist(kValues);
     std::string oversized = xmlInfoPlist(kValues);
@@ -100,7 +101,8 @@ TEST(PlistBundleReader, UnusableInfoPlistGivesABundleWithoutValues) {
     };
     const PlistBundleReader reader;
     for (const auto& [name, content] : files) {
-        EXPECT_TRUE(hasNoValues(reader.readBundle(makeBundle(home.path(), name, content)))) << name;
+        const auto read = reader.readBundle(makeBundle(home.path(), name, content));
+        EXPECT_EQ(failureOf(read), BundleFailure::UnreadableInfoPlist) << name;
     }
 
     home.folder("Fifo.app/Contents");
@@ -112,7 +114,8 @@ TEST(PlistBundleReader, UnusableInfoPlistGivesABundleWithoutValues) {
     fs::create_symlink("/dev/zero", home.path() + "/Device.app/Contents/Info.plist");
     for (const char* name : {"Fifo.app", "Folder.app", "Dangling.app", "Device.app"}) {
         const auto started = Clock::now();
-        EXPECT_TRUE(hasNoValues(reader.readBundle(home.path() + "/" + name))) << name;
+        const auto read = reader.readBundle(home.path() + "/" + name);
+        EXPECT_EQ(failureOf(read), BundleFailure::UnreadableInfoPlist) << name;
         EXPECT_LT(Clock::now() - started, std::chrono::seconds(3)) << name;
     }
 }
@@ -127,14 +130,16 @@ TEST(PlistBundleReader, ALinkToAGoodInfoPlistIsFollowed) {
               "com.example.Editor");
 }
 
-// libplist recurses once per level: in this process such a file would overflow the stack.
+// libplist recurses once per level: in this process such a file would overflow the stack. The
+// reader may die of it; that is its failure, never the caller's.
 TEST(PlistBundleReader, DeeplyNestedBinaryPlistNeitherCrashesNorHangs) {
     TempHome home;
     const std::string deep = deeplyNestedInfoPlist("com.example.Deep", 100000);
     ASSERT_LT(deep.size(), 1024u * 1024u);
     const auto started = Clock::now();
     const auto info = PlistBundleReader().readBundle(makeBundle(home.path(), "Deep.app", deep));
-    EXPECT_TRUE(hasNoValues(info));
+    ASSERT_FALSE(info);
+    EXPECT_NE(info.error().failure, BundleFailure::NotABundle);
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
     // The same shape, shallow, is an ordinary bundle.
     EXPECT_EQ(PlistBundleReader()
@@ -157,32 +162,61 @@ TEST(PlistBundleReader, ExponentiallySharedObjectsAreCutOff) {
     }
     builder.string("x");
     const auto started = Clock::now();
-    EXPECT_TRUE(hasNoValues(
-        PlistBundleReader().readBundle(makeBundle(home.path(), "Bomb.app", builder.build(top)))));
+    const auto read =
+        PlistBundleReader().readBundle(makeBundle(home.path(), "Bomb.app", builder.build(top)));
+    ASSERT_FALSE(read);
+    EXPECT_NE(read.error().failure, BundleFailure::NotABundle);
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
 }
 
-TEST(PlistBundleReader, AReaderThatFailsHangsOrFloodsGivesNoValues) {
+TEST(PlistBundleReader, AReaderThatIsMissingFailsHangsOrFloodsIsNamed) {
     TempHome home;
     const std::string bundle = makeBundle(home.path(), "Editor.app", xmlInfoPlist(kValues));
     const std::string header = "corvane-plist-reader 1";
-    const std::vector<std::pair<std::string, std::string>> readers = {
-        {"missing", ""},
-        {"crashes", "kill -SEGV $$"},
-        {"fails", "printf '" + header + "\\nCFBundleIdentifier\\tcom.x.A\\nend\\n'; exit 1"},
-        {"hangs", "exec sleep 30"},
-        {"floods", "exec cat /dev/zero"},
-        {"garbage", "echo hello"},
+    struct Row {
+        std::string name;
+        std::string body; // none: there is no reader
+        BundleFailure failure;
+        std::string reason;
     };
-    for (const auto& [name, body] : readers) {
-        const std::string path = home.path() + "/readers/" + name;
-        if (!body.empty()) {
-            writeScript(path, body);
+    const std::vector<Row> readers = {
+        {"missing", "", BundleFailure::ReaderMissing, "the bundle reader is missing"},
+        {"crashes", "ulimit -c 0; kill -SEGV $$", BundleFailure::ReaderCrashed,
+         "the bundle reader crashed"},
+        {"hangs", "exec sleep 30", BundleFailure::ReaderTimedOut,
+         "reading the bundle took too long"},
+        {"spins", "ulimit -c 0; kill -XCPU $$", BundleFailure::ReaderTimedOut,
+         "reading the bundle took too long"},
+        {"refuses", "exit 4", BundleFailure::UnreadableInfoPlist, "the Info.plist is malformed"},
+        {"cannot-open", "exit 3", BundleFailure::UnreadableInfoPlist,
+         "the Info.plist could not be read"},
+        {"fails", "printf '" + header + "\\nCFBundleIdentifier\\tcom.x.A\\nend\\n'; exit 1",
+         BundleFailure::ReaderFailed, "the bundle reader failed with status 1"},
+        {"floods", "exec cat /dev/zero", BundleFailure::ReaderFailed,
+         "the bundle reader gave an answer that could not be understood"},
+        {"garbage", "echo hello", BundleFailure::ReaderFailed,
+         "the bundle reader gave an answer that could not be understood"},
+    };
+    for (const Row& row : readers) {
+        const std::string path = home.path() + "/readers/" + row.name;
+        if (!row.body.empty()) {
+            writeScript(path, row.body);
         }
         const auto started = Clock::now();
-        EXPECT_TRUE(hasNoValues(PlistBundleReader(path).readBundle(bundle))) << name;
-        EXPECT_LT(Clock::now() - started, std::chrono::seconds(4)) << name;
+        const auto read = PlistBundleReader(path).readBundle(bundle);
+        EXPECT_LT(Clock::now() - started, std::chrono::seconds(4)) << row.name;
+        ASSERT_FALSE(read) << row.name;
+        EXPECT_EQ(read.error().failure, row.failure) << row.name;
+        EXPECT_EQ(read.error().reason, row.reason) << row.name;
     }
+
+    const std::string unstartable = writeScript(home.path() + "/readers/unstartable", "exit 0");
+    chmod(unstartable.c_str(), 0644);
+    const auto refused = PlistBundleReader(unstartable).readBundle(bundle);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().failure, BundleFailure::ReaderMissing);
+    EXPECT_EQ(refused.error().reason, "the bundle reader could not be started: Permission denied");
+
     const std::string good =
         writeScript(home.path() + "/readers/good",
                     "printf '" + header + "\\nCFBundleIdentifier\\tcom.x.Scripted\\nend\\n'");

@@ -37,7 +37,7 @@ TEST(BundleOfExecutable, IsTheInnermostAppWhoseMacOSFolderHoldsIt) {
 // Counts the reads of each bundle: other tests may run applications of their own meanwhile.
 class CountingBundleReader : public MapBundleReader {
 public:
-    std::optional<BundleInfo> readBundle(const std::string& path) const override {
+    Result<BundleInfo, BundleError> readBundle(const std::string& path) const override {
         ++reads[path];
         return MapBundleReader::readBundle(path);
     }
@@ -71,26 +71,26 @@ TEST_F(RunningApplicationsOnProc, FindsEachInstanceOfTheBundleByItsIdentifier) {
     StandInProcess loose(home.path() + "/loose");
 
     reader.reads.clear();
-    const std::vector<pid_t> found = running.withBundleIdentifier(identifier);
+    const std::vector<pid_t> found = running.withBundleIdentifier(identifier).value();
     EXPECT_EQ(found, (std::vector<pid_t>{std::min(first.pid(), second.pid()),
                                          std::max(first.pid(), second.pid())}));
     EXPECT_EQ(reader.reads[bundle], 1); // one read per bundle and query
-    EXPECT_TRUE(running.withBundleIdentifier(identifier + "X").empty());
-    EXPECT_TRUE(running.withBundleIdentifier("org.corvane.test").empty());
-    EXPECT_TRUE(running.withBundleIdentifier("").empty());
+    EXPECT_TRUE(running.withBundleIdentifier(identifier + "X").value().empty());
+    EXPECT_TRUE(running.withBundleIdentifier("org.corvane.test").value().empty());
+    EXPECT_TRUE(running.withBundleIdentifier("").value().empty());
 }
 
 TEST_F(RunningApplicationsOnProc, AnInstanceAskedToQuitIsGoneEvenBeforeItIsReaped) {
     StandInProcess process(executable);
-    ASSERT_EQ(running.withBundleIdentifier(identifier), std::vector<pid_t>{process.pid()});
+    ASSERT_EQ(running.withBundleIdentifier(identifier).value(), std::vector<pid_t>{process.pid()});
     running.terminate(process.pid());
     // Not reaped yet: the process lingers as a zombie, which no longer runs the application.
     const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (!running.withBundleIdentifier(identifier).empty() &&
+    while (!running.withBundleIdentifier(identifier).value().empty() &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(10ms);
     }
-    EXPECT_TRUE(running.withBundleIdentifier(identifier).empty());
+    EXPECT_TRUE(running.withBundleIdentifier(identifier).value().empty());
     EXPECT_TRUE(process.waitForEnd(1s));
 }
 
@@ -98,7 +98,7 @@ TEST_F(RunningApplicationsOnProc, AnInstanceThatIgnoresTheRequestKeepsRunning) {
     StandInProcess process(executable, true);
     running.terminate(process.pid());
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(running.withBundleIdentifier(identifier), std::vector<pid_t>{process.pid()});
+    EXPECT_EQ(running.withBundleIdentifier(identifier).value(), std::vector<pid_t>{process.pid()});
     EXPECT_FALSE(process.hasEnded());
 }
 
@@ -154,7 +154,7 @@ TEST_F(RunningApplicationsOnProc, AScriptInTheBundleRunByAnInterpreterIsAnInstan
     // A program that only reads the script is no instance.
     const RunningCommand viewer(folder, {"/usr/bin/tail", "-f", folder + "/script.sh"});
 
-    EXPECT_EQ(running.withBundleIdentifier(identifier), std::vector<pid_t>{shell.pid()});
+    EXPECT_EQ(running.withBundleIdentifier(identifier).value(), std::vector<pid_t>{shell.pid()});
 }
 
 } // namespace

@@ -49,8 +49,8 @@ bool GuardedLauncher::isAllowedTarget(const std::string& path) const {
     return parent && root && isInsideFolder(*parent, *root);
 }
 
-std::optional<std::string> GuardedLauncher::run(const std::string& launchPath,
-                                                const std::vector<std::string>& arguments) {
+Result<ProcessOutput> GuardedLauncher::run(const std::string& launchPath,
+                                           const std::vector<std::string>& arguments) {
     ToolRun run{launchPath};
     run.insert(run.end(), arguments.begin(), arguments.end());
     runs.push_back(run);
@@ -58,11 +58,11 @@ std::optional<std::string> GuardedLauncher::run(const std::string& launchPath,
         beforeRun(run);
     }
     if (launchPath != "/bin/rm") {
-        return std::string();
+        return ProcessOutput{};
     }
     if (arguments.size() != 2 || arguments[0] != "-rf" || !isAllowedTarget(arguments[1])) {
         refused.push_back(run);
-        return std::string();
+        return ProcessOutput{};
     }
     return m_real.run(launchPath, arguments);
 }

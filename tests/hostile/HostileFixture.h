@@ -32,8 +32,8 @@ private:
 // are not run: they print nothing.
 class GuardedLauncher : public ProcessLauncher {
 public:
-    std::optional<std::string> run(const std::string& launchPath,
-                                   const std::vector<std::string>& arguments) override;
+    Result<ProcessOutput> run(const std::string& launchPath,
+                              const std::vector<std::string>& arguments) override;
 
     std::string allowed;
     std::vector<ToolRun> runs;

@@ -1,6 +1,6 @@
 #include "support/FakeControls.h"
 
-#include "base/Utf16.h"
+#include "base/Text.h"
 
 namespace corvane::testing {
 

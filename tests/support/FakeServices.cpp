@@ -33,9 +33,14 @@ std::optional<std::string> MapWorkspace::fullPathForApplication(const std::strin
     return found == applications.end() ? std::nullopt : std::optional(found->second);
 }
 
-std::optional<BundleInfo> MapBundleReader::readBundle(const std::string& bundlePath) const {
-    const auto found = bundles.find(bundlePath);
-    return found == bundles.end() ? std::nullopt : std::optional(found->second);
+Result<BundleInfo, BundleError> MapBundleReader::readBundle(const std::string& bundlePath) const {
+    if (const auto failed = failures.find(bundlePath); failed != failures.end()) {
+        return failed->second;
+    }
+    if (const auto found = bundles.find(bundlePath); found != bundles.end()) {
+        return found->second;
+    }
+    return BundleError{BundleFailure::NotABundle, "the item has no Contents/Info.plist"};
 }
 
 } // namespace corvane::testing

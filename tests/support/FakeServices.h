@@ -37,10 +37,12 @@ public:
     std::map<std::string, std::string> applications; // name (with ".app") -> path
 };
 
+// Answers from the maps; a path in neither is no bundle.
 class MapBundleReader : public BundleReader {
 public:
-    std::optional<BundleInfo> readBundle(const std::string& bundlePath) const override;
-    std::map<std::string, BundleInfo> bundles; // path -> info
+    Result<BundleInfo, BundleError> readBundle(const std::string& bundlePath) const override;
+    std::map<std::string, BundleInfo> bundles;   // path -> info
+    std::map<std::string, BundleError> failures; // path -> why it could not be read
 };
 
 class RecordingApplication : public Application {

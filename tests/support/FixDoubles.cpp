@@ -6,8 +6,8 @@
 
 namespace corvane::testing {
 
-std::optional<std::string> RecordingLauncher::run(const std::string& launchPath,
-                                                  const std::vector<std::string>& arguments) {
+Result<ProcessOutput> RecordingLauncher::run(const std::string& launchPath,
+                                             const std::vector<std::string>& arguments) {
     ToolRun run{launchPath};
     run.insert(run.end(), arguments.begin(), arguments.end());
     runs.push_back(run);
@@ -23,12 +23,15 @@ std::optional<std::string> RecordingLauncher::run(const std::string& launchPath,
         std::filesystem::remove_all(arguments[1], ignored);
     }
     const auto scripted = outputs.find(run);
-    return scripted == outputs.end() ? std::optional<std::string>("") : scripted->second;
+    return scripted == outputs.end() ? Result<ProcessOutput>(ProcessOutput{}) : scripted->second;
 }
 
-std::vector<pid_t>
+Result<std::vector<pid_t>>
 ScriptedRunningApplications::withBundleIdentifier(const std::string& identifier) const {
     ++queries;
+    if (unreadable) {
+        return Error{*unreadable};
+    }
     const auto found = running.find(identifier);
     return found == running.end() ? std::vector<pid_t>{} : found->second;
 }

@@ -14,14 +14,14 @@ namespace corvane::testing {
 using ToolRun = std::vector<std::string>;
 
 // Records every tool run. By default "/bin/rm -rf P" removes P as the tool would (a symlink as
-// a link), every other tool prints nothing; `outputs` scripts other answers.
+// a link), every other tool prints nothing and exits 0; `outputs` scripts other answers.
 class RecordingLauncher : public ProcessLauncher {
 public:
-    std::optional<std::string> run(const std::string& launchPath,
-                                   const std::vector<std::string>& arguments) override;
+    Result<ProcessOutput> run(const std::string& launchPath,
+                              const std::vector<std::string>& arguments) override;
 
     std::vector<ToolRun> runs;
-    std::map<ToolRun, std::optional<std::string>> outputs;
+    std::map<ToolRun, Result<ProcessOutput>> outputs;
     bool removes = true;
     std::vector<std::string>* events = nullptr; // shared with other doubles to check order
 };
@@ -30,10 +30,11 @@ public:
 // unless it is stubborn.
 class ScriptedRunningApplications : public RunningApplications {
 public:
-    std::vector<pid_t> withBundleIdentifier(const std::string& identifier) const override;
+    Result<std::vector<pid_t>> withBundleIdentifier(const std::string& identifier) const override;
     void terminate(pid_t pid) override;
 
     std::map<std::string, std::vector<pid_t>> running;
+    std::optional<std::string> unreadable; // set: the look cannot tell, for this reason
     std::set<pid_t> stubborn;
     std::vector<pid_t> terminated;
     mutable int queries = 0;

@@ -26,8 +26,8 @@ public:
         std::string launchPath;
         std::vector<std::string> arguments;
     };
-    std::optional<std::string> run(const std::string& launchPath,
-                                   const std::vector<std::string>& arguments) override {
+    Result<ProcessOutput> run(const std::string& launchPath,
+                              const std::vector<std::string>& arguments) override {
         runs.push_back({launchPath, arguments});
         if (onRun) {
             onRun();
@@ -35,7 +35,7 @@ public:
         return output;
     }
     std::vector<Run> runs;
-    std::optional<std::string> output = std::string();
+    Result<ProcessOutput> output = ProcessOutput{};
     std::function<void()> onRun;
 };
 

@@ -1,6 +1,6 @@
 #include "core/analysis/BundleIdentifierPolicy.h"
 
-#include "base/Utf16.h"
+#include "base/Text.h"
 
 #include <array>
 

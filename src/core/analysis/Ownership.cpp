@@ -1,6 +1,6 @@
 #include "core/analysis/Ownership.h"
 
-#include "base/Utf16.h"
+#include "base/Text.h"
 
 #include <algorithm>
 

@@ -48,7 +48,10 @@ QuitWaitOutcome quitAndWait(RunningApplications& running, const std::string& ide
             return QuitWaitOutcome::Stopped;
         }
         clock.sleepFor(bounds.pause);
-        instances = running.withBundleIdentifier(identifier);
+        // A look that cannot tell keeps the instances as still running.
+        if (Result<std::vector<pid_t>> looked = running.withBundleIdentifier(identifier)) {
+            instances = std::move(*looked);
+        }
     }
     return QuitWaitOutcome::Quit;
 }

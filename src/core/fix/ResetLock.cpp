@@ -3,6 +3,7 @@
 #include "base/Paths.h"
 #include "core/UserFolders.h"
 #include "core/fix/ResetRecord.h"
+#include "ports/Services.h"
 
 #include <cerrno>
 #include <cstring>
@@ -36,6 +37,29 @@ Result<ResetLock, ResetLock::Refusal> ResetLock::tryTake(const std::string& fold
                        "could not lock " + path + ": " + std::string(std::strerror(code))};
     }
     return ResetLock(fd);
+}
+
+Result<ResetLock> ResetLock::take(const std::string& folder, Clock& clock,
+                                  std::chrono::milliseconds wait,
+                                  const std::function<void()>& whileWaiting) {
+    const auto deadline = clock.now() + wait;
+    for (;;) {
+        Result<ResetLock, Refusal> taken = tryTake(folder);
+        if (taken) {
+            return std::move(*taken);
+        }
+        if (taken.error().failure != Failure::Busy) {
+            return Error{"Nothing was changed: Corvane could not keep a record of it (" +
+                         taken.error().reason + ")."};
+        }
+        if (clock.now() >= deadline) {
+            return Error{taken.error().reason};
+        }
+        if (whileWaiting) {
+            whileWaiting();
+        }
+        clock.sleepFor(std::chrono::milliseconds(100));
+    }
 }
 
 ResetLock::~ResetLock() {

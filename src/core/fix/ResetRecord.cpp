@@ -2,7 +2,7 @@
 
 #include "base/Paths.h"
 #include "base/RegularFile.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "core/UserFolders.h"
 
 #include <algorithm>

@@ -2,7 +2,9 @@
 
 #include "base/Paths.h"
 #include "core/UserFolders.h"
+#include "core/fix/Interruption.h"
 #include "ports/FileSystem.h"
+#include "ports/Services.h"
 #include "ports/Trash.h"
 
 #include <cstdio>
@@ -142,6 +144,37 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
         trash.forgetOrphans(record.planned);
     }
     result.removedForGood = record.removed;
+    return result;
+}
+
+std::optional<ResetRecord> restorableRecord(const LatestRecord& latest, const FileSystem& fs) {
+    const ResetRecord* record = std::get_if<ResetRecord>(&latest);
+    if (record && hasSomethingToPutBack(*record, fs)) {
+        return *record;
+    }
+    return std::nullopt;
+}
+
+RestoreResult restoreAndKeepRecord(ResetRecords& records, const ResetRecord& record, Trash& trash,
+                                   const FileSystem& fs, const std::string& library,
+                                   SystemLog* log) {
+    RestoreResult result;
+    {
+        const InterruptionScope interruption;
+        result = restoreRecord(record, trash, fs, library,
+                               [] { return InterruptionScope::requested(); });
+        result.interrupted = InterruptionScope::requested();
+    }
+    // What is still in the Trash stays recorded, so Restore can be pressed again.
+    ResetRecord rest = record;
+    rest.moved = result.leftInTrash();
+    rest.removed.clear();
+    if (rest.moved.empty()) {
+        records.remove(record.id);
+    } else if (Status rewritten = records.rewrite(rest); !rewritten && log) {
+        log->log("Could not rewrite the reset record " + record.id + ": " +
+                 rewritten.error().reason);
+    }
     return result;
 }
 

@@ -10,6 +10,7 @@
 namespace corvane {
 
 class FileSystem;
+class SystemLog;
 class Trash;
 
 // What putting back one reset achieved, entry by entry (original paths).
@@ -31,6 +32,9 @@ struct RestoreResult {
     // What is still in the Trash and worth another try, in the order the reset moved it.
     std::vector<TrashedEntry> leftInTrash() const;
     bool whole() const;
+
+    // A signal (SIGINT, SIGTERM, SIGHUP) stopped the restore after the entry in hand.
+    bool interrupted = false;
 };
 
 // True when at least one entry of the record still lies at its place in the Trash.
@@ -46,6 +50,16 @@ bool hasSomethingToPutBack(const ResetRecord& record, const FileSystem& fs);
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,
                             const std::string& library,
                             const std::function<bool()>& stopRequested = {});
+
+// The record, when it has something in the Trash to put back.
+std::optional<ResetRecord> restorableRecord(const LatestRecord& latest, const FileSystem& fs);
+
+// Puts the record's entries back (see restoreRecord) with SIGINT, SIGTERM and SIGHUP stopping it
+// after the entry in hand, then keeps the record for exactly what is still in the Trash, or
+// drops it when nothing is. The caller holds the home's reset lock.
+RestoreResult restoreAndKeepRecord(ResetRecords& records, const ResetRecord& record, Trash& trash,
+                                   const FileSystem& fs, const std::string& library,
+                                   SystemLog* log);
 
 // "7 December 2026 at 23:41" in local time.
 std::string resetTimeText(std::int64_t time);

@@ -1,7 +1,7 @@
 #include "core/fix/SystemTarget.h"
 
 #include "base/Paths.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 
 namespace corvane {
 

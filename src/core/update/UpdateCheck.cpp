@@ -1,7 +1,7 @@
 #include "core/update/UpdateCheck.h"
 
 #include "BuildInfo.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 
 namespace corvane {
 

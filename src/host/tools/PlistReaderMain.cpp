@@ -41,7 +41,12 @@ namespace {
 
 using corvane::plistreader::kMaxFileSize;
 
-enum Exit { Ok = 0, Usage = 2, Unreadable = 3, NotAPlist = 4 };
+enum Exit {
+    Ok = 0,
+    Usage = 2,
+    Unreadable = corvane::plistreader::kExitUnreadable,
+    NotAPlist = corvane::plistreader::kExitNotAPlist
+};
 
 // A binary plist can reference one object from many places, and libplist copies it each time:
 // a small file can ask for gigabytes. Bound what the parse may take.

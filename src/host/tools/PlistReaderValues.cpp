@@ -1,7 +1,7 @@
 #include "PlistReaderValues.h"
 
 #include "PlistReaderProtocol.h"
-#include "base/Utf16.h"
+#include "base/Text.h"
 
 #include <cstdint>
 

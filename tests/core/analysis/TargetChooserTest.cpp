@@ -1,4 +1,4 @@
-#include "base/Utf16.h"
+#include "base/Text.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
 #include "host/PlistBundleReader.h"
 #include "support/DelegateFixture.h"
@@ -273,6 +273,44 @@ TEST_F(Chooser, AnItemThatIsNoBundleFallsBackToTheLookupByName) {
     EXPECT_FALSE(delegate().bundleIdentifierForApplicationName("Tool.app"));
 }
 
+// A failure to read names itself; only the item's own fault gives the plain rejection. The
+// lookup by name is no way around a reader that failed on the pick itself.
+TEST_F(Chooser, TheNameFieldNamesAFailureToReadTheBundle) {
+    workspace.applications["Tool.app"] = "/Applications/Tool.app";
+    bundles.bundles["/Applications/Tool.app"] = {"com.x.Tool", {}, {}};
+    const std::vector<std::pair<BundleError, std::string>> rows = {
+        {{BundleFailure::ReaderMissing, "the bundle reader is missing"},
+         "Error: the bundle reader is missing"},
+        {{BundleFailure::ReaderTimedOut, "reading the bundle took too long"},
+         "Error: reading the bundle took too long"},
+        {{BundleFailure::ReaderCrashed, "the bundle reader crashed"},
+         "Error: the bundle reader crashed"},
+        {{BundleFailure::ReaderFailed, "the bundle reader failed with status 1"},
+         "Error: the bundle reader failed with status 1"},
+        {{BundleFailure::UnreadableInfoPlist, "the Info.plist is malformed"}, kRejectedName},
+    };
+    for (const auto& [error, shown] : rows) {
+        bundles.failures["/home/u/Tool.app"] = error;
+        openPanel.picks.push_back("/home/u/Tool.app");
+        window.fixButton.enabled = true;
+        delegate().chooseApp();
+        EXPECT_EQ(window.nameField.value, shown) << error.reason;
+        EXPECT_EQ(text(), kRejectedInfo) << error.reason;
+        EXPECT_FALSE(window.fixButton.enabled) << error.reason;
+        EXPECT_FALSE(delegate().isApp()) << error.reason;
+        EXPECT_FALSE(processWide().targetBundleIdentifier) << error.reason;
+    }
+
+    // An item that is no bundle, whose installed namesake the reader fails on.
+    bundles.failures.clear();
+    bundles.failures["/Applications/Tool.app"] = {BundleFailure::ReaderCrashed,
+                                                  "the bundle reader crashed"};
+    openPanel.picks.push_back("/home/u/Tool.app");
+    delegate().chooseApp();
+    EXPECT_EQ(window.nameField.value, "Error: the bundle reader crashed");
+    EXPECT_FALSE(processWide().targetBundleIdentifier);
+}
+
 // The chooser over the real bundle reader and files on disk.
 class ChooserOnDisk : public Chooser {
 protected:
@@ -297,7 +335,6 @@ TEST_F(ChooserOnDisk, ReadsXmlAndBinaryBundlesAndRejectsHostileOnes) {
         makeBundle(apps, "Cut.app",
                    binaryInfoPlist({{"CFBundleIdentifier", "com.x.A"}}).substr(0, 30)),
         makeBundle(apps, "Big.app", oversized),
-        makeBundle(apps, "Deep.app", deeplyNestedInfoPlist("com.example.Deep", 100000)),
         makeBundle(apps, "Global.app", xmlInfoPlist({{"CFBundleIdentifier", "NSGlobalDomain"}})),
         makeBundle(apps, "Dash.app", xmlInfoPlist({{"CFBundleIdentifier", "-g"}})),
     };
@@ -317,6 +354,29 @@ TEST_F(ChooserOnDisk, ReadsXmlAndBinaryBundlesAndRejectsHostileOnes) {
         EXPECT_FALSE(window.fixButton.enabled) << pick;
         EXPECT_FALSE(processWide().targetBundleIdentifier) << pick;
     }
+}
+
+TEST_F(ChooserOnDisk, AMissingReaderIsNamedNotTheItem) {
+    const std::string apps = home.path() + "/Downloads";
+    const std::string bundle =
+        makeBundle(apps, "Good.app", xmlInfoPlist({{"CFBundleIdentifier", "com.example.Good"}}));
+    PlistBundleReader missing(home.path() + "/no-reader");
+    services.bundles = &missing;
+    openPanel.picks.push_back(bundle);
+    delegate().chooseApp();
+    EXPECT_EQ(window.nameField.value, "Error: the bundle reader is missing");
+    EXPECT_EQ(text(), kRejectedInfo);
+    EXPECT_FALSE(processWide().targetBundleIdentifier);
+}
+
+// libplist recurses once per level: the reader dies of this file, and the window says so.
+TEST_F(ChooserOnDisk, AReaderKilledByAHostileFileIsNamed) {
+    openPanel.picks.push_back(makeBundle(home.path() + "/Downloads", "Deep.app",
+                                         deeplyNestedInfoPlist("com.example.Deep", 100000)));
+    delegate().chooseApp();
+    EXPECT_EQ(window.nameField.value.rfind("Error: ", 0), 0u) << window.nameField.value;
+    EXPECT_NE(window.nameField.value, kRejectedName);
+    EXPECT_FALSE(processWide().targetBundleIdentifier);
 }
 
 // --- Back to waiting ---------------------------------------------------------------------------

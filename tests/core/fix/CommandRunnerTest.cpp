@@ -64,5 +64,50 @@ TEST_F(CommandRunner, AToolThatCannotBeStartedGivesNone) {
     std::filesystem::current_path("/");
 }
 
+// The reason a tool failed reaches the system log; its output is returned all the same.
+TEST_F(CommandRunner, AToolThatFailsOrCannotStartIsLoggedWithItsReason) {
+    struct Row {
+        std::string launchPath;
+        std::vector<std::string> arguments;
+        std::optional<std::string> output;
+        std::vector<std::string> logged;
+    };
+    const std::vector<Row> rows = {
+        {"/bin/sh", {"-c", "echo out; echo warned >&2"}, "out\n", {}},
+        {"/bin/sh",
+         {"-c", "echo out; printf 'Domain (x) not found.\\r\\nmore\\n' >&2; exit 1"},
+         "out\n",
+         {"/bin/sh exited with status 1: Domain (x) not found."}},
+        {"/bin/sh", {"-c", "exit 4"}, "", {"/bin/sh exited with status 4"}},
+        {"/bin/sh", {"-c", "kill -KILL $$"}, "", {"/bin/sh exited with status 137"}},
+        {"/bin/sh",
+         {"-c", "printf 'ok\\377'; exit 2"},
+         std::nullopt,
+         {"/bin/sh exited with status 2",
+          "/bin/sh wrote output that is not UTF-8; it was dropped"}},
+        {"/usr/bin/corvane-no-such-tool",
+         {},
+         std::nullopt,
+         {"could not start /usr/bin/corvane-no-such-tool: No such file or directory"}},
+        {"relative-tool",
+         {},
+         std::nullopt,
+         {"could not start \"relative-tool\": a tool is run by its absolute path only"}},
+    };
+    for (const Row& row : rows) {
+        log.lines.clear();
+        EXPECT_EQ(delegate().callNSTaskWithResult(row.launchPath, row.arguments), row.output)
+            << row.launchPath;
+        EXPECT_EQ(log.lines, row.logged) << row.launchPath;
+    }
+
+    log.lines.clear();
+    const std::string complaint(1000, 'x');
+    shell("echo " + complaint + " >&2; exit 1");
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0].rfind("/bin/sh exited with status 1: xxxxxxxxxx", 0), 0u);
+    EXPECT_LT(log.lines[0].size(), complaint.size()); // a log line, not a page
+}
+
 } // namespace
 } // namespace corvane::testing

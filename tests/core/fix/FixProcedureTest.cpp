@@ -4,6 +4,7 @@
 #include "support/RecordingTrash.h"
 #include "support/Records.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <set>
 
@@ -130,22 +131,40 @@ TEST_F(FixProcedure, OrdinaryTargetRemovesWhatStillExistsThenClearsTheDomain) {
     EXPECT_FALSE(window.chooseButton.hidden);
 }
 
-TEST_F(FixProcedure, BothFirstDeletesLogSuccessOnlyForNoOutput) {
-    const std::vector<std::pair<std::optional<std::string>, std::string>> rows = {
-        {std::nullopt, "success!"}, // tool missing or bytes not UTF-8
-        {"", "success!"},
-        {"Domain com.x.App not found.\n", "Domain com.x.App not found.\n"},
+TEST_F(FixProcedure, BothFirstDeletesLogTheirOutcomeAfterTheReasonATaskFailed) {
+    const std::string missing = "could not start /usr/bin/defaults: No such file or directory";
+    struct Row {
+        Result<ProcessOutput> ran;
+        std::string reason; // what the run itself logs, before the delete's own line
+        std::string logged;
     };
-    for (const auto& [output, logged] : rows) {
+    const std::vector<Row> rows = {
+        {Error{missing, ENOENT}, missing, "it could not be run"},
+        {ProcessOutput{}, "", "success!"},
+        {ProcessOutput{"Domain com.x.App not found.\n", "", 0}, "",
+         "Domain com.x.App not found.\n"},
+        {ProcessOutput{"", "Domain (com.x.App) not found.\r\nDefaults have not been changed.\n", 1},
+         "/usr/bin/defaults exited with status 1: Domain (com.x.App) not found.", "success!"},
+        {ProcessOutput{"", "", 134}, "/usr/bin/defaults exited with status 134", "success!"},
+        {ProcessOutput{"ok\xff", "", 0},
+         "/usr/bin/defaults wrote output that is not UTF-8; it was dropped", "it could not be run"},
+    };
+    for (const Row& row : rows) {
         log.lines.clear();
-        launcher.outputs[defaults("delete", "com.x.App")] = output;
-        launcher.outputs[forHost("com.x.App")] = output;
+        launcher.outputs.insert_or_assign(defaults("delete", "com.x.App"), row.ran);
+        launcher.outputs.insert_or_assign(forHost("com.x.App"), row.ran);
         target("com.x.App");
         delegate().setPath("/Applications/Example.app");
         delegate().fixButtonMethod();
-        EXPECT_EQ(log.lines,
-                  (std::vector<std::string>{"defaults 1 exited with: " + logged,
-                                            "defaults -currentHost exited with: " + logged}));
+        std::vector<std::string> expected;
+        for (const std::string& line : {"defaults 1 exited with: " + row.logged,
+                                        "defaults -currentHost exited with: " + row.logged}) {
+            if (!row.reason.empty()) {
+                expected.push_back(row.reason);
+            }
+            expected.push_back(line);
+        }
+        EXPECT_EQ(log.lines, expected) << row.logged;
     }
 }
 
@@ -431,7 +450,8 @@ INSTANTIATE_TEST_SUITE_P(Identifiers, SystemTarget,
 TEST_F(FixProcedure, SecondDeleteLogsItsOutputUnchanged) {
     target("com.apple.dock");
     delegate().setPath("/System/Library/CoreServices/Dock.app");
-    launcher.outputs[defaults("delete", "com.apple.dock")] = "Removed.\n";
+    launcher.outputs.insert_or_assign(defaults("delete", "com.apple.dock"),
+                                      ProcessOutput{"Removed.\n", "", 0});
     delegate().fixButtonMethod();
     EXPECT_EQ(log.lines, (std::vector<std::string>{"defaults 1 exited with: Removed.\n",
                                                    "defaults -currentHost exited with: success!",
@@ -586,6 +606,23 @@ TEST_F(FixProcedure, WhatNoTrashTakesIsRemovedForGoodOnlyWhenTheUserSaysSo) {
                       "Trash; press Restore to put them back.\n");
         EXPECT_EQ(delegate().lastEnding(), ResetEnding::Done);
     }
+}
+
+TEST_F(FixProcedure, WhenItCannotBeToldWhetherTheTargetRunsNothingIsRemoved) {
+    home.file("Library/Preferences/com.x.App.plist");
+    choose("/Applications/Example.app", "com.x.App");
+    running.unreadable = "the process table cannot be read";
+
+    delegate().fixButtonMethod();
+
+    EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
+    EXPECT_TRUE(trash.moved.empty());
+    EXPECT_TRUE(launcher.runs.empty());
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].informativeText,
+              "Corvane could not tell whether Example.app is running, so nothing was removed.");
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Declined);
+    EXPECT_TRUE(window.fixButton.enabled);
 }
 
 TEST_F(FixProcedure, AMoveThatFailsAfterAllLeavesTheEntryInPlaceAndSaysWhy) {

@@ -7,7 +7,7 @@
 
 namespace corvane {
 
-// Text views count in UTF-16 code units; our texts are UTF-8. These convert at that boundary.
+// Our texts are UTF-8; text views count in UTF-16 code units, converted here at that boundary.
 std::int64_t utf16Length(std::string_view utf8);
 
 // UTF-16 location of the first occurrence of `needle` in `haystack`, case significant.

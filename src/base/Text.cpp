@@ -1,4 +1,4 @@
-#include "base/Utf16.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,0 +1,313 @@
+#include "core/fix/ResetTransaction.h"
+
+#include "base/Paths.h"
+#include "base/Text.h"
+#include "core/UserFolders.h"
+#include "core/analysis/Discovery.h"
+#include "core/fix/Interruption.h"
+#include "core/fix/QuitWait.h"
+#include "core/fix/ResetRecord.h"
+#include "ports/FileSystem.h"
+#include "ports/Processes.h"
+#include "ports/Services.h"
+
+#include <algorithm>
+#include <ctime>
+#include <variant>
+
+namespace corvane {
+
+namespace {
+
+constexpr const char* kDockIdentifier = "com.apple.dock";
+constexpr const char* kFinderIdentifier = "com.apple.finder";
+constexpr const char* kEmptyOutputPlaceholder = "success!";
+constexpr const char* kSuccessText = "Default settings for %@ have been successfully restored.\n";
+constexpr std::size_t kMaxNamedLeftovers = 10;
+constexpr const char* kInTrashText =
+    "The removed files are in the Trash; press Restore to put them back.";
+constexpr const char* kInTrashUnrecordedText = "The removed files are in the Trash.";
+
+std::string withName(const std::string& format, const std::string& name) {
+    const std::size_t at = format.find("%@");
+    if (at == std::string::npos) {
+        return format;
+    }
+    return format.substr(0, at) + name + format.substr(at + 2);
+}
+
+std::string entries(std::size_t count, const char* verb) {
+    return std::to_string(count) + (count == 1 ? " entry " : " entries ") + verb;
+}
+
+// The last line of the account: where the entries went.
+std::string trashLine(const ResetOutcome& outcome) {
+    if (outcome.ending == ResetEnding::Interrupted) {
+        return "Interrupted: " + entries(outcome.trashed, outcome.trashed == 1 ? "is" : "are") +
+               " in the Trash; Restore puts them back.";
+    }
+    if (outcome.trashed == 0 && outcome.removedForGood == 0) {
+        return {};
+    }
+    std::string line;
+    if (outcome.removedForGood > 0) {
+        line = entries(outcome.removedForGood, outcome.removedForGood == 1 ? "was" : "were") +
+               " removed for good, as you agreed.";
+        if (outcome.trashed == 0) {
+            return line;
+        }
+        line += " ";
+    }
+    return line + (outcome.recorded ? kInTrashText : kInTrashUnrecordedText);
+}
+
+} // namespace
+
+std::vector<std::string> hardResetEntries(const FileSystem& fs, const UserFolders& folders,
+                                          const std::string& identifier) {
+    std::vector<std::string> found = {appendPathComponent(folders.library, "Safari")};
+    const std::string adware = appendPathComponent(folders.home, kAdwareFolder);
+    if (fs.fileExists(adware)) {
+        found.push_back(adware);
+    }
+    const std::vector<std::string> owned = findHardResetEntries(fs, folders, identifier);
+    found.insert(found.end(), owned.begin(), owned.end());
+    return found;
+}
+
+std::string resetAccountText(const std::string& applicationName, const ResetOutcome& outcome) {
+    const std::string line = trashLine(outcome);
+    const std::string extra = line.empty() ? std::string() : line + "\n";
+    if (outcome.leftovers.empty()) {
+        return withName(kSuccessText, applicationName) + extra;
+    }
+    std::string text = "Corvane could not remove everything for " + applicationName +
+                       ". These items are still there:\n\n";
+    for (std::size_t i = 0; i < outcome.leftovers.size() && i < kMaxNamedLeftovers; ++i) {
+        text += outcome.leftovers[i] + "\n";
+    }
+    if (outcome.leftovers.size() > kMaxNamedLeftovers) {
+        text +=
+            "...and " + std::to_string(outcome.leftovers.size() - kMaxNamedLeftovers) + " more.\n";
+    }
+    if (!outcome.reasons.empty()) {
+        text += "\nThey stayed because:\n";
+        for (const std::string& reason : outcome.reasons) {
+            text += reason + "\n";
+        }
+    }
+    return text + extra;
+}
+
+ResetTransaction::ResetTransaction(ResetPlan plan, ResetPorts ports, std::optional<ResetLock> lock,
+                                   std::optional<std::string> library,
+                                   std::optional<std::string> home)
+    : m_plan(std::move(plan)), m_ports(std::move(ports)), m_lock(std::move(lock)),
+      m_library(std::move(library)), m_home(std::move(home)) {}
+
+Result<ResetTransaction> ResetTransaction::begin(ResetPlan plan, ResetPorts ports,
+                                                 const std::function<void()>& whileWaiting) {
+    const auto located = locateUserFolders(*ports.fileSystem);
+    const UserFolders* folders = std::get_if<UserFolders>(&located);
+    std::optional<ResetLock> lock;
+    // Without a Trash nothing is recorded, so there is nothing to keep in step with.
+    if (folders && ports.trash) {
+        Result<ResetLock> taken =
+            ResetLock::take(ResetRecords::folderIn(folders->library),
+                            ports.clock ? *ports.clock : steadyClock(), kLockWait, whileWaiting);
+        if (!taken) {
+            return taken.error();
+        }
+        lock = std::move(*taken);
+    }
+    return ResetTransaction(std::move(plan), std::move(ports), std::move(lock),
+                            folders ? std::optional(folders->library) : std::nullopt,
+                            folders ? std::optional(folders->home) : std::nullopt);
+}
+
+std::vector<std::string> ResetTransaction::planned() const {
+    std::vector<std::string> all = m_plan.listed;
+    all.insert(all.end(), m_plan.hardReset.begin(), m_plan.hardReset.end());
+    if (m_plan.cookieStoreFile) {
+        all.push_back(*m_plan.cookieStoreFile);
+    }
+    return all;
+}
+
+Untrashable ResetTransaction::untrashable() {
+    // Caches and Cookies are walked only now, after the target has quit and written its last.
+    if (m_plan.hardSafari && m_plan.hardReset.empty() && m_library && m_home) {
+        m_plan.hardReset = hardResetEntries(*m_ports.fileSystem, UserFolders{*m_home, *m_library},
+                                            m_plan.identifier.value_or(""));
+    }
+    if (!m_remover) {
+        m_remover.emplace(*m_ports.fileSystem, m_library, m_home, m_ports.runTool, m_ports.log,
+                          m_ports.trash);
+    }
+    return m_remover->findUntrashable(m_remover->targets(planned()));
+}
+
+void ResetTransaction::log(const std::string& line) const {
+    if (m_ports.log) {
+        m_ports.log->log(line);
+    }
+}
+
+std::optional<std::string> ResetTransaction::runTool(const std::string& tool,
+                                                     const std::vector<std::string>& arguments) {
+    return m_ports.runTool ? m_ports.runTool(tool, arguments) : std::nullopt;
+}
+
+void ResetTransaction::removeEach(LibraryRemover& remover, const std::vector<std::string>& paths,
+                                  const std::function<void()>& tick) {
+    for (const std::string& path : paths) {
+        if (InterruptionScope::requested()) {
+            remover.stop("Corvane was interrupted before it came to this entry");
+        }
+        remover.remove(path);
+        if (tick) {
+            tick();
+        }
+    }
+}
+
+void ResetTransaction::clearDomain() {
+    if (!m_plan.identifier) {
+        return;
+    }
+    const std::string& identifier = *m_plan.identifier;
+    const std::string defaults = systemToolPath(Tool::Defaults);
+    // A tool that could not be run at all did not succeed, whatever it would have printed.
+    const auto shown = [](const std::optional<std::string>& output) {
+        return !output           ? std::string("it could not be run")
+               : output->empty() ? std::string(kEmptyOutputPlaceholder)
+                                 : *output;
+    };
+    (void)runTool(defaults, {"read", identifier});
+    log("defaults 1 exited with: " + shown(runTool(defaults, {"delete", identifier})));
+    // Per-host preferences live in a domain of their own.
+    log("defaults -currentHost exited with: " +
+        shown(runTool(defaults, {"-currentHost", "delete", identifier})));
+}
+
+void ResetTransaction::restartSystemTarget() {
+    const std::string identifier = m_plan.identifier.value_or("");
+    if (containsIgnoringCase(identifier, kDockIdentifier)) {
+        (void)runTool(systemToolPath(Tool::KillAll), {"Dock"});
+    }
+    if (containsIgnoringCase(identifier, kFinderIdentifier)) {
+        (void)runTool(systemToolPath(Tool::KillAll), {"Finder"});
+    }
+    if (m_plan.identifier) {
+        log("defaults 2 exited with: " +
+            runTool(systemToolPath(Tool::Defaults), {"delete", identifier}).value_or(""));
+    }
+}
+
+std::optional<std::string> ResetTransaction::emptyCookieStore(LibraryRemover& remover) {
+    CookieStore* store = m_ports.cookieStore;
+    if (!store) {
+        return std::nullopt;
+    }
+    const FileSystem& fs = *m_ports.fileSystem;
+    const std::optional<std::string>& file = m_plan.cookieStoreFile;
+    // The store's file is emptied in place; a copy in the Trash keeps the cookies. Without that
+    // copy the cookies are deleted only where the user agreed to lose them.
+    const bool present = file && fs.entryExists(*file);
+    const std::optional<std::size_t> copy = present ? remover.keepCopy(*file) : std::nullopt;
+    if (present && !copy && !fs.entryExists(*file)) {
+        return std::nullopt; // moved to the Trash whole; nothing is left to empty
+    }
+    if (present && !copy && remover.reasonLeft(*file)) {
+        return store->location();
+    }
+    store->deleteCookies(store->cookies());
+    if (copy.has_value()) {
+        const std::size_t index = copy.value();
+        if (const std::optional<EntryStamp> stamp = fs.stamp(remover.trashed()[index].original)) {
+            remover.noteLeftInPlace(index, *stamp);
+        }
+    }
+    // A store that could not be read or rewritten still holds its cookies.
+    return store->isKnownEmpty() ? std::nullopt : std::optional(store->location());
+}
+
+ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<void()>& tick) {
+    if (!m_remover) {
+        (void)untrashable();
+    }
+    LibraryRemover& remover = *m_remover;
+    if (removeForGood) {
+        remover.allowRemovalForGood();
+    }
+    ResetOutcome outcome;
+    std::unique_ptr<ResetJournal> journal;
+    ResetRecord record;
+    record.planned = remover.targets(planned());
+    if (m_library && m_ports.trash && !record.planned.empty()) {
+        record.identifier = m_plan.identifier.value_or("");
+        record.applicationName = m_plan.applicationName;
+        record.applicationPath = m_plan.applicationPath;
+        record.systemTarget = m_plan.systemTarget;
+        record.time = static_cast<std::int64_t>(std::time(nullptr));
+        Result<std::unique_ptr<ResetJournal>> begun =
+            ResetRecords(ResetRecords::folderIn(*m_library)).begin(record);
+        if (!begun) {
+            outcome.ending = ResetEnding::Declined;
+            outcome.refusal = "Nothing was removed: Corvane could not write the record Restore "
+                              "needs (" +
+                              begun.error().reason + ").";
+            return outcome;
+        }
+        journal = std::move(*begun);
+        remover.setJournal(journal.get());
+    }
+
+    std::optional<std::string> cookieLeftover;
+    {
+        const InterruptionScope interruption;
+        removeEach(remover, m_plan.listed, tick);
+        clearDomain();
+        removeEach(remover, m_plan.hardReset, tick);
+        if (m_plan.hardSafari && !remover.stopped() && !InterruptionScope::requested()) {
+            cookieLeftover = emptyCookieStore(remover);
+        }
+        if (m_plan.systemTarget) {
+            restartSystemTarget();
+        }
+        if (InterruptionScope::requested()) {
+            outcome.ending = ResetEnding::Interrupted;
+        }
+    }
+
+    outcome.trashed = remover.trashed().size();
+    outcome.removedForGood = remover.removedForGood().size();
+    if (journal) {
+        const std::string id = journal->id();
+        outcome.recorded = journal->sync().ok();
+        journal.reset();
+        if (outcome.trashed == 0 && outcome.removedForGood == 0) {
+            ResetRecords(ResetRecords::folderIn(*m_library)).remove(id);
+            outcome.recorded = false;
+        }
+    }
+    outcome.leftovers = remover.remaining();
+    for (const std::string& path : outcome.leftovers) {
+        const std::optional<std::string> reason = remover.reasonLeft(path);
+        if (reason && std::find(outcome.reasons.begin(), outcome.reasons.end(), *reason) ==
+                          outcome.reasons.end()) {
+            outcome.reasons.push_back(*reason);
+        }
+    }
+    if (cookieLeftover) {
+        outcome.leftovers.push_back(*cookieLeftover);
+    }
+    if (outcome.ending == ResetEnding::Interrupted) {
+        log(trashLine(outcome));
+    } else if (!outcome.leftovers.empty()) {
+        outcome.ending = ResetEnding::Partial;
+    }
+    return outcome;
+}
+
+} // namespace corvane

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "base/Result.h"
+#include "core/fix/LibraryRemover.h"
+#include "core/fix/ResetEnding.h"
+#include "core/fix/ResetLock.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+class Clock;
+class CookieStore;
+class FileSystem;
+class SystemLog;
+class Trash;
+struct UserFolders;
+
+// What a reset takes, decided before anything moves.
+struct ResetPlan {
+    std::optional<std::string> identifier;
+    std::string applicationName; // "Widget.app"
+    std::string applicationPath;
+    bool systemTarget = false; // restarted, not asked to quit
+    bool hardSafari = false;
+    std::vector<std::string> listed; // the preference and saved-state entries shown to the user
+    // A Hard reset's further entries; found by the transaction when left empty.
+    std::vector<std::string> hardReset;
+    std::optional<std::string> cookieStoreFile;
+};
+
+// The further entries of a Hard Safari reset: the Safari folder, the adware folder when present,
+// and Safari's own entries of Caches and Cookies.
+std::vector<std::string> hardResetEntries(const FileSystem& fs, const UserFolders& folders,
+                                          const std::string& identifier);
+
+// The ports a reset works through; `runTool` runs a system tool and gives its output.
+struct ResetPorts {
+    const FileSystem* fileSystem = nullptr;
+    Trash* trash = nullptr; // none: nothing goes to the Trash and nothing is recorded
+    CookieStore* cookieStore = nullptr;
+    SystemLog* log = nullptr;
+    Clock* clock = nullptr; // none: the steady clock
+    LibraryRemover::RunTool runTool;
+};
+
+// How a reset ended, for any face to show.
+struct ResetOutcome {
+    ResetEnding ending = ResetEnding::Done;
+    std::vector<std::string> leftovers; // what is still there, in the order it was asked for
+    std::vector<std::string> reasons;   // why, each once
+    std::size_t trashed = 0;
+    std::size_t removedForGood = 0;
+    bool recorded = false; // Restore can put the trashed entries back
+    std::string refusal;   // with Declined: why nothing was changed
+};
+
+// The account of a reset, as the closing sheet and the command line give it.
+std::string resetAccountText(const std::string& applicationName, const ResetOutcome& outcome);
+
+// One reset of the user's Library as a transaction: it holds the home's lock from begin() on, so
+// no other reset or restore runs while the face waits for the target to quit and asks its
+// questions; apply() writes the journal before every move.
+class ResetTransaction {
+public:
+    static constexpr std::chrono::milliseconds kLockWait{10'000};
+
+    // Takes the lock, trying again for up to kLockWait while another run holds it; `whileWaiting`
+    // is called between tries. The refusal says in plain words why nothing can be done.
+    static Result<ResetTransaction> begin(ResetPlan plan, ResetPorts ports,
+                                          const std::function<void()>& whileWaiting = {});
+
+    // The look ahead: the entries no Trash can take, which go only with removeForGood.
+    Untrashable untrashable();
+
+    // Moves what the plan lists to the Trash (and removes for good what no Trash takes, when
+    // allowed), clears the preferences domain, and restarts a system target. SIGINT, SIGTERM
+    // and SIGHUP stop it after the entry in hand. `tick` is called for every entry.
+    ResetOutcome apply(bool removeForGood, const std::function<void()>& tick = {});
+
+private:
+    ResetTransaction(ResetPlan plan, ResetPorts ports, std::optional<ResetLock> lock,
+                     std::optional<std::string> library, std::optional<std::string> home);
+    std::vector<std::string> planned() const;
+    void removeEach(LibraryRemover& remover, const std::vector<std::string>& paths,
+                    const std::function<void()>& tick);
+    std::optional<std::string> runTool(const std::string& tool,
+                                       const std::vector<std::string>& arguments);
+    void clearDomain();
+    void restartSystemTarget();
+    std::optional<std::string> emptyCookieStore(LibraryRemover& remover);
+    void log(const std::string& line) const;
+
+    ResetPlan m_plan;
+    ResetPorts m_ports;
+    std::optional<ResetLock> m_lock;
+    std::optional<std::string> m_library;
+    std::optional<std::string> m_home;
+    std::optional<LibraryRemover> m_remover;
+};
+
+} // namespace corvane
