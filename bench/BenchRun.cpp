@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     delegate.setPath(safari ? "/Applications/Safari.app" : "/Applications/Target.app");
-    delegate.analyser();
+    (void)delegate.analyser();
     const std::size_t preferences = delegate.fullFilePaths().size();
     const std::size_t state = delegate.fullStatePaths().size();
     if (mode == "analyse") {

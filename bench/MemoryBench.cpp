@@ -31,9 +31,10 @@ int main(int argc, char** argv) {
     corvane::processWide().targetApplicationName = "Target.app";
     corvane::AppDelegate& delegate = frontEnd.delegate();
     delegate.setPath("/Applications/Target.app");
-    const std::optional<std::string> report = delegate.analyser();
+    const corvane::AnalyserResult analysis = delegate.analyser();
+    const auto* report = std::get_if<corvane::AnalyserReport>(&analysis);
     if (corvane::TextView* info = frontEnd.window().outlets().infoField; info && report) {
-        info->setString(*report);
+        info->setString(report->text);
     }
     QApplication::processEvents();
 

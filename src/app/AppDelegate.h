@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace corvane {
@@ -72,6 +73,20 @@ struct Services {
 
 using PathList = std::vector<std::string>;
 
+// What the analysis gives the window: the report (or why nothing was found) with the stretch of
+// listed entries the view greys, in UTF-16 code units.
+struct AnalyserReport {
+    std::string text;
+    std::int64_t listsFrom = 0;
+    std::int64_t listsLength = 0; // 0: nothing to grey
+    bool operator==(const AnalyserReport&) const = default;
+};
+// A Hard Safari reset was chosen: the view already shows its notice instead of a report.
+struct HardResetChosen {
+    bool operator==(const HardResetChosen&) const = default;
+};
+using AnalyserResult = std::variant<AnalyserReport, HardResetChosen>;
+
 // The one controller: holds the state of the work on one target application and carries out
 // every action of the main window. All of it runs on the main thread.
 class AppDelegate : public UrlConnectionDelegate {
@@ -97,7 +112,7 @@ public:
     void checkUpdate(const void* sender);
 
     // Analysis.
-    std::optional<std::string> analyser();
+    AnalyserResult analyser();
     void hasPrefFile();
     void hasSavedState();
     std::optional<std::string> bundleIdentifierForApplicationName(const std::string& name);
@@ -174,6 +189,11 @@ public:
 private:
     // The chooser's steps for the given path, or for the open panel's pick when none is given.
     void chooseAppFrom(const std::optional<std::string>& given);
+    // The chooser's steps: show the pick, read its identifier (false: rejected, the window
+    // says why), and show the analysis.
+    void showPick(const std::string& picked);
+    bool acceptPick(const std::string& picked);
+    void showAnalysis(const AnalyserResult& analysis);
     // Enables Restore when the latest reset still has something in the Trash to put back.
     void updateRestoreButton();
 

@@ -67,46 +67,10 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
         }
         return;
     }
-
-    _path = *picked;
-    // Restore belongs to the waiting window, not to the work on a new target.
-    if (_outlets.restoreButton) {
-        _outlets.restoreButton->setEnabled(false);
-    }
-    processWide().targetApplicationName = lastPathComponent(*picked);
-    if (_outlets.chooseButton) {
-        _outlets.chooseButton->setHidden(true);
-    }
-    if (_outlets.appIconImage) {
-        _outlets.appIconImage->setImage(Image::iconForFile(*picked));
-        _outlets.appIconImage->setHidden(false);
-    }
-
-    // The picked bundle's own identifier decides; the lookup by name only serves items that
-    // are not bundles themselves.
-    Result<BundleInfo, BundleError> bundle = _services.bundles->readBundle(*picked);
-    if (!bundle && bundle.error().failure == BundleFailure::NotABundle) {
-        bundle = installedBundle(_services, *processWide().targetApplicationName);
-    }
-    processWide().targetBundleIdentifier = bundle ? acceptable(bundle->identifier) : std::nullopt;
-
-    if (!processWide().targetBundleIdentifier) {
-        _isApp = false;
-        if (_outlets.fixButton) {
-            _outlets.fixButton->setEnabled(false);
-        }
-        // When the means of reading failed, the user learns that rather than blame the item.
-        const bool readerFailed = !bundle && isReaderFault(bundle.error().failure);
-        if (_outlets.nameOfAppToFix) {
-            _outlets.nameOfAppToFix->setStringValue(readerFailed ? "Error: " + bundle.error().reason
-                                                                 : std::string(kRejectedName));
-        }
-        if (_outlets.infoField) {
-            _outlets.infoField->setString(kRejectedInfo);
-        }
+    showPick(*picked);
+    if (!acceptPick(*picked)) {
         return;
     }
-
     _isApp = true;
     if (_outlets.nameOfAppToFix) {
         _outlets.nameOfAppToFix->setStringValue(*processWide().targetApplicationName);
@@ -114,14 +78,59 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
     if (_outlets.infoField) {
         _outlets.infoField->setString("Analysing...");
     }
-
     // Input made while the analysis runs is dropped, so no click can act on the report before it
     // was on screen.
     const BusySpan busy(_services.application);
-    const std::optional<std::string> report = analyser();
-    TextView* info = _outlets.infoField;
+    showAnalysis(analyser());
+}
 
-    if (_safariAggressive) {
+void AppDelegate::showPick(const std::string& picked) {
+    _path = picked;
+    // Restore belongs to the waiting window, not to the work on a new target.
+    if (_outlets.restoreButton) {
+        _outlets.restoreButton->setEnabled(false);
+    }
+    processWide().targetApplicationName = lastPathComponent(picked);
+    if (_outlets.chooseButton) {
+        _outlets.chooseButton->setHidden(true);
+    }
+    if (_outlets.appIconImage) {
+        _outlets.appIconImage->setImage(Image::iconForFile(picked));
+        _outlets.appIconImage->setHidden(false);
+    }
+}
+
+bool AppDelegate::acceptPick(const std::string& picked) {
+    // The picked bundle's own identifier decides; the lookup by name only serves items that
+    // are not bundles themselves.
+    Result<BundleInfo, BundleError> bundle = _services.bundles->readBundle(picked);
+    if (!bundle && bundle.error().failure == BundleFailure::NotABundle) {
+        bundle = installedBundle(_services, *processWide().targetApplicationName);
+    }
+    processWide().targetBundleIdentifier = bundle ? acceptable(bundle->identifier) : std::nullopt;
+    if (processWide().targetBundleIdentifier) {
+        return true;
+    }
+    _isApp = false;
+    if (_outlets.fixButton) {
+        _outlets.fixButton->setEnabled(false);
+    }
+    // When the means of reading failed, the user learns that rather than blame the item.
+    const bool readerFailed = !bundle && isReaderFault(bundle.error().failure);
+    if (_outlets.nameOfAppToFix) {
+        _outlets.nameOfAppToFix->setStringValue(readerFailed ? "Error: " + bundle.error().reason
+                                                             : std::string(kRejectedName));
+    }
+    if (_outlets.infoField) {
+        _outlets.infoField->setString(kRejectedInfo);
+    }
+    return false;
+}
+
+void AppDelegate::showAnalysis(const AnalyserResult& analysis) {
+    TextView* info = _outlets.infoField;
+    // A Hard reset shows its notice whatever was found: it removes more than the lists.
+    if (_safariAggressive || std::holds_alternative<HardResetChosen>(analysis)) {
         if (_outlets.fixButton) {
             _outlets.fixButton->setEnabled(true);
         }
@@ -130,7 +139,7 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
         }
         return;
     }
-
+    const AnalyserReport& report = std::get<AnalyserReport>(analysis);
     const bool nothingToFix = !_hasPrefPlist && !_hasAppSaveState;
     if (_outlets.fixButton) {
         _outlets.fixButton->setEnabled(!nothingToFix);
@@ -138,26 +147,10 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
     if (!info) {
         return;
     }
-    info->setString(report.value_or(""));
-    if (nothingToFix) {
-        return;
+    info->setString(report.text);
+    if (!nothingToFix && report.listsLength > 0) {
+        insertTextColor(Color::standardGray(), report.listsFrom, report.listsLength, info);
     }
-    const std::string shown = info->string();
-    const std::string fileList = processWide().reportFileList.value_or("");
-    const std::size_t start = fileList.empty() ? std::string::npos : shown.find(fileList);
-    if (start == std::string::npos) {
-        return;
-    }
-    // Listed entries may hold "Click" themselves (com.example.Clicker.plist), so the end is the
-    // first "Click" after both lists.
-    const std::size_t listsEnd = start + fileList.size() + joinLines(_shortStatePaths).size();
-    const std::size_t end = shown.find("Click", std::min(listsEnd, shown.size()));
-    if (end == std::string::npos) {
-        return;
-    }
-    const std::int64_t from = utf16Length(std::string_view(shown).substr(0, start));
-    const std::int64_t to = utf16Length(std::string_view(shown).substr(0, end));
-    insertTextColor(Color::standardGray(), from, to - from, info);
 }
 
 std::optional<std::string>

@@ -8,7 +8,7 @@
 
 namespace corvane {
 
-std::optional<std::string> AppDelegate::analyser() {
+AnalyserResult AppDelegate::analyser() {
     _fullStatePaths.clear();
     _fullFilePaths.clear();
     _shortStatePaths.clear();
@@ -20,7 +20,7 @@ std::optional<std::string> AppDelegate::analyser() {
     if (const auto* refusal = std::get_if<std::string>(&located)) {
         _hasPrefPlist = false;
         _hasAppSaveState = false;
-        return *refusal;
+        return AnalyserReport{*refusal};
     }
 
     hasPrefFile();
@@ -39,14 +39,15 @@ std::optional<std::string> AppDelegate::analyser() {
         }
     }
     if (!_hasPrefPlist && !_hasAppSaveState) {
-        return notSearched.empty() ? nothingFoundMessage(name) : notSearched;
+        return AnalyserReport{notSearched.empty() ? nothingFoundMessage(name) : notSearched};
     }
     Report report = composeReport(_shortFilePaths, _shortStatePaths, _isSafari, name);
     processWide().reportFileList = report.fileList;
     if (_isSafari && _safariAggressive) {
-        return std::nullopt;
+        return HardResetChosen{};
     }
-    return notSearched.empty() ? report.text : report.text + notSearched + "\n";
+    return AnalyserReport{notSearched.empty() ? report.text : report.text + notSearched + "\n",
+                          report.listsFrom, report.listsLength};
 }
 
 } // namespace corvane

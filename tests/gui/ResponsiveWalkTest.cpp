@@ -48,7 +48,7 @@ TEST(ResponsiveWalk, WindowRepaintsAndShowsACountDuringALargeWalk) {
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] { lastCount = window.busyLabel()->text(); });
     sampler.start(0);
-    frontEnd.delegate().analyser();
+    (void)frontEnd.delegate().analyser();
     sampler.stop();
     ResponsiveWork::setDefaultInterval(previous);
 

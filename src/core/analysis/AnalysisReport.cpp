@@ -1,10 +1,6 @@
 #include "core/analysis/AnalysisReport.h"
 
-#include "core/ProcessWideValues.h"
-#include "core/UserFolders.h"
-
-#include <algorithm>
-#include <variant>
+#include "base/Text.h"
 
 namespace corvane {
 
@@ -12,26 +8,26 @@ namespace {
 
 constexpr const char* kWarningSign = "\u26A0\uFE0F";
 
-std::string standardReport(const std::string& firstKind, const std::string& conjunction,
-                           const std::string& secondKind, const std::string& fileList,
-                           const std::string& stateList, const std::string& name) {
-    return "Corvane can safely remove the following user " + firstKind + conjunction + secondKind +
-           "files:\n\n" + fileList + stateList + "\n\nClick the \"Fix\" button to restore " + name +
-           " or (X) to cancel.\n" + kWarningSign +
-           " User preferences & unsaved data associated with this app will be "
-           "lost!\n\n";
+// The parts of a report around its lists: the text before them and the text after them.
+struct Frame {
+    std::string head;
+    std::string tail;
+};
+
+Frame standardReport(const std::string& kinds, const std::string& name) {
+    return {"Corvane can safely remove the following user " + kinds + "files:\n\n",
+            "Click the \"Fix\" button to restore " + name + " or (X) to cancel.\n" + kWarningSign +
+                " User preferences & unsaved data associated with this app will be lost!\n\n"};
 }
 
-std::string safariSoftReport(const std::string& firstKind, const std::string& conjunction,
-                             const std::string& secondKind, const std::string& fileList,
-                             const std::string& stateList, const std::string& name) {
-    return "Safari Soft Reset - click \"Fix\" to complete!\n\nCorvane can safely remove the "
-           "following user " +
-           firstKind + conjunction + secondKind + "files:\n\n" + fileList + stateList +
-           "\n\nClick the \"Fix\" button to restore " + name + " or (X) to cancel.\n\n" +
-           kWarningSign +
-           " A 'Hard' reset will completely remove all Safari's bookmarks, cookies, history, "
-           "extensions, top sites and all other data. This cannot be undone.\n\n";
+Frame safariSoftReport(const std::string& kinds, const std::string& name) {
+    return {"Safari Soft Reset - click \"Fix\" to complete!\n\nCorvane can safely remove the "
+            "following user " +
+                kinds + "files:\n\n",
+            "Click the \"Fix\" button to restore " + name + " or (X) to cancel.\n\n" +
+                kWarningSign +
+                " A 'Hard' reset will completely remove all Safari's bookmarks, cookies, history, "
+                "extensions, top sites and all other data. This cannot be undone.\n\n"};
 }
 
 } // namespace
@@ -64,9 +60,11 @@ Report composeReport(const std::vector<std::string>& shortFilePaths,
         fileList = "~\n";
     }
     const std::string secondKind = stateList.empty() ? "" : "window data ";
-    const auto compose = isSafari ? safariSoftReport : standardReport;
-    return {compose(firstKind, conjunction, secondKind, fileList, stateList, applicationName),
-            fileList};
+    const std::string kinds = firstKind + conjunction + secondKind;
+    const Frame frame = isSafari ? safariSoftReport(kinds, applicationName)
+                                 : standardReport(kinds, applicationName);
+    const std::string lists = fileList + stateList + "\n\n";
+    return {frame.head + lists + frame.tail, fileList, utf16Length(frame.head), utf16Length(lists)};
 }
 
 } // namespace corvane

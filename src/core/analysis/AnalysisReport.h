@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ std::string joinLines(const std::vector<std::string>& entries);
 struct Report {
     std::string text;
     std::string fileList; // the preference part as it stands in the text, "~\n" when empty
+    // Where the lists of entries stand in the text, in UTF-16 code units: the stretch the
+    // window shows in grey.
+    std::int64_t listsFrom = 0;
+    std::int64_t listsLength = 0;
 };
 
 // The report listing what Fix removes; `shortFilePaths` already ends with its "\n" entry.

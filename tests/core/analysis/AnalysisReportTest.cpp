@@ -1,5 +1,6 @@
 #include "core/analysis/AnalysisReport.h"
 
+#include "base/Text.h"
 #include "core/analysis/Discovery.h"
 #include "support/DelegateFixture.h"
 
@@ -78,13 +79,42 @@ TEST(ReportComposition, NothingFoundMessage) {
               "moment.");
 }
 
+TEST(ReportComposition, TheGreyStretchIsExactlyTheListsWhateverTheirNames) {
+    struct Row {
+        std::vector<std::string> files;
+        std::vector<std::string> states;
+        bool safari;
+    };
+    const std::vector<Row> rows = {
+        {{"P1", "P2", "\n"}, {"S1"}, false},
+        {{}, {"Click.savedState"}, false},                        // a name holding "Click"
+        {{"com.example.Clicker.plist", "\n"}, {}, false},         // in the file list too
+        {{"caf\xc3\xa9 \xf0\x9f\x98\x80.plist", "\n"}, {}, true}, // beyond one UTF-16 unit
+    };
+    for (const Row& row : rows) {
+        const Report report = composeReport(row.files, row.states, row.safari, "A.app");
+        std::string lists = (row.files.empty() ? std::string("~\n") : joinLines(row.files)) +
+                            joinLines(row.states) + "\n\n";
+        const std::size_t at = report.text.find(":\n\n" + lists + "Click");
+        ASSERT_NE(at, std::string::npos) << report.text;
+        EXPECT_EQ(report.listsFrom, utf16Length(report.text.substr(0, at + 3)));
+        EXPECT_EQ(report.listsLength, utf16Length(lists));
+    }
+}
+
 using Analysis = DelegateFixture;
+
+// The report's text, none when a Hard reset was chosen instead.
+std::optional<std::string> textOf(const AnalyserResult& analysis) {
+    const auto* report = std::get_if<AnalyserReport>(&analysis);
+    return report ? std::optional(report->text) : std::nullopt;
+}
 
 TEST_F(Analysis, PreferencesAndStateFromRealFolders) {
     home.file("Library/Preferences/com.x.App.plist");
     home.file("Library/Saved Application State/com.x.App.savedState/windows.plist");
     target("com.x.App");
-    const auto report = delegate().analyser();
+    const auto report = textOf(delegate().analyser());
     ASSERT_TRUE(report);
     EXPECT_EQ(
         *report,
@@ -101,7 +131,7 @@ TEST_F(Analysis, PreferencesAndStateFromRealFolders) {
 TEST_F(Analysis, NothingFoundKeepsEarlierFileList) {
     processWide().reportFileList = "earlier\n\n";
     target("com.x.Missing");
-    EXPECT_EQ(delegate().analyser(), nothingFoundMessage("Example.app"));
+    EXPECT_EQ(textOf(delegate().analyser()), nothingFoundMessage("Example.app"));
     EXPECT_EQ(processWide().reportFileList, "earlier\n\n");
     EXPECT_FALSE(delegate().hasPrefPlist());
     EXPECT_FALSE(delegate().hasAppSaveState());
@@ -111,9 +141,9 @@ TEST_F(Analysis, SecondAnalysisStartsFromEmptyLists) {
     home.file("Library/Preferences/com.first.App.plist");
     home.file("Library/Preferences/com.second.App.plist");
     target("com.first.App");
-    delegate().analyser();
+    (void)delegate().analyser();
     target("com.second.App", "Second.app");
-    const auto report = delegate().analyser();
+    const auto report = textOf(delegate().analyser());
     ASSERT_TRUE(report);
     EXPECT_EQ(report->find("com.first"), std::string::npos);
     EXPECT_EQ(delegate().shortFilePaths(), (PathList{"com.second.App.plist", "\n"}));
@@ -123,7 +153,7 @@ TEST_F(Analysis, SafariHardGivesNoReportButUpdatesFileList) {
     home.file("Library/Preferences/com.apple.Safari.plist");
     target("com.apple.Safari", "Safari.app");
     alerts.answers = {kAlertFirstButtonReturn};
-    EXPECT_EQ(delegate().analyser(), std::nullopt);
+    EXPECT_TRUE(std::holds_alternative<HardResetChosen>(delegate().analyser()));
     EXPECT_EQ(processWide().reportFileList, "com.apple.Safari.plist\n\n");
     EXPECT_EQ(window.infoView.string(), kHardResetNotice);
 }
@@ -131,7 +161,7 @@ TEST_F(Analysis, SafariHardGivesNoReportButUpdatesFileList) {
 TEST_F(Analysis, SafariHardWithNothingFoundGivesNothingFoundMessage) {
     target("com.apple.Safari", "Safari.app");
     alerts.answers = {kAlertFirstButtonReturn};
-    EXPECT_EQ(delegate().analyser(), nothingFoundMessage("Safari.app"));
+    EXPECT_EQ(textOf(delegate().analyser()), nothingFoundMessage("Safari.app"));
     EXPECT_TRUE(delegate().safariAggressive());
 }
 
@@ -139,7 +169,7 @@ TEST_F(Analysis, SafariSoftUsesItsTemplate) {
     home.file("Library/Safari/LastSession.plist");
     target("com.apple.Safari", "Safari.app");
     alerts.answers = {kAlertSecondButtonReturn};
-    const auto report = delegate().analyser();
+    const auto report = textOf(delegate().analyser());
     ASSERT_TRUE(report);
     EXPECT_EQ(report->rfind("Safari Soft Reset", 0), 0u);
     EXPECT_NE(report->find("LastSession.plist\n\n"), std::string::npos);
@@ -150,7 +180,7 @@ TEST_F(Analysis, UnusableHomeIsRefusedWithoutWalking) {
     target("com.x.App");
     for (const char* bad : {"", "relative/home", "/", "///"}) {
         setenv("HOME", bad, 1);
-        const auto report = delegate().analyser();
+        const auto report = textOf(delegate().analyser());
         ASSERT_TRUE(report) << bad;
         EXPECT_NE(report->find("home folder"), std::string::npos) << bad;
         EXPECT_TRUE(delegate().fullFilePaths().empty()) << bad;
