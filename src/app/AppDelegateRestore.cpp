@@ -142,7 +142,7 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
 
 RestoreResult AppDelegate::finishRestore(ResetRecords& records, const ResetRecord& record,
                                          const std::string& library) {
-    const RestoreResult result = restoreAndKeepRecord(
+    RestoreResult result = restoreAndKeepRecord(
         records, record, *_services.trash, *_services.fileSystem, library, _services.systemLog);
     _lastEnding = result.interrupted ? ResetEnding::Interrupted
                   : result.whole()   ? ResetEnding::Done

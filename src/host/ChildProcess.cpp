@@ -93,26 +93,10 @@ void drainErrorOutput(Pipe& err, ChildResult& result, std::size_t bound, char* b
     }
 }
 
-} // namespace
-
-ChildResult runChildProcess(const std::string& path, const std::vector<std::string>& arguments,
-                            const ChildOptions& options) {
-    ChildResult result;
-    if (path.empty()) {
-        result.startError = ENOENT;
-        return result;
-    }
-    if (access(path.c_str(), X_OK) != 0) {
-        result.startError = errno;
-        return result;
-    }
-    Pipe out;
-    Pipe err;
-    if (!out.open() || !err.open()) {
-        result.startError = errno;
-        return result;
-    }
-
+// Starts the tool with its standard output and error on the pipes and its input on /dev/null;
+// 0 when it could not be started (`startError` says why).
+pid_t spawnChild(const std::string& path, const std::vector<std::string>& arguments,
+                 const Pipe& out, const Pipe& err, int& startError) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -144,18 +128,19 @@ ChildResult runChildProcess(const std::string& path, const std::vector<std::stri
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0) {
-        result.startError = spawned;
-        return result;
+        startError = spawned;
+        return 0;
     }
-    result.started = true;
-    out.closeWrite();
-    err.closeWrite();
+    return pid;
+}
 
+// Reads both streams until the tool closes them (or has ended with standard output closed), or
+// a bound is hit; `reaped` says whether the tool's end was collected on the way.
+void readUntilEnd(pid_t pid, Pipe& out, Pipe& err, const ChildOptions& options, ChildResult& result,
+                  bool& reaped, std::optional<int>& status) {
     const auto deadline = options.timeout
                               ? std::optional(std::chrono::steady_clock::now() + *options.timeout)
                               : std::nullopt;
-    bool reaped = false;
-    std::optional<int> status;
     char buffer[65536];
     while (out.read >= 0 || err.read >= 0) {
         int waitMs = -1;
@@ -207,6 +192,39 @@ ChildResult runChildProcess(const std::string& path, const std::vector<std::stri
             }
         }
     }
+}
+
+} // namespace
+
+ChildResult runChildProcess(const std::string& path, const std::vector<std::string>& arguments,
+                            const ChildOptions& options) {
+    ChildResult result;
+    if (path.empty()) {
+        result.startError = ENOENT;
+        return result;
+    }
+    if (access(path.c_str(), X_OK) != 0) {
+        result.startError = errno;
+        return result;
+    }
+    Pipe out;
+    Pipe err;
+    if (!out.open() || !err.open()) {
+        result.startError = errno;
+        return result;
+    }
+
+    const pid_t pid = spawnChild(path, arguments, out, err, result.startError);
+    if (pid <= 0) {
+        return result;
+    }
+    result.started = true;
+    out.closeWrite();
+    err.closeWrite();
+
+    bool reaped = false;
+    std::optional<int> status;
+    readUntilEnd(pid, out, err, options, result, reaped, status);
     if (!reaped) {
         if (result.timedOut || result.outputTruncated) {
             kill(pid, SIGKILL);
