@@ -77,10 +77,10 @@ TEST(UpdateDecision, OnlyAPageThatDidNotArriveMeansNoConnection) {
     });
 }
 
-TEST(UpdateDecision, TheInstalledVersionIsTheBuildsOwn) {
-    EXPECT_EQ(decideUpdate(std::string(build::kVersion), installedVersion()),
-              UpdateOutcome::UpToDate);
-    EXPECT_TRUE(Version::parseLeading(build::kVersion)); // a version the check can compare
+// The build's version is one the check can compare; one it could not read would make every
+// published version look unreadable.
+TEST(UpdateDecision, TheBuildsOwnVersionReads) {
+    EXPECT_TRUE(Version::parseLeading(build::kVersion));
 }
 
 } // namespace
