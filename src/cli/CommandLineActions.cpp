@@ -234,7 +234,6 @@ int restoreLatestReset(const Ports& ports, const std::optional<std::string>& ide
         err << nothing;
         return kNothingFound;
     }
-    err << restoreQuestionText(*record) << " Yes.\n";
     if (!record->systemTarget &&
         !targetHasQuit(ports, record->identifier, record->applicationName, "put back", err)) {
         return kDeclined;
@@ -348,7 +347,8 @@ int resetApplication(const Ports& ports, const std::string& bundlePath, const Re
         err << outcome.refusal << '\n';
         return kDeclined;
     }
-    out << resetAccountText(target.name, outcome);
+    out << resetAccountText(target.name, outcome,
+                            "\"corvane --restore " + target.identifier + "\" puts them back");
     return exitCodeFor(outcome.ending);
 }
 

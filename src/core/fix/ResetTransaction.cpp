@@ -24,8 +24,7 @@ constexpr const char* kFinderIdentifier = "com.apple.finder";
 constexpr const char* kEmptyOutputPlaceholder = "success!";
 constexpr const char* kSuccessText = "Default settings for %@ have been successfully restored.\n";
 constexpr std::size_t kMaxNamedLeftovers = 10;
-constexpr const char* kInTrashText =
-    "The removed files are in the Trash; press Restore to put them back.";
+constexpr const char* kInTrashText = "The removed files are in the Trash; ";
 constexpr const char* kInTrashUnrecordedText = "The removed files are in the Trash.";
 
 std::string withName(const std::string& format, const std::string& name) {
@@ -41,7 +40,7 @@ std::string entries(std::size_t count, const char* verb) {
 }
 
 // The last line of the account: where the entries went.
-std::string trashLine(const ResetOutcome& outcome) {
+std::string trashLine(const ResetOutcome& outcome, const std::string& howToRestore) {
     if (outcome.ending == ResetEnding::Interrupted) {
         return "Interrupted: " + entries(outcome.trashed, outcome.trashed == 1 ? "is" : "are") +
                " in the Trash; Restore puts them back.";
@@ -58,7 +57,7 @@ std::string trashLine(const ResetOutcome& outcome) {
         }
         line += " ";
     }
-    return line + (outcome.recorded ? kInTrashText : kInTrashUnrecordedText);
+    return line + (outcome.recorded ? kInTrashText + howToRestore + "." : kInTrashUnrecordedText);
 }
 
 } // namespace
@@ -75,8 +74,9 @@ std::vector<std::string> hardResetEntries(const FileSystem& fs, const UserFolder
     return found;
 }
 
-std::string resetAccountText(const std::string& applicationName, const ResetOutcome& outcome) {
-    const std::string line = trashLine(outcome);
+std::string resetAccountText(const std::string& applicationName, const ResetOutcome& outcome,
+                             const std::string& howToRestore) {
+    const std::string line = trashLine(outcome, howToRestore);
     const std::string extra = line.empty() ? std::string() : line + "\n";
     if (outcome.leftovers.empty()) {
         return withName(kSuccessText, applicationName) + extra;
@@ -303,7 +303,7 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
         outcome.leftovers.push_back(*cookieLeftover);
     }
     if (outcome.ending == ResetEnding::Interrupted) {
-        log(trashLine(outcome));
+        log(trashLine(outcome, {}));
     } else if (!outcome.leftovers.empty()) {
         outcome.ending = ResetEnding::Partial;
     }

@@ -59,8 +59,10 @@ struct ResetOutcome {
     std::string refusal;   // with Declined: why nothing was changed
 };
 
-// The account of a reset, as the closing sheet and the command line give it.
-std::string resetAccountText(const std::string& applicationName, const ResetOutcome& outcome);
+// The account of a reset, as the closing sheet and the command line give it; `howToRestore` says
+// in the face's own words how the trashed entries come back.
+std::string resetAccountText(const std::string& applicationName, const ResetOutcome& outcome,
+                             const std::string& howToRestore = "press Restore to put them back");
 
 // One reset of the user's Library as a transaction: it holds the home's lock from begin() on, so
 // no other reset or restore runs while the face waits for the target to quit and asks its
