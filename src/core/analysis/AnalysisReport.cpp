@@ -27,7 +27,8 @@ Frame safariSoftReport(const std::string& kinds, const std::string& name) {
             "Click the \"Fix\" button to restore " + name + " or (X) to cancel.\n\n" +
                 kWarningSign +
                 " A 'Hard' reset will completely remove all Safari's bookmarks, cookies, history, "
-                "extensions, top sites and all other data. This cannot be undone.\n\n"};
+                "extensions, top sites and all other data. Restore can put it back while the Trash "
+                "holds it.\n\n"};
 }
 
 } // namespace

@@ -69,7 +69,8 @@ TEST(ReportComposition, SafariSoftTemplate) {
     const std::string ending =
         "Click the \"Fix\" button to restore Safari.app or (X) to cancel.\n\n\u26A0\uFE0F A "
         "'Hard' reset will completely remove all Safari's bookmarks, cookies, history, "
-        "extensions, top sites and all other data. This cannot be undone.\n\n";
+        "extensions, top sites and all other data. Restore can put it back while the Trash holds "
+        "it.\n\n";
     EXPECT_EQ(report.text.substr(report.text.size() - ending.size()), ending);
 }
 
