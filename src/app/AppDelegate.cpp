@@ -11,6 +11,7 @@ namespace corvane {
 
 namespace {
 constexpr const char* kWaitingText = "Waiting for an app to fix...";
+constexpr const char* kHintText = "Click the magnifier or drop an application here.";
 constexpr const char* kInfoFontFamily = "Helvetica Neue";
 constexpr double kInfoFontPoints = 12.0;
 } // namespace
@@ -33,7 +34,15 @@ void AppDelegate::applicationDidFinishLaunching() {
         _outlets.infoField->setFont(kInfoFontFamily, kInfoFontPoints);
         _outlets.infoField->setTextColor(Color::infoBlue());
     }
+    showHint(true);
     updateRestoreButton();
+}
+
+void AppDelegate::showHint(bool shown) {
+    if (Label* hint = _outlets.hint) {
+        hint->setStringValue(kHintText);
+        hint->setHidden(!shown);
+    }
 }
 
 void AppDelegate::quitTheApp() {
@@ -67,6 +76,7 @@ void AppDelegate::stopProgress() {
         _outlets.chooseButton->setEnabled(true);
         _outlets.chooseButton->setImage(Image::named(kChooseButtonImage));
     }
+    showHint(true);
     updateRestoreButton();
 }
 

@@ -51,6 +51,7 @@ struct Outlets {
     ImageView* appIconImage = nullptr;
     ProgressIndicator* progressIndicator = nullptr;
     Button* restoreButton = nullptr;
+    Label* hint = nullptr; // shown only while the window waits for an application
 };
 
 // The host facilities the controller reaches; the front end (or a test) supplies them.
@@ -196,6 +197,8 @@ private:
     void showAnalysis(const AnalyserResult& analysis);
     // Enables Restore when the latest reset still has something in the Trash to put back.
     void updateRestoreButton();
+    // The waiting window says how to start; a chosen target takes its place.
+    void showHint(bool shown);
 
     // What the info view shows, colours included.
     struct ShownInfo {

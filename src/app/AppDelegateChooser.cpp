@@ -86,6 +86,7 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
 
 void AppDelegate::showPick(const std::string& picked) {
     _path = picked;
+    showHint(false);
     // Restore belongs to the waiting window, not to the work on a new target.
     if (_outlets.restoreButton) {
         _outlets.restoreButton->setEnabled(false);

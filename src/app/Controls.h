@@ -75,6 +75,15 @@ public:
     virtual void setImage(const Image& image) = 0;
 };
 
+// A line of plain text the window shows or hides, such as the hint of the waiting state.
+class Label {
+public:
+    virtual ~Label() = default;
+    virtual void setStringValue(const std::string& text) = 0;
+    virtual void setHidden(bool hidden) = 0;
+    virtual bool isHidden() const = 0;
+};
+
 class ImageView {
 public:
     virtual ~ImageView() = default;

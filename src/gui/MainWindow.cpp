@@ -23,7 +23,7 @@ MainWindow::MainWindow(QWidget* parent)
       m_iconView(new QLabel(this)), m_cancelButton(new QPushButton(tr("(X)"), this)),
       m_updateButton(new QPushButton(tr("Check for Updates"), this)),
       m_restoreButton(new QPushButton(tr("Restore"), this)), m_notice(new QLabel(this)),
-      m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)) {
+      m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)), m_hint(new QLabel(this)) {
     // An application dragged from a file manager is chosen as the file dialog would.
     setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Corvane"));
@@ -94,9 +94,20 @@ MainWindow::MainWindow(QWidget* parent)
     m_busyLabel->setTextFormat(Qt::PlainText);
     m_busyLabel->hide();
 
+    m_hint->setObjectName(QStringLiteral("hintLabel"));
+    m_hint->setAccessibleName(tr("Hint"));
+    m_hint->setTextFormat(Qt::PlainText);
+    m_hint->setWordWrap(true);
+    QPalette hintPalette = m_hint->palette();
+    hintPalette.setColor(QPalette::WindowText, QColor(0x55, 0x55, 0x55));
+    m_hint->setPalette(hintPalette);
+    m_hint->hide();
+
     auto* top = new QHBoxLayout;
     top->addWidget(m_chooseButton);
     top->addWidget(m_iconView);
+    // The hint stands beside the magnifier it speaks of; the name field is empty meanwhile.
+    top->addWidget(m_hint);
     top->addWidget(m_nameField, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -123,14 +134,15 @@ MainWindow::MainWindow(QWidget* parent)
     m_iconAdapter = std::make_unique<QtImageView>(m_iconView);
     m_progressAdapter = std::make_unique<QtProgressIndicator>(m_busyBar, m_busyLabel);
     m_restoreAdapter = std::make_unique<QtButton>(m_restoreButton);
+    m_hintAdapter = std::make_unique<QtLabel>(m_hint);
 }
 
 MainWindow::~MainWindow() = default;
 
 Outlets MainWindow::outlets() {
-    return {m_windowAdapter.get(),   m_chooseAdapter.get(), m_nameAdapter.get(),
-            m_infoAdapter.get(),     m_fixAdapter.get(),    m_iconAdapter.get(),
-            m_progressAdapter.get(), m_restoreAdapter.get()};
+    return {m_windowAdapter.get(),   m_chooseAdapter.get(),  m_nameAdapter.get(),
+            m_infoAdapter.get(),     m_fixAdapter.get(),     m_iconAdapter.get(),
+            m_progressAdapter.get(), m_restoreAdapter.get(), m_hintAdapter.get()};
 }
 
 void MainWindow::showNotice(const QString& text) {

@@ -45,6 +45,7 @@ public:
     QLabel* noticeLabel() const { return m_notice; }
     QProgressBar* busyBar() const { return m_busyBar; }
     QLabel* busyLabel() const { return m_busyLabel; }
+    QLabel* hintLabel() const { return m_hint; }
 
     // Whether a dropped item may be taken now; nothing is taken until this is set.
     void setDropAllowed(std::function<bool()> allowed) { m_dropAllowed = std::move(allowed); }
@@ -74,6 +75,7 @@ private:
     QLabel* m_notice;
     QProgressBar* m_busyBar;
     QLabel* m_busyLabel;
+    QLabel* m_hint;
 
     std::unique_ptr<QtWindow> m_windowAdapter;
     std::unique_ptr<QtButton> m_chooseAdapter;
@@ -83,6 +85,7 @@ private:
     std::unique_ptr<QtImageView> m_iconAdapter;
     std::unique_ptr<QtProgressIndicator> m_progressAdapter;
     std::unique_ptr<QtButton> m_restoreAdapter;
+    std::unique_ptr<QtLabel> m_hintAdapter;
 };
 
 } // namespace corvane

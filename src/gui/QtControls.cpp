@@ -187,4 +187,22 @@ void QtWindow::setBackgroundColor(const Color& color) {
     m_window->setAutoFillBackground(true);
 }
 
+QtLabel::QtLabel(QLabel* label) : m_label(label) {}
+
+void QtLabel::setStringValue(const std::string& text) {
+    if (m_label) {
+        m_label->setText(QString::fromStdString(text));
+    }
+}
+
+void QtLabel::setHidden(bool hidden) {
+    if (m_label) {
+        m_label->setHidden(hidden);
+    }
+}
+
+bool QtLabel::isHidden() const {
+    return !m_label || m_label->isHidden();
+}
+
 } // namespace corvane

@@ -54,6 +54,17 @@ private:
     QPointer<QPushButton> m_button;
 };
 
+class QtLabel : public Label {
+public:
+    explicit QtLabel(QLabel* label);
+    void setStringValue(const std::string& text) override;
+    void setHidden(bool hidden) override;
+    bool isHidden() const override;
+
+private:
+    QPointer<QLabel> m_label;
+};
+
 class QtImageView : public ImageView {
 public:
     explicit QtImageView(QLabel* label);

@@ -1,5 +1,7 @@
 #include "support/DelegateFixture.h"
 
+#include <functional>
+
 namespace corvane::testing {
 namespace {
 
@@ -21,6 +23,30 @@ TEST_F(Startup, StartsWaitingWithEmptyListsAndNoFlags) {
     EXPECT_TRUE(window.infoView.rangeHasColour(0, 28, Color{0.0, 0.5, 0.8, 1.0}));
     EXPECT_FALSE(processWide().targetBundleIdentifier || processWide().targetApplicationName ||
                  processWide().reportFileList || processWide().safariFolder);
+}
+
+// The hint says how to start exactly while the window waits for an application.
+TEST_F(Startup, TheHintShowsOnlyWhileTheWindowWaits) {
+    bundles.bundles["/Applications/Example.app"] = BundleInfo{"com.x.App", {}, {}};
+    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+        {"at start", [&] { delegate(); }},
+        {"a pick cancelled", [&] { delegate().chooseApp(); }},
+        {"an application chosen",
+         [&] {
+             openPanel.picks.push_back("/Applications/Example.app");
+             delegate().chooseApp();
+         }},
+        {"(X) pressed", [&] { delegate().stopProgress(); }},
+        {"an item that is no application",
+         [&] { delegate().chooseAppAtPath("/Applications/Nothing.app"); }},
+    };
+    const bool waiting[] = {true, true, false, true, false};
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(steps[i].first);
+        steps[i].second();
+        EXPECT_EQ(window.hint.hidden, !waiting[i]);
+        EXPECT_FALSE(window.hint.text.empty());
+    }
 }
 
 TEST_F(Startup, QuitIsDeferredAndClosingTheWindowQuits) {

@@ -37,6 +37,16 @@ TEST(MainWindowStartup, ShowsTheWaitingLook) {
     EXPECT_FALSE(window.chooseButton()->isHidden());
     EXPECT_FALSE(window.chooseButton()->icon().isNull());
     EXPECT_EQ(window.cancelButton()->text(), QStringLiteral("(X)"));
+    // A screen reader finds the hint by its name, beside the magnifier.
+    QLabel* hint = nullptr;
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->accessibleName() == QStringLiteral("Hint")) {
+            hint = label;
+        }
+    }
+    ASSERT_TRUE(hint);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("magnifier")));
 
     const QString shot = saveScreenshot(window, QStringLiteral("startup"));
     EXPECT_TRUE(QFileInfo(shot).size() > 0);

@@ -59,6 +59,15 @@ public:
     Image image;
 };
 
+class FakeLabel : public Label {
+public:
+    void setStringValue(const std::string& value) override { text = value; }
+    void setHidden(bool on) override { hidden = on; }
+    bool isHidden() const override { return hidden; }
+    std::string text;
+    bool hidden = true;
+};
+
 class FakeWindow : public Window {
 public:
     void setBackgroundColor(const Color& color) override { background = color; }
@@ -74,10 +83,11 @@ struct FakeMainWindow {
     FakeButton fixButton;
     FakeImageView iconView;
     FakeButton restoreButton;
+    FakeLabel hint;
 
     Outlets outlets() {
-        return {&window,    &chooseButton, &nameField, &infoView,
-                &fixButton, &iconView,     nullptr,    &restoreButton};
+        return {&window,   &chooseButton, &nameField,     &infoView, &fixButton,
+                &iconView, nullptr,       &restoreButton, &hint};
     }
 };
 
