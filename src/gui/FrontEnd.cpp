@@ -1,5 +1,6 @@
 #include "gui/FrontEnd.h"
 
+#include "BuildInfo.h"
 #include "gui/DesktopNotifications.h"
 #include "gui/MainWindow.h"
 #include "gui/QtDialogs.h"
@@ -13,8 +14,10 @@
 #include "host/ProcRunningApplications.h"
 #include "host/SyslogSystemLog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
 
@@ -81,12 +84,29 @@ FrontEnd::FrontEnd()
             [delegate] { delegate->restoreButtonMethod(); });
     connect(m_window->cancelButton(), &QPushButton::clicked, this,
             [delegate] { delegate->stopProgress(); });
+    connect(m_window->quitAction(), &QAction::triggered, this,
+            [delegate] { delegate->quitTheApp(); });
+    connect(m_window->aboutAction(), &QAction::triggered, this, [this] { showAbout(); });
     QPushButton* update = m_window->updateButton();
     connect(update, &QPushButton::clicked, this,
             [delegate, update] { delegate->checkUpdate(update); });
 }
 
 FrontEnd::~FrontEnd() = default;
+
+void FrontEnd::showAbout() {
+    QMessageBox about(m_window.get());
+    about.setObjectName(QStringLiteral("aboutBox"));
+    about.setWindowTitle(QStringLiteral("About Corvane"));
+    about.setTextFormat(Qt::PlainText);
+    about.setText(QStringLiteral("Corvane %1").arg(QString::fromUtf8(build::kVersion)));
+    about.setInformativeText(
+        QStringLiteral("Returns a misbehaving application to its default settings.\n\n"
+                       "Licence: GPL-3.0-or-later\n%1")
+            .arg(QString::fromUtf8(build::kProductUrl)));
+    about.setIconPixmap(m_window->windowIcon().pixmap(64, 64));
+    about.exec();
+}
 
 void FrontEnd::start(const std::optional<std::string>& application) {
     // Drops are taken only while the window waits for a choice, never while it works.

@@ -57,6 +57,8 @@ public:
     AppDelegate& delegate() { return *m_delegate; }
 
 private:
+    // Help > About Corvane: the version, the licence and the project's address.
+    void showAbout();
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<HostFileSystem> m_fileSystem;
     std::unique_ptr<HostWorkspace> m_workspace;

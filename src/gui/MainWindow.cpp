@@ -2,11 +2,15 @@
 
 #include "gui/Images.h"
 
+#include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -118,6 +122,8 @@ MainWindow::MainWindow(QWidget* parent)
     bottom->addWidget(m_fixButton);
 
     auto* layout = new QVBoxLayout(this);
+    buildMenus();
+    layout->setMenuBar(m_menuBar);
     layout->addLayout(top);
     layout->addWidget(m_infoView, 1);
     layout->addWidget(m_busyBar);
@@ -138,6 +144,45 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenus() {
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    QMenu* file = m_menuBar->addMenu(tr("&File"));
+    m_chooseAction = file->addAction(tr("Choose Application..."));
+    m_chooseAction->setShortcut(QKeySequence::Open);
+    m_restoreAction = file->addAction(tr("Restore..."));
+    file->addSeparator();
+    m_quitAction = file->addAction(tr("Quit"));
+    m_quitAction->setShortcut(QKeySequence::Quit);
+    m_quitAction->setMenuRole(QAction::QuitRole);
+    QMenu* help = m_menuBar->addMenu(tr("&Help"));
+    m_updateAction = help->addAction(tr("Check for Updates"));
+    m_aboutAction = help->addAction(tr("About Corvane"));
+    m_aboutAction->setMenuRole(QAction::AboutRole);
+    // The items do what their controls do, by pressing them: one path for each action.
+    connect(m_chooseAction, &QAction::triggered, m_chooseButton, &QPushButton::click);
+    connect(m_restoreAction, &QAction::triggered, m_restoreButton, &QPushButton::click);
+    connect(m_updateAction, &QAction::triggered, m_updateButton, &QPushButton::click);
+    for (QPushButton* control : {m_chooseButton, m_restoreButton, m_updateButton}) {
+        control->installEventFilter(this);
+    }
+    followControls();
+}
+
+void MainWindow::followControls() {
+    m_chooseAction->setEnabled(m_chooseButton->isEnabled() && !m_chooseButton->isHidden());
+    m_restoreAction->setEnabled(m_restoreButton->isEnabled());
+    m_updateAction->setEnabled(m_updateButton->isEnabled());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::ShowToParent ||
+        event->type() == QEvent::HideToParent) {
+        followControls();
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 Outlets MainWindow::outlets() {
     return {m_windowAdapter.get(),   m_chooseAdapter.get(),  m_nameAdapter.get(),

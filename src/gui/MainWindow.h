@@ -12,7 +12,9 @@
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
+class QAction;
 class QLabel;
+class QMenuBar;
 class QMimeData;
 class QLineEdit;
 class QProgressBar;
@@ -46,6 +48,13 @@ public:
     QProgressBar* busyBar() const { return m_busyBar; }
     QLabel* busyLabel() const { return m_busyLabel; }
     QLabel* hintLabel() const { return m_hint; }
+    QMenuBar* menuBar() const { return m_menuBar; }
+    // The menu items, each the keyboard's and the menu's way to a control of the window.
+    QAction* chooseAction() const { return m_chooseAction; }
+    QAction* restoreAction() const { return m_restoreAction; }
+    QAction* quitAction() const { return m_quitAction; }
+    QAction* updateAction() const { return m_updateAction; }
+    QAction* aboutAction() const { return m_aboutAction; }
 
     // Whether a dropped item may be taken now; nothing is taken until this is set.
     void setDropAllowed(std::function<bool()> allowed) { m_dropAllowed = std::move(allowed); }
@@ -59,7 +68,14 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
+protected:
+    // A menu item is available exactly when its control is.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void buildMenus();
+    void followControls();
+
     // The local file a drag carries first, if drops are taken now.
     std::optional<QString> droppable(const QMimeData* mime) const;
 
@@ -76,6 +92,12 @@ private:
     QProgressBar* m_busyBar;
     QLabel* m_busyLabel;
     QLabel* m_hint;
+    QMenuBar* m_menuBar;
+    QAction* m_chooseAction;
+    QAction* m_restoreAction;
+    QAction* m_quitAction;
+    QAction* m_updateAction;
+    QAction* m_aboutAction;
 
     std::unique_ptr<QtWindow> m_windowAdapter;
     std::unique_ptr<QtButton> m_chooseAdapter;
