@@ -67,8 +67,6 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-
-protected:
     // A menu item is available exactly when its control is.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
