@@ -144,7 +144,9 @@ Untrashable ResetTransaction::untrashable() {
         m_remover.emplace(*m_ports.fileSystem, m_library, m_home, m_ports.runTool, m_ports.log,
                           m_ports.trash);
     }
-    return m_remover->findUntrashable(m_remover->targets(planned()));
+    // Listed once: the look ahead and the journal's head name the same entries.
+    m_targets = m_remover->targets(planned());
+    return m_remover->findUntrashable(m_targets);
 }
 
 void ResetTransaction::log(const std::string& line) const {
@@ -243,7 +245,7 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     ResetOutcome outcome;
     std::unique_ptr<ResetJournal> journal;
     ResetRecord record;
-    record.planned = remover.targets(planned());
+    record.planned = m_targets;
     if (m_library && m_ports.trash && !record.planned.empty()) {
         record.identifier = m_plan.identifier.value_or("");
         record.applicationName = m_plan.applicationName;

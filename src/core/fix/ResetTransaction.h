@@ -103,6 +103,7 @@ private:
     std::optional<std::string> m_library;
     std::optional<std::string> m_home;
     std::optional<LibraryRemover> m_remover;
+    std::vector<std::string> m_targets; // what the plan lists, as the remover will take it
 };
 
 } // namespace corvane
