@@ -28,10 +28,7 @@ Alert didNotQuitAlert(const std::string& name, const std::string& undone,
 
 Alert removeForGoodQuestion(const Untrashable& untrashable) {
     constexpr std::size_t kMaxNamed = 10;
-    std::string reasons;
-    for (const std::string& reason : untrashable.reasons) {
-        reasons += (reasons.empty() ? "" : "; ") + reason;
-    }
+    const std::string reasons = untrashable.reasonText();
     const std::size_t count = untrashable.paths.size();
     Alert question;
     question.messageText = std::to_string(count) +

@@ -223,10 +223,18 @@ private:
     // Says why nothing was changed, and marks the run as declined.
     void tellRefusal(const std::string& text);
     bool agreesToRemoveForGood(const Untrashable& untrashable);
-    // False (the user told why) when the target still runs after the quit wait.
-    bool targetHasQuit(const std::optional<std::string>& identifier, const std::string& name,
-                       const ShownInfo& report);
-    bool restoreTargetHasQuit(const ResetRecord& record);
+    // What a fix or a restore calls itself while it waits for the target to quit.
+    struct QuitStep {
+        std::string undone;   // "removed", "put back": what is not done when the target runs
+        std::string button;   // the button to press again
+        Button* paused;       // unavailable while the wait runs
+        ShownInfo before;     // the view, shown again when the wait does not end in a quit
+        bool showBeforeAgain; // shown again after a quit too
+    };
+    // Asks the target's running instances to quit and waits. False (the user told why, the run
+    // declined) when it cannot be told whether the target runs, or it did not quit.
+    bool targetHasQuit(const std::string& identifier, const std::string& name,
+                       const QuitStep& step);
     RestoreResult finishRestore(ResetRecords& records, const ResetRecord& record,
                                 const std::string& library);
 

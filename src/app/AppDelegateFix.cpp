@@ -133,7 +133,6 @@ void AppDelegate::tellRefusal(const std::string& text) {
         alert.informativeText = text;
         alert.buttons = {{"OK", std::nullopt}};
         alert.style = AlertStyle::Warning;
-        alert.purpose = AlertPurpose::Refusal;
         _services.alerts->runModal(alert);
     }
 }
@@ -146,32 +145,35 @@ bool AppDelegate::agreesToRemoveForGood(const Untrashable& untrashable) {
            kAlertSecondButtonReturn;
 }
 
-bool AppDelegate::targetHasQuit(const std::optional<std::string>& identifier,
-                                const std::string& name, const ShownInfo& report) {
+bool AppDelegate::targetHasQuit(const std::string& identifier, const std::string& name,
+                                const QuitStep& step) {
     RunningApplications* running = _services.runningApplications;
-    if (!running || !identifier) {
+    if (!running) {
         return true;
     }
-    Result<std::vector<pid_t>> looked = running->withBundleIdentifier(*identifier);
+    Result<std::vector<pid_t>> looked = running->withBundleIdentifier(identifier);
     if (!looked) {
-        tellRefusal("Corvane could not tell whether " + name +
-                    " is running, so nothing was removed.");
+        tellRefusal("Corvane could not tell whether " + name + " is running, so nothing was " +
+                    step.undone + ".");
         return false;
     }
     std::vector<pid_t> instances = std::move(*looked);
-    // Removing the files of an application that still runs lets it write them back, so a
+    // An application that still runs would write its files back over what the step does, so a
     // target that does not quit leaves everything in place.
     if (instances.empty()) {
         return true;
     }
     const QuitWaitOutcome outcome =
-        waitForTargetToQuit(*identifier, std::move(instances), _outlets.fixButton, report);
+        waitForTargetToQuit(identifier, std::move(instances), step.paused, step.before);
     if (outcome == QuitWaitOutcome::StillRunning && _services.alerts) {
-        _services.alerts->runModal(didNotQuitAlert(name, "removed", "Fix"));
+        _services.alerts->runModal(didNotQuitAlert(name, step.undone, step.button));
     }
     if (outcome != QuitWaitOutcome::Quit) {
         _lastEnding = ResetEnding::Declined;
         return false;
+    }
+    if (step.showBeforeAgain) {
+        showInfo(step.before);
     }
     return true;
 }
@@ -234,7 +236,9 @@ void AppDelegate::fixButtonMethod() {
         show(kSystemTargetText);
     } else {
         show(kFixingText);
-        if (!targetHasQuit(plan.identifier, plan.applicationName, report)) {
+        if (plan.identifier &&
+            !targetHasQuit(*plan.identifier, plan.applicationName,
+                           {"removed", "Fix", _outlets.fixButton, report, false})) {
             return;
         }
         show(kNotRunningText);

@@ -58,36 +58,6 @@ void AppDelegate::restoreButtonMethod() {
     restoreLatest(std::nullopt);
 }
 
-bool AppDelegate::restoreTargetHasQuit(const ResetRecord& record) {
-    // As before a reset: an application that still runs would write over what comes back.
-    RunningApplications* running = _services.runningApplications;
-    if (record.systemTarget || !running || !isAcceptableBundleIdentifier(record.identifier)) {
-        return true;
-    }
-    Result<std::vector<pid_t>> looked = running->withBundleIdentifier(record.identifier);
-    if (!looked) {
-        tellRefusal("Corvane could not tell whether " + record.applicationName +
-                    " is running, so nothing was put back.");
-        return false;
-    }
-    std::vector<pid_t> instances = std::move(*looked);
-    if (instances.empty()) {
-        return true;
-    }
-    const ShownInfo before = shownInfo();
-    const QuitWaitOutcome outcome = waitForTargetToQuit(record.identifier, std::move(instances),
-                                                        _outlets.restoreButton, before);
-    if (outcome == QuitWaitOutcome::StillRunning) {
-        _services.alerts->runModal(didNotQuitAlert(record.applicationName, "put back", "Restore"));
-    }
-    if (outcome != QuitWaitOutcome::Quit) {
-        _lastEnding = ResetEnding::Declined;
-        return false;
-    }
-    showInfo(before);
-    return true;
-}
-
 std::optional<RestoreResult>
 AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
     _lastEnding = ResetEnding::NothingToDo;
@@ -134,7 +104,10 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
         return std::nullopt;
     }
     record = *current;
-    if (!restoreTargetHasQuit(*record)) {
+    // As before a reset: an application that still runs would write over what comes back.
+    if (!record->systemTarget && isAcceptableBundleIdentifier(record->identifier) &&
+        !targetHasQuit(record->identifier, record->applicationName,
+                       {"put back", "Restore", _outlets.restoreButton, shownInfo(), true})) {
         return std::nullopt;
     }
     return finishRestore(records, *record, *library);
@@ -144,9 +117,7 @@ RestoreResult AppDelegate::finishRestore(ResetRecords& records, const ResetRecor
                                          const std::string& library) {
     RestoreResult result = restoreAndKeepRecord(
         records, record, *_services.trash, *_services.fileSystem, library, _services.systemLog);
-    _lastEnding = result.interrupted ? ResetEnding::Interrupted
-                  : result.whole()   ? ResetEnding::Done
-                                     : ResetEnding::Partial;
+    _lastEnding = restoreEnding(result);
     Alert done;
     done.informativeText = restoreResultText(record, result);
     done.buttons = {{"OK", std::string("\r")}};

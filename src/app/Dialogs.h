@@ -17,8 +17,8 @@ struct AlertButton {
 
 enum class AlertStyle { Warning, Informational, Critical };
 
-// What an alert is for, where a face other than the window must answer it by itself.
-enum class AlertPurpose { Other, RemoveForGood, Refusal };
+// What an alert is for, so that it can be told from others without reading its text.
+enum class AlertPurpose { Other, RemoveForGood };
 
 struct Alert {
     std::string messageText;

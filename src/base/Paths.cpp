@@ -41,4 +41,9 @@ bool isInsideFolder(const std::string& path, const std::string& folder) {
     return path.size() == folder.size() || path[folder.size()] == '/';
 }
 
+std::string parentFolder(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
+}
+
 } // namespace corvane

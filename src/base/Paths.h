@@ -8,6 +8,10 @@ namespace corvane {
 // The path without its trailing "/" characters; "/" itself stays "/".
 std::string withoutTrailingSlashes(std::string_view path);
 
+// The folder the entry at the path lies in ("/Library" of "/Library/Preferences"); "/" for an
+// entry directly in "/" or a path without any "/".
+std::string parentFolder(const std::string& path);
+
 // The last component of the path ("Widget.app" of "/Applications/Widget.app/"); "/" stays "/".
 std::string lastPathComponent(std::string_view path);
 

@@ -175,13 +175,9 @@ ResetPlan planFor(const Target& target, const TargetEntries& found, bool hardSaf
 }
 
 void printUntrashable(const Untrashable& untrashable, std::ostream& err) {
-    std::string reasons;
-    for (const std::string& reason : untrashable.reasons) {
-        reasons += (reasons.empty() ? "" : "; ") + reason;
-    }
     const std::size_t count = untrashable.paths.size();
     err << count << (count == 1 ? " entry cannot" : " entries cannot") << " be moved to the Trash ("
-        << reasons << "):\n";
+        << untrashable.reasonText() << "):\n";
     for (const std::string& path : untrashable.paths) {
         err << path << '\n';
     }
@@ -241,10 +237,7 @@ int restoreLatestReset(const Ports& ports, const std::optional<std::string>& ide
     const RestoreResult result =
         restoreAndKeepRecord(records, *record, *ports.trash, fs, *library, ports.systemLog);
     out << restoreResultText(*record, result);
-    if (result.interrupted) {
-        return kPartial;
-    }
-    return result.whole() ? kDone : kPartial;
+    return exitCodeFor(restoreEnding(result));
 }
 
 int listEntries(const Ports& services, const std::string& bundlePath, bool json, std::ostream& out,

@@ -26,11 +26,6 @@ constexpr std::size_t nameMax = 255;
 constexpr int numberedTries = 16;
 constexpr int allTries = 64;
 
-std::string parentOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
 std::string joined(const std::string& folder, const std::string& name) {
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
@@ -55,7 +50,7 @@ bool makeFolders(const std::string& folder, mode_t mode) {
     if (isFolder(folder)) {
         return true;
     }
-    if (folder.empty() || folder == "/" || !makeFolders(parentOf(folder), mode)) {
+    if (folder.empty() || folder == "/" || !makeFolders(parentFolder(folder), mode)) {
         return false;
     }
     return mkdir(folder.c_str(), mode) == 0 || (errno == EEXIST && isFolder(folder));
@@ -104,7 +99,7 @@ std::string absolutePath(const std::string& path) {
 
 // The path with the folders above the entry resolved; the entry itself is never followed.
 std::optional<std::string> realPathOf(const std::string& path) {
-    char* folder = realpath(parentOf(absolutePath(path)).c_str(), nullptr);
+    char* folder = realpath(parentFolder(absolutePath(path)).c_str(), nullptr);
     if (!folder) {
         return std::nullopt;
     }
@@ -116,8 +111,8 @@ std::optional<std::string> realPathOf(const std::string& path) {
 // The mount point of `folder`'s file system: the highest folder above it still on `device`.
 std::string mountTop(std::string folder, dev_t device) {
     struct stat up {};
-    while (folder != "/" && stat(parentOf(folder).c_str(), &up) == 0 && up.st_dev == device) {
-        folder = parentOf(folder);
+    while (folder != "/" && stat(parentFolder(folder).c_str(), &up) == 0 && up.st_dev == device) {
+        folder = parentFolder(folder);
     }
     return folder;
 }
@@ -138,7 +133,7 @@ std::optional<std::string> folderProblem(const std::string& folder, bool make,
             return named + " cannot be examined: " + std::strerror(errno);
         }
         if (!make) {
-            return access(parentOf(folder).c_str(), W_OK | X_OK) == 0
+            return access(parentFolder(folder).c_str(), W_OK | X_OK) == 0
                        ? std::nullopt
                        : std::optional(named + " cannot be made");
         }
@@ -183,17 +178,17 @@ std::optional<std::string> trashProblem(const std::string& root, bool make,
 std::optional<std::string> topdirOf(const std::string& root, uid_t uid) {
     const std::string id = std::to_string(uid);
     if (lastPathComponent(root) == ".Trash-" + id) {
-        return parentOf(root);
+        return parentFolder(root);
     }
-    if (lastPathComponent(root) == id && lastPathComponent(parentOf(root)) == ".Trash") {
-        return parentOf(parentOf(root));
+    if (lastPathComponent(root) == id && lastPathComponent(parentFolder(root)) == ".Trash") {
+        return parentFolder(parentFolder(root));
     }
     return std::nullopt;
 }
 
 std::string infoFileOf(const std::string& trashed) {
     const std::string name = trashed.substr(trashed.rfind('/') + 1);
-    return joined(parentOf(parentOf(trashed)), "info/" + name) + std::string(infoSuffix);
+    return joined(parentFolder(parentFolder(trashed)), "info/" + name) + std::string(infoSuffix);
 }
 
 std::string deletionDate() {
@@ -344,7 +339,7 @@ dev_t FreedesktopTrash::homeDevice() {
         std::string folder = m_dataHome;
         struct stat info {};
         while (stat(folder.c_str(), &info) != 0 && folder != "/") {
-            folder = parentOf(folder);
+            folder = parentFolder(folder);
         }
         m_homeDevice = info.st_dev;
     }
@@ -388,13 +383,13 @@ Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::stri
     if (!home) {
         const std::optional<std::string> real = realPathOf(path);
         struct stat info {};
-        if (!real || stat(parentOf(*real).c_str(), &info) != 0) {
+        if (!real || stat(parentFolder(*real).c_str(), &info) != 0) {
             return Error{plainReason(errno), errno};
         }
         if (info.st_dev != device) {
             return Error{"it is the top of a mounted file system", EXDEV};
         }
-        folder = parentOf(*real);
+        folder = parentFolder(*real);
     }
     const auto cached = m_trashes.find(device);
     if (cached != m_trashes.end() && (home || isUnder(folder, cached->second.topdir)) &&
@@ -547,7 +542,7 @@ bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
     if (m_checkedFilesFolders.contains(folder)) {
         return true;
     }
-    const std::string root = parentOf(folder);
+    const std::string root = parentFolder(folder);
     if (lastPathComponent(folder) != "files" || !exists(root)) {
         return false;
     }
@@ -557,7 +552,7 @@ bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
     } else {
         const std::optional<std::string> topdir = topdirOf(root, m_uid);
         struct stat top {};
-        trusted = topdir && (parentOf(root) == *topdir || isSharedTrash(parentOf(root))) &&
+        trusted = topdir && (parentFolder(root) == *topdir || isSharedTrash(parentFolder(root))) &&
                   !trashProblem(root, false, m_uid) && stat(topdir->c_str(), &top) == 0 &&
                   mountTop(*topdir, top.st_dev) == *topdir;
     }
@@ -572,7 +567,8 @@ bool FreedesktopTrash::infoNames(const std::string& trashed, const std::string& 
         readRegularFile(infoFileOf(trashed), std::size_t{64} * 1024);
     std::optional<std::string> recorded = text ? trashInfoPath(*text) : std::nullopt;
     if (recorded && !recorded->empty() && recorded->front() != '/') {
-        const std::optional<std::string> topdir = topdirOf(parentOf(parentOf(trashed)), m_uid);
+        const std::optional<std::string> topdir =
+            topdirOf(parentFolder(parentFolder(trashed)), m_uid);
         recorded = topdir ? std::optional(joined(*topdir, *recorded)) : std::nullopt;
     }
     return recorded && !recorded->empty() &&
@@ -585,7 +581,7 @@ PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
     const std::string name = lastPathComponent(trashedPath);
     if (originalPath.empty() || originalPath.front() != '/' ||
         name != trashedPath.substr(trashedPath.rfind('/') + 1) || name == "." || name == ".." ||
-        !isTrashFilesFolder(parentOf(trashedPath))) {
+        !isTrashFilesFolder(parentFolder(trashedPath))) {
         return PutBackOutcome::Refused;
     }
     struct stat item {};
@@ -601,7 +597,7 @@ PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
     // The folders on the way are made only when missing, which is rare.
     int moved = moveBack();
     if (moved != 0 && errno == ENOENT) {
-        if (!makeFolders(parentOf(originalPath), 0777)) {
+        if (!makeFolders(parentFolder(originalPath), 0777)) {
             return PutBackOutcome::Failed;
         }
         moved = moveBack();
@@ -625,10 +621,10 @@ void FreedesktopTrash::forgetOrphans(const std::vector<std::string>& originals) 
     roots.emplace(joined(m_dataHome, "Trash"), std::string());
     std::set<dev_t> seen;
     for (const std::string& original : wanted) {
-        std::string folder = parentOf(original);
+        std::string folder = parentFolder(original);
         struct stat info {};
         while (lstat(folder.c_str(), &info) != 0 && folder != "/") {
-            folder = parentOf(folder);
+            folder = parentFolder(folder);
         }
         if (!seen.insert(info.st_dev).second || info.st_dev == homeDevice()) {
             continue;

@@ -98,6 +98,14 @@ bool LibraryRemover::insideUntrashable(const std::string& target) const {
     return false;
 }
 
+std::string Untrashable::reasonText() const {
+    std::string text;
+    for (const std::string& reason : reasons) {
+        text += (text.empty() ? "" : "; ") + reason;
+    }
+    return text;
+}
+
 Untrashable LibraryRemover::findUntrashable(const std::vector<std::string>& targets) {
     Untrashable found;
     for (const std::string& target : targets) {
@@ -106,9 +114,7 @@ Untrashable LibraryRemover::findUntrashable(const std::vector<std::string>& targ
         if (!reason) {
             continue;
         }
-        if (!insideUntrashable(target)) {
-            found.paths.push_back(target);
-        }
+        found.paths.push_back(target);
         m_untrashable.insert(target);
         if (std::find(found.reasons.begin(), found.reasons.end(), *reason) == found.reasons.end()) {
             found.reasons.push_back(std::move(*reason));

@@ -27,6 +27,9 @@ std::optional<std::string> usableLibraryFolder(const FileSystem& fs,
 struct Untrashable {
     std::vector<std::string> paths;   // an entry inside one of them is not counted again
     std::vector<std::string> reasons; // each reason once, in the order met
+
+    // The reasons in one line, as questions and messages name them.
+    std::string reasonText() const;
 };
 
 // Removes entries of the user's Library folder one at a time: into the Trash, each move written

@@ -37,11 +37,6 @@ bool isPlainAbsolute(const std::string& path) {
     return true;
 }
 
-std::string parentOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 // The place lies beneath the Library, and so does the nearest folder above it that exists, once
 // resolved: a folder swapped for a symlink cannot lead the entry out.
 // Folders are resolved once per restore: thousands of entries share a few folders.
@@ -50,13 +45,13 @@ bool isPlaceInLibrary(const FileSystem& fs, const std::string& place, const std:
     if (!isPlainAbsolute(place) || place == library || !isInsideFolder(place, library)) {
         return false;
     }
-    const std::string parent = parentOf(place);
+    const std::string parent = parentFolder(place);
     if (const auto known = folderInside.find(parent); known != folderInside.end()) {
         return known->second;
     }
     std::string folder = parent;
     while (folder != library && !fs.entryExists(folder)) {
-        folder = parentOf(folder);
+        folder = parentFolder(folder);
     }
     const std::optional<std::string> resolved = fs.resolvedPath(folder);
     return folderInside[parent] = resolved && isInsideFolder(*resolved, library);
@@ -145,6 +140,12 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
     }
     result.removedForGood = record.removed;
     return result;
+}
+
+ResetEnding restoreEnding(const RestoreResult& result) {
+    return result.interrupted ? ResetEnding::Interrupted
+           : result.whole()   ? ResetEnding::Done
+                              : ResetEnding::Partial;
 }
 
 std::optional<ResetRecord> restorableRecord(const LatestRecord& latest, const FileSystem& fs) {

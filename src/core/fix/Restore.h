@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/fix/ResetEnding.h"
 #include "core/fix/ResetRecord.h"
 
 #include <cstdint>
@@ -50,6 +51,9 @@ bool hasSomethingToPutBack(const ResetRecord& record, const FileSystem& fs);
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,
                             const std::string& library,
                             const std::function<bool()>& stopRequested = {});
+
+// How a restore that ran ended.
+ResetEnding restoreEnding(const RestoreResult& result);
 
 // The record, when it has something in the Trash to put back.
 std::optional<ResetRecord> restorableRecord(const LatestRecord& latest, const FileSystem& fs);
