@@ -3,6 +3,10 @@
 #include "base/Paths.h"
 #include "ports/FileSystem.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace corvane {
 
 std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs) {
@@ -20,6 +24,22 @@ std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs) {
                "Set HOME to your home folder and start Corvane again.";
     }
     return UserFolders{trimmed, appendPathComponent(trimmed, "Library")};
+}
+
+std::optional<std::string> foreignHomeRefusal(const std::string& home, const std::string& subject,
+                                              const std::string& example) {
+    struct stat info {};
+    if (geteuid() != 0 || stat(home.c_str(), &info) != 0 || info.st_uid == 0) {
+        return std::nullopt;
+    }
+    std::string owner = "#" + std::to_string(info.st_uid);
+    std::string ownerWords = "uid " + std::to_string(info.st_uid);
+    if (const passwd* entry = getpwuid(info.st_uid); entry && entry->pw_name) {
+        owner = entry->pw_name;
+        ownerWords = owner;
+    }
+    return "HOME (" + home + ") belongs to " + ownerWords + "; run " + subject + " as " +
+           ownerWords + ", e.g. sudo -u " + owner + " " + example;
 }
 
 namespace {

@@ -17,6 +17,13 @@ struct UserFolders {
 // is unset, empty, relative or "/" is refused, so nothing is ever looked for under /Library.
 std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs);
 
+// When this process runs as root and the home folder belongs to someone else, the sentence that
+// refuses to work there: anything made in it (a Trash, the reset records) would be root's, and
+// of no use to its owner. `subject` is what to run ("this", "Corvane"), `example` the command
+// that owner would type.
+std::optional<std::string> foreignHomeRefusal(const std::string& home, const std::string& subject,
+                                              const std::string& example);
+
 // The Library folder with every link resolved, when it lies beneath the home; none otherwise.
 // Nothing is searched in or removed from a Library that leads elsewhere.
 std::optional<std::string> confinedLibrary(const FileSystem& fs, const UserFolders& folders);

@@ -82,18 +82,6 @@ std::string lineOf(const json& value) {
 
 // A record names itself by the UTC time of its reset and a counter: "20261207T224100Z-00". Names
 // sort in the order the records were made, and having no "." none can pass for an identifier.
-bool isRecordId(std::string_view id) {
-    if (id.size() != 19 || id[8] != 'T' || id[15] != 'Z' || id[16] != '-') {
-        return false;
-    }
-    for (std::size_t i = 0; i < id.size(); ++i) {
-        if (i != 8 && i != 15 && i != 16 && (id[i] < '0' || id[i] > '9')) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string idStem(std::int64_t time) {
     const std::time_t seconds = static_cast<std::time_t>(time);
     std::tm utc{};
@@ -178,6 +166,18 @@ void applyHead(const json& head, ResetRecord& record) {
 }
 
 } // namespace
+
+bool isRecordId(std::string_view id) {
+    if (id.size() != 19 || id[8] != 'T' || id[15] != 'Z' || id[16] != '-') {
+        return false;
+    }
+    for (std::size_t i = 0; i < id.size(); ++i) {
+        if (i != 8 && i != 15 && i != 16 && (id[i] < '0' || id[i] > '9')) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::string resetRecordHeadLine(const ResetRecord& record) {
     json planned = json::array();
@@ -400,21 +400,54 @@ void ResetRecords::remove(const std::string& id) {
     }
 }
 
+KeptRecord ResetRecords::read(const std::string& id) const {
+    const std::optional<std::string> text = readRegularFile(fileFor(id), kLargestRecord);
+    std::optional<ResetRecord> record = text ? parseResetRecord(*text) : std::nullopt;
+    if (!record) {
+        return DamagedRecord{id};
+    }
+    record->id = id;
+    return std::move(*record);
+}
+
 LatestRecord ResetRecords::latest(const std::optional<std::string>& identifier) const {
-    const std::vector<std::string> all = ids();
-    for (auto it = all.rbegin(); it != all.rend(); ++it) {
-        const std::optional<std::string> text = readRegularFile(fileFor(*it), kLargestRecord);
-        std::optional<ResetRecord> record =
-            text ? parseResetRecord(*text) : std::optional<ResetRecord>();
-        if (!record) {
-            return DamagedRecord{*it};
-        }
-        if (!identifier || record->identifier == *identifier) {
-            record->id = *it;
-            return std::move(*record);
+    const std::vector<std::string> ids = this->ids();
+    for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
+        KeptRecord kept = read(*it);
+        if (auto* record = std::get_if<ResetRecord>(&kept)) {
+            if (!identifier || record->identifier == *identifier) {
+                return std::move(*record);
+            }
+        } else {
+            return std::get<DamagedRecord>(kept);
         }
     }
     return std::monostate{};
+}
+
+std::vector<KeptRecord> ResetRecords::all(const std::optional<std::string>& identifier) const {
+    const std::vector<std::string> ids = this->ids();
+    std::vector<KeptRecord> kept;
+    for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
+        KeptRecord one = read(*it);
+        const auto* record = std::get_if<ResetRecord>(&one);
+        if (!record || !identifier || record->identifier == *identifier) {
+            kept.push_back(std::move(one));
+        }
+    }
+    return kept;
+}
+
+LatestRecord ResetRecords::named(const std::string& id) const {
+    const std::vector<std::string> ids = this->ids();
+    if (!isRecordId(id) || std::find(ids.begin(), ids.end(), id) == ids.end()) {
+        return std::monostate{};
+    }
+    KeptRecord kept = read(id);
+    if (auto* record = std::get_if<ResetRecord>(&kept)) {
+        return std::move(*record);
+    }
+    return std::get<DamagedRecord>(kept);
 }
 
 } // namespace corvane

@@ -83,6 +83,12 @@ struct DamagedRecord {
     std::string id;
 };
 using LatestRecord = std::variant<std::monostate, ResetRecord, DamagedRecord>;
+// One kept record as it reads.
+using KeptRecord = std::variant<ResetRecord, DamagedRecord>;
+
+// True for a name a record can have ("20261208T093000Z-00"); such a name holds no ".", so it
+// never reads as an application identifier.
+bool isRecordId(std::string_view id);
 
 // The records of the user's resets: one journal file each, in one folder.
 class ResetRecords {
@@ -107,10 +113,16 @@ public:
     // The newest record (of that identifier, when given). A newest record that does not read is
     // named, and no older one is taken in its place.
     LatestRecord latest(const std::optional<std::string>& identifier = {}) const;
+    // Every kept record, newest first (of that identifier, when given: a record that does not
+    // read is listed either way, since it may be of it).
+    std::vector<KeptRecord> all(const std::optional<std::string>& identifier = {}) const;
+    // The record of that name; none when there is no such record.
+    LatestRecord named(const std::string& id) const;
 
 private:
     std::vector<std::string> ids() const; // oldest first
     std::string fileFor(const std::string& id) const;
+    KeptRecord read(const std::string& id) const;
 
     std::string m_folder;
 };

@@ -7,6 +7,7 @@
 #include "ports/Services.h"
 #include "ports/Trash.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <unordered_map>
@@ -75,6 +76,12 @@ std::vector<TrashedEntry> RestoreResult::leftInTrash() const {
 bool RestoreResult::whole() const {
     return keptInTrash.empty() && gone.empty() && removedForGood.empty() && refused.empty() &&
            failed.empty() && notTried.empty();
+}
+
+std::size_t entriesInTrash(const ResetRecord& record, const FileSystem& fs) {
+    return static_cast<std::size_t>(
+        std::count_if(record.moved.begin(), record.moved.end(),
+                      [&fs](const TrashedEntry& entry) { return fs.entryExists(entry.trashed); }));
 }
 
 bool hasSomethingToPutBack(const ResetRecord& record, const FileSystem& fs) {

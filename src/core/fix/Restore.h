@@ -3,6 +3,7 @@
 #include "core/fix/ResetEnding.h"
 #include "core/fix/ResetRecord.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,6 +41,8 @@ struct RestoreResult {
 
 // True when at least one entry of the record still lies at its place in the Trash.
 bool hasSomethingToPutBack(const ResetRecord& record, const FileSystem& fs);
+// How many of the record's entries still lie at their place in the Trash.
+std::size_t entriesInTrash(const ResetRecord& record, const FileSystem& fs);
 
 // Puts the record's entries back, the last moved first, each only into a free place inside
 // `library` (resolved), and only the very item the reset moved. A record is read from a file

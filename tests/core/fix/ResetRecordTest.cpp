@@ -196,6 +196,40 @@ TEST_F(ResetRecordFolder, ADamagedNewestRecordIsNamedInsteadOfPassedOver) {
     }
 }
 
+TEST_F(ResetRecordFolder, TheHistoryListsNewestFirstKeepsTheDamagedAndFindsOneByName) {
+    ResetRecord widget = sample(1796686860);
+    widget.identifier = "com.example.Widget";
+    ResetRecord other = sample(1796686870);
+    other.identifier = "com.example.Other";
+    const std::string first = add(widget);
+    const std::string second = add(other);
+    widget.time = 1796686880;
+    const std::string third = add(widget);
+    const std::string damaged = "20991231T235959Z-00";
+    std::ofstream(folder + "/" + damaged) << "{";
+
+    const auto idsOf = [](const std::vector<KeptRecord>& kept) {
+        std::vector<std::string> ids;
+        for (const KeptRecord& one : kept) {
+            ids.push_back(std::visit([](const auto& record) { return record.id; }, one));
+        }
+        return ids;
+    };
+    EXPECT_EQ(idsOf(records.all()), (std::vector<std::string>{damaged, third, second, first}));
+    EXPECT_EQ(idsOf(records.all("com.example.Widget")),
+              (std::vector<std::string>{damaged, third, first}));
+
+    const LatestRecord older = records.named(first);
+    ASSERT_TRUE(std::holds_alternative<ResetRecord>(older));
+    EXPECT_EQ(std::get<ResetRecord>(older).id, first);
+    EXPECT_TRUE(std::holds_alternative<DamagedRecord>(records.named(damaged)));
+    // Only a kept record's own name is read: nothing outside the folder, nothing made up.
+    for (const std::string& name : {std::string("20000101T000000Z-00"), "../" + first, first + "/",
+                                    std::string("com.example.Widget")}) {
+        EXPECT_TRUE(std::holds_alternative<std::monostate>(records.named(name))) << name;
+    }
+}
+
 TEST_F(ResetRecordFolder, ARewriteReplacesTheRecordWhole) {
     ResetRecord record = sample(1796686860);
     record.id = add(record);
