@@ -74,6 +74,37 @@ std::vector<std::string> hardResetEntries(const FileSystem& fs, const UserFolder
     return found;
 }
 
+HardResetPreview previewHardReset(const FileSystem& fs, const UserFolders& folders,
+                                  const std::string& identifier, CookieStore* cookies) {
+    HardResetPreview preview;
+    for (const std::string& path : hardResetEntries(fs, folders, identifier)) {
+        // What lies inside a listed folder is counted with it.
+        if (std::any_of(preview.entries.begin(), preview.entries.end(),
+                        [&path](const HardResetPreview::Entry& listed) {
+                            return isInsideFolder(path, listed.path);
+                        })) {
+            continue;
+        }
+        HardResetPreview::Entry entry{path, fs.entryExists(path), std::nullopt};
+        std::size_t items = 0;
+        if (fs.walk(path, [&items](const std::string&) {
+                ++items;
+                return true;
+            }) == FileSystem::WalkResult::Walked) {
+            entry.items = items;
+        }
+        preview.entries.push_back(std::move(entry));
+    }
+    if (cookies) {
+        preview.cookieStore = cookies->location();
+        const std::size_t count = cookies->cookies().size();
+        if (count > 0 || cookies->isKnownEmpty()) {
+            preview.cookies = count;
+        }
+    }
+    return preview;
+}
+
 std::string resetAccountText(const std::string& applicationName, const ResetOutcome& outcome,
                              const std::string& howToRestore) {
     const std::string line = trashLine(outcome, howToRestore);

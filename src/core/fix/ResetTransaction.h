@@ -38,6 +38,20 @@ struct ResetPlan {
 std::vector<std::string> hardResetEntries(const FileSystem& fs, const UserFolders& folders,
                                           const std::string& identifier);
 
+// What a Hard Safari reset would take, for showing before it runs.
+struct HardResetPreview {
+    struct Entry {
+        std::string path;
+        bool exists = false;
+        std::optional<std::size_t> items; // for a folder: how many items lie beneath it
+    };
+    std::vector<Entry> entries;         // the further entries, in the order the reset takes them
+    std::string cookieStore;            // how the shared cookie store is named to the user
+    std::optional<std::size_t> cookies; // every cookie of it; none when it could not be read
+};
+HardResetPreview previewHardReset(const FileSystem& fs, const UserFolders& folders,
+                                  const std::string& identifier, CookieStore* cookies);
+
 // The ports a reset works through; `runTool` runs a system tool and gives its output.
 struct ResetPorts {
     const FileSystem* fileSystem = nullptr;

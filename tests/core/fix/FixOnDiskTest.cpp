@@ -1,8 +1,11 @@
+#include "core/UserFolders.h"
+#include "core/fix/ResetTransaction.h"
 #include "host/FileCookieStore.h"
 #include "host/FreedesktopTrash.h"
 #include "host/PlistBundleReader.h"
 #include "host/PosixProcessLauncher.h"
 #include "host/ProcRunningApplications.h"
+#include "support/CookieFiles.h"
 #include "support/DelegateFixture.h"
 #include "support/FixDoubles.h"
 #include "support/StandInApp.h"
@@ -318,6 +321,38 @@ TEST_F(FixOnDisk, AHardResetNamesACookieStoreItCouldNotEmpty) {
         EXPECT_EQ(text.find(cookies.location() + "\n") != std::string::npos, unreadable) << text;
         EXPECT_EQ(text.find("successfully") == std::string::npos, unreadable) << text;
         EXPECT_EQ(home.exists(store), bytes.has_value());
+    }
+}
+
+TEST_F(FixOnDisk, AHardResetPreviewCountsWhatItWouldTakeBeforeItRuns) {
+    FileCookieStore cookies(fileSystem);
+    home.file("Library/Safari/Bookmarks.plist");
+    home.file("Library/Safari/History/one");
+    home.file("Library/Caches/com.apple.Safari/Cache.db");
+    home.file("Library/Caches/com.example.Other/kept");
+    const std::string store = "Library/Cookies/Cookies.binarycookies";
+    const std::string twoCookies =
+        cookieFile({cookiePage({cookieRecord(".example.com", "a", "/", "1"),
+                                cookieRecord(".example.org", "b", "/", "2")})});
+    const std::vector<std::tuple<std::string, std::optional<std::string>, std::optional<size_t>>>
+        rows = {{"two cookies", twoCookies, 2},
+                {"an unreadable store", std::string("\x01 not a cookie store"), std::nullopt},
+                {"no store", std::nullopt, 0}};
+    for (const auto& [what, bytes, count] : rows) {
+        SCOPED_TRACE(what);
+        fs::remove(home.library() + "/Cookies/Cookies.binarycookies");
+        if (bytes) {
+            home.file(store, *bytes);
+        }
+        const HardResetPreview preview = previewHardReset(
+            fileSystem, UserFolders{home.path(), home.library()}, "com.apple.Safari", &cookies);
+        EXPECT_EQ(preview.cookies, count);
+        ASSERT_EQ(preview.entries.size(), 2u);
+        EXPECT_EQ(preview.entries[0].path, home.library() + "/Safari");
+        EXPECT_EQ(preview.entries[0].items, 3u); // the History folder and two files
+        EXPECT_EQ(preview.entries[1].path, home.library() + "/Caches/com.apple.Safari");
+        EXPECT_EQ(preview.entries[1].items, 1u);
+        EXPECT_EQ(preview.cookieStore, cookies.location());
     }
 }
 
