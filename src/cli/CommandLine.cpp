@@ -2,6 +2,7 @@
 
 #include "BuildInfo.h"
 #include "cli/CommandLineActions.h"
+#include "cli/Output.h"
 #include "host/FileCookieStore.h"
 #include "host/FreedesktopTrash.h"
 #include "host/HostFileSystem.h"
@@ -18,7 +19,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <iostream>
 #include <unistd.h>
 
@@ -28,8 +33,10 @@ namespace {
 
 const QString kList = QStringLiteral("list");
 const QString kJson = QStringLiteral("json");
+const QString kNull = QStringLiteral("null");
 const QString kReset = QStringLiteral("reset");
 const QString kRestore = QStringLiteral("restore");
+const QString kHistory = QStringLiteral("history");
 const QString kYes = QStringLiteral("yes");
 const QString kSafari = QStringLiteral("safari");
 const QString kNoTrash = QStringLiteral("no-trash");
@@ -37,8 +44,15 @@ const QString kNoTrash = QStringLiteral("no-trash");
 void describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("Returns a misbehaving application to its default settings.\n\n"
-                       "Without an action, opens the window (with PATH.app chosen when given).\n"
-                       "Exit status: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done "
+                       "  corvane [PATH.app]                       opens the window\n"
+                       "  corvane --list [--safari=MODE] [--json | -0] TARGET\n"
+                       "  corvane --reset [--safari=MODE] [--yes] [--no-trash] [--json] TARGET\n"
+                       "  corvane --restore [--yes] [--json] [ID | RECORD]\n"
+                       "  corvane --history [--json] [ID]\n\n"
+                       "TARGET is PATH.app or an application identifier (com.example.Widget).\n"
+                       "--reset and --restore show what they will do and ask on a terminal;\n"
+                       "without one they need --yes.\n\n"
+                       "Exit status: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done\n"
                        "(what stayed is named), 4 declined or refused (nothing was changed)."));
     // Qt's own help option would also offer --help-all with the options of the window toolkit,
     // which this early parse does not take.
@@ -46,27 +60,34 @@ void describeCommandLine(QCommandLineParser& parser) {
                                         QStringLiteral("Displays this help.")));
     parser.addVersionOption();
     parser.addOption(QCommandLineOption(
-        kList,
-        QStringLiteral("Prints the full path of every entry Fix would remove for PATH.app.")));
-    parser.addOption(
-        QCommandLineOption(kJson, QStringLiteral("With --list: prints one JSON object instead.")));
+        kList, QStringLiteral("Prints the full path of every entry a reset would remove.")));
     parser.addOption(QCommandLineOption(
-        kReset, QStringLiteral("Resets PATH.app as Fix does; asks first on a terminal.")));
-    parser.addOption(
-        QCommandLineOption(kYes, QStringLiteral("With --reset: resets without asking.")));
+        kReset, QStringLiteral("Moves the entries to the Trash and clears the settings, as Fix "
+                               "does in the window.")));
     parser.addOption(QCommandLineOption(
-        kSafari, QStringLiteral("With --reset of Safari: a soft or a hard reset."),
+        kRestore, QStringLiteral("Puts back the latest reset, the latest of the identifier ID, "
+                                 "or the reset RECORD.")));
+    parser.addOption(QCommandLineOption(
+        kHistory, QStringLiteral("Lists the kept resets, newest first (of ID, when given).")));
+    parser.addOption(QCommandLineOption(
+        kJson, QStringLiteral("Prints one JSON object (\"format\": 1; see docs/cli.md).")));
+    parser.addOption(QCommandLineOption(
+        {QStringLiteral("0"), kNull},
+        QStringLiteral("With --list: ends each path with NUL instead of a newline.")));
+    parser.addOption(QCommandLineOption(
+        kYes, QStringLiteral("With --reset or --restore: goes ahead without asking.")));
+    parser.addOption(QCommandLineOption(
+        kSafari,
+        QStringLiteral("With --list or --reset of Safari: a soft or a hard reset (required by "
+                       "--reset)."),
         QStringLiteral("soft|hard")));
     parser.addOption(QCommandLineOption(
         kNoTrash, QStringLiteral("With --reset: removes for good the entries no Trash can take "
                                  "(without it, nothing is changed when there are any).")));
-    parser.addOption(QCommandLineOption(
-        kRestore,
-        QStringLiteral("Puts back the latest reset (of the identifier ID, when given).")));
-    parser.addPositionalArgument(QStringLiteral("PATH.app"),
-                                 QStringLiteral("The application to fix; with --restore, an "
-                                                "identifier."),
-                                 QStringLiteral("[PATH.app | ID]"));
+    parser.addPositionalArgument(QStringLiteral("TARGET"),
+                                 QStringLiteral("PATH.app or an identifier; with --restore, "
+                                                "also a record's name."),
+                                 QStringLiteral("[PATH.app | ID | RECORD]"));
 }
 
 QStringList argumentsOf(int argc, char** argv) {
@@ -89,12 +110,34 @@ QString usage(int argc, char** argv, const QCommandLineParser& parser) {
     return parser.helpText();
 }
 
-int refuse(int argc, char** argv, const QCommandLineParser& parser, const QString& reason) {
-    printTo(stderr, QStringLiteral("corvane: %1\n\n%2").arg(reason, usage(argc, argv, parser)));
+int usageError(const QString& reason) {
+    printTo(
+        stderr,
+        QStringLiteral("corvane: %1\nTry 'corvane --help' for more information.\n").arg(reason));
     return kBadInput;
 }
 
-// The host's services without a window: questions are answered by the action itself.
+// Qt's "Unknown option 'x'." in the form of the other messages.
+QString asSentence(QString text) {
+    if (!text.isEmpty()) {
+        text[0] = text[0].toLower();
+    }
+    while (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
+    }
+    return text;
+}
+
+// The command as a shell reads it back, for a sentence that tells the user what to type.
+std::string commandLineOf(int argc, char** argv) {
+    std::string line = "corvane";
+    for (int index = 1; index < argc; ++index) {
+        line += ' ' + shellWord(argv[index]);
+    }
+    return line;
+}
+
+// The host's services without a window.
 class HostServices {
 public:
     HostServices() : m_workspace(m_fileSystem), m_running(m_bundles), m_cookies(m_fileSystem) {
@@ -120,8 +163,88 @@ private:
     std::optional<FreedesktopTrash> m_trash = FreedesktopTrash::locate();
 };
 
+// Which options go with which actions; the first mistake found, in plain words.
+std::optional<QString> misplacedOption(const QCommandLineParser& parser) {
+    const bool list = parser.isSet(kList);
+    const bool reset = parser.isSet(kReset);
+    const bool restore = parser.isSet(kRestore);
+    const bool history = parser.isSet(kHistory);
+    if (int(list) + int(reset) + int(restore) + int(history) > 1) {
+        return QStringLiteral("choose one of --list, --reset, --restore and --history");
+    }
+    if (parser.isSet(kJson) && !(list || reset || restore || history)) {
+        return QStringLiteral("--json goes with --list, --reset, --restore or --history");
+    }
+    if (parser.isSet(kNull) && !list) {
+        return QStringLiteral("--null goes with --list");
+    }
+    if (parser.isSet(kNull) && parser.isSet(kJson)) {
+        return QStringLiteral("choose one of --json and --null");
+    }
+    if (parser.isSet(kYes) && !(reset || restore)) {
+        return QStringLiteral("--yes goes with --reset or --restore");
+    }
+    if (parser.isSet(kSafari) && !(list || reset)) {
+        return QStringLiteral("--safari goes with --list or --reset");
+    }
+    if (parser.isSet(kNoTrash) && !reset) {
+        return QStringLiteral("--no-trash goes with --reset");
+    }
+    if (parser.isSet(kSafari) && parser.value(kSafari) != QLatin1String("soft") &&
+        parser.value(kSafari) != QLatin1String("hard")) {
+        return QStringLiteral("--safari takes soft or hard, not '%1'").arg(parser.value(kSafari));
+    }
+    if ((list || reset) && parser.positionalArguments().isEmpty()) {
+        return QStringLiteral("name the application: PATH.app or its identifier");
+    }
+    return std::nullopt;
+}
+
+// Runs one action with standard output written so that a failed write is known; what the
+// action changed stands, so only a listing's exit code reports the failed write.
+int runAction(const std::function<int(Console&)>& action, bool listing) {
+    // A closed pipe is reported as a failed write, not by a signal that ends the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    DescriptorOutput output(STDOUT_FILENO);
+    std::ostream out(&output);
+    Console console{std::cin, out, std::cerr, isatty(STDIN_FILENO) == 1};
+    int code = action(console);
+    out.flush();
+    if (output.error() != 0) {
+        std::cerr << "corvane: could not write the output: " << std::strerror(output.error())
+                  << '\n';
+        if (listing) {
+            code = kBadInput;
+        }
+    }
+    return code;
+}
+
 std::string localPath(const QString& argument) {
     return QFile::encodeName(QDir::cleanPath(QFileInfo(argument).absoluteFilePath())).toStdString();
+}
+
+// A bundle's path made absolute byte for byte ("." components dropped); an identifier as it is.
+std::string absolute(const std::string& argument) {
+    if (!namesABundle(argument)) {
+        return argument;
+    }
+    std::string base;
+    if (argument.front() != '/') {
+        base = QFile::encodeName(QDir::currentPath()).toStdString();
+    }
+    std::string path;
+    std::size_t start = 0;
+    const std::string joined = base + "/" + argument;
+    while (start <= joined.size()) {
+        const std::size_t slash = std::min(joined.find('/', start), joined.size());
+        const std::string part = joined.substr(start, slash - start);
+        if (!part.empty() && part != ".") {
+            path += "/" + part;
+        }
+        start = slash + 1;
+    }
+    return path.empty() ? "/" : path;
 }
 
 } // namespace
@@ -130,7 +253,7 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
     QCommandLineParser parser;
     describeCommandLine(parser);
     if (!parser.parse(argumentsOf(argc, argv))) {
-        return refuse(argc, argv, parser, parser.errorText());
+        return usageError(asSentence(parser.errorText()));
     }
     if (parser.isSet(QStringLiteral("help"))) {
         printTo(stdout, usage(argc, argv, parser));
@@ -142,51 +265,65 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {
-        return refuse(argc, argv, parser, QStringLiteral("give at most one application"));
+        return usageError(QStringLiteral("give at most one application, identifier or record"));
     }
-    const int actions =
-        int(parser.isSet(kList)) + int(parser.isSet(kReset)) + int(parser.isSet(kRestore));
-    if (actions > 1) {
-        return refuse(argc, argv, parser,
-                      QStringLiteral("choose one of --list, --reset and --restore"));
+    if (const std::optional<QString> mistake = misplacedOption(parser)) {
+        return usageError(*mistake);
     }
-    if ((parser.isSet(kJson) && !parser.isSet(kList)) ||
-        ((parser.isSet(kYes) || parser.isSet(kSafari) || parser.isSet(kNoTrash)) &&
-         !parser.isSet(kReset))) {
-        return refuse(argc, argv, parser,
-                      QStringLiteral("--json goes with --list; --yes, --safari and --no-trash "
-                                     "with --reset"));
+    std::optional<std::string> target;
+    if (!positional.isEmpty()) {
+        // Bytes as given: a path need not be text in the locale's encoding.
+        target = QFile::encodeName(positional.first()).toStdString();
     }
+    std::optional<bool> safariHard;
+    if (parser.isSet(kSafari)) {
+        safariHard = parser.value(kSafari) == QLatin1String("hard");
+    }
+    const bool json = parser.isSet(kJson);
+    const std::string commandLine = commandLineOf(argc, argv);
 
-    if (parser.isSet(kList) || parser.isSet(kReset)) {
-        if (positional.isEmpty()) {
-            return refuse(argc, argv, parser, QStringLiteral("name the application, PATH.app"));
-        }
+    if (parser.isSet(kList)) {
         HostServices host;
-        const std::string path = localPath(positional.first());
-        if (parser.isSet(kList)) {
-            return listEntries(host.services, path, parser.isSet(kJson), std::cout, std::cerr);
-        }
+        ListOptions options;
+        options.form = json                  ? OutputForm::Json
+                       : parser.isSet(kNull) ? OutputForm::NulTerminated
+                                             : OutputForm::Lines;
+        options.safariHard = safariHard;
+        return runAction(
+            [&](Console& console) {
+                return listEntries(host.services, absolute(*target), options, console);
+            },
+            true);
+    }
+    if (parser.isSet(kReset)) {
+        HostServices host;
         ResetOptions options;
         options.confirmed = parser.isSet(kYes);
         options.removeForGood = parser.isSet(kNoTrash);
-        options.interactive = isatty(STDIN_FILENO) == 1;
-        if (parser.isSet(kSafari)) {
-            const QString mode = parser.value(kSafari);
-            if (mode != QLatin1String("soft") && mode != QLatin1String("hard")) {
-                return refuse(argc, argv, parser, QStringLiteral("--safari is soft or hard"));
-            }
-            options.safariHard = mode == QLatin1String("hard");
-        }
-        return resetApplication(host.services, path, options, std::cin, std::cout, std::cerr);
+        options.safariHard = safariHard;
+        options.json = json;
+        options.commandLine = commandLine;
+        return runAction(
+            [&](Console& console) {
+                return resetApplication(host.services, absolute(*target), options, console);
+            },
+            false);
     }
     if (parser.isSet(kRestore)) {
         HostServices host;
-        std::optional<std::string> identifier;
-        if (!positional.isEmpty()) {
-            identifier = positional.first().toStdString();
-        }
-        return restoreLatestReset(host.services, identifier, std::cout, std::cerr);
+        RestoreOptions options;
+        options.confirmed = parser.isSet(kYes);
+        options.json = json;
+        options.commandLine = commandLine;
+        return runAction(
+            [&](Console& console) { return restoreReset(host.services, target, options, console); },
+            false);
+    }
+    if (parser.isSet(kHistory)) {
+        HostServices host;
+        return runAction(
+            [&](Console& console) { return listHistory(host.services, target, json, console); },
+            true);
     }
 
     OpenWindow window;

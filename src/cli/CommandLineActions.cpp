@@ -1,58 +1,20 @@
 #include "cli/CommandLineActions.h"
 
-#include "base/Paths.h"
-#include "core/UserFolders.h"
+#include "cli/ActionSupport.h"
+#include "cli/Output.h"
 #include "core/analysis/AnalysisReport.h"
-#include "core/analysis/BundleIdentifierPolicy.h"
 #include "core/analysis/Discovery.h"
-#include "core/fix/QuitWait.h"
-#include "core/fix/ResetRecord.h"
 #include "core/fix/ResetTransaction.h"
-#include "core/fix/Restore.h"
 #include "core/fix/SystemTarget.h"
-#include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
-#include "ports/Workspace.h"
 
-#include <istream>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <variant>
 
 namespace corvane::cli {
 
 namespace {
-
-struct Target {
-    std::string path;
-    std::string name;
-    std::string identifier;
-};
-
-// The bundle's identifier as the window's chooser finds it, or a plain reason why there is none.
-std::variant<Target, std::string> identifyTarget(const Ports& services,
-                                                 const std::string& bundlePath) {
-    const std::string path = withoutTrailingSlashes(bundlePath);
-    if (path.empty() || !services.fileSystem->fileExists(path)) {
-        return "There is no application at \"" + bundlePath + "\".";
-    }
-    const std::string name = lastPathComponent(path);
-    Result<BundleInfo, BundleError> bundle = services.bundles->readBundle(path);
-    if (!bundle && bundle.error().failure == BundleFailure::NotABundle && services.workspace) {
-        if (const auto found = services.workspace->fullPathForApplication(name)) {
-            bundle = services.bundles->readBundle(*found);
-        }
-    }
-    if (!bundle || !bundle->identifier) {
-        return "\"" + bundlePath + "\" doesn't appear to be an application.";
-    }
-    if (!isAcceptableBundleIdentifier(*bundle->identifier)) {
-        return "\"" + bundlePath + "\" has the identifier \"" + *bundle->identifier +
-               "\", which is not one Corvane will reset.";
-    }
-    return Target{path, name, *bundle->identifier};
-}
 
 std::string reasonWord(SkippedFolder::Reason reason) {
     switch (reason) {
@@ -66,45 +28,66 @@ std::string reasonWord(SkippedFolder::Reason reason) {
     return "could not be read";
 }
 
-int exitCodeFor(ResetEnding ending) {
-    switch (ending) {
-    case ResetEnding::Done:
-        return kDone;
-    case ResetEnding::NothingToDo:
-        return kNothingFound;
-    case ResetEnding::Partial:
-    case ResetEnding::Interrupted:
-        return kPartial;
-    case ResetEnding::Declined:
-        break;
-    }
-    return kDeclined;
+nlohmann::json targetJson(const char* action, const Target& target) {
+    return {{"format", 1},
+            {"action", action},
+            {"identifier", target.identifier},
+            {"application", target.bundle ? nlohmann::json(target.name) : nlohmann::json()},
+            {"bundle", target.bundle ? jsonPath(*target.bundle) : nlohmann::json()}};
 }
 
-// Asks the target's running instances to quit and waits for them, as the window does.
-bool targetHasQuit(const Ports& ports, const std::string& identifier, const std::string& name,
-                   const std::string& undone, std::ostream& err) {
-    if (!ports.runningApplications || !isAcceptableBundleIdentifier(identifier)) {
-        return true;
+// Safari takes --safari, and nothing else does.
+std::optional<Refusal> safariMisuse(const Target& target, const std::optional<bool>& safariHard,
+                                    bool required) {
+    const bool safari = isSafariIdentifier(target.identifier);
+    if (!safari && safariHard) {
+        return Refusal{"--safari goes with Safari only, not " + target.identifier, kBadInput, true};
     }
-    Result<std::vector<pid_t>> looked = ports.runningApplications->withBundleIdentifier(identifier);
-    if (!looked) {
-        err << "Corvane could not tell whether " << name << " is running, so nothing was " << undone
-            << " (" << looked.error().reason << ").\n";
-        return false;
+    if (safari && !safariHard && required) {
+        return Refusal{"Safari needs --safari=soft or --safari=hard", kBadInput, true};
     }
-    std::vector<pid_t> instances = std::move(*looked);
-    if (instances.empty()) {
-        return true;
+    return std::nullopt;
+}
+
+// What a reset of the target would take: its own entries, then a Hard reset's.
+struct Plan {
+    TargetEntries found;
+    std::optional<HardResetPreview> hard;
+
+    std::vector<std::string> listed() const {
+        std::vector<std::string> all = found.preferences.fullPaths;
+        all.insert(all.end(), found.savedState.fullPaths.begin(), found.savedState.fullPaths.end());
+        return all;
     }
-    err << name << " is running; asking it to quit...\n";
-    if (quitAndWait(*ports.runningApplications, identifier, std::move(instances), steadyClock()) ==
-        QuitWaitOutcome::Quit) {
-        return true;
+    std::vector<std::string> hardEntries() const {
+        std::vector<std::string> paths;
+        if (hard) {
+            for (const HardResetPreview::Entry& entry : hard->entries) {
+                if (entry.exists) {
+                    paths.push_back(entry.path);
+                }
+            }
+        }
+        return paths;
     }
-    err << name << " did not quit, so nothing was " << undone << ". Please quit " << name
-        << " yourself, then try again.\n";
-    return false;
+    bool empty() const { return listed().empty() && !hard; }
+};
+
+Plan planFor(const Ports& ports, const UserFolders& folders, const Target& target, bool hard) {
+    Plan plan{findTargetEntries(folders, target.identifier, *ports.fileSystem), std::nullopt};
+    if (hard) {
+        plan.hard =
+            previewHardReset(*ports.fileSystem, folders, target.identifier, ports.cookieStore);
+    }
+    return plan;
+}
+
+std::string cookiesSentence(const HardResetPreview& preview) {
+    if (!preview.cookies) {
+        return "every cookie of " + preview.cookieStore + " (which could not be read) is removed";
+    }
+    return "every cookie of " + preview.cookieStore + " (" + std::to_string(*preview.cookies) +
+           (*preview.cookies == 1 ? " cookie" : " cookies") + ") is removed";
 }
 
 ResetPorts resetPortsOf(const Ports& ports) {
@@ -136,213 +119,186 @@ ResetPorts resetPortsOf(const Ports& ports) {
     return reset;
 }
 
-// The user's consent: --yes, or "y" on a terminal.
-bool consents(const ResetOptions& options, const std::string& name, std::istream& in,
-              std::ostream& err) {
-    if (options.confirmed) {
-        return true;
-    }
-    if (!options.interactive) {
-        err << "Not resetting " << name
-            << " without a terminal to ask on; add --yes to reset it anyway.\n";
-        return false;
-    }
-    err << "Reset " << name << "? [y/N] " << std::flush;
-    std::string answer;
-    std::getline(in, answer);
-    if (answer != "y" && answer != "Y" && answer != "yes") {
-        err << "Nothing was changed.\n";
-        return false;
-    }
-    return true;
-}
-
-ResetPlan planFor(const Target& target, const TargetEntries& found, bool hardSafari,
-                  CookieStore* cookies) {
-    ResetPlan plan;
-    plan.identifier = target.identifier;
-    plan.applicationName = target.name;
-    plan.applicationPath = target.path;
-    plan.systemTarget = isSystemTargetPath(target.path);
-    plan.hardSafari = hardSafari;
-    plan.listed = found.preferences.fullPaths;
-    plan.listed.insert(plan.listed.end(), found.savedState.fullPaths.begin(),
-                       found.savedState.fullPaths.end());
-    if (hardSafari && cookies) {
-        plan.cookieStoreFile = cookies->storeFile();
-    }
-    return plan;
-}
-
-void printUntrashable(const Untrashable& untrashable, std::ostream& err) {
-    const std::size_t count = untrashable.paths.size();
-    err << count << (count == 1 ? " entry cannot" : " entries cannot") << " be moved to the Trash ("
-        << untrashable.reasonText() << "):\n";
-    for (const std::string& path : untrashable.paths) {
-        err << path << '\n';
-    }
-}
-
 } // namespace
 
-int restoreLatestReset(const Ports& ports, const std::optional<std::string>& identifier,
-                       std::ostream& out, std::ostream& err) {
-    if (identifier && !isAcceptableBundleIdentifier(*identifier)) {
-        err << "\"" << *identifier << "\" is not an application identifier.\n";
-        return kBadInput;
+int listEntries(const Ports& ports, const std::string& argument, const ListOptions& options,
+                Console& console) {
+    const auto resolved = resolveTarget(ports, argument, false);
+    if (const auto* refusal = std::get_if<Refusal>(&resolved)) {
+        return refuse(console, *refusal);
     }
-    const FileSystem& fs = *ports.fileSystem;
-    const auto located = locateUserFolders(fs);
-    if (const auto* refusal = std::get_if<std::string>(&located)) {
-        err << *refusal << '\n';
-        return kBadInput;
+    const Target& target = std::get<Target>(resolved);
+    if (const auto misuse = safariMisuse(target, options.safariHard, false)) {
+        return refuse(console, *misuse);
     }
-    const UserFolders& folders = std::get<UserFolders>(located);
-    const std::optional<std::string> library =
-        usableLibraryFolder(fs, folders.library, folders.home);
-    const std::string nothing = "There is no reset" +
-                                (identifier ? " of " + *identifier : std::string()) +
-                                " to put back.\n";
-    if (!library || !ports.trash) {
-        err << nothing;
-        return kNothingFound;
+    const auto located = userFolders(ports, false, {});
+    if (const auto* refusal = std::get_if<Refusal>(&located)) {
+        return refuse(console, *refusal);
     }
-    ResetRecords records(ResetRecords::folderIn(folders.library));
-    const LatestRecord latest = records.latest(identifier);
-    if (const auto* damaged = std::get_if<DamagedRecord>(&latest)) {
-        err << "The latest reset record is damaged: " << damaged->id << ".\n";
-        return kDeclined;
-    }
-    if (!restorableRecord(latest, fs)) {
-        err << nothing;
-        return kNothingFound;
-    }
-    // Asking for the restore on the command line is the consent; the lock comes after it.
-    Result<ResetLock> lock = ResetLock::take(ResetRecords::folderIn(folders.library), steadyClock(),
-                                             ResetTransaction::kLockWait);
-    if (!lock) {
-        err << lock.error().reason << '\n';
-        return kDeclined;
-    }
-    // Another run may have put it back, or reset again, while this one waited.
-    const std::optional<ResetRecord> record = restorableRecord(records.latest(identifier), fs);
-    if (!record) {
-        err << nothing;
-        return kNothingFound;
-    }
-    if (!record->systemTarget &&
-        !targetHasQuit(ports, record->identifier, record->applicationName, "put back", err)) {
-        return kDeclined;
-    }
-    const RestoreResult result =
-        restoreAndKeepRecord(records, *record, *ports.trash, fs, *library, ports.systemLog);
-    out << restoreResultText(*record, result);
-    return exitCodeFor(restoreEnding(result));
-}
+    const Plan plan =
+        planFor(ports, std::get<UserFolders>(located), target, options.safariHard.value_or(false));
+    const std::vector<std::string> hardEntries = plan.hardEntries();
 
-int listEntries(const Ports& services, const std::string& bundlePath, bool json, std::ostream& out,
-                std::ostream& err) {
-    const auto identified = identifyTarget(services, bundlePath);
-    if (const auto* refusal = std::get_if<std::string>(&identified)) {
-        err << *refusal << '\n';
-        return kBadInput;
-    }
-    const Target& target = std::get<Target>(identified);
-    const auto located = locateUserFolders(*services.fileSystem);
-    if (const auto* refusal = std::get_if<std::string>(&located)) {
-        err << *refusal << '\n';
-        return kBadInput;
-    }
-    const TargetEntries found =
-        findTargetEntries(std::get<UserFolders>(located), target.identifier, *services.fileSystem);
-    const bool any = !found.preferences.empty() || !found.savedState.empty();
-    if (json) {
+    if (options.form == OutputForm::Json) {
+        nlohmann::json entries = nlohmann::json::array();
+        const auto add = [&entries](const std::vector<std::string>& paths, const char* kind) {
+            for (const std::string& path : paths) {
+                nlohmann::json entry = jsonPath(path);
+                entry["kind"] = kind;
+                entries.push_back(std::move(entry));
+            }
+        };
+        add(plan.found.preferences.fullPaths, "preferences");
+        add(plan.found.savedState.fullPaths, "saved_state");
+        add(hardEntries, "hard_reset");
         nlohmann::json skipped = nlohmann::json::array();
-        for (const SkippedFolder& folder : found.skipped) {
+        for (const SkippedFolder& folder : plan.found.skipped) {
             skipped.push_back({{"folder", folder.name}, {"reason", reasonWord(folder.reason)}});
         }
-        const nlohmann::json document = {{"identifier", target.identifier},
-                                         {"name", target.name},
-                                         {"path", target.path},
-                                         {"preferences", found.preferences.fullPaths},
-                                         {"savedState", found.savedState.fullPaths},
-                                         {"skipped", skipped}};
-        // Names that are not UTF-8 are written with replacement characters, not refused.
-        out << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        nlohmann::json document = targetJson("list", target);
+        document["safari"] = options.safariHard
+                                 ? nlohmann::json(*options.safariHard ? "hard" : "soft")
+                                 : nlohmann::json();
+        document["entries"] = std::move(entries);
+        document["skipped"] = std::move(skipped);
+        if (plan.hard) {
+            document["cookies"] = {{"store", plan.hard->cookieStore},
+                                   {"count", plan.hard->cookies
+                                                 ? nlohmann::json(*plan.hard->cookies)
+                                                 : nlohmann::json()}};
+        }
+        console.out << jsonLine(document);
     } else {
-        for (const EntryList* list : {&found.preferences, &found.savedState}) {
-            for (const std::string& path : list->fullPaths) {
-                out << path << '\n';
+        const char end = options.form == OutputForm::NulTerminated ? '\0' : '\n';
+        for (const std::vector<std::string>* paths :
+             {&plan.found.preferences.fullPaths, &plan.found.savedState.fullPaths, &hardEntries}) {
+            for (const std::string& path : *paths) {
+                console.out << (end == '\n' ? shellEscaped(path) : path) << end;
             }
         }
-        for (const SkippedFolder& folder : found.skipped) {
-            err << skippedFolderLine(folder) << '\n';
+        for (const SkippedFolder& folder : plan.found.skipped) {
+            say(console, skippedFolderLine(folder));
+        }
+        if (plan.hard) {
+            say(console, "a Hard reset also empties the shared cookie store: " +
+                             cookiesSentence(*plan.hard));
         }
     }
-    return any ? kDone : kNothingFound;
+    return plan.empty() && hardEntries.empty() ? kNothingFound : kDone;
 }
 
-int resetApplication(const Ports& ports, const std::string& bundlePath, const ResetOptions& options,
-                     std::istream& in, std::ostream& out, std::ostream& err) {
-    const auto identified = identifyTarget(ports, bundlePath);
-    if (const auto* refusal = std::get_if<std::string>(&identified)) {
-        err << *refusal << '\n';
-        return kBadInput;
+int resetApplication(const Ports& ports, const std::string& argument, const ResetOptions& options,
+                     Console& console) {
+    const auto resolved = resolveTarget(ports, argument, true);
+    if (const auto* refusal = std::get_if<Refusal>(&resolved)) {
+        return refuse(console, *refusal);
     }
-    const Target& target = std::get<Target>(identified);
-    const bool safari = isSafariIdentifier(target.identifier);
-    if (safari && !options.safariHard) {
-        err << "Safari needs --safari=soft or --safari=hard.\n";
-        return kBadInput;
+    const Target& target = std::get<Target>(resolved);
+    if (const auto misuse = safariMisuse(target, options.safariHard, true)) {
+        return refuse(console, *misuse);
     }
-    const auto located = locateUserFolders(*ports.fileSystem);
-    if (const auto* refusal = std::get_if<std::string>(&located)) {
-        err << *refusal << '\n';
-        return kBadInput;
+    const auto located = userFolders(ports, true, options.commandLine);
+    if (const auto* refusal = std::get_if<Refusal>(&located)) {
+        return refuse(console, *refusal);
     }
-    if (!consents(options, target.name, in, err)) {
-        return kDeclined;
-    }
-    const TargetEntries found =
-        findTargetEntries(std::get<UserFolders>(located), target.identifier, *ports.fileSystem);
-    const ResetPlan plan =
-        planFor(target, found, safari && options.safariHard.value_or(false), ports.cookieStore);
-    if (!plan.hardSafari && plan.listed.empty()) {
-        out << nothingFoundMessage(target.name) << '\n';
-        for (const SkippedFolder& folder : found.skipped) {
-            out << skippedFolderLine(folder) << '\n';
+    const bool hard = options.safariHard.value_or(false);
+    const Plan plan = planFor(ports, std::get<UserFolders>(located), target, hard);
+    nlohmann::json document = targetJson("reset", target);
+    document["safari"] =
+        options.safariHard ? nlohmann::json(hard ? "hard" : "soft") : nlohmann::json();
+    const auto finish = [&](ResetEnding ending) {
+        if (options.json) {
+            document["outcome"] = outcomeWord(ending);
+            console.out << jsonLine(document);
         }
-        return kNothingFound;
-    }
-    for (const std::string& path : plan.listed) {
-        out << "Removing " << path << '\n';
+        return exitCodeFor(ending);
+    };
+    const std::vector<std::string> listed = plan.listed();
+    document["entries"] = jsonPaths(listed);
+    if (plan.empty()) {
+        say(console, nothingFoundMessage(target.name));
+        for (const SkippedFolder& folder : plan.found.skipped) {
+            say(console, skippedFolderLine(folder));
+        }
+        return finish(ResetEnding::NothingToDo);
     }
 
-    Result<ResetTransaction> transaction = ResetTransaction::begin(plan, resetPortsOf(ports));
-    if (!transaction) {
-        err << transaction.error().reason << '\n';
-        return kDeclined;
+    std::vector<std::string> lines = {"These entries of " + target.name + " go to the Trash:"};
+    for (const std::string& path : listed) {
+        lines.push_back("  " + shellEscaped(path));
     }
-    if (!plan.systemTarget &&
-        !targetHasQuit(ports, target.identifier, target.name, "removed", err)) {
-        return kDeclined;
+    if (plan.hard) {
+        const std::vector<std::string> hardEntries = plan.hardEntries();
+        for (const std::string& path : hardEntries) {
+            document["entries"].push_back(jsonPath(path));
+        }
+        for (const std::string& path : hardEntries) {
+            lines.push_back("  " + shellEscaped(path));
+        }
+        lines.push_back("and " + cookiesSentence(*plan.hard) + ".");
+    }
+    const bool system = isSystemTargetPath(*target.bundle);
+    if (const std::string running =
+            system ? std::string() : runningNote(ports, target.identifier, target.name);
+        !running.empty()) {
+        lines.push_back(running);
+    }
+    showPlan(console, options.json, lines);
+    if (!consents(console, options.confirmed, "reset " + target.name)) {
+        return finish(ResetEnding::Declined);
+    }
+
+    ResetPlan reset;
+    reset.identifier = target.identifier;
+    reset.applicationName = target.name;
+    reset.applicationPath = *target.bundle;
+    reset.systemTarget = system;
+    reset.hardSafari = hard;
+    reset.listed = listed;
+    if (hard && ports.cookieStore) {
+        reset.cookieStoreFile = ports.cookieStore->storeFile();
+    }
+    Result<ResetTransaction> transaction = ResetTransaction::begin(reset, resetPortsOf(ports));
+    if (!transaction) {
+        say(console, transaction.error().reason);
+        return finish(ResetEnding::Declined);
+    }
+    if (!system && !targetHasQuit(ports, console, target.identifier, target.name, "removed")) {
+        return finish(ResetEnding::Declined);
     }
     const Untrashable untrashable = transaction->untrashable();
     if (!untrashable.paths.empty()) {
-        printUntrashable(untrashable, err);
+        const std::size_t count = untrashable.paths.size();
+        say(console, std::to_string(count) + (count == 1 ? " entry cannot" : " entries cannot") +
+                         " be moved to the Trash (" + untrashable.reasonText() + "):");
+        for (const std::string& path : untrashable.paths) {
+            console.err << "  " << shellEscaped(path) << '\n';
+        }
         if (!options.removeForGood) {
-            err << "Nothing was changed; add --no-trash to remove them for good.\n";
-            return kDeclined;
+            say(console, "nothing was changed; add --no-trash to remove them for good");
+            document["untrashable"] = jsonPaths(untrashable.paths);
+            return finish(ResetEnding::Declined);
         }
     }
     const ResetOutcome outcome = transaction->apply(options.removeForGood);
     if (outcome.ending == ResetEnding::Declined) {
-        err << outcome.refusal << '\n';
-        return kDeclined;
+        say(console, outcome.refusal);
+        return finish(ResetEnding::Declined);
     }
-    out << resetAccountText(target.name, outcome,
-                            "\"corvane --restore " + target.identifier + "\" puts them back");
-    return exitCodeFor(outcome.ending);
+    const std::string account = resetAccountText(
+        target.name, outcome, "\"corvane --restore " + target.identifier + "\" puts them back");
+    if (options.json) {
+        document["record"] =
+            outcome.record.empty() ? nlohmann::json() : nlohmann::json(outcome.record);
+        document["trashed"] = outcome.trashed;
+        document["removed_for_good"] = outcome.removedForGood;
+        document["stayed"] = jsonPaths(outcome.leftovers);
+        document["reasons"] = outcome.reasons;
+        console.err << account;
+    } else {
+        console.out << account;
+    }
+    return finish(outcome.ending);
 }
 
 } // namespace corvane::cli

@@ -33,27 +33,56 @@ struct Ports {
 // 4 declined or refused (nothing was changed).
 enum ExitCode : int { kDone = 0, kNothingFound = 1, kBadInput = 2, kPartial = 3, kDeclined = 4 };
 
-// What --reset needs to know besides the bundle.
+// Where a command talks: its result on `out`, questions and diagnostics on `err`, answers from
+// `in` when it is a terminal.
+struct Console {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    bool interactive = false;
+};
+
+enum class OutputForm { Lines, NulTerminated, Json };
+
+struct ListOptions {
+    OutputForm form = OutputForm::Lines;
+    std::optional<bool> safariHard; // --safari=hard / --safari=soft
+};
+
 struct ResetOptions {
     bool confirmed = false;         // --yes
     std::optional<bool> safariHard; // --safari=hard / --safari=soft
-    bool interactive = false;       // standard input is a terminal the question can go to
     bool removeForGood = false;     // --no-trash: what no Trash takes is removed for good
+    bool json = false;
+    std::string commandLine; // as the user typed it, for the sentence that refuses a foreign home
 };
 
-// Prints the absolute path of every entry a fix would remove, one per line (or one JSON object),
-// in the order the window lists them.
-int listEntries(const Ports& ports, const std::string& bundlePath, bool json, std::ostream& out,
-                std::ostream& err);
+struct RestoreOptions {
+    bool confirmed = false;
+    bool json = false;
+    std::string commandLine;
+};
 
-// Does what Fix does in the window for the bundle, after the user's consent, and prints what it
-// removed and what it could not.
-int resetApplication(const Ports& ports, const std::string& bundlePath, const ResetOptions& options,
-                     std::istream& in, std::ostream& out, std::ostream& err);
+// A target is an application bundle (an argument holding "/" or ending in ".app") or an
+// identifier.
+bool namesABundle(const std::string& argument);
 
-// Puts back the latest reset (of the identifier, when given) with the Restore button's rules.
-int restoreLatestReset(const Ports& ports, const std::optional<std::string>& identifier,
-                       std::ostream& out, std::ostream& err);
+// Prints the absolute path of every entry a reset would remove, in the order the window lists
+// them (a Hard Safari reset's further entries last).
+int listEntries(const Ports& ports, const std::string& target, const ListOptions& options,
+                Console& console);
+
+// Does what Fix does in the window, after showing what it will remove and the user's consent.
+int resetApplication(const Ports& ports, const std::string& target, const ResetOptions& options,
+                     Console& console);
+
+// Puts back a reset: the latest, the latest of an identifier, or the record of that name.
+int restoreReset(const Ports& ports, const std::optional<std::string>& which,
+                 const RestoreOptions& options, Console& console);
+
+// Lists the kept resets, newest first (of the identifier, when given).
+int listHistory(const Ports& ports, const std::optional<std::string>& identifier, bool json,
+                Console& console);
 
 } // namespace cli
 } // namespace corvane

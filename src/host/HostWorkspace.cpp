@@ -4,6 +4,8 @@
 #include "base/Text.h"
 #include "ports/FileSystem.h"
 
+#include <algorithm>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <variant>
 
@@ -56,6 +58,29 @@ std::optional<std::string> HostWorkspace::fullPathForApplication(const std::stri
         }
     }
     return std::nullopt;
+}
+
+std::vector<std::string> HostWorkspace::installedApplications() const {
+    std::vector<std::string> found;
+    for (const std::string& folder : applicationFolders()) {
+        DIR* listing = opendir(folder.c_str());
+        if (!listing) {
+            continue;
+        }
+        std::vector<std::string> names;
+        while (const dirent* entry = readdir(listing)) {
+            const std::string name = entry->d_name;
+            if (hasAppExtension(name) && isBundle(appendPathComponent(folder, name))) {
+                names.push_back(name);
+            }
+        }
+        closedir(listing);
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            found.push_back(appendPathComponent(folder, name));
+        }
+    }
+    return found;
 }
 
 } // namespace corvane

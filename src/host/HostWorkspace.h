@@ -18,6 +18,7 @@ public:
     HostWorkspace(const FileSystem& fs, std::vector<std::string> folders);
 
     std::optional<std::string> fullPathForApplication(const std::string& name) const override;
+    std::vector<std::string> installedApplications() const override;
 
     std::vector<std::string> applicationFolders() const;
 

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace corvane {
 
@@ -47,6 +48,8 @@ public:
     virtual ~Workspace() = default;
     // Full path of an installed application known under the name (with or without ".app").
     virtual std::optional<std::string> fullPathForApplication(const std::string& name) const = 0;
+    // Every installed application bundle, in the order the name look-up searches them.
+    virtual std::vector<std::string> installedApplications() const { return {}; }
 };
 
 } // namespace corvane

@@ -27,14 +27,19 @@ TEST_F(CommandLine, ListPrintsWhatTheWindowListsAndJsonSaysTheSame) {
     const Outcome json = corvane({"--list", "--json", widget});
     ASSERT_EQ(json.status, 0) << json.err;
     const nlohmann::json document = nlohmann::json::parse(json.out);
+    EXPECT_EQ(document["format"], 1);
     EXPECT_EQ(document["identifier"], "com.example.Widget");
-    EXPECT_EQ(document["name"], "Widget.app");
-    EXPECT_EQ(document["path"], widget);
-    std::vector<std::string> both = document["preferences"];
-    const std::vector<std::string> state = document["savedState"];
-    both.insert(both.end(), state.begin(), state.end());
-    EXPECT_EQ(both, lines(listed.out));
+    EXPECT_EQ(document["application"], "Widget.app");
+    EXPECT_EQ(document["bundle"]["path"], widget);
+    std::vector<std::string> paths;
+    for (const nlohmann::json& entry : document["entries"]) {
+        paths.push_back(entry["path"]);
+    }
+    EXPECT_EQ(paths, lines(listed.out));
     EXPECT_TRUE(document["skipped"].empty());
+
+    // An identifier names the same entries; listing needs no bundle.
+    EXPECT_EQ(corvane({"--list", "com.example.Widget"}).out, listed.out);
 }
 
 TEST_F(CommandLine, ListExitsByWhatItFoundAndRefusesBadInput) {
@@ -93,17 +98,17 @@ TEST_F(CommandLine, ResetNeedsConsentThenRestorePutsItBack) {
     EXPECT_FALSE(fs::exists(home.library() +
                             "/Containers/com.example.Widget/Data/Library/Preferences/x.plist"));
 
-    const Outcome otherRestore = corvane({"--restore", "com.example.Other"});
+    const Outcome otherRestore = corvane({"--restore", "--yes", "com.example.Other"});
     EXPECT_EQ(otherRestore.status, 1);
     EXPECT_FALSE(fs::exists(prefs));
 
-    const Outcome restore = corvane({"--restore", "com.example.Widget"});
+    const Outcome restore = corvane({"--restore", "--yes", "com.example.Widget"});
     EXPECT_EQ(restore.status, 0) << restore.err;
     std::ifstream back(prefs);
     std::string content;
     back >> content;
     EXPECT_EQ(content, "prefs");
-    EXPECT_EQ(corvane({"--restore"}).status, 1); // nothing left to put back
+    EXPECT_EQ(corvane({"--restore", "--yes"}).status, 1); // nothing left to put back
 }
 
 TEST_F(CommandLine, SafariNeedsItsModeToBeReset) {

@@ -57,7 +57,7 @@ protected:
     std::vector<int> restoreAll() const {
         std::vector<int> codes;
         for (int i = 0; i < 4; ++i) {
-            codes.push_back(corvane({"--restore", kWidget}).status);
+            codes.push_back(corvane({"--restore", "--yes", kWidget}).status);
             if (codes.back() == 1) {
                 break;
             }
@@ -94,17 +94,17 @@ TEST_F(ResetTransaction, AResetStoppedHalfWayIsRestoredWhole) {
                 << reset.out;
         }
 
-        const Outcome restore = corvane({"--restore", kWidget});
+        const Outcome restore = corvane({"--restore", "--yes", kWidget});
         EXPECT_EQ(restore.status, 0) << restore.err;
         expectAllBack(paths);
-        EXPECT_EQ(corvane({"--restore", kWidget}).status, 1);
+        EXPECT_EQ(corvane({"--restore", "--yes", kWidget}).status, 1);
     }
 }
 
 TEST_F(ResetTransaction, ARestoreKilledHalfWayFinishesOnTheNextRun) {
     const std::vector<std::string> paths = manyEntries(20'000);
     ASSERT_EQ(corvane({"--reset", "--yes", widget}).status, 0);
-    const pid_t pid = start({"--restore", kWidget}, "restore");
+    const pid_t pid = start({"--restore", "--yes", kWidget}, "restore");
     ASSERT_GT(pid, 0);
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (countIn(trashFolder() + "/files") > paths.size() / 2 &&
@@ -115,7 +115,7 @@ TEST_F(ResetTransaction, ARestoreKilledHalfWayFinishesOnTheNextRun) {
     finish(pid, home.path() + "/restore.out", home.path() + "/restore.err");
     ASSERT_GT(countIn(trashFolder() + "/files"), 0u) << "the restore ended before the signal";
 
-    const Outcome again = corvane({"--restore", kWidget});
+    const Outcome again = corvane({"--restore", "--yes", kWidget});
     EXPECT_EQ(again.status, 0) << again.out << again.err;
     expectAllBack(paths);
 }
@@ -136,8 +136,8 @@ TEST_F(ResetTransaction, TwoResetsAndTwoRestoresAtOnceStrandNothing) {
     }
     EXPECT_EQ(countIn(trashFolder() + "/files"), paths.size());
 
-    const pid_t restoreOne = start({"--restore", kWidget}, "first");
-    const pid_t restoreTwo = start({"--restore", kWidget}, "second");
+    const pid_t restoreOne = start({"--restore", "--yes", kWidget}, "first");
+    const pid_t restoreTwo = start({"--restore", "--yes", kWidget}, "second");
     const Outcome back = finish(restoreOne, home.path() + "/first.out", home.path() + "/first.err");
     const Outcome again =
         finish(restoreTwo, home.path() + "/second.out", home.path() + "/second.err");
@@ -178,7 +178,7 @@ TEST_F(ResetTransaction, OddNamesGoToTheTrashAsTheyAreAndComeBackByteForByte) {
     }
     EXPECT_EQ(recorded, std::set<std::string>(paths.begin(), paths.end()));
 
-    EXPECT_EQ(corvane({"--restore", kWidget}).status, 0);
+    EXPECT_EQ(corvane({"--restore", "--yes", kWidget}).status, 0);
     expectAllBack(paths);
 }
 
@@ -193,12 +193,12 @@ TEST_F(ResetTransaction, RestoreTakesBackOnlyTheVeryItemsItsResetMoved) {
     fs::remove_all(trashFolder());
     ASSERT_EQ(corvane({"--reset", "--yes", app("B.app", "com.example.B")}).status, 0);
 
-    const Outcome restoreA = corvane({"--restore", "com.example.A"});
+    const Outcome restoreA = corvane({"--restore", "--yes", "com.example.A"});
     EXPECT_EQ(restoreA.status, 3) << restoreA.out << restoreA.err;
     EXPECT_NE(restoreA.out.find(a + ": no longer in the Trash"), std::string::npos) << restoreA.out;
     EXPECT_FALSE(fs::exists(a));
 
-    EXPECT_EQ(corvane({"--restore", "com.example.B"}).status, 0);
+    EXPECT_EQ(corvane({"--restore", "--yes", "com.example.B"}).status, 0);
     EXPECT_EQ(contentOf(b), "B's");
 }
 

@@ -318,10 +318,12 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     if (journal) {
         const std::string id = journal->id();
         outcome.recorded = journal->sync().ok();
+        outcome.record = outcome.recorded ? id : std::string();
         journal.reset();
         if (outcome.trashed == 0 && outcome.removedForGood == 0) {
             ResetRecords(ResetRecords::folderIn(*m_library)).remove(id);
             outcome.recorded = false;
+            outcome.record.clear();
         }
     }
     outcome.leftovers = remover.remaining();

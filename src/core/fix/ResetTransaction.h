@@ -70,6 +70,7 @@ struct ResetOutcome {
     std::size_t trashed = 0;
     std::size_t removedForGood = 0;
     bool recorded = false; // Restore can put the trashed entries back
+    std::string record;    // the record's name, when recorded
     std::string refusal;   // with Declined: why nothing was changed
 };
 

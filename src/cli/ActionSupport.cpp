@@ -1,0 +1,225 @@
+#include "cli/ActionSupport.h"
+
+#include "base/Paths.h"
+#include "core/analysis/BundleIdentifierPolicy.h"
+#include "core/fix/QuitWait.h"
+#include "ports/FileSystem.h"
+#include "ports/Processes.h"
+#include "ports/Workspace.h"
+
+#include <istream>
+#include <ostream>
+
+namespace corvane::cli {
+
+namespace {
+
+std::optional<std::string> bundleWithIdentifier(const Ports& ports, const std::string& identifier) {
+    if (!ports.workspace) {
+        return std::nullopt;
+    }
+    for (const std::string& bundle : ports.workspace->installedApplications()) {
+        const Result<BundleInfo, BundleError> info = ports.bundles->readBundle(bundle);
+        if (info && info->identifier == identifier) {
+            return bundle;
+        }
+    }
+    return std::nullopt;
+}
+
+std::variant<Target, Refusal> bundleTarget(const Ports& ports, const std::string& argument) {
+    const std::string path = withoutTrailingSlashes(argument);
+    if (path.empty() || !ports.fileSystem->fileExists(path)) {
+        return Refusal{"there is no application at " + argument};
+    }
+    const std::string name = lastPathComponent(path);
+    Result<BundleInfo, BundleError> bundle = ports.bundles->readBundle(path);
+    std::string found = path;
+    // A bare "Widget.app" that is not here names the installed one, as the chooser takes it.
+    if (!bundle && bundle.error().failure == BundleFailure::NotABundle && ports.workspace) {
+        if (const auto installed = ports.workspace->fullPathForApplication(name)) {
+            bundle = ports.bundles->readBundle(*installed);
+            found = *installed;
+        }
+    }
+    if (!bundle) {
+        return Refusal{argument + " doesn't appear to be an application (" + bundle.error().reason +
+                       ")"};
+    }
+    if (!bundle->identifier) {
+        return Refusal{argument + " doesn't appear to be an application (it has no identifier)"};
+    }
+    if (!isAcceptableBundleIdentifier(*bundle->identifier)) {
+        return Refusal{argument + " has the identifier \"" + *bundle->identifier +
+                       "\", which is not one Corvane will reset"};
+    }
+    return Target{*bundle->identifier, found, name};
+}
+
+} // namespace
+
+bool namesABundle(const std::string& argument) {
+    const std::string trimmed = withoutTrailingSlashes(argument);
+    return argument.find('/') != std::string::npos ||
+           (trimmed.size() >= 4 && trimmed.compare(trimmed.size() - 4, 4, ".app") == 0);
+}
+
+std::variant<Target, Refusal> resolveTarget(const Ports& ports, const std::string& argument,
+                                            bool needBundle) {
+    if (namesABundle(argument)) {
+        return bundleTarget(ports, argument);
+    }
+    if (!isAcceptableBundleIdentifier(argument)) {
+        return Refusal{"\"" + argument + "\" is neither PATH.app nor an application identifier",
+                       kBadInput, true};
+    }
+    if (!needBundle) {
+        return Target{argument, std::nullopt, argument};
+    }
+    const std::optional<std::string> bundle = bundleWithIdentifier(ports, argument);
+    if (!bundle) {
+        return Refusal{"found no installed application with the identifier " + argument +
+                       "; name its bundle, PATH.app"};
+    }
+    return Target{argument, bundle, lastPathComponent(*bundle)};
+}
+
+std::variant<UserFolders, Refusal> userFolders(const Ports& ports, bool changes,
+                                               const std::string& commandLine) {
+    auto located = locateUserFolders(*ports.fileSystem);
+    if (const auto* refusal = std::get_if<std::string>(&located)) {
+        return Refusal{*refusal};
+    }
+    UserFolders folders = std::get<UserFolders>(std::move(located));
+    if (changes) {
+        if (auto foreign = foreignHomeRefusal(folders.home, "this", commandLine)) {
+            return Refusal{*foreign, kDeclined};
+        }
+    }
+    return folders;
+}
+
+void say(Console& console, const std::string& sentence) {
+    console.err << "corvane: " << sentence << '\n' << std::flush;
+}
+
+int refuse(Console& console, const Refusal& refusal) {
+    say(console, refusal.sentence);
+    if (refusal.usage) {
+        console.err << "Try 'corvane --help' for more information.\n";
+    }
+    return refusal.code;
+}
+
+bool consents(Console& console, bool confirmed, const std::string& action) {
+    console.out << std::flush;
+    if (confirmed) {
+        return true;
+    }
+    if (!console.interactive) {
+        say(console, "add --yes to " + action + " without a terminal");
+        return false;
+    }
+    console.err << "corvane: " << action << "? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(console.in, answer);
+    if (answer != "y" && answer != "Y" && answer != "yes" && answer != "Yes") {
+        say(console, "nothing was changed");
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+std::string processes(const std::vector<pid_t>& instances) {
+    std::string text = instances.size() == 1 ? "process " : "processes ";
+    for (std::size_t i = 0; i < instances.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + std::to_string(instances[i]);
+    }
+    return text;
+}
+
+} // namespace
+
+std::string runningNote(const Ports& ports, const std::string& identifier,
+                        const std::string& name) {
+    if (!ports.runningApplications) {
+        return {};
+    }
+    const Result<std::vector<pid_t>> looked =
+        ports.runningApplications->withBundleIdentifier(identifier);
+    if (!looked || looked->empty()) {
+        return {};
+    }
+    return name + " is running (" + processes(*looked) + "); it will be asked to quit first.";
+}
+
+bool targetHasQuit(const Ports& ports, Console& console, const std::string& identifier,
+                   const std::string& name, const std::string& undone) {
+    if (!ports.runningApplications || !isAcceptableBundleIdentifier(identifier)) {
+        return true;
+    }
+    Result<std::vector<pid_t>> looked = ports.runningApplications->withBundleIdentifier(identifier);
+    if (!looked) {
+        say(console, "could not tell whether " + name + " is running, so nothing was " + undone +
+                         " (" + looked.error().reason + ")");
+        return false;
+    }
+    std::vector<pid_t> instances = std::move(*looked);
+    if (instances.empty()) {
+        return true;
+    }
+    console.err << "Quitting " << name << " (" << processes(instances) << ")...\n" << std::flush;
+    if (quitAndWait(*ports.runningApplications, identifier, std::move(instances), steadyClock()) ==
+        QuitWaitOutcome::Quit) {
+        return true;
+    }
+    say(console, name + " did not quit, so nothing was " + undone + "; quit " + name +
+                     " yourself, then try again");
+    return false;
+}
+
+int exitCodeFor(ResetEnding ending) {
+    switch (ending) {
+    case ResetEnding::Done:
+        return kDone;
+    case ResetEnding::NothingToDo:
+        return kNothingFound;
+    case ResetEnding::Partial:
+    case ResetEnding::Interrupted:
+        return kPartial;
+    case ResetEnding::Declined:
+        break;
+    }
+    return kDeclined;
+}
+
+const char* outcomeWord(ResetEnding ending) {
+    switch (ending) {
+    case ResetEnding::Done:
+        return "done";
+    case ResetEnding::NothingToDo:
+        return "nothing";
+    case ResetEnding::Partial:
+        return "partial";
+    case ResetEnding::Interrupted:
+        return "interrupted";
+    case ResetEnding::Declined:
+        break;
+    }
+    return "declined";
+}
+
+void showPlan(Console& console, bool json, const std::vector<std::string>& lines) {
+    if (json && !console.interactive) {
+        return;
+    }
+    std::ostream& where = json ? console.err : console.out;
+    for (const std::string& line : lines) {
+        where << line << '\n';
+    }
+    where << std::flush;
+}
+
+} // namespace corvane::cli

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "cli/CommandLineActions.h"
+#include "core/UserFolders.h"
+#include "core/fix/ResetEnding.h"
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace corvane::cli {
+
+// A target as the commands know it: its identifier always, its bundle when there is one.
+struct Target {
+    std::string identifier;
+    std::optional<std::string> bundle;
+    std::string name; // "Widget.app", or the identifier when there is no bundle
+};
+
+// A refusal: what to say, and the exit code it ends with.
+struct Refusal {
+    std::string sentence;
+    int code = kBadInput;
+    bool usage = false; // a mistake in the command line: the help is pointed to
+};
+
+// The target named on the command line; with `needBundle`, an identifier is looked up among the
+// installed applications.
+std::variant<Target, Refusal> resolveTarget(const Ports& ports, const std::string& argument,
+                                            bool needBundle);
+
+// The user's folders, or why they cannot be used; with `changes`, a home that belongs to someone
+// else is refused when running as root.
+std::variant<UserFolders, Refusal> userFolders(const Ports& ports, bool changes,
+                                               const std::string& commandLine);
+
+// Prints the refusal on the console and gives its exit code.
+int refuse(Console& console, const Refusal& refusal);
+
+// A line of diagnostics: "corvane: " and the sentence.
+void say(Console& console, const std::string& sentence);
+
+// The user's consent, after the plan was shown: --yes, or "y" on a terminal. `action` is
+// "reset Widget.app" and the like.
+bool consents(Console& console, bool confirmed, const std::string& action);
+
+// Asks the running instances of the target to quit, naming them, and waits for them.
+bool targetHasQuit(const Ports& ports, Console& console, const std::string& identifier,
+                   const std::string& name, const std::string& undone);
+
+// The running instances, as a sentence for the plan ("Widget.app is running (process 4242)");
+// empty when none.
+std::string runningNote(const Ports& ports, const std::string& identifier, const std::string& name);
+
+int exitCodeFor(ResetEnding ending);
+const char* outcomeWord(ResetEnding ending);
+
+// Writes the plan's lines where the user sees them before the question: on the output, or on
+// the diagnostics when the output is a JSON document.
+void showPlan(Console& console, bool json, const std::vector<std::string>& lines);
+
+} // namespace corvane::cli

@@ -1,0 +1,238 @@
+#include "cli/ActionSupport.h"
+#include "cli/CommandLineActions.h"
+#include "cli/Output.h"
+#include "core/fix/QuitWait.h"
+#include "core/fix/ResetLock.h"
+#include "core/fix/ResetRecord.h"
+#include "core/fix/ResetTransaction.h"
+#include "core/fix/Restore.h"
+#include "ports/FileSystem.h"
+
+#include <ctime>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+namespace corvane::cli {
+
+namespace {
+
+// "2026-12-08 09:30" in local time, for reading; the JSON document carries UTC.
+std::string localTime(std::int64_t time) {
+    const std::time_t seconds = static_cast<std::time_t>(time);
+    std::tm parts{};
+    localtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+    return text;
+}
+
+std::string utcTime(std::int64_t time) {
+    const std::time_t seconds = static_cast<std::time_t>(time);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
+
+nlohmann::json jsonTrashed(const std::vector<TrashedEntry>& entries) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const TrashedEntry& entry : entries) {
+        nlohmann::json item = jsonPath(entry.original);
+        const nlohmann::json trashed = jsonPath(entry.trashed);
+        item["trashed"] = trashed["path"];
+        if (trashed.contains("path_hex")) {
+            item["trashed_hex"] = trashed["path_hex"];
+        }
+        list.push_back(std::move(item));
+    }
+    return list;
+}
+
+// Which record --restore means: the latest, the latest of an identifier, or one by its name.
+struct Choice {
+    std::optional<std::string> identifier;
+    std::optional<std::string> record;
+    LatestRecord find(const ResetRecords& records) const {
+        return record ? records.named(*record) : records.latest(identifier);
+    }
+};
+
+std::string nothingToPutBack(const Choice& choice) {
+    if (choice.record) {
+        return "there is no reset record " + *choice.record + " with anything to put back";
+    }
+    return "there is no reset" + (choice.identifier ? " of " + *choice.identifier : std::string()) +
+           " to put back";
+}
+
+} // namespace
+
+int restoreReset(const Ports& ports, const std::optional<std::string>& which,
+                 const RestoreOptions& options, Console& console) {
+    Choice choice;
+    if (which && isRecordId(*which)) {
+        choice.record = which;
+    } else if (which) {
+        if (namesABundle(*which)) {
+            return refuse(console, {"--restore takes an identifier or a record's name, not an "
+                                    "application's path",
+                                    kBadInput, true});
+        }
+        if (std::holds_alternative<Refusal>(resolveTarget(ports, *which, false))) {
+            return refuse(console, {"\"" + *which +
+                                        "\" is neither a record's name nor an application "
+                                        "identifier",
+                                    kBadInput, true});
+        }
+        choice.identifier = which;
+    }
+    const auto located = userFolders(ports, true, options.commandLine);
+    if (const auto* refusal = std::get_if<Refusal>(&located)) {
+        return refuse(console, *refusal);
+    }
+    const UserFolders& folders = std::get<UserFolders>(located);
+    const FileSystem& fs = *ports.fileSystem;
+    const std::optional<std::string> library =
+        usableLibraryFolder(fs, folders.library, folders.home);
+    nlohmann::json document = {{"format", 1}, {"action", "restore"}};
+    const auto finish = [&](ResetEnding ending) {
+        if (options.json) {
+            document["outcome"] = outcomeWord(ending);
+            console.out << jsonLine(document);
+        }
+        return exitCodeFor(ending);
+    };
+    if (!library || !ports.trash) {
+        say(console, nothingToPutBack(choice));
+        return finish(ResetEnding::NothingToDo);
+    }
+    ResetRecords records(ResetRecords::folderIn(folders.library));
+    const LatestRecord found = choice.find(records);
+    if (const auto* damaged = std::get_if<DamagedRecord>(&found)) {
+        document["record"] = damaged->id;
+        say(console, "the reset record " + damaged->id + " is damaged, so it cannot be put back");
+        return finish(ResetEnding::Declined);
+    }
+    std::optional<ResetRecord> record = restorableRecord(found, fs);
+    if (!record) {
+        say(console, nothingToPutBack(choice));
+        return finish(ResetEnding::NothingToDo);
+    }
+    document["record"] = record->id;
+    document["identifier"] = record->identifier;
+    document["application"] = record->applicationName;
+
+    std::vector<std::string> lines = {"These entries of " + record->applicationName +
+                                      ", reset on " + resetTimeText(record->time) +
+                                      ", come back from the Trash:"};
+    for (const TrashedEntry& entry : record->moved) {
+        if (fs.entryExists(entry.trashed)) {
+            lines.push_back("  " + shellEscaped(entry.original));
+        }
+    }
+    if (!record->systemTarget) {
+        if (const std::string running =
+                runningNote(ports, record->identifier, record->applicationName);
+            !running.empty()) {
+            lines.push_back(running);
+        }
+    }
+    showPlan(console, options.json, lines);
+    if (!consents(console, options.confirmed,
+                  "put back the reset of " + record->applicationName + " (" + record->id + ")")) {
+        return finish(ResetEnding::Declined);
+    }
+
+    Result<ResetLock> lock = ResetLock::take(ResetRecords::folderIn(folders.library), steadyClock(),
+                                             ResetTransaction::kLockWait);
+    if (!lock) {
+        say(console, lock.error().reason);
+        return finish(ResetEnding::Declined);
+    }
+    // Another run may have put it back while this one asked or waited; the same record it is.
+    record = restorableRecord(records.named(record->id), fs);
+    if (!record) {
+        say(console, nothingToPutBack(choice));
+        return finish(ResetEnding::NothingToDo);
+    }
+    if (!record->systemTarget &&
+        !targetHasQuit(ports, console, record->identifier, record->applicationName, "put back")) {
+        return finish(ResetEnding::Declined);
+    }
+    const RestoreResult result =
+        restoreAndKeepRecord(records, *record, *ports.trash, fs, *library, ports.systemLog);
+    const std::string account = restoreResultText(*record, result);
+    if (options.json) {
+        document["restored"] = jsonPaths(result.restored);
+        document["kept_in_trash"] = jsonTrashed(result.keptInTrash);
+        document["gone"] = jsonPaths(result.gone);
+        document["removed_for_good"] = jsonPaths(result.removedForGood);
+        document["refused"] = jsonPaths(result.refused);
+        document["failed"] = jsonTrashed(result.failed);
+        document["not_tried"] = jsonTrashed(result.notTried);
+        console.err << account;
+    } else {
+        console.out << account;
+    }
+    return finish(restoreEnding(result));
+}
+
+int listHistory(const Ports& ports, const std::optional<std::string>& identifier, bool json,
+                Console& console) {
+    if (identifier) {
+        const auto resolved = resolveTarget(ports, *identifier, false);
+        if (namesABundle(*identifier) || std::holds_alternative<Refusal>(resolved)) {
+            return refuse(console, {"\"" + *identifier + "\" is not an application identifier",
+                                    kBadInput, true});
+        }
+    }
+    const auto located = userFolders(ports, false, {});
+    if (const auto* refusal = std::get_if<Refusal>(&located)) {
+        return refuse(console, *refusal);
+    }
+    const FileSystem& fs = *ports.fileSystem;
+    const ResetRecords records(ResetRecords::folderIn(std::get<UserFolders>(located).library));
+    const std::vector<KeptRecord> kept = records.all(identifier);
+
+    nlohmann::json list = nlohmann::json::array();
+    if (!json && !kept.empty()) {
+        console.out << "RECORD\tTIME\tAPPLICATION\tIDENTIFIER\tENTRIES\tIN TRASH\n";
+    }
+    for (const KeptRecord& one : kept) {
+        if (const auto* damaged = std::get_if<DamagedRecord>(&one)) {
+            if (json) {
+                list.push_back({{"record", damaged->id}, {"damaged", true}});
+            } else {
+                console.out << damaged->id << "\tdamaged\t-\t-\t-\t-\n";
+            }
+            continue;
+        }
+        const ResetRecord& record = std::get<ResetRecord>(one);
+        const std::size_t entries = record.moved.size() + record.removed.size();
+        const std::size_t inTrash = entriesInTrash(record, fs);
+        if (json) {
+            list.push_back({{"record", record.id},
+                            {"damaged", false},
+                            {"time", utcTime(record.time)},
+                            {"application", record.applicationName},
+                            {"identifier", record.identifier},
+                            {"entries", entries},
+                            {"in_trash", inTrash}});
+        } else {
+            console.out << record.id << '\t' << localTime(record.time) << '\t'
+                        << shellEscaped(record.applicationName) << '\t' << record.identifier << '\t'
+                        << entries << '\t' << inTrash << '\n';
+        }
+    }
+    if (json) {
+        console.out << jsonLine({{"format", 1}, {"action", "history"}, {"records", list}});
+    }
+    if (kept.empty()) {
+        say(console, "no reset" + (identifier ? " of " + *identifier : std::string()) + " is kept");
+        return kNothingFound;
+    }
+    return kDone;
+}
+
+} // namespace corvane::cli
