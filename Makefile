@@ -28,9 +28,9 @@ test: test-main test-asan test-layers test-portable lint
 lint: build
 	@scripts/lint.sh $(BUILD_DIR) $(JOBS)
 
-# A Debian package of the installed tree (desktop entry, icon, metainfo included).
+# A Debian package of the installed tree, then Debian's checker on it: any error fails.
 package: build
-	@cd $(BUILD_DIR) && cpack -G DEB
+	@cd $(BUILD_DIR) && rm -f corvane_*.deb && cpack -G DEB && lintian --fail-on error corvane_*.deb
 
 # Builds everything below the Qt front end without Qt, which shows no logic needs a widget, and
 # checks that every include points down the layers and Linux-only code stays in host.

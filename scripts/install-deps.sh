@@ -9,6 +9,7 @@ packages=(
     libplist-dev libgtest-dev libgmock-dev googletest libc++-dev libc++abi-dev
     xvfb xauth dbus dbus-bin openssl ccache nlohmann-json3-dev
     clang-tidy desktop-file-utils appstream
+    scdoc man-db bash-completion file dpkg-dev lintian
 )
 
 missing=()

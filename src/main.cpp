@@ -37,8 +37,12 @@ int main(int argc, char** argv) {
 
 #ifndef __APPLE__
     if (!hasDisplay()) {
-        std::fprintf(stderr, "Corvane needs a display; none was found. To run it without one, "
-                             "use: xvfb-run -a make run\n");
+        std::fputs("corvane: the window needs a graphical session (DISPLAY or WAYLAND_DISPLAY), "
+                   "and none was found.\n"
+                   "The command-line actions (--list, --reset, --restore, --history) work "
+                   "without one;\n"
+                   "'xvfb-run -a corvane' runs the window on a virtual display.\n",
+                   stderr);
         return 1;
     }
 #endif
