@@ -1,5 +1,6 @@
 #include "cli/CommandLineFixture.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -30,6 +31,23 @@ pid_t CommandLine::start(const std::vector<std::string>& arguments, const std::s
     }
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+Outcome CommandLine::onTerminal(const std::vector<std::string>& arguments,
+                                const std::string& answer) const {
+    std::string command = "'" + std::string(kBuildDir) + "/corvane'";
+    for (const std::string& argument : arguments) {
+        command += " '" + argument + "'";
+    }
+    // script(1) gives the program a terminal of its own and passes the answer through it.
+    const std::vector<std::string> shell = {
+        "-c", "printf '%s\\n' \"$0\" | script -qec \"$1\" /dev/null", answer, command};
+    ChildOptions options;
+    options.timeout = std::chrono::seconds(60);
+    const ChildResult child = runChildProcess("/bin/sh", shell, options);
+    std::string output = child.output;
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+    return {child.exitStatus.value_or(-1), output, {}};
 }
 
 Outcome CommandLine::finish(pid_t pid, const std::string& outFile, const std::string& errFile) {

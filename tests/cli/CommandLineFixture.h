@@ -34,9 +34,12 @@ protected:
         apps = home.path() + "/Applications";
     }
 
-    Outcome corvane(const std::vector<std::string>& arguments) const {
+    // `redirect` is added to the shell's command, e.g. ">/dev/full" or ">&-".
+    Outcome corvane(const std::vector<std::string>& arguments,
+                    const std::string& redirect = {}) const {
         const std::string errFile = home.path() + "/stderr.txt";
-        std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" 2>\"$CORVANE_TEST_ERR\"",
+        std::vector<std::string> shell = {"-c",
+                                          "exec \"$0\" \"$@\" 2>\"$CORVANE_TEST_ERR\" " + redirect,
                                           std::string(kBuildDir) + "/corvane"};
         shell.insert(shell.end(), arguments.begin(), arguments.end());
         setenv("CORVANE_TEST_ERR", errFile.c_str(), 1);
@@ -48,6 +51,10 @@ protected:
         err << in.rdbuf();
         return {child.exitStatus.value_or(-1), child.output, err.str()};
     }
+
+    // The program on a pseudo-terminal, as a user runs it, with `answer` typed in; what it
+    // printed and asked comes back as the output.
+    Outcome onTerminal(const std::vector<std::string>& arguments, const std::string& answer) const;
 
     // The program started in the background with its output in files beside the home; the
     // pid to wait for.
