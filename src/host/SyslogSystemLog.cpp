@@ -18,7 +18,7 @@ void SyslogSystemLog::log(const std::string& line) {
         }
     }
     syslog(LOG_NOTICE, "%s", single.c_str());
-    std::fprintf(stderr, "Corvane: %s\n", single.c_str());
+    std::fprintf(stderr, "corvane: %s\n", single.c_str());
 }
 
 } // namespace corvane

@@ -125,7 +125,7 @@ TEST(SystemLog, WritesOneLinePerMessageToStandardError) {
     log.log("defaults 1 exited with: Domain not found.\n");
     log.log("two\r\nparts");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Corvane: defaults 1 exited with: Domain not found. \nCorvane: two  parts\n");
+              "corvane: defaults 1 exited with: Domain not found. \ncorvane: two  parts\n");
 }
 
 } // namespace
