@@ -11,7 +11,7 @@
 namespace corvane::cli {
 
 namespace {
-constexpr std::size_t kBatch = 64 * 1024;
+constexpr std::size_t kBatch = std::size_t{64} * 1024;
 } // namespace
 
 DescriptorOutput::DescriptorOutput(int fd) : m_fd(fd) {}
