@@ -112,22 +112,6 @@ public:
     int lines = 0;
 };
 
-const char* endingName(ResetEnding ending) {
-    switch (ending) {
-    case ResetEnding::Done:
-        return "done";
-    case ResetEnding::NothingToDo:
-        return "nothing";
-    case ResetEnding::Partial:
-        return "partial";
-    case ResetEnding::Declined:
-        return "declined";
-    case ResetEnding::Interrupted:
-        return "interrupted";
-    }
-    return "unknown";
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -174,7 +158,7 @@ int main(int argc, char** argv) {
     if (mode == "restore") {
         delegate.restoreButtonMethod();
         std::printf("restored %d ending %s asked %d refused %d\n", putBackTrash.restored,
-                    endingName(delegate.lastEnding()), alerts.removeForGoodQuestions,
+                    endingWord(delegate.lastEnding()), alerts.removeForGoodQuestions,
                     alerts.refusals);
         return 0;
     }
@@ -196,6 +180,6 @@ int main(int argc, char** argv) {
                 "%zu ending %s asked %d refused %d\n",
                 preferences, state, launcher.removals, launcher.removalsOfMissing, log.lines,
                 reportedSuccess ? 1 : 0, record ? record->moved.size() : std::size_t{0},
-                endingName(delegate.lastEnding()), alerts.removeForGoodQuestions, alerts.refusals);
+                endingWord(delegate.lastEnding()), alerts.removeForGoodQuestions, alerts.refusals);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ctime>
 
 namespace corvane {
 
@@ -86,6 +87,19 @@ bool isValidUtf8(std::string_view bytes) {
         i += extra + 1;
     }
     return true;
+}
+
+std::string timeText(std::int64_t seconds, const char* format, bool utc) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    if (utc) {
+        gmtime_r(&time, &parts);
+    } else {
+        localtime_r(&time, &parts);
+    }
+    char text[64];
+    const std::size_t length = std::strftime(text, sizeof text, format, &parts);
+    return std::string(text, length);
 }
 
 } // namespace corvane

@@ -22,4 +22,7 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);
 
+// The time (seconds since the epoch) written by strftime's `format`, in UTC or local time.
+std::string timeText(std::int64_t seconds, const char* format, bool utc);
+
 } // namespace corvane

@@ -195,22 +195,6 @@ int exitCodeFor(ResetEnding ending) {
     return kDeclined;
 }
 
-const char* outcomeWord(ResetEnding ending) {
-    switch (ending) {
-    case ResetEnding::Done:
-        return "done";
-    case ResetEnding::NothingToDo:
-        return "nothing";
-    case ResetEnding::Partial:
-        return "partial";
-    case ResetEnding::Interrupted:
-        return "interrupted";
-    case ResetEnding::Declined:
-        break;
-    }
-    return "declined";
-}
-
 void showPlan(Console& console, bool json, const std::vector<std::string>& lines) {
     if (json && !console.interactive) {
         return;

@@ -54,7 +54,6 @@ bool targetHasQuit(const Ports& ports, Console& console, const std::string& iden
 std::string runningNote(const Ports& ports, const std::string& identifier, const std::string& name);
 
 int exitCodeFor(ResetEnding ending);
-const char* outcomeWord(ResetEnding ending);
 
 // Writes the plan's lines where the user sees them before the question: on the output, or on
 // the diagnostics when the output is a JSON document.

@@ -208,7 +208,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         options.safariHard ? nlohmann::json(hard ? "hard" : "soft") : nlohmann::json();
     const auto finish = [&](ResetEnding ending) {
         if (options.json) {
-            document["outcome"] = outcomeWord(ending);
+            document["outcome"] = endingWord(ending);
             console.out << jsonLine(document);
         }
         return exitCodeFor(ending);

@@ -1,3 +1,4 @@
+#include "base/Text.h"
 #include "cli/ActionSupport.h"
 #include "cli/CommandLineActions.h"
 #include "cli/Output.h"
@@ -15,25 +16,6 @@
 namespace corvane::cli {
 
 namespace {
-
-// "2026-12-08 09:30" in local time, for reading; the JSON document carries UTC.
-std::string localTime(std::int64_t time) {
-    const std::time_t seconds = static_cast<std::time_t>(time);
-    std::tm parts{};
-    localtime_r(&seconds, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
-    return text;
-}
-
-std::string utcTime(std::int64_t time) {
-    const std::time_t seconds = static_cast<std::time_t>(time);
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    return text;
-}
 
 nlohmann::json jsonTrashed(const std::vector<TrashedEntry>& entries) {
     nlohmann::json list = nlohmann::json::array();
@@ -98,7 +80,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     nlohmann::json document = {{"format", 1}, {"action", "restore"}};
     const auto finish = [&](ResetEnding ending) {
         if (options.json) {
-            document["outcome"] = outcomeWord(ending);
+            document["outcome"] = endingWord(ending);
             console.out << jsonLine(document);
         }
         return exitCodeFor(ending);
@@ -214,15 +196,15 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
         if (json) {
             list.push_back({{"record", record.id},
                             {"damaged", false},
-                            {"time", utcTime(record.time)},
+                            {"time", timeText(record.time, "%Y-%m-%dT%H:%M:%SZ", true)},
                             {"application", record.applicationName},
                             {"identifier", record.identifier},
                             {"entries", entries},
                             {"in_trash", inTrash}});
         } else {
-            console.out << record.id << '\t' << localTime(record.time) << '\t'
-                        << shellEscaped(record.applicationName) << '\t' << record.identifier << '\t'
-                        << entries << '\t' << inTrash << '\n';
+            console.out << record.id << '\t' << timeText(record.time, "%Y-%m-%d %H:%M", false)
+                        << '\t' << shellEscaped(record.applicationName) << '\t' << record.identifier
+                        << '\t' << entries << '\t' << inTrash << '\n';
         }
     }
     if (json) {

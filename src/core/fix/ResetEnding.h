@@ -12,4 +12,22 @@ enum class ResetEnding {
     Interrupted, // a signal stopped the run after the entry in hand; the journal holds the rest
 };
 
+// The ending in one word, as scripts read it: "done", "nothing", "partial", "declined",
+// "interrupted".
+inline const char* endingWord(ResetEnding ending) {
+    switch (ending) {
+    case ResetEnding::Done:
+        return "done";
+    case ResetEnding::NothingToDo:
+        return "nothing";
+    case ResetEnding::Partial:
+        return "partial";
+    case ResetEnding::Interrupted:
+        return "interrupted";
+    case ResetEnding::Declined:
+        break;
+    }
+    return "declined";
+}
+
 } // namespace corvane

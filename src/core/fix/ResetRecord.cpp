@@ -83,12 +83,7 @@ std::string lineOf(const json& value) {
 // A record names itself by the UTC time of its reset and a counter: "20261207T224100Z-00". Names
 // sort in the order the records were made, and having no "." none can pass for an identifier.
 std::string idStem(std::int64_t time) {
-    const std::time_t seconds = static_cast<std::time_t>(time);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
-    return text;
+    return timeText(time, "%Y%m%dT%H%M%SZ", true);
 }
 
 Error systemError(const std::string& what, int code) {
