@@ -58,8 +58,9 @@ test-asan: deps
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)
 
-# Times analysis and fixes on synthetic Libraries against find and rm, side by side, and the
-# whole program's peak memory; BENCH_FLAGS="--markdown docs/benchmarks.md" also writes the table.
+# Times analysis and fixes on synthetic Libraries against find and rm, side by side, the whole
+# program's peak memory, and the window's start against the same window without start-up work (on
+# an Xvfb display of its own); BENCH_FLAGS="--markdown docs/benchmarks.md" also writes the table.
 BENCH_DIR ?= build-bench
 BENCH_FLAGS ?=
 bench: deps

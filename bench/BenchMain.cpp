@@ -3,8 +3,10 @@
 //
 //   NAME: ours X s, reference Y s, ratio Z
 //   NAME: peak N MiB
+//   startup-memory: ours X MiB, reference Y MiB, difference +Z MiB
 //
-//   corvane_bench [--rounds N] [--only analysis|fix|restore|entries|safari] [--markdown FILE]
+//   corvane_bench [--rounds N] [--only analysis|fix|restore|entries|safari|startup]
+//                 [--markdown FILE]
 //   corvane_bench generate HOME ENTRIES [IDENTIFIER [CACHES]]   only build a Library
 //
 // Exits 1 when a goal is missed or a side did not do what it should.
@@ -19,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -49,6 +52,13 @@ constexpr double kRestoreGoal = 2.0;
 // (and back), where rm unlinks it once and mv renames it once.
 constexpr double kEntriesGoal = 3.0;
 constexpr double kMemoryGoalMiB = 100;
+// The window's start against the same window without the program's start-up work: what the
+// program needs from the disk or the session bus waits until its window is on screen.
+constexpr double kStartupGoal = 1.1;
+constexpr double kStartupMemoryGoalMiB = 1.0;
+// Both sides of the start-up figure share the sizes the Library and the fix before it are built
+// with: a reset of this many separate entries, still in the Trash, is what Restore offers.
+constexpr std::size_t kStartupRecordEntries = 2000; // whole thousands: the report writes 2,000
 
 struct Figure {
     std::string name;
@@ -66,6 +76,9 @@ struct Run {
     std::vector<Figure> figures;
     double memoryMiB = 0;
     double oursPeakMiB = 0;
+    // Resident at the first paint: Corvane's and the reference window's; both 0 when not measured.
+    double startupMiB = 0;
+    double startupReferenceMiB = 0;
     std::vector<std::string> problems;
     std::string growth;
     std::string loadAverage;
@@ -583,6 +596,68 @@ void safariHard(Run& run, std::size_t caches) {
     run.figures.push_back(figure);
 }
 
+// From starting the program to its window's first paint, and the memory resident then, against
+// a window with the same widgets, texts, images and menus that does no start-up work at all
+// (corvane-bench-window), in alternating rounds, on a display server and a session bus of their
+// own. The home holds the record of a reset whose entries are still in the Trash, so that
+// Restore has something to offer at launch.
+void startup(Run& run, int rounds) {
+    const std::unique_ptr<HelperProcess> display = HelperProcess::start(
+        {"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+        30);
+    const std::unique_ptr<HelperProcess> bus = HelperProcess::start(
+        {"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=3"}, 30);
+    if (!display || !bus) {
+        run.problems.push_back("startup needs Xvfb and dbus-daemon (scripts/install-deps.sh "
+                               "installs them)");
+        return;
+    }
+    LibraryShape shape;
+    shape.identifier = kTarget;
+    shape.targetByHostFiles = kStartupRecordEntries;
+    shape.entries = 1000 + kStartupRecordEntries;
+    std::size_t trashed = 0;
+    const SyntheticLibrary library = fixedLibrary(
+        run, SyntheticLibrary::build((run.scratch / "startup").string(), shape), kTarget, trashed);
+    if (trashed != kStartupRecordEntries) {
+        run.problems.push_back("the fix before the start-up runs trashed " +
+                               std::to_string(trashed));
+    }
+    const std::vector<std::string> environment = {
+        "DISPLAY=:" + display->line(), "DBUS_SESSION_BUS_ADDRESS=" + bus->line(),
+        "HOME=" + library.home, "XDG_DATA_HOME=" + library.home + "/.local/share",
+        "QT_QPA_PLATFORM=xcb"};
+    std::vector<double> oursMiB;
+    std::vector<double> referenceMiB;
+    const auto side = [&](const std::string& program, std::vector<double>& resident) {
+        return [&run, &environment, &resident, program] {
+            const FirstPaint p = FirstPaint::run({program}, environment, 30);
+            if (!p.recorded) {
+                run.problems.push_back(program + " recorded no first paint");
+            }
+            resident.push_back(p.residentMiB);
+            return p.seconds;
+        };
+    };
+    // The program itself lies one folder up from the benchmarks.
+    const auto ours = side(fs::path(run.binDir).parent_path() / "corvane", oursMiB);
+    const auto reference = side(run.binDir + "/corvane-bench-window", referenceMiB);
+    ours(); // warm the page cache, the font cache and the loader for both sides before timing
+    reference();
+    oursMiB.clear();
+    referenceMiB.clear();
+    const auto [oursTime, referenceTime] = alternate(rounds, ours, reference);
+    Figure figure{"startup", oursTime, referenceTime, kStartupGoal};
+    print(figure);
+    run.figures.push_back(figure);
+    run.startupMiB = median(oursMiB);
+    run.startupReferenceMiB = median(referenceMiB);
+    std::printf("startup-memory: ours %.1f MiB, reference %.1f MiB, difference %+.1f MiB\n",
+                run.startupMiB, run.startupReferenceMiB, run.startupMiB - run.startupReferenceMiB);
+    std::fflush(stdout);
+    fs::remove_all(library.home);
+}
+
 // Cost per entry between the sizes: a linear walk keeps it roughly constant.
 void growth(Run& run) {
     std::vector<const Figure*> sizes;
@@ -686,7 +761,8 @@ void writeMarkdown(const Run& run, const std::string& file) {
         << run.rounds * 2 + 1 << " per analysis size after one warm-up run of each side, "
         << run.rounds << " for each fix and restore and " << std::max(1, run.rounds / 4)
         << " for the Hard Safari reset, each of those on a freshly built Library flushed to "
-           "disk before the timed run.\n\n"
+           "disk before the timed run; "
+        << run.rounds * 3 << " for the start-up after one warm-up run of each side.\n\n"
         << "- Date: " << date << "\n- Machine: " << machine()
         << "\n- File system of the folder the Libraries are built in: " << run.fileSystem
         << "\n- One-minute load average when the run "
@@ -708,7 +784,17 @@ void writeMarkdown(const Run& run, const std::string& file) {
                   "| memory-analysis-100000 (whole program with its window) | peak %.1f MiB | "
                   "| | under %.0f MiB: %s |\n",
                   run.memoryMiB, kMemoryGoalMiB, run.memoryMiB < kMemoryGoalMiB ? "met" : "MISSED");
-    out << row << "\n";
+    out << row;
+    if (run.startupMiB > 0) {
+        const double extra = run.startupMiB - run.startupReferenceMiB;
+        std::snprintf(row, sizeof row,
+                      "| startup-memory (resident at the first paint) | %.1f MiB | %.1f MiB | "
+                      "%+.1f MiB | at most +%.0f MiB: %s |\n",
+                      run.startupMiB, run.startupReferenceMiB, extra, kStartupMemoryGoalMiB,
+                      extra <= kStartupMemoryGoalMiB ? "met" : "MISSED");
+        out << row;
+    }
+    out << "\n";
     out << "References: `analysis-N` is `find <Preferences> <Saved Application State>` with an "
            "expression for the target's own names and what lies beneath them on the same tree, N "
            "the entries in those two folders; `fix-10000` is one `rm -rf` given the topmost of "
@@ -727,7 +813,15 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "`find ... <own names> -prune -exec rm -rf {} +` over Preferences and Saved "
            "Application State (letter case significant) "
            "and over Caches and Cookies (ignoring case), three processes summed. Corvane's side "
-           "of each fix includes the analysis that lists what it removes.\n\n";
+           "of each fix includes the analysis that lists what it removes. `startup` is the time "
+           "from starting the program to the first paint of its window, and `startup-memory` "
+           "the memory resident then, on an Xvfb display and a session bus of the benchmark's "
+           "own, in a home whose latest reset record lists "
+        << kStartupRecordEntries / 1000
+        << ",000 entries still in the Trash (so Restore is offered at launch), against "
+           "`corvane-bench-window`: the same window with the same widgets, texts, images and "
+           "menus that does no start-up work (no record looked up, no notifications set up); "
+           "both record the moment their window's first paint begins, in the same code.\n\n";
     if (run.fileSystem == "ext4 without a journal") {
         out << "Ext4 without a journal passes over every inode freed in the last minute or more "
                "each time it makes a file. The benchmark deletes many files between timed runs, "
@@ -757,7 +851,7 @@ int main(int argc, char** argv) {
     }
     Run run;
     std::string markdown;
-    std::string only; // analysis, fix, restore, entries or safari; empty: all
+    std::string only; // analysis, fix, restore, entries, safari or startup; empty: all
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rounds" && i + 1 < argc) {
@@ -768,8 +862,8 @@ int main(int argc, char** argv) {
             markdown = argv[++i];
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--rounds N] [--only analysis|fix|restore|entries|safari] "
-                         "[--markdown FILE]\n",
+                         "usage: %s [--rounds N] "
+                         "[--only analysis|fix|restore|entries|safari|startup] [--markdown FILE]\n",
                          argv[0]);
             return 2;
         }
@@ -805,6 +899,9 @@ int main(int argc, char** argv) {
         if (only.empty() || only == "safari") {
             safariHard(run, 50000);
         }
+        if (only.empty() || only == "startup") {
+            startup(run, run.rounds * 3);
+        }
     } catch (const std::exception& error) {
         run.problems.push_back(error.what());
     }
@@ -818,6 +915,11 @@ int main(int argc, char** argv) {
     }
     if (run.memoryMiB >= kMemoryGoalMiB) {
         run.problems.push_back("peak memory is not under 100 MiB");
+    }
+    if (run.startupMiB - run.startupReferenceMiB > kStartupMemoryGoalMiB) {
+        run.problems.push_back("at the first paint the program holds " +
+                               std::to_string(run.startupMiB - run.startupReferenceMiB) +
+                               " MiB more than the reference window");
     }
     if (!markdown.empty()) {
         writeMarkdown(run, markdown);

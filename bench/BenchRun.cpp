@@ -34,14 +34,12 @@ using namespace corvane;
 
 // Says yes to what a user who wants the reset done says yes to. Everything in these Libraries
 // can go to the Trash, so a question about removing entries for good is counted and declined,
-// as are refusals, for the benchmark to report.
+// for the benchmark to report.
 class HardAnswer : public Alerts {
 public:
     int runModal(const Alert& alert) override {
         if (alert.purpose == AlertPurpose::RemoveForGood) {
             ++removeForGoodQuestions;
-        } else if (alert.purpose == AlertPurpose::Refusal) {
-            ++refusals;
         }
         return kAlertFirstButtonReturn;
     }
@@ -51,7 +49,6 @@ public:
     }
     std::string sheetText;
     int removeForGoodQuestions = 0;
-    int refusals = 0;
 };
 
 // Counts the removal runs, and those for an entry that was already gone.
@@ -112,6 +109,12 @@ public:
     int lines = 0;
 };
 
+// Every question is answered yes, so a run that changed nothing was refused (or its question
+// about removing for good, which is counted apart, was declined).
+int refusals(const AppDelegate& delegate) {
+    return delegate.lastEnding() == ResetEnding::Declined ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -159,7 +162,7 @@ int main(int argc, char** argv) {
         delegate.restoreButtonMethod();
         std::printf("restored %d ending %s asked %d refused %d\n", putBackTrash.restored,
                     endingWord(delegate.lastEnding()), alerts.removeForGoodQuestions,
-                    alerts.refusals);
+                    refusals(delegate));
         return 0;
     }
     delegate.setPath(safari ? "/Applications/Safari.app" : "/Applications/Target.app");
@@ -180,6 +183,7 @@ int main(int argc, char** argv) {
                 "%zu ending %s asked %d refused %d\n",
                 preferences, state, launcher.removals, launcher.removalsOfMissing, log.lines,
                 reportedSuccess ? 1 : 0, record ? record->moved.size() : std::size_t{0},
-                endingWord(delegate.lastEnding()), alerts.removeForGoodQuestions, alerts.refusals);
+                endingWord(delegate.lastEnding()), alerts.removeForGoodQuestions,
+                refusals(delegate));
     return 0;
 }

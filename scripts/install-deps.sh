@@ -7,7 +7,7 @@ packages=(
     g++ clang cmake ninja-build make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
     libplist-dev libgtest-dev libgmock-dev googletest libc++-dev libc++abi-dev
-    xvfb xauth dbus dbus-bin openssl ccache nlohmann-json3-dev
+    xvfb xauth dbus dbus-bin dbus-daemon openssl ccache nlohmann-json3-dev
     clang-tidy desktop-file-utils appstream
     scdoc man-db bash-completion file dpkg-dev lintian
 )

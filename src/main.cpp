@@ -1,11 +1,9 @@
-#include "BuildInfo.h"
-#include "app/Controls.h"
 #include "cli/CommandLine.h"
+#include "gui/FirstPaintProbe.h"
 #include "gui/FrontEnd.h"
-#include "gui/Images.h"
+#include "gui/MainWindow.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -47,12 +45,9 @@ int main(int argc, char** argv) {
     }
 #endif
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationVersion(QString::fromLatin1(corvane::build::kVersion));
-    // Lets the desktop match the window to the installed desktop entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("net.corvane.Corvane"));
-    QApplication::setWindowIcon(corvane::namedIcon(QLatin1String(corvane::kChooseButtonImage)));
+    corvane::describeApplication();
     corvane::FrontEnd frontEnd;
+    corvane::recordFirstPaint(frontEnd.window());
     frontEnd.start(application);
     return QApplication::exec();
 }

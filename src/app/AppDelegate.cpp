@@ -19,7 +19,9 @@ constexpr double kInfoFontPoints = 12.0;
 AppDelegate::AppDelegate(Outlets outlets, Services services)
     : _outlets(outlets), _services(services) {}
 
-void AppDelegate::applicationDidFinishLaunching() {
+void AppDelegate::applicationWillFinishLaunching() {
+    _launchBegun = true;
+    _restoreStateDue = true;
     if (_outlets.window) {
         _outlets.window->setBackgroundColor(Color::white());
     }
@@ -35,7 +37,15 @@ void AppDelegate::applicationDidFinishLaunching() {
         _outlets.infoField->setTextColor(Color::infoBlue());
     }
     showHint(true);
-    updateRestoreButton();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (!_launchBegun) {
+        applicationWillFinishLaunching();
+    }
+    if (_restoreStateDue) {
+        updateRestoreButton();
+    }
 }
 
 void AppDelegate::showHint(bool shown) {

@@ -94,7 +94,10 @@ class AppDelegate : public UrlConnectionDelegate {
 public:
     AppDelegate(Outlets outlets, Services services);
 
-    // Application life cycle.
+    // Application life cycle. The launch comes in two steps, so that a face can put its window on
+    // screen in between: the waiting look, then what needs the disk (whether Restore has anything
+    // to put back). applicationDidFinishLaunching() takes the first step too when it was not taken.
+    void applicationWillFinishLaunching();
     void applicationDidFinishLaunching();
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     void applicationWillTerminate() {}
@@ -254,6 +257,10 @@ private:
     bool _hasAppSaveState = false;
     bool _safariAggressive = false;
     bool _isSafari = false;
+    bool _launchBegun = false;
+    // Restore's state is still to be looked up for the launch; a look-up or a chosen target
+    // settles it.
+    bool _restoreStateDue = false;
     // While a fix or a restore waits for the target to quit, the cancel control stops that wait.
     bool _quitWaitRunning = false;
     bool _quitWaitStopRequested = false;

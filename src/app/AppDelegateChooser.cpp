@@ -88,6 +88,7 @@ void AppDelegate::showPick(const std::string& picked) {
     _path = picked;
     showHint(false);
     // Restore belongs to the waiting window, not to the work on a new target.
+    _restoreStateDue = false;
     if (_outlets.restoreButton) {
         _outlets.restoreButton->setEnabled(false);
     }

@@ -39,6 +39,7 @@ Alert restoreQuestion(const ResetRecord& record) {
 } // namespace
 
 void AppDelegate::updateRestoreButton() {
+    _restoreStateDue = false;
     if (!_outlets.restoreButton) {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "BuildInfo.h"
 #include "gui/DesktopNotifications.h"
+#include "gui/Images.h"
 #include "gui/MainWindow.h"
 #include "gui/QtDialogs.h"
 #include "gui/QtUrlLoader.h"
@@ -17,11 +18,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QTimer>
 
 namespace corvane {
+
+void describeApplication() {
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationVersion(QString::fromLatin1(build::kVersion));
+    // Lets the desktop match the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.corvane.Corvane"));
+    QApplication::setWindowIcon(namedIcon(QLatin1String(kChooseButtonImage)));
+}
 
 void QtApplication::terminateLater() {
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -121,11 +132,34 @@ void FrontEnd::start(const std::optional<std::string>& application) {
         m_delegate->applicationShouldTerminateAfterLastWindowClosed());
     connect(qApp, &QCoreApplication::aboutToQuit, this,
             [this] { m_delegate->applicationWillTerminate(); });
+    // What needs the disk waits for the window to be on screen.
+    qApp->installEventFilter(this);
     m_window->show();
-    m_delegate->applicationDidFinishLaunching();
+    m_delegate->applicationWillFinishLaunching();
     if (application) {
         m_delegate->chooseAppAtPath(*application);
     }
+}
+
+bool FrontEnd::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_launchFinished) {
+        if (watched == m_window.get() && event->type() == QEvent::Paint) {
+            // Queued: the paint in hand is put on screen first.
+            QTimer::singleShot(0, this, &FrontEnd::finishLaunching);
+        } else if (isUserInput(event->type())) {
+            finishLaunching();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void FrontEnd::finishLaunching() {
+    if (m_launchFinished) {
+        return;
+    }
+    m_launchFinished = true;
+    qApp->removeEventFilter(this);
+    m_delegate->applicationDidFinishLaunching();
 }
 
 } // namespace corvane

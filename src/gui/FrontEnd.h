@@ -26,6 +26,9 @@ class QtOpenPanel;
 class QtUrlLoader;
 class SyslogSystemLog;
 
+// Names the program to the desktop: its name, version, desktop entry and window icon.
+void describeApplication();
+
 // Terminates through the event loop, after the current event has been handled. Long work keeps
 // the window painted, deaf to input, through the input gate.
 class QtApplication : public Application {
@@ -56,9 +59,16 @@ public:
     MainWindow& window() { return *m_window; }
     AppDelegate& delegate() { return *m_delegate; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Help > About Corvane: the version, the licence and the project's address.
     void showAbout();
+    // The launch's second step, once: after the window's first paint, or before the first input
+    // when that comes sooner, so that the input meets the window in its launched state.
+    void finishLaunching();
+    bool m_launchFinished = false;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<HostFileSystem> m_fileSystem;
     std::unique_ptr<HostWorkspace> m_workspace;

@@ -21,6 +21,8 @@ bool isMouseClick(QEvent::Type type) {
     }
 }
 
+} // namespace
+
 bool isUserInput(QEvent::Type type) {
     if (isMouseClick(type)) {
         return true;
@@ -54,6 +56,8 @@ bool isUserInput(QEvent::Type type) {
         return false;
     }
 }
+
+namespace {
 
 // The widget an event for `receiver` is meant for: the widget itself, or the top-level widget of
 // a window.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QObject>
 #include <QPointer>
 #include <vector>
@@ -7,6 +8,9 @@
 class QWidget;
 
 namespace corvane {
+
+// Whether an event of this type is the user's input: mouse, keys, touch, drops and the like.
+bool isUserInput(QEvent::Type type);
 
 // Keeps the program deaf while long work runs on the main thread. The work keeps the window
 // painted by handling events from inside it; mouse and key input among them is discarded here,

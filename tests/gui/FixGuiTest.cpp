@@ -6,6 +6,7 @@
 #include "support/StandInApp.h"
 #include "support/TempHome.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -234,6 +235,58 @@ TEST(FixGui, RestoreIsOfferedAfterAFixAndPutsTheSettingsBack) {
 
     chooseAndFix();
     EXPECT_TRUE(restore->isEnabled()) << "after a second fix";
+}
+
+// A home with a reset of Example.app's settings in the Trash, and the window started again on
+// it. The launch looks up what Restore can offer only once the window is on screen.
+class Relaunch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home.file("Library/Preferences/" + id + ".plist", "settings");
+        FrontEnd first;
+        first.start();
+        first.delegate().chooseAppAtPath(bundle);
+        first.delegate().fixButtonMethod();
+        if (auto* sheet = first.window().findChild<QMessageBox*>(QStringLiteral("sheet"))) {
+            sheet->accept();
+        }
+        ASSERT_FALSE(home.exists("Library/Preferences/" + id + ".plist"));
+    }
+
+    TempHome home;
+    const std::string id = "org.corvane.test.Relaunch" + std::to_string(getpid());
+    const std::string bundle = makeBundle(home.path() + "/Applications", "Example.app",
+                                          xmlInfoPlist({{"CFBundleIdentifier", id}}));
+};
+
+TEST_F(Relaunch, RestoreIsOfferedOnceTheWindowIsUpUnlessAnApplicationWasGiven) {
+    const struct {
+        std::optional<std::string> given;
+        bool offered;
+    } rows[] = {{std::nullopt, true}, {bundle, false}};
+    for (const auto& row : rows) {
+        FrontEnd frontEnd;
+        frontEnd.start(row.given);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frontEnd.window()));
+        QTest::qWait(200);
+        EXPECT_EQ(frontEnd.window().restoreButton()->isEnabled(), row.offered)
+            << (row.given ? "with an application given" : "with none given");
+        EXPECT_EQ(frontEnd.window().restoreAction()->isEnabled(), row.offered);
+    }
+}
+
+// The user need not wait for the look-up: a press that comes before it still acts.
+TEST_F(Relaunch, RestorePressedBeforeTheWindowWasUpPutsTheSettingsBack) {
+    FrontEnd frontEnd;
+    frontEnd.start();
+    QString question;
+    QString result;
+    answerAlert(QStringLiteral("Restore"), &question,
+                [&] { answerAlert(QStringLiteral("OK"), &result); });
+    QTest::mouseClick(frontEnd.window().restoreButton(), Qt::LeftButton);
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Put back the settings of Example.app")))
+        << question.toStdString();
+    EXPECT_TRUE(home.exists("Library/Preferences/" + id + ".plist"));
 }
 
 // What the window did while a press waited for an application that ignores the request to
