@@ -265,8 +265,8 @@ void whenPastResetsUp(const std::function<void(QDialog*, QTreeWidget*)>& answer,
     });
 }
 
-// Two resets of two applications: Restore lists both, newest first and chosen; Escape leaves
-// everything, and the older one chosen with the keyboard comes back alone.
+// Two resets of two applications: Restore lists both, newest first and chosen; Escape or Cancel
+// leaves everything, and the older one chosen with the keyboard comes back alone.
 TEST(FixGui, RestoreListsPastResetsAndPutsBackTheOneChosen) {
     TempHome home;
     std::vector<std::string> ids;
@@ -291,19 +291,35 @@ TEST(FixGui, RestoreListsPastResetsAndPutsBackTheOneChosen) {
         return home.exists("Library/Preferences/" + ids[i] + ".plist");
     };
 
-    QStringList shown;
-    whenPastResetsUp([&](QDialog* dialog, QTreeWidget* list) {
-        for (int row = 0; row < list->topLevelItemCount(); ++row) {
-            shown.push_back(list->topLevelItem(row)->text(1));
-        }
-        EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), 0);
-        saveScreenshot(*dialog, QStringLiteral("history"));
-        QTest::keyClick(list, Qt::Key_Escape);
-    });
-    QTest::mouseClick(window.restoreButton(), Qt::LeftButton);
-    EXPECT_EQ(shown, (QStringList{QStringLiteral("Newer.app"), QStringLiteral("Older.app")}));
-    EXPECT_FALSE(inPlace(0) || inPlace(1)) << "Escape changes nothing";
-    EXPECT_TRUE(window.restoreButton()->isEnabled());
+    // Escape and Cancel both leave everything as it is.
+    const std::vector<std::function<void(QDialog*, QTreeWidget*)>> cancellations = {
+        [](QDialog*, QTreeWidget* list) { QTest::keyClick(list, Qt::Key_Escape); },
+        [](QDialog* dialog, QTreeWidget*) {
+            for (auto* button : dialog->findChildren<QPushButton*>()) {
+                if (button->accessibleName() == QString::fromUtf8(kCancelChoiceTitle)) {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                    return;
+                }
+            }
+            ADD_FAILURE() << "no Cancel button";
+            dialog->reject();
+        }};
+    for (const auto& cancel : cancellations) {
+        QStringList shown;
+        whenPastResetsUp([&](QDialog* dialog, QTreeWidget* list) {
+            for (int row = 0; row < list->topLevelItemCount(); ++row) {
+                shown.push_back(list->topLevelItem(row)->text(1));
+            }
+            EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), 0);
+            saveScreenshot(*dialog, QStringLiteral("history"));
+            cancel(dialog, list);
+        });
+        QTest::mouseClick(window.restoreButton(), Qt::LeftButton);
+        EXPECT_EQ(shown, (QStringList{QStringLiteral("Newer.app"), QStringLiteral("Older.app")}));
+        EXPECT_FALSE(inPlace(0) || inPlace(1));
+        EXPECT_FALSE(QApplication::activeModalWidget()) << "no question follows";
+        EXPECT_TRUE(window.restoreButton()->isEnabled());
+    }
 
     QString question;
     QString result;
