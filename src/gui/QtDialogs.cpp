@@ -257,9 +257,12 @@ std::optional<std::size_t> QtResetChooser::chooseReset(const std::vector<PastRes
         auto* item = new QTreeWidgetItem(
             list, {QString::fromStdString(reset.time), QString::fromStdString(reset.application),
                    QString::fromStdString(reset.entries), QString::fromStdString(reset.comeBack)});
+        // A tooltip may be read as rich text; the names are escaped so they show as written.
         const QString details = QString::fromStdString(reset.details).trimmed();
-        for (int column = 0; column < list->columnCount(); ++column) {
-            item->setToolTip(column, details);
+        for (int column = 0; column < list->columnCount() && !details.isEmpty(); ++column) {
+            item->setToolTip(
+                column,
+                QStringLiteral("<p style='white-space:pre'>%1</p>").arg(details.toHtmlEscaped()));
         }
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
