@@ -28,6 +28,7 @@ class Notifications;
 class ResetJournal;
 class ResetRecords;
 class ResponsiveWork;
+class ResetChooser;
 class OpenPanel;
 class ProcessLauncher;
 class RunningApplications;
@@ -70,6 +71,7 @@ struct Services {
     Application* application = nullptr;
     Clock* clock = nullptr; // none: the steady clock and real sleeps
     Trash* trash = nullptr; // none: entries are removed for good and nothing can be put back
+    ResetChooser* resetChooser = nullptr; // none: Restore offers the latest reset alone
 };
 
 using PathList = std::vector<std::string>;
@@ -82,8 +84,13 @@ struct AnalyserReport {
     std::int64_t listsLength = 0; // 0: nothing to grey
     bool operator==(const AnalyserReport&) const = default;
 };
-// A Hard Safari reset was chosen: the view already shows its notice instead of a report.
+// A Hard Safari reset was chosen: its notice, shown in red, then what it takes, in grey
+// (UTF-16 code units).
 struct HardResetChosen {
+    std::string text;
+    std::int64_t noticeLength = 0;
+    std::int64_t listsFrom = 0;
+    std::int64_t listsLength = 0;
     bool operator==(const HardResetChosen&) const = default;
 };
 using AnalyserResult = std::variant<AnalyserReport, HardResetChosen>;
@@ -197,9 +204,29 @@ private:
     // says why), and show the analysis.
     void showPick(const std::string& picked);
     bool acceptPick(const std::string& picked);
+    // True (the window says why, Fix unavailable) when the home is another user's.
+    bool refuseForeignHome();
     void showAnalysis(const AnalyserResult& analysis);
-    // Enables Restore when the latest reset still has something in the Trash to put back.
+    // Enables Restore when a kept reset still has something in the Trash to put back, or the
+    // newest record is damaged (pressing Restore names it).
     void updateRestoreButton();
+    // The sentence refusing to work in this home: this process runs as root and the home is
+    // another user's. Nothing may be made or moved there.
+    std::optional<std::string> foreignHome() const;
+    // Where a restore may act: the Library as the home names it and with its links resolved.
+    // None (the user told why when it is worth telling) where no restore may act.
+    struct RestorePlace {
+        std::string home;
+        std::string library;
+        std::string resolvedLibrary;
+    };
+    std::optional<RestorePlace> restorePlace();
+    // Asks about the record, then puts it back: the one way a reset comes back.
+    std::optional<RestoreResult> askAndRestore(ResetRecords& records, const ResetRecord& record,
+                                               const RestorePlace& place);
+    // The list of kept resets; the record chosen from it, none when the user cancelled.
+    std::optional<ResetRecord> chooseReset(const std::vector<KeptRecord>& kept,
+                                           const std::string& home);
     // The waiting window says how to start; a chosen target takes its place.
     void showHint(bool shown);
 

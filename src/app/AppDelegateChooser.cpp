@@ -3,7 +3,6 @@
 #include "app/BusySpan.h"
 #include "app/Dialogs.h"
 #include "base/Paths.h"
-#include "base/Text.h"
 #include "core/ProcessWideValues.h"
 #include "core/analysis/AnalysisReport.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
@@ -18,6 +17,7 @@ namespace {
 constexpr const char* kPanelMessage = "Select the application with the problem.";
 constexpr const char* kRejectedName = "Error: doesn't appear to be an application";
 constexpr const char* kRejectedInfo = "Please click the (X) button to choose again";
+constexpr const char* kForeignHomeName = "Error: HOME belongs to another user";
 
 std::optional<std::string> acceptable(const std::optional<std::string>& identifier) {
     if (identifier && isAcceptableBundleIdentifier(*identifier)) {
@@ -68,7 +68,7 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
         return;
     }
     showPick(*picked);
-    if (!acceptPick(*picked)) {
+    if (!acceptPick(*picked) || refuseForeignHome()) {
         return;
     }
     _isApp = true;
@@ -129,15 +129,34 @@ bool AppDelegate::acceptPick(const std::string& picked) {
     return false;
 }
 
+bool AppDelegate::refuseForeignHome() {
+    const std::optional<std::string> refusal = foreignHome();
+    if (!refusal) {
+        return false;
+    }
+    _isApp = false;
+    if (_outlets.fixButton) {
+        _outlets.fixButton->setEnabled(false);
+    }
+    if (_outlets.nameOfAppToFix) {
+        _outlets.nameOfAppToFix->setStringValue(kForeignHomeName);
+    }
+    if (_outlets.infoField) {
+        _outlets.infoField->setString(*refusal);
+    }
+    return true;
+}
+
 void AppDelegate::showAnalysis(const AnalyserResult& analysis) {
     TextView* info = _outlets.infoField;
-    // A Hard reset shows its notice whatever was found: it removes more than the lists.
-    if (_safariAggressive || std::holds_alternative<HardResetChosen>(analysis)) {
+    if (const auto* hard = std::get_if<HardResetChosen>(&analysis)) {
         if (_outlets.fixButton) {
             _outlets.fixButton->setEnabled(true);
         }
         if (info) {
-            insertTextColor(Color::standardRed(), std::nullopt, utf16Length(info->string()), info);
+            info->setString(hard->text);
+            insertTextColor(Color::standardRed(), 0, hard->noticeLength, info);
+            insertTextColor(Color::standardGray(), hard->listsFrom, hard->listsLength, info);
         }
         return;
     }

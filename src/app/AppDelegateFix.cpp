@@ -122,6 +122,15 @@ void AppDelegate::keepWindowResponsive() {
     }
 }
 
+std::optional<std::string> AppDelegate::foreignHome() const {
+    if (!_services.fileSystem) {
+        return std::nullopt;
+    }
+    const auto located = locateUserFolders(*_services.fileSystem);
+    const UserFolders* folders = std::get_if<UserFolders>(&located);
+    return folders ? foreignHomeRefusal(folders->home, "Corvane", "corvane") : std::nullopt;
+}
+
 void AppDelegate::tellRefusal(const std::string& text) {
     _lastEnding = ResetEnding::Declined;
     if (_services.systemLog) {
@@ -221,6 +230,10 @@ void AppDelegate::fixButtonMethod() {
     // The report, to put back when the fix does not go ahead.
     const ShownInfo report = shownInfo();
 
+    if (const std::optional<std::string> refusal = foreignHome()) {
+        tellRefusal(*refusal);
+        return;
+    }
     // Held through the quit wait, the questions and the moves: one reset or restore at a time.
     Result<ResetTransaction> transaction =
         ResetTransaction::begin(plan, resetPorts(), [this] { keepWindowResponsive(); });

@@ -2,6 +2,8 @@
 #include "core/ProcessWideValues.h"
 #include "core/UserFolders.h"
 #include "core/analysis/AnalysisReport.h"
+#include "core/fix/HardResetReport.h"
+#include "core/fix/ResetTransaction.h"
 
 #include <algorithm>
 #include <variant>
@@ -38,14 +40,26 @@ AnalyserResult AppDelegate::analyser() {
             notSearched += skippedFolderLine(*earlier);
         }
     }
+    // A Hard reset takes more than the lists, so it shows what it takes even when they are empty.
+    if (_isSafari && _safariAggressive) {
+        if (_hasPrefPlist || _hasAppSaveState) {
+            processWide().reportFileList =
+                composeReport(_shortFilePaths, _shortStatePaths, true, name).fileList;
+        }
+        const UserFolders& folders = std::get<UserFolders>(located);
+        const HardResetPreview preview = previewHardReset(
+            *_services.fileSystem, folders, processWide().targetBundleIdentifier.value_or(""),
+            _services.cookieStore);
+        const HardResetReport hard =
+            composeHardResetReport(preview, folders.home, _shortFilePaths, _shortStatePaths);
+        return HardResetChosen{notSearched.empty() ? hard.text : hard.text + "\n\n" + notSearched,
+                               hard.noticeLength, hard.listsFrom, hard.listsLength};
+    }
     if (!_hasPrefPlist && !_hasAppSaveState) {
         return AnalyserReport{notSearched.empty() ? nothingFoundMessage(name) : notSearched};
     }
     Report report = composeReport(_shortFilePaths, _shortStatePaths, _isSafari, name);
     processWide().reportFileList = report.fileList;
-    if (_isSafari && _safariAggressive) {
-        return HardResetChosen{};
-    }
     return AnalyserReport{notSearched.empty() ? report.text : report.text + notSearched + "\n",
                           report.listsFrom, report.listsLength};
 }

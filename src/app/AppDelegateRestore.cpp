@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/BusySpan.h"
 #include "app/Dialogs.h"
+#include "base/Paths.h"
 #include "core/UserFolders.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
 #include "core/fix/Interruption.h"
@@ -14,6 +15,7 @@
 #include "ports/Processes.h"
 #include "ports/Trash.h"
 
+#include <algorithm>
 #include <variant>
 
 namespace corvane {
@@ -36,6 +38,32 @@ Alert restoreQuestion(const ResetRecord& record) {
     return alert;
 }
 
+bool canComeBack(const KeptRecord& kept, const FileSystem& fs) {
+    const auto* record = std::get_if<ResetRecord>(&kept);
+    return record && hasSomethingToPutBack(*record, fs);
+}
+
+PastReset pastReset(const KeptRecord& kept, const FileSystem& fs, const std::string& home) {
+    if (const auto* damaged = std::get_if<DamagedRecord>(&kept)) {
+        return {damaged->id, "damaged record", {}, {}, {}, false};
+    }
+    const ResetRecord& record = std::get<ResetRecord>(kept);
+    std::string details;
+    for (const TrashedEntry& entry : record.moved) {
+        details += pathRelativeTo(entry.original, home) + "\n";
+    }
+    for (const std::string& path : record.removed) {
+        details += pathRelativeTo(path, home) + " (removed for good)\n";
+    }
+    const std::size_t inTrash = entriesInTrash(record, fs);
+    return {resetTimeText(record.time),
+            record.applicationName,
+            std::to_string(record.moved.size() + record.removed.size()),
+            std::to_string(inTrash),
+            details,
+            inTrash > 0};
+}
+
 } // namespace
 
 void AppDelegate::updateRestoreButton() {
@@ -44,19 +72,88 @@ void AppDelegate::updateRestoreButton() {
         return;
     }
     bool enabled = false;
-    if (_services.trash && _services.fileSystem) {
+    if (_services.trash && _services.fileSystem && !foreignHome()) {
         if (const std::optional<ResetRecords> records = recordsOf(*_services.fileSystem)) {
-            // A damaged record is offered too: pressing Restore names it.
-            const LatestRecord latest = records->latest();
-            enabled = std::holds_alternative<DamagedRecord>(latest) ||
-                      restorableRecord(latest, *_services.fileSystem);
+            const std::vector<KeptRecord> kept = records->all();
+            enabled = (!kept.empty() && std::holds_alternative<DamagedRecord>(kept.front())) ||
+                      std::any_of(kept.begin(), kept.end(), [this](const KeptRecord& one) {
+                          return canComeBack(one, *_services.fileSystem);
+                      });
         }
     }
     _outlets.restoreButton->setEnabled(enabled);
 }
 
+std::optional<AppDelegate::RestorePlace> AppDelegate::restorePlace() {
+    const FileSystem& fs = *_services.fileSystem;
+    const auto located = locateUserFolders(fs);
+    const UserFolders* folders = std::get_if<UserFolders>(&located);
+    if (const std::optional<std::string> refusal = foreignHome()) {
+        tellRefusal(*refusal);
+        updateRestoreButton();
+        return std::nullopt;
+    }
+    const std::optional<std::string> library =
+        folders ? usableLibraryFolder(fs, folders->library, folders->home) : std::nullopt;
+    if (!library) {
+        updateRestoreButton();
+        return std::nullopt;
+    }
+    return RestorePlace{folders->home, folders->library, *library};
+}
+
 void AppDelegate::restoreButtonMethod() {
-    restoreLatest(std::nullopt);
+    _lastEnding = ResetEnding::NothingToDo;
+    if (!_services.trash || !_services.fileSystem || !_services.alerts) {
+        return;
+    }
+    const std::optional<RestorePlace> place = restorePlace();
+    if (!place) {
+        return;
+    }
+    const FileSystem& fs = *_services.fileSystem;
+    ResetRecords records(ResetRecords::folderIn(place->library));
+    const std::vector<KeptRecord> kept = records.all();
+    const auto restorable = static_cast<std::size_t>(std::count_if(
+        kept.begin(), kept.end(), [&fs](const KeptRecord& one) { return canComeBack(one, fs); }));
+    // With a single reset to put back, Restore asks about it directly; a damaged newest record is
+    // then named rather than passed over for an older one.
+    if (restorable < 2 || !_services.resetChooser) {
+        const auto newestRestorable =
+            std::find_if(kept.begin(), kept.end(),
+                         [&fs](const KeptRecord& one) { return canComeBack(one, fs); });
+        if (kept.empty() || std::holds_alternative<DamagedRecord>(kept.front()) ||
+            newestRestorable == kept.end()) {
+            restoreLatest(std::nullopt);
+            return;
+        }
+        askAndRestore(records, std::get<ResetRecord>(*newestRestorable), *place);
+        return;
+    }
+    const std::optional<ResetRecord> chosen = chooseReset(kept, place->home);
+    if (!chosen) {
+        _lastEnding = ResetEnding::Declined;
+        return;
+    }
+    askAndRestore(records, *chosen, *place);
+}
+
+std::optional<ResetRecord> AppDelegate::chooseReset(const std::vector<KeptRecord>& kept,
+                                                    const std::string& home) {
+    const FileSystem& fs = *_services.fileSystem;
+    std::vector<PastReset> rows;
+    rows.reserve(kept.size());
+    for (const KeptRecord& one : kept) {
+        rows.push_back(pastReset(one, fs, home));
+    }
+    const auto newest =
+        std::find_if(rows.begin(), rows.end(), [](const PastReset& row) { return row.restorable; });
+    const std::optional<std::size_t> chosen =
+        _services.resetChooser->chooseReset(rows, static_cast<std::size_t>(newest - rows.begin()));
+    if (!chosen || *chosen >= rows.size() || !rows[*chosen].restorable) {
+        return std::nullopt;
+    }
+    return std::get<ResetRecord>(kept[*chosen]);
 }
 
 std::optional<RestoreResult>
@@ -65,53 +162,53 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
     if (!_services.trash || !_services.fileSystem || !_services.alerts) {
         return std::nullopt;
     }
-    const FileSystem& fs = *_services.fileSystem;
-    const auto located = locateUserFolders(fs);
-    const UserFolders* folders = std::get_if<UserFolders>(&located);
-    const std::optional<std::string> library =
-        folders ? usableLibraryFolder(fs, folders->library, folders->home) : std::nullopt;
-    if (!library) {
-        updateRestoreButton();
+    const std::optional<RestorePlace> place = restorePlace();
+    if (!place) {
         return std::nullopt;
     }
-    ResetRecords records(ResetRecords::folderIn(folders->library));
+    ResetRecords records(ResetRecords::folderIn(place->library));
     const LatestRecord latest = records.latest(identifier);
     if (const auto* damaged = std::get_if<DamagedRecord>(&latest)) {
         tellRefusal("The latest reset record is damaged: " + damaged->id + ".");
         return std::nullopt;
     }
-    std::optional<ResetRecord> record = restorableRecord(latest, fs);
+    const std::optional<ResetRecord> record = restorableRecord(latest, *_services.fileSystem);
     if (!record) {
         updateRestoreButton();
         return std::nullopt;
     }
-    if (_services.alerts->runModal(restoreQuestion(*record)) != kAlertFirstButtonReturn) {
+    return askAndRestore(records, *record, *place);
+}
+
+std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
+                                                        const ResetRecord& record,
+                                                        const RestorePlace& place) {
+    if (_services.alerts->runModal(restoreQuestion(record)) != kAlertFirstButtonReturn) {
         _lastEnding = ResetEnding::Declined;
         return std::nullopt;
     }
 
     // Clicks made while entries go back must not act once it has ended.
     const BusySpan busy(_services.application);
-    const std::optional<ResetLock> lock = takeResetLock(folders->library);
+    const std::optional<ResetLock> lock = takeResetLock(place.library);
     if (!lock) {
         return std::nullopt;
     }
-    // Another run may have put it back, or reset again, while this one waited for the lock.
-    const LatestRecord now = records.latest(identifier);
+    // Another run may have put it back while this one waited for the lock.
+    const LatestRecord now = records.named(record.id);
     const ResetRecord* current = std::get_if<ResetRecord>(&now);
-    if (!current || current->id != record->id || !hasSomethingToPutBack(*current, fs)) {
+    if (!current || !hasSomethingToPutBack(*current, *_services.fileSystem)) {
         _lastEnding = ResetEnding::NothingToDo;
         updateRestoreButton();
         return std::nullopt;
     }
-    record = *current;
     // As before a reset: an application that still runs would write over what comes back.
-    if (!record->systemTarget && isAcceptableBundleIdentifier(record->identifier) &&
-        !targetHasQuit(record->identifier, record->applicationName,
+    if (!current->systemTarget && isAcceptableBundleIdentifier(current->identifier) &&
+        !targetHasQuit(current->identifier, current->applicationName,
                        {"put back", "Restore", _outlets.restoreButton, shownInfo(), true})) {
         return std::nullopt;
     }
-    return finishRestore(records, *record, *library);
+    return finishRestore(records, *current, place.resolvedLibrary);
 }
 
 RestoreResult AppDelegate::finishRestore(ResetRecords& records, const ResetRecord& record,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -54,6 +55,25 @@ public:
     virtual ~OpenPanel() = default;
     // Blocks until the user answers; the absolute path of the picked item, none when cancelled.
     virtual std::optional<std::string> runModal(const OpenPanelOptions& options) = 0;
+};
+
+// One kept reset as the list of past resets shows it.
+struct PastReset {
+    std::string time;        // when it ran; for a record that does not read, its name
+    std::string application; // for a record that does not read, that it is damaged
+    std::string entries;     // how many entries it took
+    std::string comeBack;    // how many of them can still come back
+    std::string details;     // the entries it took, one a line
+    bool restorable = false; // only these can be chosen
+};
+
+class ResetChooser {
+public:
+    virtual ~ResetChooser() = default;
+    // Application-modal, newest first, with `preselected` chosen at the start; the index of the
+    // reset chosen, none when the user cancelled.
+    virtual std::optional<std::size_t> chooseReset(const std::vector<PastReset>& resets,
+                                                   std::size_t preselected) = 0;
 };
 
 } // namespace corvane

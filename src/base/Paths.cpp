@@ -41,6 +41,13 @@ bool isInsideFolder(const std::string& path, const std::string& folder) {
     return path.size() == folder.size() || path[folder.size()] == '/';
 }
 
+std::string pathRelativeTo(const std::string& path, const std::string& folder) {
+    if (path == folder || !isInsideFolder(path, folder)) {
+        return path;
+    }
+    return path.substr(folder == "/" ? 1 : folder.size() + 1);
+}
+
 std::string parentFolder(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);

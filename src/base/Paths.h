@@ -21,4 +21,8 @@ std::string appendPathComponent(const std::string& folder, const std::string& co
 // True when `path` is `folder` or lies beneath it (plain text comparison on whole components).
 bool isInsideFolder(const std::string& path, const std::string& folder);
 
+// `path` relative to `folder` when it lies beneath it ("Library/Safari" of "/home/u/Library/Safari"
+// in "/home/u"); otherwise `path` as it is.
+std::string pathRelativeTo(const std::string& path, const std::string& folder);
+
 } // namespace corvane

@@ -56,6 +56,7 @@ FrontEnd::FrontEnd()
       m_bundles(std::make_unique<PlistBundleReader>()),
       m_alerts(std::make_unique<QtAlerts>(m_window.get())),
       m_openPanel(std::make_unique<QtOpenPanel>(m_window.get())),
+      m_resetChooser(std::make_unique<QtResetChooser>(m_window.get())),
       m_application(std::make_unique<QtApplication>()),
       m_launcher(std::make_unique<PosixProcessLauncher>()),
       m_running(std::make_unique<ProcRunningApplications>(*m_bundles)),
@@ -77,6 +78,7 @@ FrontEnd::FrontEnd()
     services.urlLoader = m_urlLoader.get();
     services.notifications = m_notifications.get();
     services.trash = m_trash ? &*m_trash : nullptr;
+    services.resetChooser = m_resetChooser.get();
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
 
     m_application->inputGate().setCancelControl(m_window->cancelButton());

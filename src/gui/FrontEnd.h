@@ -23,6 +23,7 @@ class PosixProcessLauncher;
 class ProcRunningApplications;
 class QtAlerts;
 class QtOpenPanel;
+class QtResetChooser;
 class QtUrlLoader;
 class SyslogSystemLog;
 
@@ -75,6 +76,7 @@ private:
     std::unique_ptr<PlistBundleReader> m_bundles;
     std::unique_ptr<QtAlerts> m_alerts;
     std::unique_ptr<QtOpenPanel> m_openPanel;
+    std::unique_ptr<QtResetChooser> m_resetChooser;
     std::unique_ptr<QtApplication> m_application;
     std::unique_ptr<PosixProcessLauncher> m_launcher;
     std::unique_ptr<ProcRunningApplications> m_running;

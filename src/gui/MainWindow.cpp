@@ -81,7 +81,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_restoreButton->setObjectName(QStringLiteral("restoreButton"));
     m_restoreButton->setAccessibleName(tr("Restore"));
-    m_restoreButton->setToolTip(tr("Put back the settings of the latest reset"));
+    m_restoreButton->setToolTip(tr("Put back the settings of a past reset"));
     m_restoreButton->setEnabled(false);
 
     m_notice->setObjectName(QStringLiteral("noticeLabel"));

@@ -1,15 +1,20 @@
 #include "gui/QtDialogs.h"
 
 #include <QAbstractButton>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 namespace corvane {
 
@@ -224,6 +229,94 @@ std::optional<std::string> QtOpenPanel::runModal(const OpenPanelOptions& options
     }
     m_lastPicked = QFileInfo(dialog.picked()).absoluteFilePath();
     return QFile::encodeName(m_lastPicked).toStdString();
+}
+
+QtResetChooser::QtResetChooser(QWidget* mainWindow) : m_mainWindow(mainWindow) {}
+
+std::optional<std::size_t> QtResetChooser::chooseReset(const std::vector<PastReset>& resets,
+                                                       std::size_t preselected) {
+    QDialog dialog(m_mainWindow);
+    dialog.setObjectName(QStringLiteral("pastResetsDialog"));
+    dialog.setWindowTitle(QStringLiteral("Restore"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+
+    auto* prompt = new QLabel(QStringLiteral("Choose the reset to put back:"), &dialog);
+    prompt->setTextFormat(Qt::PlainText);
+
+    auto* list = new QTreeWidget(&dialog);
+    list->setObjectName(QStringLiteral("pastResets"));
+    list->setAccessibleName(QString::fromUtf8(kPastResetsName));
+    prompt->setBuddy(list);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setHeaderLabels({QStringLiteral("Reset on"), QStringLiteral("Application"),
+                           QStringLiteral("Entries"), QStringLiteral("Can come back")});
+    for (const PastReset& reset : resets) {
+        auto* item = new QTreeWidgetItem(
+            list, {QString::fromStdString(reset.time), QString::fromStdString(reset.application),
+                   QString::fromStdString(reset.entries), QString::fromStdString(reset.comeBack)});
+        // A tooltip may be read as rich text; the names are escaped so they show as written.
+        const QString details = QString::fromStdString(reset.details).trimmed();
+        for (int column = 0; column < list->columnCount() && !details.isEmpty(); ++column) {
+            item->setToolTip(
+                column,
+                QStringLiteral("<p style='white-space:pre'>%1</p>").arg(details.toHtmlEscaped()));
+        }
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        // Only a reset with something still in the Trash can be chosen; arrows pass the others.
+        item->setFlags(reset.restorable ? Qt::ItemIsEnabled | Qt::ItemIsSelectable
+                                        : Qt::NoItemFlags);
+    }
+    for (int column = 0; column < list->columnCount(); ++column) {
+        list->resizeColumnToContents(column);
+    }
+
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* restore =
+        buttons->addButton(QString::fromUtf8(kRestoreChosenTitle), QDialogButtonBox::AcceptRole);
+    QPushButton* cancel =
+        buttons->addButton(QString::fromUtf8(kCancelChoiceTitle), QDialogButtonBox::RejectRole);
+    restore->setAccessibleName(restore->text());
+    cancel->setAccessibleName(cancel->text());
+    restore->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    const auto chosenRow = [list]() -> std::optional<std::size_t> {
+        QTreeWidgetItem* current = list->currentItem();
+        if (!current || !(current->flags() & Qt::ItemIsSelectable)) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(list->indexOfTopLevelItem(current));
+    };
+    QObject::connect(list, &QTreeWidget::currentItemChanged, restore,
+                     [restore, chosenRow] { restore->setEnabled(chosenRow().has_value()); });
+    QObject::connect(list, &QTreeWidget::itemDoubleClicked, &dialog, [&dialog, chosenRow] {
+        if (chosenRow()) {
+            dialog.accept();
+        }
+    });
+    if (preselected < resets.size()) {
+        list->setCurrentItem(list->topLevelItem(static_cast<int>(preselected)));
+    }
+    restore->setEnabled(chosenRow().has_value());
+
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(prompt);
+    layout->addWidget(list, 1);
+    layout->addWidget(buttons);
+    // Wide enough for every column without a scroll bar, tall enough for a few rows.
+    const int columnsWidth = list->header()->length() + 2 * list->frameWidth() + 4;
+    list->setMinimumWidth(columnsWidth);
+    list->setMinimumHeight(list->sizeHintForRow(0) * 6 + list->header()->sizeHint().height());
+    list->setFocus();
+
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return chosenRow();
 }
 
 } // namespace corvane

@@ -34,4 +34,21 @@ private:
     QString m_lastPicked;
 };
 
+// The list of past resets: its accessible name, and the titles of its two buttons.
+inline constexpr const char* kPastResetsName = "Past resets";
+inline constexpr const char* kRestoreChosenTitle = "Restore";
+inline constexpr const char* kCancelChoiceTitle = "Cancel";
+
+// The kept resets in a list, newest first, one row each; only a reset with something still in
+// the Trash can be chosen. Arrows move, Return restores, Escape cancels.
+class QtResetChooser : public ResetChooser {
+public:
+    explicit QtResetChooser(QWidget* mainWindow);
+    std::optional<std::size_t> chooseReset(const std::vector<PastReset>& resets,
+                                           std::size_t preselected) override;
+
+private:
+    QPointer<QWidget> m_mainWindow;
+};
+
 } // namespace corvane

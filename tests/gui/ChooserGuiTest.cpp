@@ -1,7 +1,10 @@
 #include "app/ResponsiveWork.h"
+#include "core/UserFolders.h"
+#include "core/analysis/Discovery.h"
 #include "gui/FrontEnd.h"
 #include "gui/MainWindow.h"
 #include "gui/QtDialogs.h"
+#include "support/CookieFiles.h"
 #include "support/GuiHelpers.h"
 #include "support/PlistFiles.h"
 #include "support/TempHome.h"
@@ -29,6 +32,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace corvane::testing {
 namespace {
@@ -251,6 +255,11 @@ TEST_F(ChooserGui, ReadyShowsTheReportWithItsListsGreyAndTheBundlesIcon) {
 
 TEST_F(ChooserGui, SafariHardIsChosenOnlyByItsOwnButtonAndTurnsTheNoticeRed) {
     home.file("Library/Preferences/com.apple.Safari.plist");
+    home.file("Library/Safari/Bookmarks.plist");
+    home.file("Library/Safari/History/one");
+    home.file("Library/Caches/com.apple.Safari/Cache.db");
+    home.file("Library/Cookies/Cookies.binarycookies",
+              cookieFile({cookiePage({cookieRecord(".example.com", "a", "/", "1")})}));
     const std::string safari =
         bundle("Safari.app", {{"CFBundleIdentifier", "com.apple.Safari"}}, true);
     bool prompted = false;
@@ -271,12 +280,22 @@ TEST_F(ChooserGui, SafariHardIsChosenOnlyByItsOwnButtonAndTurnsTheNoticeRed) {
     choose();
 
     EXPECT_TRUE(prompted);
-    EXPECT_TRUE(info().startsWith(QStringLiteral("Hard reset of Safari enabled...")));
-    EXPECT_TRUE(colouredAs(*window().infoView(), 0, static_cast<int>(info().size()), kRed));
+    // The notice in red, then what the reset takes in the report's grey.
+    const QString notice = QString::fromUtf8(kHardResetNotice);
+    ASSERT_TRUE(info().startsWith(notice)) << info().toStdString();
+    EXPECT_TRUE(colouredAs(*window().infoView(), 0, static_cast<int>(notice.size()), kRed));
+    const QString lists = QStringLiteral(
+        "Library/Safari (3 items)\n"
+        "Library/Caches/com.apple.Safari (1 item)\n"
+        "every cookie of the shared store Library/Cookies/Cookies.binarycookies (1 cookie)\n\n"
+        "com.apple.Safari.plist");
+    const auto at = static_cast<int>(info().indexOf(lists));
+    ASSERT_GT(at, notice.size()) << info().toStdString();
+    EXPECT_TRUE(colouredAs(*window().infoView(), at, at + static_cast<int>(lists.size()), kGrey));
     EXPECT_TRUE(window().fixButton()->isEnabled());
     EXPECT_EQ(window().nameField()->text(), QStringLiteral("Safari.app"));
 
-    saveScreenshot(window(), QStringLiteral("ready-hard"));
+    saveScreenshot(window(), QStringLiteral("safari-hard"));
 }
 
 TEST_F(ChooserGui, ReturnAnswersTheSafariPromptWithSoftEvenWithHardFocused) {
@@ -340,6 +359,33 @@ TEST_F(ChooserGui, ADocumentIsRejectedAndTheCancelControlReturnsToWaiting) {
     EXPECT_TRUE(window().iconView()->isHidden());
     EXPECT_FALSE(window().chooseButton()->isHidden());
     EXPECT_TRUE(window().chooseButton()->isEnabled());
+}
+
+// Run as root with HOME owned by another user, choosing an application says so where the
+// chooser's errors appear, leaves Fix unavailable, and makes nothing in that home.
+TEST_F(ChooserGui, AsRootInAnotherUsersHomeTheChoiceIsRefusedAndNothingIsMade) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    home.file("Library/Preferences/com.example.Editor.plist");
+    const std::string editor = bundle("Editor.app", {{"CFBundleIdentifier", "com.example.Editor"}});
+    ASSERT_EQ(chown(home.path().c_str(), 65534, 65534), 0);
+    const std::optional<std::string> refusal =
+        foreignHomeRefusal(home.path(), "Corvane", "corvane");
+    ASSERT_TRUE(refusal);
+
+    pick(editor);
+    choose();
+
+    EXPECT_EQ(info().toStdString(), *refusal);
+    EXPECT_TRUE(window().nameField()->text().startsWith(QStringLiteral("Error: ")));
+    EXPECT_FALSE(window().fixButton()->isEnabled());
+    EXPECT_FALSE(window().restoreButton()->isEnabled());
+    QTest::mouseClick(window().fixButton(), Qt::LeftButton);
+    EXPECT_TRUE(home.exists("Library/Preferences/com.example.Editor.plist"));
+    EXPECT_FALSE(home.exists(".local/share/Trash"));
+    EXPECT_FALSE(home.exists("Library/Application Support"));
+    saveScreenshot(window(), QStringLiteral("foreign-home"));
 }
 
 TEST_F(ChooserGui, AnOrdinaryFolderIsEnteredNotPickedAndCancellingKeepsWaiting) {

@@ -1,6 +1,7 @@
 #include "TestPaths.h"
 #include "gui/FrontEnd.h"
 #include "gui/MainWindow.h"
+#include "gui/QtDialogs.h"
 #include "support/GuiHelpers.h"
 #include "support/PlistFiles.h"
 #include "support/StandInApp.h"
@@ -21,6 +22,7 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeWidget>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -287,6 +289,114 @@ TEST_F(Relaunch, RestorePressedBeforeTheWindowWasUpPutsTheSettingsBack) {
     EXPECT_TRUE(question.startsWith(QStringLiteral("Put back the settings of Example.app")))
         << question.toStdString();
     EXPECT_TRUE(home.exists("Library/Preferences/" + id + ".plist"));
+}
+
+// The list of past resets, once it is up: the list found by its accessible name.
+void whenPastResetsUp(const std::function<void(QDialog*, QTreeWidget*)>& answer,
+                      int attempts = 500) {
+    QTimer::singleShot(10, qApp, [=] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QTreeWidget* list = nullptr;
+        if (dialog && dialog->isVisible()) {
+            for (auto* candidate : dialog->findChildren<QTreeWidget*>()) {
+                if (candidate->accessibleName() == QString::fromUtf8(kPastResetsName)) {
+                    list = candidate;
+                }
+            }
+        }
+        if (list) {
+            QApplication::setActiveWindow(dialog);
+            answer(dialog, list);
+        } else if (attempts > 0) {
+            whenPastResetsUp(answer, attempts - 1);
+        } else {
+            ADD_FAILURE() << "the list of past resets did not come up";
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+        }
+    });
+}
+
+// Two resets of two applications: Restore lists both, newest first and chosen; Escape or Cancel
+// leaves everything, and the older one chosen with the keyboard comes back alone.
+TEST(FixGui, RestoreListsPastResetsAndPutsBackTheOneChosen) {
+    TempHome home;
+    std::vector<std::string> ids;
+    FrontEnd frontEnd;
+    frontEnd.start();
+    MainWindow& window = frontEnd.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (const std::string name : {"Older", "Newer"}) {
+        ids.push_back("org.corvane.test." + name + std::to_string(getpid()));
+        const std::string bundle = makeBundle(home.path() + "/Applications", name + ".app",
+                                              xmlInfoPlist({{"CFBundleIdentifier", ids.back()}}));
+        home.file("Library/Preferences/" + ids.back() + ".plist", name);
+        answerOpenPanel(bundle);
+        QTest::mouseClick(window.chooseButton(), Qt::LeftButton);
+        QTest::mouseClick(window.fixButton(), Qt::LeftButton);
+        if (auto* sheet = window.findChild<QMessageBox*>(QStringLiteral("sheet"))) {
+            sheet->accept();
+        }
+        ASSERT_FALSE(home.exists("Library/Preferences/" + ids.back() + ".plist"));
+    }
+    const auto inPlace = [&](std::size_t i) {
+        return home.exists("Library/Preferences/" + ids[i] + ".plist");
+    };
+
+    // Escape and Cancel both leave everything as it is.
+    const std::vector<std::function<void(QDialog*, QTreeWidget*)>> cancellations = {
+        [](QDialog*, QTreeWidget* list) { QTest::keyClick(list, Qt::Key_Escape); },
+        [](QDialog* dialog, QTreeWidget*) {
+            for (auto* button : dialog->findChildren<QPushButton*>()) {
+                if (button->accessibleName() == QString::fromUtf8(kCancelChoiceTitle)) {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                    return;
+                }
+            }
+            ADD_FAILURE() << "no Cancel button";
+            dialog->reject();
+        }};
+    for (const auto& cancel : cancellations) {
+        QStringList shown;
+        whenPastResetsUp([&](QDialog* dialog, QTreeWidget* list) {
+            for (int row = 0; row < list->topLevelItemCount(); ++row) {
+                shown.push_back(list->topLevelItem(row)->text(1));
+            }
+            EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), 0);
+            saveScreenshot(*dialog, QStringLiteral("history"));
+            cancel(dialog, list);
+        });
+        QTest::mouseClick(window.restoreButton(), Qt::LeftButton);
+        EXPECT_EQ(shown, (QStringList{QStringLiteral("Newer.app"), QStringLiteral("Older.app")}));
+        EXPECT_FALSE(inPlace(0) || inPlace(1));
+        EXPECT_FALSE(QApplication::activeModalWidget()) << "no question follows";
+        EXPECT_TRUE(window.restoreButton()->isEnabled());
+    }
+
+    QString question;
+    QString result;
+    whenPastResetsUp([&](QDialog* dialog, QTreeWidget* list) {
+        QTest::keyClick(list, Qt::Key_Down);
+        QPushButton* restore = nullptr;
+        for (auto* button : dialog->findChildren<QPushButton*>()) {
+            if (button->accessibleName() == QString::fromUtf8(kRestoreChosenTitle)) {
+                restore = button;
+            }
+        }
+        EXPECT_TRUE(restore && restore->isDefault() && restore->isEnabled());
+        answerAlert(QStringLiteral("Restore"), &question,
+                    [&] { answerAlert(QStringLiteral("OK"), &result); });
+        QTest::keyClick(list, Qt::Key_Return);
+    });
+    QTest::mouseClick(window.restoreButton(), Qt::LeftButton);
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Put back the settings of Older.app")))
+        << question.toStdString();
+    EXPECT_TRUE(result.startsWith(QStringLiteral("1 entry of Older.app came back.")))
+        << result.toStdString();
+    EXPECT_TRUE(inPlace(0));
+    EXPECT_FALSE(inPlace(1)) << "the newer reset stays in the Trash";
+    EXPECT_TRUE(window.restoreButton()->isEnabled());
 }
 
 // What the window did while a press waited for an application that ignores the request to

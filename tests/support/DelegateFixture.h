@@ -25,6 +25,7 @@ protected:
         services.bundles = &bundles;
         services.application = &application;
         services.systemLog = &log;
+        services.resetChooser = &resetChooser;
     }
 
     AppDelegate& delegate() {
@@ -46,6 +47,7 @@ protected:
     FakeMainWindow window;
     ScriptedAlerts alerts;
     ScriptedOpenPanel openPanel;
+    ScriptedResetChooser resetChooser;
     MapWorkspace workspace;
     MapBundleReader bundles;
     RecordingApplication application;

@@ -16,6 +16,17 @@ void ScriptedAlerts::beginSheet(const Alert& alert, Window*, std::function<void(
     sheets.push_back(alert);
 }
 
+std::optional<std::size_t> ScriptedResetChooser::chooseReset(const std::vector<PastReset>& resets,
+                                                             std::size_t preselected) {
+    shown.emplace_back(resets, preselected);
+    if (answers.empty()) {
+        return preselected;
+    }
+    const std::optional<std::size_t> answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
 std::optional<std::string> ScriptedOpenPanel::runModal(const OpenPanelOptions& options) {
     shown.push_back(options);
     if (picks.empty()) {

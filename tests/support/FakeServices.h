@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace corvane::testing {
@@ -22,6 +23,16 @@ public:
     std::deque<int> answers; // kAlertFirstButtonReturn when the script runs out
     std::vector<Alert> shown;
     std::vector<Alert> sheets;
+};
+
+// Answers the list of past resets from a script (the preselected row when it runs out) and
+// records every list shown.
+class ScriptedResetChooser : public ResetChooser {
+public:
+    std::optional<std::size_t> chooseReset(const std::vector<PastReset>& resets,
+                                           std::size_t preselected) override;
+    std::deque<std::optional<std::size_t>> answers;
+    std::vector<std::pair<std::vector<PastReset>, std::size_t>> shown;
 };
 
 class ScriptedOpenPanel : public OpenPanel {

@@ -2,6 +2,8 @@
 
 #include "base/Text.h"
 #include "core/analysis/Discovery.h"
+#include "host/FileCookieStore.h"
+#include "support/CookieFiles.h"
 #include "support/DelegateFixture.h"
 
 #include <sstream>
@@ -159,10 +161,65 @@ TEST_F(Analysis, SafariHardGivesNoReportButUpdatesFileList) {
     EXPECT_EQ(window.infoView.string(), kHardResetNotice);
 }
 
-TEST_F(Analysis, SafariHardWithNothingFoundGivesNothingFoundMessage) {
+// Below its red notice, in the report's grey, the Hard reset lists what it takes: its folders
+// with how many items each holds, the shared store's cookies, then the Soft report's entries.
+TEST_F(Analysis, SafariHardListsWhatItTakesBelowItsNotice) {
+    FileCookieStore cookies(fileSystem);
+    services.cookieStore = &cookies;
+    home.file("Library/Safari/Bookmarks.plist");
+    home.file("Library/Safari/History/one");
+    home.file("Library/Caches/com.apple.Safari/Cache.db");
+    home.file("Library/Cookies/com.apple.Safari.binarycookies");
+    home.file("Library/Cookies/Cookies.binarycookies",
+              cookieFile({cookiePage({cookieRecord(".example.com", "a", "/", "1"),
+                                      cookieRecord(".example.org", "b", "/", "2")})}));
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    home.file("Library/Saved Application State/com.apple.Safari.savedState/windows.plist");
+    bundles.bundles["/Applications/Safari.app"] = BundleInfo{"com.apple.Safari", {}, {}};
+    openPanel.picks.push_back("/Applications/Safari.app");
+    alerts.answers = {kAlertFirstButtonReturn};
+
+    delegate().chooseApp();
+
+    const std::string text = window.infoView.string();
+    const std::string lists =
+        "Library/Safari (3 items)\n"
+        "Library/Caches/com.apple.Safari (1 item)\n"
+        "Library/Cookies/com.apple.Safari.binarycookies\n"
+        "every cookie of the shared store Library/Cookies/Cookies.binarycookies (2 cookies)\n\n"
+        "com.apple.Safari.plist\n\n"
+        "com.apple.Safari.savedState\ncom.apple.Safari.savedState/windows.plist";
+    ASSERT_EQ(text.rfind(kHardResetNotice, 0), 0u) << text;
+    const std::size_t at = text.find(lists);
+    ASSERT_NE(at, std::string::npos) << text;
+    const auto from = static_cast<std::int64_t>(at);
+    const auto to = from + static_cast<std::int64_t>(lists.size());
+    const std::int64_t notice = utf16Length(kHardResetNotice);
+    EXPECT_TRUE(window.infoView.rangeHasColour(0, notice, Color::standardRed()));
+    EXPECT_TRUE(window.infoView.rangeHasColour(notice, from, Color::infoBlue()));
+    EXPECT_TRUE(window.infoView.rangeHasColour(from, to, Color::standardGray()));
+    EXPECT_TRUE(window.fixButton.enabled);
+}
+
+// With nothing of Safari's found the Hard reset still takes the shared store's cookies, and says
+// so even when the store cannot be read to count them.
+TEST_F(Analysis, SafariHardWithNothingFoundStillShowsWhatItTakes) {
+    FileCookieStore cookies(fileSystem);
+    services.cookieStore = &cookies;
+    home.file("Library/Cookies/Cookies.binarycookies", "\x01 not a cookie store");
     target("com.apple.Safari", "Safari.app");
     alerts.answers = {kAlertFirstButtonReturn};
-    EXPECT_EQ(textOf(delegate().analyser()), nothingFoundMessage("Safari.app"));
+    const AnalyserResult analysis = delegate().analyser();
+    const auto* hard = std::get_if<HardResetChosen>(&analysis);
+    ASSERT_TRUE(hard);
+    const std::string lists = hard->text.substr(static_cast<std::size_t>(hard->listsFrom),
+                                                static_cast<std::size_t>(hard->listsLength));
+    EXPECT_EQ(
+        lists.rfind("every cookie of the shared store Library/Cookies/Cookies.binarycookies", 0),
+        0u)
+        << lists;
+    EXPECT_NE(lists.find("could not be read"), std::string::npos) << lists;
+    EXPECT_EQ(lists.find('\n'), std::string::npos) << lists;
     EXPECT_TRUE(delegate().safariAggressive());
 }
 

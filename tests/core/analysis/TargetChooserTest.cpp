@@ -1,5 +1,6 @@
 #include "base/Text.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
+#include "core/analysis/Discovery.h"
 #include "host/PlistBundleReader.h"
 #include "support/DelegateFixture.h"
 #include "support/PlistFiles.h"
@@ -236,8 +237,8 @@ TEST_F(Chooser, SafariHardShowsTheWholeNoticeRedEvenWithNothingFound) {
         delegate().chooseApp();
 
         expectAcceptedControls("Safari.app", true);
-        EXPECT_EQ(text().rfind("Hard reset of Safari enabled...", 0), 0u);
-        EXPECT_TRUE(coloured(0, textLength(), Color::standardRed())) << withFiles;
+        EXPECT_EQ(text().rfind(kHardResetNotice, 0), 0u);
+        EXPECT_TRUE(coloured(0, utf16Length(kHardResetNotice), Color::standardRed())) << withFiles;
         EXPECT_TRUE(delegate().safariAggressive());
     }
 }

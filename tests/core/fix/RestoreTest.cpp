@@ -1,5 +1,6 @@
 #include "core/fix/Restore.h"
 
+#include "core/UserFolders.h"
 #include "core/fix/ResetLock.h"
 #include "core/fix/ResetRecord.h"
 #include "support/DelegateFixture.h"
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <unistd.h>
 
 namespace corvane::testing {
 namespace {
@@ -202,9 +204,10 @@ protected:
         library = fs::canonical(home.path()).string() + "/Library";
     }
 
-    void chooseAndFix(const std::string& identifier, bool firstReset = true) {
-        bundles.bundles["/Applications/Example.app"] = BundleInfo{identifier, {}, {}};
-        openPanel.picks.push_back("/Applications/Example.app");
+    void chooseAndFix(const std::string& identifier, bool firstReset = true,
+                      const std::string& name = "Example.app") {
+        bundles.bundles["/Applications/" + name] = BundleInfo{identifier, {}, {}};
+        openPanel.picks.push_back("/Applications/" + name);
         delegate().chooseApp();
         ASSERT_TRUE(window.fixButton.enabled);
         if (firstReset) {
@@ -380,6 +383,93 @@ TEST_F(RestoreFlow, WhileAnotherRunHoldsTheHomeFixAndRestoreWaitThenChangeNothin
         EXPECT_TRUE(trash.putBacks.empty());
         EXPECT_TRUE(home.exists("Library/Preferences/com.y.App.plist"));
         EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.plist"));
+    }
+}
+
+// With several resets to put back, Restore lists every kept one, newest first, the newest that
+// can come back chosen at the start; a damaged record is listed but cannot be chosen. Cancel
+// changes nothing; the reset chosen comes back alone, after the usual question.
+TEST_F(RestoreFlow, WithSeveralResetsToPutBackTheUserChoosesOne) {
+    for (const char* app : {"x", "y", "z"}) {
+        home.file("Library/Preferences/com." + std::string(app) + ".App.plist", app);
+    }
+    chooseAndFix("com.x.App", true, "X.app");
+    const std::optional<ResetRecord> damaged = latest();
+    chooseAndFix("com.y.App", false, "Y.app");
+    const std::optional<ResetRecord> older = latest();
+    chooseAndFix("com.z.App", false, "Z.app");
+    ASSERT_TRUE(damaged && older);
+    const std::string file = ResetRecords::folderIn(home.library()) + "/" + damaged->id;
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "{";
+    alerts.shown.clear();
+
+    resetChooser.answers = {std::nullopt};
+    delegate().restoreButtonMethod();
+    ASSERT_EQ(resetChooser.shown.size(), 1u);
+    const auto& [rows, preselected] = resetChooser.shown[0];
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(preselected, 0u);
+    EXPECT_EQ(rows[0].application, "Z.app");
+    EXPECT_EQ(rows[1].application, "Y.app");
+    EXPECT_EQ(rows[2].time, damaged->id);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].restorable, i < 2) << i;
+    }
+    EXPECT_EQ(rows[1].entries, "1");
+    EXPECT_EQ(rows[1].comeBack, "1");
+    EXPECT_EQ(rows[1].details, "Library/Preferences/com.y.App.plist\n");
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_TRUE(trash.putBacks.empty());
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Declined);
+
+    resetChooser.answers = {1};
+    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+    delegate().restoreButtonMethod();
+    ASSERT_FALSE(alerts.shown.empty());
+    EXPECT_EQ(alerts.shown[0].messageText, restoreQuestionText(*older));
+    EXPECT_EQ(contentOf(library + "/Preferences/com.y.App.plist"), "y");
+    EXPECT_FALSE(home.exists("Library/Preferences/com.z.App.plist"));
+    EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.plist"));
+
+    // One reset left to put back: the question comes without the list.
+    resetChooser.shown.clear();
+    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+    delegate().restoreButtonMethod();
+    EXPECT_TRUE(resetChooser.shown.empty());
+    EXPECT_EQ(contentOf(library + "/Preferences/com.z.App.plist"), "z");
+}
+
+// Run as root in a home another user owns, the window refuses before it looks: no analysis, Fix
+// unavailable, and neither Fix nor Restore moves anything there.
+TEST_F(RestoreFlow, AsRootInAnotherUsersHomeNothingIsAnalysedOrMoved) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    home.file("Library/Preferences/com.x.App.plist", "old");
+    chooseAndFix("com.x.App");
+    home.file("Library/Preferences/com.x.App.plist", "new");
+    ASSERT_EQ(chown(home.path().c_str(), 65534, 65534), 0);
+    const std::optional<std::string> refusal =
+        foreignHomeRefusal(home.path(), "Corvane", "corvane");
+    ASSERT_TRUE(refusal);
+    delegate().stopProgress();
+    EXPECT_FALSE(window.restoreButton.enabled);
+
+    openPanel.picks.push_back("/Applications/Example.app");
+    delegate().chooseApp();
+    EXPECT_EQ(window.infoView.string(), *refusal);
+    EXPECT_FALSE(window.fixButton.enabled);
+    EXPECT_TRUE(delegate().fullFilePaths().empty()) << "nothing was analysed";
+
+    for (const auto& run : std::vector<std::function<void()>>{
+             [&] { delegate().fixButtonMethod(); }, [&] { delegate().restoreButtonMethod(); }}) {
+        alerts.shown.clear();
+        run();
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].informativeText, *refusal);
+        EXPECT_EQ(contentOf(library + "/Preferences/com.x.App.plist"), "new");
+        EXPECT_TRUE(trash.putBacks.empty());
+        EXPECT_EQ(delegate().lastEnding(), ResetEnding::Declined);
     }
 }
 
