@@ -32,18 +32,14 @@ std::optional<std::string> foreignHomeRefusal(const std::string& home, const std
     if (geteuid() != 0 || stat(home.c_str(), &info) != 0 || info.st_uid == 0) {
         return std::nullopt;
     }
-    // Built by appending: GCC 12 at -O3 warns of overlapping copies in "#" + std::to_string().
-    std::string uid = std::to_string(info.st_uid);
-    std::string owner = std::string("#").append(uid);
-    std::string ownerWords = std::string("uid ").append(uid);
+    std::string owner = "#" + std::to_string(info.st_uid);
+    std::string ownerWords = "uid " + std::to_string(info.st_uid);
     if (const passwd* entry = getpwuid(info.st_uid); entry && entry->pw_name) {
         owner = entry->pw_name;
         ownerWords = owner;
     }
-    std::string sentence = "HOME (";
-    sentence.append(home).append(") belongs to ").append(ownerWords).append("; run ");
-    sentence.append(subject).append(" as ").append(ownerWords).append(", e.g. sudo -u ");
-    return sentence.append(owner).append(" ").append(example);
+    return "HOME (" + home + ") belongs to " + ownerWords + "; run " + subject + " as " +
+           ownerWords + ", e.g. sudo -u " + owner + " " + example;
 }
 
 namespace {
