@@ -9,7 +9,8 @@ extern char** environ;
 
 namespace corvane::testing {
 
-pid_t CommandLine::start(const std::vector<std::string>& arguments, const std::string& name) const {
+pid_t CommandLine::start(const std::vector<std::string>& arguments, const std::string& name,
+                         int output) const {
     const std::string program = std::string(kBuildDir) + "/corvane";
     std::vector<std::string> all = {program};
     all.insert(all.end(), arguments.begin(), arguments.end());
@@ -23,7 +24,12 @@ pid_t CommandLine::start(const std::vector<std::string>& arguments, const std::s
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     const std::string out = home.path() + "/" + name + ".out";
     const std::string err = home.path() + "/" + name + ".err";
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (output >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {

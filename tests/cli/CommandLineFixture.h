@@ -58,7 +58,9 @@ protected:
 
     // The program started in the background with its output in files beside the home; the
     // pid to wait for.
-    pid_t start(const std::vector<std::string>& arguments, const std::string& name) const;
+    // With `output`, standard output is that descriptor instead of a file.
+    pid_t start(const std::vector<std::string>& arguments, const std::string& name,
+                int output = -1) const;
     // Waits for a program start() began; its exit status, or -1 when a signal ended it.
     static Outcome finish(pid_t pid, const std::string& outFile, const std::string& errFile);
 

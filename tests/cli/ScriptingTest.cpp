@@ -6,12 +6,8 @@
 #include <fcntl.h>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace corvane::testing {
 namespace {
@@ -128,35 +124,6 @@ TEST_F(Scripting, RootRefusesAHomeItDoesNotOwnAndLeavesNothingThere) {
     EXPECT_EQ(corvane({"--reset", "--yes", widget}).status, 0);
 }
 
-// The program writing into a pipe nobody reads any more.
-Outcome intoAClosedPipe(const std::vector<std::string>& arguments, const std::string& errFile) {
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) {
-        return {};
-    }
-    close(ends[0]);
-    std::vector<std::string> all = {std::string(kBuildDir) + "/corvane"};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = -1;
-    posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(ends[1]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, {}, contentOf(errFile)};
-}
-
 TEST_F(Scripting, AFailedWriteOfTheOutputIsSaidAndFailsOnlyAListing) {
     struct Case {
         const char* label;
@@ -175,9 +142,17 @@ TEST_F(Scripting, AFailedWriteOfTheOutputIsSaidAndFailsOnlyAListing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         home.file("Library/Preferences/com.example.Widget.plist", "prefs");
-        const Outcome run = c.redirect.empty()
-                                ? intoAClosedPipe(c.arguments, home.path() + "/pipe.err")
-                                : corvane(c.arguments, c.redirect);
+        Outcome run;
+        if (c.redirect.empty()) {
+            int ends[2];
+            ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+            close(ends[0]); // the reader has gone before anything is written
+            const pid_t pid = start(c.arguments, "pipe", ends[1]);
+            close(ends[1]);
+            run = finish(pid, home.path() + "/pipe.out", home.path() + "/pipe.err");
+        } else {
+            run = corvane(c.arguments, c.redirect);
+        }
         EXPECT_EQ(run.status, c.status) << run.err;
         const std::vector<std::string> said = lines(run.err);
         ASSERT_FALSE(said.empty());
