@@ -47,7 +47,7 @@ void describeCommandLine(QCommandLineParser& parser) {
                        "  corvane [PATH.app]                       opens the window\n"
                        "  corvane --list [--safari=MODE] [--json | -0] TARGET\n"
                        "  corvane --reset [--safari=MODE] [--yes] [--no-trash] [--json] TARGET\n"
-                       "  corvane --restore [--yes] [--json] [ID | RECORD]\n"
+                       "  corvane --restore [--yes] [--json] [TARGET | RECORD]\n"
                        "  corvane --history [--json] [ID]\n\n"
                        "TARGET is PATH.app or an application identifier (com.example.Widget).\n"
                        "--reset and --restore show what they will do and ask on a terminal;\n"
@@ -65,7 +65,7 @@ void describeCommandLine(QCommandLineParser& parser) {
         kReset, QStringLiteral("Moves the entries to the Trash and clears the settings, as Fix "
                                "does in the window.")));
     parser.addOption(QCommandLineOption(
-        kRestore, QStringLiteral("Puts back the latest reset, the latest of the identifier ID, "
+        kRestore, QStringLiteral("Puts back the latest reset, the latest of TARGET, "
                                  "or the reset RECORD.")));
     parser.addOption(QCommandLineOption(
         kHistory, QStringLiteral("Lists the kept resets, newest first (of ID, when given).")));

@@ -56,18 +56,18 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     if (which && isRecordId(*which)) {
         choice.record = which;
     } else if (which) {
-        if (namesABundle(*which)) {
-            return refuse(console, {"--restore takes an identifier or a record's name, not an "
-                                    "application's path",
-                                    kBadInput, true});
-        }
-        if (std::holds_alternative<Refusal>(resolveTarget(ports, *which, false))) {
+        // A bundle stands for its identifier; anything else must be one.
+        const auto resolved = resolveTarget(ports, *which, false);
+        if (const auto* target = std::get_if<Target>(&resolved)) {
+            choice.identifier = target->identifier;
+        } else if (namesABundle(*which)) {
+            return refuse(console, std::get<Refusal>(resolved));
+        } else {
             return refuse(console, {"\"" + *which +
                                         "\" is neither a record's name nor an application "
                                         "identifier",
                                     kBadInput, true});
         }
-        choice.identifier = which;
     }
     const auto located = userFolders(ports, true, options.commandLine);
     if (const auto* refusal = std::get_if<Refusal>(&located)) {

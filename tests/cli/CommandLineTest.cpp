@@ -102,7 +102,8 @@ TEST_F(CommandLine, ResetNeedsConsentThenRestorePutsItBack) {
     EXPECT_EQ(otherRestore.status, 1);
     EXPECT_FALSE(fs::exists(prefs));
 
-    const Outcome restore = corvane({"--restore", "--yes", "com.example.Widget"});
+    // The bundle stands for its identifier.
+    const Outcome restore = corvane({"--restore", "--yes", widget});
     EXPECT_EQ(restore.status, 0) << restore.err;
     std::ifstream back(prefs);
     std::string content;

@@ -39,7 +39,7 @@ TEST_F(Scripting, EachUsageMistakeIsOneSentenceOfItsOwnAndAPointerToTheHelp) {
         {"--list", widget, widget},
         {"--list", "not an identifier"},
         {"--list", "--safari=hard", widget}, // --safari with an application other than Safari
-        {"--restore", "--yes", widget},
+        {"--history", "20261208T093000Z-00"},
     };
     std::set<std::string> sentences;
     for (const std::vector<std::string>& arguments : mistakes) {
