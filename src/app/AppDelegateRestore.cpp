@@ -48,12 +48,21 @@ PastReset pastReset(const KeptRecord& kept, const FileSystem& fs, const std::str
         return {damaged->id, "damaged record", {}, {}, {}, false};
     }
     const ResetRecord& record = std::get<ResetRecord>(kept);
-    std::string details;
+    // A tooltip shows a reset's first entries; one of thousands would fill the screen.
+    constexpr std::size_t kShown = 20;
+    std::vector<std::string> lines;
     for (const TrashedEntry& entry : record.moved) {
-        details += pathRelativeTo(entry.original, home) + "\n";
+        lines.push_back(pathRelativeTo(entry.original, home));
     }
     for (const std::string& path : record.removed) {
-        details += pathRelativeTo(path, home) + " (removed for good)\n";
+        lines.push_back(pathRelativeTo(path, home) + " (removed for good)");
+    }
+    std::string details;
+    for (std::size_t i = 0; i < lines.size() && i < kShown; ++i) {
+        details += lines[i] + "\n";
+    }
+    if (lines.size() > kShown) {
+        details += "...and " + std::to_string(lines.size() - kShown) + " more\n";
     }
     const std::size_t inTrash = entriesInTrash(record, fs);
     return {resetTimeText(record.time),

@@ -439,6 +439,39 @@ TEST_F(RestoreFlow, WithSeveralResetsToPutBackTheUserChoosesOne) {
     EXPECT_EQ(contentOf(library + "/Preferences/com.z.App.plist"), "z");
 }
 
+// A row names a reset's first entries, not all of thousands.
+TEST_F(RestoreFlow, ARowOfTheListNamesAFewOfItsEntries) {
+    ResetRecords records(ResetRecords::folderIn(home.library()));
+    for (int r = 0; r < 2; ++r) {
+        ResetRecord record;
+        record.identifier = "com.m.App";
+        record.applicationName = "M.app";
+        record.time = 1796686860 + r;
+        for (int i = 0; i < 500; ++i) {
+            const std::string trashed = "Trash/" + std::to_string(r) + "-" + std::to_string(i);
+            home.file(trashed);
+            record.moved.push_back(
+                {library + "/Preferences/com.m.App." + std::to_string(i) + ".plist",
+                 home.path() + "/" + trashed,
+                 {},
+                 std::nullopt});
+        }
+        Result<std::unique_ptr<ResetJournal>> journal = records.begin(record);
+        ASSERT_TRUE(journal);
+        for (const TrashedEntry& entry : record.moved) {
+            ASSERT_TRUE((*journal)->append(movedEntryLine(entry)));
+        }
+    }
+    delegate().stopProgress();
+    resetChooser.answers = {std::nullopt};
+    delegate().restoreButtonMethod();
+    ASSERT_EQ(resetChooser.shown.size(), 1u);
+    const std::string& details = resetChooser.shown[0].first[0].details;
+    EXPECT_EQ(details.rfind("Library/Preferences/com.m.App.0.plist\n", 0), 0u) << details;
+    EXPECT_LT(std::count(details.begin(), details.end(), '\n'), 40) << details;
+    EXPECT_NE(details.find("more"), std::string::npos) << details;
+}
+
 // Run as root in a home another user owns, the window refuses before it looks: no analysis, Fix
 // unavailable, and neither Fix nor Restore moves anything there.
 TEST_F(RestoreFlow, AsRootInAnotherUsersHomeNothingIsAnalysedOrMoved) {
