@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "BuildInfo.h"
+#include "cli/ActionSupport.h"
 #include "cli/CommandLineActions.h"
 #include "cli/Output.h"
 #include "host/FileCookieStore.h"
@@ -327,7 +328,20 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
     }
 
     OpenWindow window;
-    if (!positional.isEmpty()) {
+    if (target && !namesABundle(*target)) {
+        // An identifier opens the window on the installed application that has it.
+        HostServices host;
+        const auto resolved = resolveTarget(host.services, *target, true);
+        if (const auto* refusal = std::get_if<Refusal>(&resolved)) {
+            if (refusal->usage) {
+                return usageError(QString::fromStdString(refusal->sentence));
+            }
+            printTo(stderr,
+                    QStringLiteral("corvane: %1\n").arg(QString::fromStdString(refusal->sentence)));
+            return refusal->code;
+        }
+        window.application = std::get<Target>(resolved).bundle;
+    } else if (target) {
         const std::string path = localPath(positional.first());
         if (!QFileInfo::exists(QString::fromStdString(path))) {
             printTo(stderr,

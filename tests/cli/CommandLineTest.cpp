@@ -61,6 +61,7 @@ TEST_F(CommandLine, ListExitsByWhatItFoundAndRefusesBadInput) {
         {"json alone", {"--json", apps + "/Widget.app"}, 2},
         {"two actions", {"--list", "--restore", apps + "/Widget.app"}, 2},
         {"list without bundle", {"--list"}, 2},
+        {"window for an identifier nothing has", {"com.example.Nope"}, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
