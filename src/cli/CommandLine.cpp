@@ -45,7 +45,7 @@ const QString kNoTrash = QStringLiteral("no-trash");
 void describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("Returns a misbehaving application to its default settings.\n\n"
-                       "  corvane [PATH.app]                       opens the window\n"
+                       "  corvane [PATH.app | ID]                  opens the window\n"
                        "  corvane --list [--safari=MODE] [--json | -0] TARGET\n"
                        "  corvane --reset [--safari=MODE] [--yes] [--no-trash] [--json] TARGET\n"
                        "  corvane --restore [--yes] [--json] [TARGET | RECORD]\n"
