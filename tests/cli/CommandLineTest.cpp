@@ -81,6 +81,15 @@ TEST_F(CommandLine, ListExitsByWhatItFoundAndRefusesBadInput) {
     EXPECT_EQ(lines(unusable.err).size(), 1u) << unusable.err;
 }
 
+TEST_F(CommandLine, WithoutADisplayTheWindowSaysWhatAnInstalledProgramCanDo) {
+    const Outcome run = corvane({});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("corvane: ", 0), 0u) << run.err;
+    // Nothing that only means something in the source tree.
+    EXPECT_EQ(run.err.find("make"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--list"), std::string::npos) << run.err;
+}
+
 TEST_F(CommandLine, ResetNeedsConsentThenRestorePutsItBack) {
     givePreferences(home);
     const std::string widget = app("Widget.app", "com.example.Widget");
