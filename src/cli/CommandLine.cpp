@@ -4,21 +4,13 @@
 #include "cli/ActionSupport.h"
 #include "cli/CommandLineActions.h"
 #include "cli/Output.h"
-#include "host/FileCookieStore.h"
-#include "host/FreedesktopTrash.h"
-#include "host/HostFileSystem.h"
-#include "host/HostWorkspace.h"
-#include "host/PlistBundleReader.h"
-#include "host/PosixProcessLauncher.h"
-#include "host/ProcRunningApplications.h"
-#include "host/SyslogSystemLog.h"
+#include "host/HostFacilities.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 #include <csignal>
@@ -26,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvane::cli {
@@ -141,27 +134,20 @@ std::string commandLineOf(int argc, char** argv) {
 // The host's services without a window.
 class HostServices {
 public:
-    HostServices() : m_workspace(m_fileSystem), m_running(m_bundles), m_cookies(m_fileSystem) {
-        services.fileSystem = &m_fileSystem;
-        services.workspace = &m_workspace;
-        services.bundles = &m_bundles;
-        services.launcher = &m_launcher;
-        services.runningApplications = &m_running;
-        services.cookieStore = &m_cookies;
-        services.systemLog = &m_log;
-        services.trash = m_trash ? &*m_trash : nullptr;
+    HostServices() {
+        services.fileSystem = &m_host.fileSystem;
+        services.workspace = &m_host.workspace;
+        services.bundles = &m_host.bundles;
+        services.launcher = &m_host.launcher;
+        services.runningApplications = &m_host.running;
+        services.cookieStore = &m_host.cookies;
+        services.systemLog = &m_host.log;
+        services.trash = m_host.trashOrNone();
     }
     Ports services;
 
 private:
-    HostFileSystem m_fileSystem;
-    HostWorkspace m_workspace;
-    PlistBundleReader m_bundles;
-    PosixProcessLauncher m_launcher;
-    ProcRunningApplications m_running;
-    FileCookieStore m_cookies;
-    SyslogSystemLog m_log;
-    std::optional<FreedesktopTrash> m_trash = FreedesktopTrash::locate();
+    HostFacilities m_host;
 };
 
 // Which options go with which actions; the first mistake found, in plain words.
@@ -219,10 +205,6 @@ int runAction(const std::function<int(Console&)>& action, bool listing) {
         }
     }
     return code;
-}
-
-std::string localPath(const QString& argument) {
-    return QFile::encodeName(QDir::cleanPath(QFileInfo(argument).absoluteFilePath())).toStdString();
 }
 
 // A bundle's path made absolute byte for byte ("." components dropped); an identifier as it is.
@@ -342,8 +324,9 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
         }
         window.application = std::get<Target>(resolved).bundle;
     } else if (target) {
-        const std::string path = localPath(positional.first());
-        if (!QFileInfo::exists(QString::fromStdString(path))) {
+        const std::string path = absolute(*target);
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0) {
             printTo(stderr,
                     QStringLiteral("corvane: no such application: %1\n").arg(positional.first()));
             return kBadInput;

@@ -2,8 +2,10 @@
 
 #include "cli/ActionSupport.h"
 #include "cli/Output.h"
+#include "core/LoggedTool.h"
 #include "core/analysis/AnalysisReport.h"
 #include "core/analysis/Discovery.h"
+#include "core/fix/HardResetReport.h"
 #include "core/fix/ResetTransaction.h"
 #include "core/fix/SystemTarget.h"
 #include "ports/Processes.h"
@@ -82,39 +84,15 @@ Plan planFor(const Ports& ports, const UserFolders& folders, const Target& targe
     return plan;
 }
 
-std::string cookiesSentence(const HardResetPreview& preview) {
-    if (!preview.cookies) {
-        return "every cookie of " + preview.cookieStore + " (which could not be read) is removed";
-    }
-    return "every cookie of " + preview.cookieStore + " (" + std::to_string(*preview.cookies) +
-           (*preview.cookies == 1 ? " cookie" : " cookies") + ") is removed";
-}
-
 ResetPorts resetPortsOf(const Ports& ports) {
     ResetPorts reset;
     reset.fileSystem = ports.fileSystem;
     reset.trash = ports.trash;
     reset.cookieStore = ports.cookieStore;
     reset.log = ports.systemLog;
-    ProcessLauncher* launcher = ports.launcher;
-    SystemLog* log = ports.systemLog;
-    reset.runTool = [launcher,
-                     log](const std::string& tool,
-                          const std::vector<std::string>& arguments) -> std::optional<std::string> {
-        if (!launcher) {
-            return std::nullopt;
-        }
-        Result<ProcessOutput> ran = launcher->run(tool, arguments);
-        if (!ran) {
-            if (log) {
-                log->log(ran.error().reason);
-            }
-            return std::nullopt;
-        }
-        if (ran->exitStatus != 0 && log) {
-            log->log(tool + " exited with status " + std::to_string(ran->exitStatus));
-        }
-        return ran->standardOutput;
+    reset.runTool = [launcher = ports.launcher, log = ports.systemLog](
+                        const std::string& tool, const std::vector<std::string>& arguments) {
+        return runLoggedTool(launcher, log, tool, arguments);
     };
     return reset;
 }
@@ -180,8 +158,8 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
             say(console, skippedFolderLine(folder));
         }
         if (plan.hard) {
-            say(console, "a Hard reset also empties the shared cookie store: " +
-                             cookiesSentence(*plan.hard));
+            say(console, "a Hard reset also takes " +
+                             hardResetCookieLine(*plan.hard, std::get<UserFolders>(located).home));
         }
     }
     return plan.empty() && hardEntries.empty() ? kNothingFound : kDone;
@@ -235,7 +213,8 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         for (const std::string& path : hardEntries) {
             lines.push_back("  " + shellEscaped(path));
         }
-        lines.push_back("and " + cookiesSentence(*plan.hard) + ".");
+        lines.push_back("and " +
+                        hardResetCookieLine(*plan.hard, std::get<UserFolders>(located).home) + ".");
     }
     const bool system = isSystemTargetPath(*target.bundle);
     if (const std::string running =

@@ -6,14 +6,7 @@
 #include "gui/MainWindow.h"
 #include "gui/QtDialogs.h"
 #include "gui/QtUrlLoader.h"
-#include "host/FileCookieStore.h"
-#include "host/FreedesktopTrash.h"
-#include "host/HostFileSystem.h"
-#include "host/HostWorkspace.h"
-#include "host/PlistBundleReader.h"
-#include "host/PosixProcessLauncher.h"
-#include "host/ProcRunningApplications.h"
-#include "host/SyslogSystemLog.h"
+#include "host/HostFacilities.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,33 +44,27 @@ void QtApplication::endBusy() {
 }
 
 FrontEnd::FrontEnd()
-    : m_window(std::make_unique<MainWindow>()), m_fileSystem(std::make_unique<HostFileSystem>()),
-      m_workspace(std::make_unique<HostWorkspace>(*m_fileSystem)),
-      m_bundles(std::make_unique<PlistBundleReader>()),
+    : m_window(std::make_unique<MainWindow>()), m_host(std::make_unique<HostFacilities>()),
       m_alerts(std::make_unique<QtAlerts>(m_window.get())),
       m_openPanel(std::make_unique<QtOpenPanel>(m_window.get())),
       m_resetChooser(std::make_unique<QtResetChooser>(m_window.get())),
       m_application(std::make_unique<QtApplication>()),
-      m_launcher(std::make_unique<PosixProcessLauncher>()),
-      m_running(std::make_unique<ProcRunningApplications>(*m_bundles)),
-      m_cookies(std::make_unique<FileCookieStore>(*m_fileSystem)),
-      m_log(std::make_unique<SyslogSystemLog>()), m_urlLoader(std::make_unique<QtUrlLoader>()),
-      m_notifications(std::make_unique<DesktopNotifications>(*m_window)),
-      m_trash(FreedesktopTrash::locate()) {
+      m_urlLoader(std::make_unique<QtUrlLoader>()),
+      m_notifications(std::make_unique<DesktopNotifications>(*m_window)) {
     Services services;
-    services.fileSystem = m_fileSystem.get();
+    services.fileSystem = &m_host->fileSystem;
     services.openPanel = m_openPanel.get();
     services.alerts = m_alerts.get();
-    services.workspace = m_workspace.get();
-    services.bundles = m_bundles.get();
+    services.workspace = &m_host->workspace;
+    services.bundles = &m_host->bundles;
     services.application = m_application.get();
-    services.launcher = m_launcher.get();
-    services.runningApplications = m_running.get();
-    services.cookieStore = m_cookies.get();
-    services.systemLog = m_log.get();
+    services.launcher = &m_host->launcher;
+    services.runningApplications = &m_host->running;
+    services.cookieStore = &m_host->cookies;
+    services.systemLog = &m_host->log;
     services.urlLoader = m_urlLoader.get();
     services.notifications = m_notifications.get();
-    services.trash = m_trash ? &*m_trash : nullptr;
+    services.trash = m_host->trashOrNone();
     services.resetChooser = m_resetChooser.get();
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
 

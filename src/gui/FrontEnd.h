@@ -3,7 +3,6 @@
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "gui/InputGate.h"
-#include "host/FreedesktopTrash.h"
 #include "ports/Services.h"
 
 #include <QObject>
@@ -14,18 +13,12 @@
 namespace corvane {
 
 class DesktopNotifications;
-class FileCookieStore;
-class HostFileSystem;
-class HostWorkspace;
+struct HostFacilities;
 class MainWindow;
-class PlistBundleReader;
-class PosixProcessLauncher;
-class ProcRunningApplications;
 class QtAlerts;
 class QtOpenPanel;
 class QtResetChooser;
 class QtUrlLoader;
-class SyslogSystemLog;
 
 // Names the program to the desktop: its name, version, desktop entry and window icon.
 void describeApplication();
@@ -71,20 +64,13 @@ private:
     void finishLaunching();
     bool m_launchFinished = false;
     std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<HostFileSystem> m_fileSystem;
-    std::unique_ptr<HostWorkspace> m_workspace;
-    std::unique_ptr<PlistBundleReader> m_bundles;
+    std::unique_ptr<HostFacilities> m_host;
     std::unique_ptr<QtAlerts> m_alerts;
     std::unique_ptr<QtOpenPanel> m_openPanel;
     std::unique_ptr<QtResetChooser> m_resetChooser;
     std::unique_ptr<QtApplication> m_application;
-    std::unique_ptr<PosixProcessLauncher> m_launcher;
-    std::unique_ptr<ProcRunningApplications> m_running;
-    std::unique_ptr<FileCookieStore> m_cookies;
-    std::unique_ptr<SyslogSystemLog> m_log;
     std::unique_ptr<QtUrlLoader> m_urlLoader;
     std::unique_ptr<DesktopNotifications> m_notifications;
-    std::optional<FreedesktopTrash> m_trash;
     std::unique_ptr<AppDelegate> m_delegate;
 };
 

@@ -15,7 +15,9 @@ std::string counted(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-std::string cookieLine(const HardResetPreview& preview, const std::string& home) {
+} // namespace
+
+std::string hardResetCookieLine(const HardResetPreview& preview, const std::string& home) {
     std::string store = "every cookie of the shared store";
     // A store named by its file is shown where it lies; a generic name says nothing more.
     if (isInsideFolder(preview.cookieStore, home)) {
@@ -26,8 +28,6 @@ std::string cookieLine(const HardResetPreview& preview, const std::string& home)
     }
     return store + " (" + counted(*preview.cookies, "cookie", "cookies") + ")";
 }
-
-} // namespace
 
 HardResetReport composeHardResetReport(const HardResetPreview& preview, const std::string& home,
                                        const std::vector<std::string>& shortFilePaths,
@@ -44,7 +44,7 @@ HardResetReport composeHardResetReport(const HardResetPreview& preview, const st
         lines.push_back(std::move(line));
     }
     if (!preview.cookieStore.empty()) {
-        lines.push_back(cookieLine(preview, home));
+        lines.push_back(hardResetCookieLine(preview, home));
     }
     std::string lists = joinLines(lines);
     const std::string soft = joinLines(shortFilePaths) + joinLines(shortStatePaths);

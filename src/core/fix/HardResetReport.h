@@ -17,6 +17,10 @@ struct HardResetReport {
     std::int64_t listsLength = 0;
 };
 
+// "every cookie of the shared store Library/Cookies/Cookies.binarycookies (2 cookies)", or that
+// the store could not be read and so its cookies cannot be counted.
+std::string hardResetCookieLine(const HardResetPreview& preview, const std::string& home);
+
 // The notice, then the preview's entries that exist (paths relative to `home`, a folder with how
 // many items it holds), every cookie of the shared store, and the preference and saved-state
 // entries as the Soft report lists them (`shortFilePaths` ends with its "\n" entry when not
