@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -238,23 +239,30 @@ TEST_F(FreedesktopTrashTest, ReleaseAndFailedMovesDropOnlyTheirOwnUnusedInfoFile
 }
 
 TEST_F(FreedesktopTrashTest, OrphanNotesOfTheGivenEntriesAreForgottenAndNoOthers) {
-    for (const char* name : {"ours", "cut", "kept", "foreign"}) {
+    for (const char* name : {"ours", "cut", "kept", "foreign", "later"}) {
         write(at(name));
     }
     // A reset killed after writing the note (or while writing it), before the move.
     const Result<TrashSlot> ours = trash.reserve(at("ours"));
     const Result<TrashSlot> cut = trash.reserve(at("cut"));
     const Result<TrashSlot> foreign = trash.reserve(at("foreign"));
-    ASSERT_TRUE(ours && cut && foreign);
+    const Result<TrashSlot> later = trash.reserve(at("later"));
+    ASSERT_TRUE(ours && cut && foreign && later);
     write(infoFileOf(cut->trashed), "");
     const std::string kept = trashed(at("kept"));
+    const std::int64_t now = std::time(nullptr);
+    const TimeSpan span{now - 5, now + 5};
 
-    trash.forgetOrphans({at("ours"), at("cut"), at("kept")});
+    trash.forgetOrphans({{at("ours"), span},
+                         {at("cut"), span},
+                         {at("kept"), span},
+                         {at("later"), {now - 100, now - 50}}});
 
     EXPECT_FALSE(present(infoFileOf(ours->trashed)));
     EXPECT_FALSE(present(infoFileOf(cut->trashed)));
     EXPECT_TRUE(present(infoFileOf(kept))) << "its item is still in the Trash";
     EXPECT_TRUE(present(infoFileOf(foreign->trashed))) << "not one of the given entries";
+    EXPECT_TRUE(present(infoFileOf(later->trashed))) << "written after that reset";
 }
 
 TEST_F(FreedesktopTrashTest, AnInfoFileThatCannotBeWrittenWhollyIsRemoved) {

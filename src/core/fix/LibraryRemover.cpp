@@ -172,6 +172,19 @@ bool LibraryRemover::moveToTrash(const std::string& path, const std::string& tar
         return false;
     }
     entry.trashed = std::move(*moved);
+    // Restore knows the item by the stat taken now; the line written before the move holds the
+    // one taken when its place was reserved, which a rename does not change on most systems.
+    if (const std::optional<EntryStamp> after = m_fs.stamp(entry.trashed)) {
+        EntryIdentity settled = entry.identity;
+        settled.device = after->device;
+        settled.inode = after->inode;
+        settled.size = after->size;
+        settled.modifiedNanoseconds = after->modifiedNanoseconds;
+        if (lineFirst && settled != entry.identity) {
+            journal(settledLine(entry.trashed, settled));
+        }
+        entry.identity = std::move(settled);
+    }
     if (!lineFirst) {
         journal(movedEntryLine(entry));
     }

@@ -50,6 +50,10 @@ public:
     // order; entries that are gone, lie outside the Library or inside another of them (they go
     // with it) are left out.
     std::vector<std::string> targets(const std::vector<std::string>& paths) const;
+    // The place one entry would be removed from; none when it lies outside the Library.
+    std::optional<std::string> targetOf(const std::string& path) const {
+        return removalTarget(path);
+    }
 
     // The look ahead: which of the entries (as targets() gives them) no Trash can take. Those
     // are removed for good only after allowRemovalForGood(); until then they stay where they are.

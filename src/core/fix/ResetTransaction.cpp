@@ -7,12 +7,14 @@
 #include "core/fix/Interruption.h"
 #include "core/fix/QuitWait.h"
 #include "core/fix/ResetRecord.h"
+#include "core/fix/Restore.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
 
 #include <algorithm>
 #include <ctime>
+#include <unordered_map>
 #include <variant>
 
 namespace corvane {
@@ -150,6 +152,8 @@ Result<ResetTransaction> ResetTransaction::begin(ResetPlan plan, ResetPorts port
             return taken.error();
         }
         lock = std::move(*taken);
+        ResetRecords records(ResetRecords::folderIn(folders->library));
+        tidyRecords(records, *ports.trash);
     }
     return ResetTransaction(std::move(plan), std::move(ports), std::move(lock),
                             folders ? std::optional(folders->library) : std::nullopt,
@@ -178,6 +182,33 @@ Untrashable ResetTransaction::untrashable() {
     // Listed once: the look ahead and the journal's head name the same entries.
     m_targets = m_remover->targets(planned());
     return m_remover->findUntrashable(m_targets);
+}
+
+std::vector<ResetTransaction::Move> ResetTransaction::moves() {
+    if (!m_remover) {
+        (void)untrashable();
+    }
+    std::vector<Move> moves;
+    std::unordered_map<std::string, std::size_t> index;
+    for (const std::string& target : m_targets) {
+        index.emplace(target, moves.size());
+        moves.push_back({target, 0});
+    }
+    for (const std::string& path : planned()) {
+        const std::optional<std::string> target = m_remover->targetOf(path);
+        // The topmost move at or above it carries it.
+        std::optional<std::size_t> carrier;
+        for (std::string place = target.value_or(""); place.size() > 1;
+             place = parentFolder(place)) {
+            if (const auto found = index.find(place); found != index.end()) {
+                carrier = found->second;
+            }
+        }
+        if (carrier) {
+            ++moves[*carrier].items;
+        }
+    }
+    return moves;
 }
 
 void ResetTransaction::log(const std::string& line) const {
@@ -270,10 +301,19 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
         (void)untrashable();
     }
     LibraryRemover& remover = *m_remover;
+    ResetOutcome outcome;
+    // Another run may have taken everything listed while this one waited for the lock.
+    const std::vector<std::string> listed = planned();
+    const FileSystem& fs = *m_ports.fileSystem;
+    if (!listed.empty() && !m_plan.systemTarget &&
+        std::none_of(listed.begin(), listed.end(),
+                     [&fs](const std::string& path) { return fs.entryExists(path); })) {
+        outcome.ending = ResetEnding::NothingToDo;
+        return outcome;
+    }
     if (removeForGood) {
         remover.allowRemovalForGood();
     }
-    ResetOutcome outcome;
     std::unique_ptr<ResetJournal> journal;
     ResetRecord record;
     record.planned = m_targets;

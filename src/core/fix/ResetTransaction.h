@@ -94,6 +94,14 @@ public:
     // The look ahead: the entries no Trash can take, which go only with removeForGood.
     Untrashable untrashable();
 
+    // What apply() moves, as the look ahead found it: each topmost entry once, with how many of
+    // the planned entries go with it (itself included).
+    struct Move {
+        std::string path;
+        std::size_t items = 0;
+    };
+    std::vector<Move> moves();
+
     // Moves what the plan lists to the Trash (and removes for good what no Trash takes, when
     // allowed), clears the preferences domain, and restarts a system target. SIGINT, SIGTERM
     // and SIGHUP stop it after the entry in hand. `tick` is called for every entry.
