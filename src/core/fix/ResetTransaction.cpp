@@ -160,6 +160,12 @@ Result<ResetTransaction> ResetTransaction::begin(ResetPlan plan, ResetPorts port
                             folders ? std::optional(folders->home) : std::nullopt);
 }
 
+void ResetTransaction::setPlan(ResetPlan plan) {
+    m_plan = std::move(plan);
+    m_remover.reset();
+    m_targets.clear();
+}
+
 std::vector<std::string> ResetTransaction::planned() const {
     std::vector<std::string> all = m_plan.listed;
     all.insert(all.end(), m_plan.hardReset.begin(), m_plan.hardReset.end());

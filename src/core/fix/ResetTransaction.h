@@ -91,6 +91,9 @@ public:
     static Result<ResetTransaction> begin(ResetPlan plan, ResetPorts ports,
                                           const std::function<void()>& whileWaiting = {});
 
+    // Replaces the plan, for a face that plans only once it holds the lock.
+    void setPlan(ResetPlan plan);
+
     // The look ahead: the entries no Trash can take, which go only with removeForGood.
     Untrashable untrashable();
 
