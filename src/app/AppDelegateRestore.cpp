@@ -33,7 +33,7 @@ std::optional<ResetRecords> recordsOf(const FileSystem& fs) {
 Alert restoreQuestion(const RestorePlan& plan) {
     Alert alert;
     alert.messageText = restoreQuestionText(plan.record);
-    alert.informativeText = restoreReplacedText(plan);
+    alert.informativeText = restorePlanText(plan);
     alert.buttons = {{"Restore", std::string("\r")}, {"Cancel", std::nullopt}};
     alert.style = AlertStyle::Warning;
     return alert;

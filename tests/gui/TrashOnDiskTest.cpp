@@ -213,8 +213,12 @@ TEST_F(TrashOnDisk, WhatWasWrittenSinceGoesToTheTrashFirstAndCanComeBackInTurn) 
 
     ASSERT_FALSE(alerts.shown.empty());
     const std::string question = alerts.shown[0].informativeText;
-    EXPECT_NE(question.find(plist), std::string::npos) << question;
-    EXPECT_EQ(question.find(byHost), std::string::npos) << question;
+    // What comes back first, then what was written since and goes aside.
+    const std::size_t aside = question.find("These were written since and go to the Trash:\n");
+    ASSERT_NE(aside, std::string::npos) << question;
+    EXPECT_GT(question.find(plist, aside), aside) << question;
+    EXPECT_LT(question.find(byHost), aside) << question;
+    EXPECT_EQ(question.find(state), std::string::npos) << "not in the Trash any more";
     EXPECT_EQ(contentOf(plist), "reset");
     EXPECT_EQ(contentOf(byHost), "by host");
     EXPECT_FALSE(fs::exists(state));

@@ -432,16 +432,24 @@ std::string restoreQuestionText(const ResetRecord& record) {
            resetTimeText(record.time) + "?";
 }
 
-std::string restoreReplacedText(const RestorePlan& plan) {
-    if (plan.replaced.empty()) {
-        return {};
+std::string restorePlanText(const RestorePlan& plan) {
+    const auto listed = [](const std::string& heading, const std::vector<std::string>& paths) {
+        std::string text = heading + "\n";
+        for (std::size_t i = 0; i < paths.size() && i < kMaxNamed; ++i) {
+            text += paths[i] + "\n";
+        }
+        if (paths.size() > kMaxNamed) {
+            text += "...and " + std::to_string(paths.size() - kMaxNamed) + " more.\n";
+        }
+        return text;
+    };
+    std::vector<std::string> comingBack;
+    for (const TrashedEntry& entry : plan.comeBack) {
+        comingBack.push_back(entry.original);
     }
-    std::string text = "These were written since and go to the Trash:\n";
-    for (std::size_t i = 0; i < plan.replaced.size() && i < kMaxNamed; ++i) {
-        text += plan.replaced[i] + "\n";
-    }
-    if (plan.replaced.size() > kMaxNamed) {
-        text += "...and " + std::to_string(plan.replaced.size() - kMaxNamed) + " more.\n";
+    std::string text = listed("These come back from the Trash:", comingBack);
+    if (!plan.replaced.empty()) {
+        text += "\n" + listed("These were written since and go to the Trash:", plan.replaced);
     }
     return text;
 }

@@ -116,10 +116,10 @@ RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& pla
 // "7 December 2026 at 23:41" in local time.
 std::string resetTimeText(std::int64_t time);
 
-// The question asked before putting a reset back, with what goes to the Trash first, and the
-// account given afterwards.
+// The question asked before putting a reset back, what comes back and what goes to the Trash
+// first, and the account given afterwards.
 std::string restoreQuestionText(const ResetRecord& record);
-std::string restoreReplacedText(const RestorePlan& plan);
+std::string restorePlanText(const RestorePlan& plan);
 std::string restoreResultText(const ResetRecord& record, const RestoreResult& result);
 
 } // namespace corvane
