@@ -847,6 +847,7 @@ std::vector<TrashSlot> FreedesktopTrash::findTrashedFrom(const std::vector<std::
         }
     });
     std::vector<TrashSlot> slots;
+    slots.reserve(found.size());
     for (auto& [original, earliest] : found) {
         slots.push_back(std::move(earliest.second));
     }
