@@ -380,8 +380,16 @@ Result<std::unique_ptr<ResetJournal>> ResetRecords::begin(ResetRecord& record, s
     const std::string stem = idStem(record.time);
     int fd = -1;
     std::string id;
+    // Past the highest counter of that second, so that a newer record always sorts last even
+    // when an earlier one of the same second has gone.
+    int first = 0;
+    for (const std::string& known : ids()) {
+        if (known.compare(0, stem.size(), stem) == 0) {
+            first = std::max(first, std::stoi(known.substr(stem.size() + 1)) + 1);
+        }
+    }
     // O_EXCL: two resets in one second each get a file of their own, never one another's.
-    for (int counter = 0; counter < 100 && fd < 0; ++counter) {
+    for (int counter = first; counter < 100 && fd < 0; ++counter) {
         id = stem + (counter < 10 ? "-0" : "-") + std::to_string(counter);
         killPoint();
         fd = open(fileFor(id).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);

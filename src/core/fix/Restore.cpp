@@ -464,7 +464,8 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
     if (!result.replaced.empty()) {
         text += plural(result.replaced.size(), "entry", "entries") +
                 " written since went to the Trash first (" + result.replacement +
-                "); Restore can put them back.\n";
+                "); Restore can put " + (result.replaced.size() == 1 ? "it" : "them") +
+                " back.\n";
     }
     if (result.whole()) {
         return text;
