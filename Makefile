@@ -59,11 +59,14 @@ demo: build
 	@scripts/demo.sh $(BUILD_DIR)
 
 # Times analysis and fixes on synthetic Libraries against find and rm, side by side, the whole
-# program's peak memory, and the window's start against the same window without start-up work (on
-# an Xvfb display of its own); BENCH_FLAGS="--markdown docs/benchmarks.md" also writes the table.
+# program's peak memory, the window's start against the same window without start-up work (on
+# an Xvfb display of its own), and the reset and restore of separate entries against minimal
+# programs and gio (scripts/bench-deps.sh adds gvfs for gio's restore); BENCH_FLAGS="--markdown
+# docs/benchmarks.md" also writes the table, "--only entries,scale --rounds 3" runs a part.
 BENCH_DIR ?= build-bench
 BENCH_FLAGS ?=
 bench: deps
+	@scripts/bench-deps.sh
 	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_WERROR=ON -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=ON -DCORVANE_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target corvane_bench
 	@$(BENCH_DIR)/bench/corvane_bench $(BENCH_FLAGS)

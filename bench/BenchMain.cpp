@@ -15,13 +15,17 @@
 #include "TimedProcess.h"
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -31,6 +35,7 @@
 #include <sys/utsname.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -48,9 +53,19 @@ constexpr double kFixGoal = 0.1;
 // .trashinfo and the record, and first makes sure the application is not running, where mv
 // renames once.
 constexpr double kRestoreGoal = 2.0;
-// Each of many separate entries costs an info file, a journal line and a rename into the Trash
-// (and back), where rm unlinks it once and mv renames it once.
-constexpr double kEntriesGoal = 3.0;
+// Separate entries: each costs an info file, a journal line and a rename into the Trash, and back
+// out; the minimal programs (corvane-bench-minimal) do that and no more, so Corvane's own work
+// around it (finding the entries, the record, its checks) may add a fifth. gio does the same
+// per entry, without a journal.
+constexpr double kEntriesMinimalGoal = 1.2;
+constexpr double kFixGioGoal = 0.7;
+constexpr double kRestoreGioGoal = 0.5;
+// One entry: the program's fixed start against gio's.
+constexpr double kOneEntryFixGioGoal = 2.0;
+// The largest reset: its restore is not slower than it, and neither holds memory per entry.
+constexpr std::size_t kScaleEntries = 100000;
+constexpr double kRestoreAgainstFixGoal = 1.0;
+constexpr double kScaleMemoryGoalMiB = 100;
 constexpr double kMemoryGoalMiB = 100;
 // The window's start against the same window without the program's start-up work: what the
 // program needs from the disk or the session bus waits until its window is on screen.
@@ -83,7 +98,34 @@ struct Run {
     std::string growth;
     std::string loadAverage;
     std::string fileSystem; // of the scratch folder
+    std::string mount;      // its mount: source, mount point, type and options
+    // Seconds to wait after a Library is built and flushed, before a timed run on it.
+    double restSeconds = 3;
+    // Built homes, deleted only when every timed run is over.
+    std::vector<std::string> leftovers;
+    // Peak resident memory of the largest reset and restore: Corvane's and the minimal program's.
+    struct Peak {
+        std::string name;
+        double oursMiB = 0;
+        double minimalMiB = 0;
+    };
+    std::vector<Peak> peaks;
+    std::vector<std::string> notes;
+    std::string arguments; // what the run was started with
 };
+
+// A freshly built tree flushed to disk and left alone for a while, so that a timed run does not
+// pay for its writeback or for the file system's own work after it.
+void settle(const Run& run) {
+    sync();
+    std::this_thread::sleep_for(std::chrono::duration<double>(run.restSeconds));
+}
+
+// Deletion waits until every timed run is over: on ext4 without a journal files made soon after
+// many were freed cost several times more, and every unlink waits for a discard.
+void leave(Run& run, const std::string& home) {
+    run.leftovers.push_back(home);
+}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -271,7 +313,7 @@ void analysis(Run& run, std::size_t entries, bool keepForMemory) {
         run.oursPeakMiB = peak;
     }
     if (!keepForMemory) {
-        fs::remove_all(home);
+        leave(run, home.string());
     }
 }
 
@@ -291,7 +333,7 @@ void memory(Run& run, std::size_t entries) {
     run.memoryMiB = std::max(reported, p.peakMiB);
     std::printf("memory-analysis-%zu: peak %.1f MiB\n", entries, run.memoryMiB);
     std::fflush(stdout);
-    fs::remove_all(home);
+    leave(run, home.string());
 }
 
 // A target whose matching entries number 10,000: its preference files and a saved-state folder
@@ -311,7 +353,7 @@ void fix(Run& run, std::size_t matching) {
         if (found != matching) {
             throw std::logic_error("fix Library has " + std::to_string(found) + " matches");
         }
-        sync(); // neither side should pay for writing back the other's tree
+        settle(run);
         return library;
     };
     const auto ours = [&] {
@@ -325,7 +367,7 @@ void fix(Run& run, std::size_t matching) {
             trash.info != out.trashed) {
             run.problems.push_back("fix left entries or did not use the Trash: " + p.output);
         }
-        fs::remove_all(library.home);
+        leave(run, library.home);
         return p.seconds;
     };
     const auto reference = [&] {
@@ -340,7 +382,7 @@ void fix(Run& run, std::size_t matching) {
         if (p.exitCode != 0 || anyExists(all)) {
             run.problems.push_back("rm -rf left entries");
         }
-        fs::remove_all(library.home);
+        leave(run, library.home);
         ++round;
         return p.seconds;
     };
@@ -360,7 +402,7 @@ SyntheticLibrary fixedLibrary(Run& run, SyntheticLibrary library, const char* id
     if (fixed.exitCode != 0 || !out.clean()) {
         run.problems.push_back("the fix before a restore did not go cleanly: " + fixed.output);
     }
-    sync();
+    settle(run);
     return library;
 }
 
@@ -402,7 +444,7 @@ void restore(Run& run, std::size_t matching) {
         std::size_t trashed = 0;
         const SyntheticLibrary library = fixedLibrary(run, build("ours"), kTarget, trashed);
         const double seconds = restoreOnce(run, library, trashed);
-        fs::remove_all(library.home);
+        leave(run, library.home);
         return seconds;
     };
     const auto reference = [&] {
@@ -411,12 +453,12 @@ void restore(Run& run, std::size_t matching) {
         const std::string trashed = library.home + "/Trash/" + fs::path(folder).filename().string();
         fs::create_directories(library.home + "/Trash");
         fs::rename(folder, trashed);
-        sync();
+        settle(run);
         const TimedProcess p = TimedProcess::run({"/bin/mv", trashed, folder});
         if (p.exitCode != 0 || !anyExists(library.stateMatches)) {
             run.problems.push_back("mv did not move the folder back");
         }
-        fs::remove_all(library.home);
+        leave(run, library.home);
         ++round;
         return p.seconds;
     };
@@ -428,7 +470,7 @@ void restore(Run& run, std::size_t matching) {
         if (p.exitCode != 0 || trashed == 0) {
             run.problems.push_back("the program did not start and end cleanly");
         }
-        fs::remove_all(library.home);
+        leave(run, library.home);
         return p.seconds;
     };
     const std::vector<double> times = rotate(run.rounds, {ours, reference, startAlone});
@@ -441,99 +483,419 @@ void restore(Run& run, std::size_t matching) {
     run.figures.push_back(floor);
 }
 
-// A target with `count` separate entries of its own (per-host preference files, all in one
-// folder), each one move into the Trash with its info file and journal line: the fix against
-// one `rm -rf` given them all, and putting them back against one `mv -t` of them all.
-void separateEntries(Run& run, std::size_t count) {
+// Who moves a target's separate entries to the Trash and puts them back.
+enum class Tool { Ours, Minimal, Gio };
+
+const char* toolName(Tool tool) {
+    switch (tool) {
+    case Tool::Ours:
+        return "ours";
+    case Tool::Minimal:
+        return "minimal";
+    case Tool::Gio:
+        return "gio";
+    }
+    return "?";
+}
+
+// Every byte but the unreserved ones and '/' as %XX: a name in a trash:/// location.
+std::string percentEncoded(const std::string& text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || byte == '-' || byte == '_' || byte == '.' || byte == '~' ||
+            byte == '/') {
+            out.push_back(c);
+        } else {
+            out += {'%', kHex[byte >> 4], kHex[byte & 15]};
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> percentDecoded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out.push_back(text[i]);
+        } else if (i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+// What is wrong with `home`'s Trash after a move of `originals` into it, by any of the tools;
+// empty when nothing is: every original is gone from its place, and the Trash holds exactly one
+// item and one info file for each, the info file's Path naming that original and its
+// DeletionDate a local time to the second.
+std::string trashProblem(const std::string& home, const std::vector<std::string>& originals) {
+    if (anyExists(originals)) {
+        return "entries are still in place";
+    }
+    const fs::path trash = fs::path(home) / ".local/share/Trash";
+    const TrashContent content = trashContent(home);
+    if (content.files != originals.size() || content.info != originals.size()) {
+        return "the Trash holds " + std::to_string(content.files) + " items and " +
+               std::to_string(content.info) + " info files";
+    }
+    std::unordered_set<std::string> wanted(originals.begin(), originals.end());
+    for (const fs::directory_entry& entry : fs::directory_iterator(trash / "info")) {
+        const std::string name = entry.path().filename().string();
+        const std::string suffix = ".trashinfo";
+        if (name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+            return "stray file " + name + " in the Trash's info folder";
+        }
+        std::ifstream in(entry.path());
+        std::string line;
+        std::optional<std::string> path;
+        std::string date;
+        std::getline(in, line);
+        const bool header = line == "[Trash Info]";
+        while (std::getline(in, line)) {
+            if (line.rfind("Path=", 0) == 0) {
+                path = percentDecoded(line.substr(5));
+            } else if (line.rfind("DeletionDate=", 0) == 0) {
+                date = line.substr(13);
+            }
+        }
+        if (!header || !path || wanted.erase(*path) != 1) {
+            return "info file " + name + " does not name one of the entries moved";
+        }
+        if (date.size() != 19 || date[4] != '-' || date[10] != 'T' || date[13] != ':') {
+            return "info file " + name + " has DeletionDate '" + date + "'";
+        }
+        if (!anyExists(
+                {(trash / "files" / name.substr(0, name.size() - suffix.size())).string()})) {
+            return "info file " + name + " has no item in the Trash";
+        }
+    }
+    return wanted.empty() ? std::string() : "an entry has no info file";
+}
+
+// One side's Library in one round: built fresh, moved to the Trash by its tool, and later put
+// back by the same tool.
+struct Trial {
+    Tool tool = Tool::Ours;
+    SyntheticLibrary library;
+    bool trashed = false; // cleanly, so that putting back can be timed
+};
+
+// The separate entries of one size: the sides compared and what their rounds measured.
+struct EntriesSize {
+    std::size_t count = 0;
+    int rounds = 1;
+    std::vector<Tool> tools;
+    std::vector<std::vector<Trial>> trials; // [round][tool's index]
+    std::map<Tool, std::vector<double>> fixTimes;
+    std::map<Tool, std::vector<double>> restoreTimes;
+    std::map<Tool, double> fixPeakMiB;
+    std::map<Tool, double> restorePeakMiB;
+    std::string gioRestoreSkipped; // why, when gio's putting back was not timed
+};
+
+std::string trashOf(const SyntheticLibrary& library) {
+    return library.home + "/.local/share/Trash";
+}
+
+std::vector<std::string> homeEnvironment(const SyntheticLibrary& library) {
+    return {"HOME=" + library.home, "XDG_DATA_HOME=" + library.home + "/.local/share"};
+}
+
+// A Library whose target owns `count` per-host preference files, all in one folder, and no
+// other entry.
+SyntheticLibrary buildEntries(Run& run, std::size_t count, const std::string& name) {
     LibraryShape shape;
     shape.identifier = kTarget;
     shape.targetByHostFiles = count;
     shape.entries = 1000 + count;
-    int round = 0;
-    const auto build = [&](const std::string& side) {
-        const fs::path home = run.scratch / ("entries-" + side + "-" + std::to_string(round));
-        SyntheticLibrary library = SyntheticLibrary::build(home.string(), shape);
-        if (!library.stateMatches.empty() || library.preferenceMatches.size() != count ||
-            SyntheticLibrary::topmost(library.preferenceMatches).size() != count) {
-            throw std::logic_error("the Library of separate entries has " +
-                                   std::to_string(library.preferenceMatches.size()) + " matches");
+    SyntheticLibrary library = SyntheticLibrary::build((run.scratch / name).string(), shape);
+    leave(run, library.home);
+    if (!library.stateMatches.empty() || library.preferenceMatches.size() != count ||
+        SyntheticLibrary::topmost(library.preferenceMatches).size() != count) {
+        throw std::logic_error("the Library of separate entries has " +
+                               std::to_string(library.preferenceMatches.size()) + " matches");
+    }
+    const fs::path folder = fs::path(library.preferenceMatches.front()).parent_path();
+    for (const std::string& path : library.preferenceMatches) {
+        if (fs::path(path).parent_path() != folder) {
+            throw std::logic_error(path + " is not in " + folder.string());
         }
-        sync();
-        return library;
-    };
-    const std::string suffix = std::to_string(count) + "-entries";
+    }
+    return library;
+}
 
-    const auto fixOurs = [&] {
-        const SyntheticLibrary library = build("fix-ours");
-        const TimedProcess p = TimedProcess::run(
-            {run.binDir + "/corvane-bench-run", "fix", library.home, kTarget}, {}, true);
-        const FixOutput out = parseFix(p.output);
-        const TrashContent trash = trashContent(library.home);
-        if (p.exitCode != 0 || !out.clean() || out.trashed != count ||
-            anyExists(library.preferenceMatches) || trash.files != count || trash.info != count) {
-            run.problems.push_back("fix of " + suffix + " left entries or did not use the Trash (" +
-                                   std::to_string(trash.files) + " in the Trash, " +
-                                   std::to_string(trash.info) + " info files): " + p.output);
-        }
-        fs::remove_all(library.home);
-        return p.seconds;
-    };
-    const auto fixReference = [&] {
-        const SyntheticLibrary library = build("fix-rm");
-        std::vector<std::string> args = {"/bin/rm", "-rf"};
-        args.insert(args.end(), library.preferenceMatches.begin(), library.preferenceMatches.end());
-        const TimedProcess p = TimedProcess::run(args);
-        if (p.exitCode != 0 || anyExists(library.preferenceMatches)) {
-            run.problems.push_back("rm -rf left some of the " + suffix);
-        }
-        fs::remove_all(library.home);
-        ++round;
-        return p.seconds;
-    };
-    const auto [fixTime, rmTime] = alternate(run.rounds, fixOurs, fixReference);
-    Figure fixFigure{"fix-" + suffix, fixTime, rmTime, kEntriesGoal};
-    print(fixFigure);
-    run.figures.push_back(fixFigure);
-
-    round = 0;
-    const auto restoreOurs = [&] {
-        std::size_t trashed = 0;
-        const SyntheticLibrary library = fixedLibrary(run, build("restore-ours"), kTarget, trashed);
-        if (trashed != count) {
-            run.problems.push_back("the fix before restoring " + suffix + " trashed " +
-                                   std::to_string(trashed));
-        }
-        const double seconds = restoreOnce(run, library, trashed);
-        fs::remove_all(library.home);
-        return seconds;
-    };
-    const auto restoreReference = [&] {
-        const SyntheticLibrary library = build("restore-mv");
-        const fs::path folder = fs::path(library.preferenceMatches.front()).parent_path();
-        const fs::path trash = fs::path(library.home) / ".local/share/Trash/files";
-        fs::create_directories(trash);
-        std::vector<std::string> args = {"/bin/mv", "-t", folder.string()};
+// Moves one fresh Library's entries to the Trash with `tool`, timed; returns the seconds.
+double trashOnce(Run& run, EntriesSize& size, Trial& trial) {
+    const SyntheticLibrary& library = trial.library;
+    const std::string what = "moving " + std::to_string(size.count) + " entries to the Trash (" +
+                             toolName(trial.tool) + ")";
+    std::vector<std::string> args;
+    std::vector<std::string> environment;
+    std::string folder;
+    switch (trial.tool) {
+    case Tool::Ours:
+        args = {run.binDir + "/corvane-bench-run", "fix", library.home, kTarget};
+        break;
+    case Tool::Minimal: {
+        const std::string list = library.home + "/minimal-list";
+        std::ofstream out(list);
         for (const std::string& path : library.preferenceMatches) {
-            if (fs::path(path).parent_path() != folder) {
-                throw std::logic_error(path + " is not in " + folder.string());
+            out << path << '\n';
+        }
+        args = {run.binDir + "/corvane-bench-minimal", "trash", trashOf(library),
+                library.home + "/minimal-journal", list};
+        break;
+    }
+    case Tool::Gio:
+        // Names relative to their folder keep 20,000 of them within one command line. gio
+        // without the gvfs module: moving a local file to the Trash needs no daemon.
+        folder = fs::path(library.preferenceMatches.front()).parent_path().string();
+        args = {"/usr/bin/gio", "trash"};
+        for (const std::string& path : library.preferenceMatches) {
+            args.push_back(fs::path(path).filename().string());
+        }
+        environment = homeEnvironment(library);
+        environment.emplace_back("GIO_USE_VFS=local");
+        break;
+    }
+    settle(run);
+    const TimedProcess p = TimedProcess::run(args, environment, true, folder);
+    std::string problem = p.exitCode != 0 ? "exit code " + std::to_string(p.exitCode) : "";
+    if (trial.tool == Tool::Ours) {
+        const FixOutput out = parseFix(p.output);
+        if (!out.clean() || out.trashed != size.count) {
+            problem += " printed '" + p.output + "'";
+        }
+    } else if (trial.tool == Tool::Minimal &&
+               p.output != "trashed " + std::to_string(size.count) + " failed 0\n") {
+        problem += " printed '" + p.output + "'";
+    }
+    if (problem.empty()) {
+        problem = trashProblem(library.home, library.preferenceMatches);
+    }
+    if (!problem.empty()) {
+        run.problems.push_back(what + ": " + problem);
+    }
+    trial.trashed = problem.empty();
+    size.fixPeakMiB[trial.tool] = std::max(size.fixPeakMiB[trial.tool], p.peakMiB);
+    sync(); // the next side should not pay for writing back this one's Trash
+    return p.seconds;
+}
+
+// A session bus of its own for one Library's home, on which gvfsd (with its Trash backend,
+// gvfsd-trash) is started by asking for the Trash once; none, and `why` set, when gvfs is
+// missing or does not answer.
+std::unique_ptr<HelperProcess> gvfsSession(const SyntheticLibrary& library, std::string& why) {
+    for (const char* program :
+         {"/usr/bin/dbus-daemon", "/usr/libexec/gvfsd", "/usr/libexec/gvfsd-trash"}) {
+        if (access(program, X_OK) != 0) {
+            why = std::string(program) + " is not installed (scripts/bench-deps.sh installs gvfs)";
+            return nullptr;
+        }
+    }
+    // The bus starts gvfsd with its own environment, so it is given the Library's home.
+    std::unique_ptr<HelperProcess> bus =
+        HelperProcess::start({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=3"},
+                             30, homeEnvironment(library));
+    if (!bus) {
+        why = "dbus-daemon did not start";
+        return nullptr;
+    }
+    std::vector<std::string> environment = homeEnvironment(library);
+    environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + bus->line());
+    const TimedProcess mounted =
+        TimedProcess::run({"/usr/bin/gio", "info", "trash:///"}, environment, true);
+    if (mounted.exitCode != 0) {
+        why = "gvfsd did not mount trash:/// on the benchmark's session bus";
+        return nullptr;
+    }
+    return bus;
+}
+
+// Puts back one Library's entries with the tool that trashed them, timed; none when that
+// could not be timed.
+std::optional<double> restoreEntriesOnce(Run& run, EntriesSize& size, Trial& trial) {
+    const SyntheticLibrary& library = trial.library;
+    const std::string what =
+        "putting back " + std::to_string(size.count) + " entries (" + toolName(trial.tool) + ")";
+    std::vector<std::string> args;
+    std::vector<std::string> environment;
+    std::unique_ptr<HelperProcess> session;
+    switch (trial.tool) {
+    case Tool::Ours:
+        args = {run.binDir + "/corvane-bench-run", "restore", library.home, kTarget};
+        break;
+    case Tool::Minimal:
+        args = {run.binDir + "/corvane-bench-minimal", "restore", trashOf(library),
+                library.home + "/minimal-journal"};
+        break;
+    case Tool::Gio:
+        session = gvfsSession(library, size.gioRestoreSkipped);
+        if (!session) {
+            return std::nullopt;
+        }
+        args = {"/usr/bin/gio", "trash", "--restore"};
+        for (const fs::directory_entry& entry :
+             fs::directory_iterator(trashOf(library) + "/files")) {
+            args.push_back("trash:///" + percentEncoded(entry.path().filename().string()));
+        }
+        environment = homeEnvironment(library);
+        environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + session->line());
+        break;
+    }
+    settle(run);
+    const TimedProcess p = TimedProcess::run(args, environment, true);
+    session.reset(); // gvfsd and its backend leave with their bus
+    std::string problem = p.exitCode != 0 ? "exit code " + std::to_string(p.exitCode) : "";
+    if (trial.tool == Tool::Ours) {
+        const RestoreOutput out = parseRestore(p.output);
+        if (out.restored != static_cast<int>(size.count) || out.ending != "done" ||
+            out.asked != 0 || out.refused != 0) {
+            problem += " printed '" + p.output + "'";
+        }
+    } else if (trial.tool == Tool::Minimal &&
+               (p.output != "restored " + std::to_string(size.count) + " refused 0\n" ||
+                anyExists({library.home + "/minimal-journal"}))) {
+        problem += " printed '" + p.output + "' or left its journal";
+    }
+    const TrashContent trash = trashContent(library.home);
+    if (!allExist(library.preferenceMatches) || trash.files != 0 || trash.info != 0) {
+        problem += " left the Trash with " + std::to_string(trash.files) + " items and " +
+                   std::to_string(trash.info) + " info files";
+    }
+    if (!problem.empty()) {
+        run.problems.push_back(what + ":" + problem);
+    }
+    size.restorePeakMiB[trial.tool] = std::max(size.restorePeakMiB[trial.tool], p.peakMiB);
+    sync();
+    return p.seconds;
+}
+
+// The order the sides go in, in round `round`: each round starts one side later.
+std::vector<std::size_t> rotation(std::size_t sides, int round) {
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < sides; ++i) {
+        order.push_back((i + static_cast<std::size_t>(round)) % sides);
+    }
+    return order;
+}
+
+// Every side's move to the Trash, round after round, each on a Library built fresh for it.
+// Nothing is deleted meanwhile: on ext4 without a journal, files made soon after many were
+// freed cost several times more.
+void trashRounds(Run& run, EntriesSize& size) {
+    size.trials.assign(static_cast<std::size_t>(size.rounds), {});
+    for (int round = 0; round < size.rounds; ++round) {
+        std::vector<Trial>& trials = size.trials[static_cast<std::size_t>(round)];
+        trials.resize(size.tools.size());
+        for (const std::size_t side : rotation(size.tools.size(), round)) {
+            Trial& trial = trials[side];
+            trial.tool = size.tools[side];
+            trial.library = buildEntries(run, size.count,
+                                         "entries-" + std::to_string(size.count) + "-" +
+                                             toolName(trial.tool) + "-" + std::to_string(round));
+            size.fixTimes[trial.tool].push_back(trashOnce(run, size, trial));
+        }
+    }
+}
+
+// Every side puts back what it moved in its rounds, in the same rotation.
+void restoreRounds(Run& run, EntriesSize& size) {
+    for (int round = 0; round < size.rounds; ++round) {
+        for (const std::size_t side : rotation(size.tools.size(), round)) {
+            Trial& trial = size.trials[static_cast<std::size_t>(round)][side];
+            if (!trial.trashed) {
+                continue;
             }
-            const fs::path trashed = trash / fs::path(path).filename();
-            fs::rename(path, trashed);
-            args.push_back(trashed.string());
+            const std::optional<double> seconds = restoreEntriesOnce(run, size, trial);
+            if (seconds) {
+                size.restoreTimes[trial.tool].push_back(*seconds);
+            }
         }
-        sync();
-        const TimedProcess p = TimedProcess::run(args);
-        if (p.exitCode != 0 || !allExist(library.preferenceMatches) || entriesIn(trash) != 0) {
-            run.problems.push_back("mv -t did not move all of the " + suffix + " back");
-        }
-        fs::remove_all(library.home);
-        ++round;
-        return p.seconds;
+    }
+}
+
+void addFigure(Run& run, const std::string& name, const std::vector<double>& ours,
+               const std::vector<double>& reference, double goal) {
+    if (ours.empty() || reference.empty()) {
+        run.problems.push_back(name + " has no timed run on one of its sides");
+        return;
+    }
+    Figure figure{name, median(ours), median(reference), goal};
+    print(figure);
+    run.figures.push_back(figure);
+}
+
+void peakLine(Run& run, const std::string& name, double oursMiB, double minimalMiB) {
+    std::printf("%s: peak %.1f MiB\n", name.c_str(), oursMiB);
+    std::fflush(stdout);
+    run.peaks.push_back({name, oursMiB, minimalMiB});
+}
+
+// The figures of one size: Corvane against the minimal programs and against gio, the reset and
+// the restore apart, and at the largest size the peak memory of each and the two against each
+// other.
+void entriesFigures(Run& run, const EntriesSize& size) {
+    const std::string suffix = std::to_string(size.count) + "-entries";
+    const bool many = size.count > 1;
+    const auto times = [](const std::map<Tool, std::vector<double>>& all, Tool tool) {
+        const auto found = all.find(tool);
+        return found == all.end() ? std::vector<double>{} : found->second;
     };
-    const auto [restoreTime, mvTime] = alternate(run.rounds, restoreOurs, restoreReference);
-    Figure restoreFigure{"restore-" + suffix, restoreTime, mvTime, kEntriesGoal};
-    print(restoreFigure);
-    run.figures.push_back(restoreFigure);
+    const std::vector<double> fixOurs = times(size.fixTimes, Tool::Ours);
+    const std::vector<double> restoreOurs = times(size.restoreTimes, Tool::Ours);
+    addFigure(run, "fix-" + suffix, fixOurs, times(size.fixTimes, Tool::Minimal),
+              many ? kEntriesMinimalGoal : 0.0);
+    const bool gio = std::find(size.tools.begin(), size.tools.end(), Tool::Gio) != size.tools.end();
+    if (gio) {
+        addFigure(run, "fix-" + suffix + "-gio", fixOurs, times(size.fixTimes, Tool::Gio),
+                  many ? kFixGioGoal : kOneEntryFixGioGoal);
+    }
+    addFigure(run, "restore-" + suffix, restoreOurs, times(size.restoreTimes, Tool::Minimal),
+              many ? kEntriesMinimalGoal : 0.0);
+    if (gio && !size.gioRestoreSkipped.empty()) {
+        std::printf("restore-%s-gio: skipped, %s\n", suffix.c_str(),
+                    size.gioRestoreSkipped.c_str());
+        run.notes.push_back("restore-" + suffix + "-gio was skipped: " + size.gioRestoreSkipped);
+    } else if (gio) {
+        addFigure(run, "restore-" + suffix + "-gio", restoreOurs,
+                  times(size.restoreTimes, Tool::Gio), many ? kRestoreGioGoal : 0.0);
+    }
+    if (size.count >= kScaleEntries) {
+        const auto peak = [](const std::map<Tool, double>& all, Tool tool) {
+            const auto found = all.find(tool);
+            return found == all.end() ? 0.0 : found->second;
+        };
+        peakLine(run, "memory-fix-" + suffix, peak(size.fixPeakMiB, Tool::Ours),
+                 peak(size.fixPeakMiB, Tool::Minimal));
+        peakLine(run, "memory-restore-" + suffix, peak(size.restorePeakMiB, Tool::Ours),
+                 peak(size.restorePeakMiB, Tool::Minimal));
+        // Putting back is one rename and one unlink an entry where the reset made a file too.
+        addFigure(run, "restore-" + suffix + "-against-fix", restoreOurs, fixOurs,
+                  kRestoreAgainstFixGoal);
+    }
+}
+
+// Separate entries at every size, against the minimal programs (and gio where given): first
+// every move to the Trash, then every putting back, each side on a Library of its own built
+// fresh, so that no timed run follows the deletion of many files.
+void separateEntries(Run& run, std::vector<EntriesSize>& sizes) {
+    for (EntriesSize& size : sizes) {
+        trashRounds(run, size);
+    }
+    for (EntriesSize& size : sizes) {
+        restoreRounds(run, size);
+    }
+    for (const EntriesSize& size : sizes) {
+        entriesFigures(run, size);
+    }
 }
 
 // Hard Safari reset: the Safari folder, Safari's preference and saved-state entries, and its
@@ -550,7 +912,7 @@ void safariHard(Run& run, std::size_t caches) {
         const fs::path home =
             run.scratch / ("safari-" + std::string(side) + "-" + std::to_string(round));
         SyntheticLibrary library = SyntheticLibrary::build(home.string(), shape);
-        sync();
+        settle(run);
         return library;
     };
     const auto gone = [](const SyntheticLibrary& library) {
@@ -566,7 +928,7 @@ void safariHard(Run& run, std::size_t caches) {
             out.refused != 0) {
             run.problems.push_back("Hard Safari reset left entries or met a question: " + p.output);
         }
-        fs::remove_all(library.home);
+        leave(run, library.home);
         return p.seconds;
     };
     const auto reference = [&] {
@@ -585,7 +947,7 @@ void safariHard(Run& run, std::size_t caches) {
         if (!gone(library)) {
             run.problems.push_back("reference Hard Safari reset left entries");
         }
-        fs::remove_all(library.home);
+        leave(run, library.home);
         ++round;
         return seconds;
     };
@@ -655,7 +1017,7 @@ void startup(Run& run, int rounds) {
     std::printf("startup-memory: ours %.1f MiB, reference %.1f MiB, difference %+.1f MiB\n",
                 run.startupMiB, run.startupReferenceMiB, run.startupMiB - run.startupReferenceMiB);
     std::fflush(stdout);
-    fs::remove_all(library.home);
+    leave(run, library.home);
 }
 
 // Cost per entry between the sizes: a linear walk keeps it roughly constant.
@@ -748,6 +1110,42 @@ std::string fileSystemOf(const fs::path& folder) {
     }
 }
 
+// The mount `folder` lies on, as /proc/self/mountinfo gives it: "SOURCE on MOUNT POINT, TYPE,
+// mount options ..., file system options ...".
+std::string mountOf(const fs::path& folder) {
+    struct stat st {};
+    if (stat(folder.c_str(), &st) != 0) {
+        return "unknown";
+    }
+    const std::string device =
+        std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+    const std::string path = fs::canonical(folder).string();
+    std::ifstream in("/proc/self/mountinfo");
+    std::string best;
+    std::size_t bestLength = 0;
+    for (std::string line; std::getline(in, line);) {
+        // ID PARENT MAJOR:MINOR ROOT MOUNT-POINT OPTIONS [OPTIONAL...] - TYPE SOURCE SUPER-OPTIONS
+        std::istringstream fields(line);
+        std::string id, parent, numbers, root, point, options;
+        fields >> id >> parent >> numbers >> root >> point >> options;
+        const std::size_t dash = line.find(" - ");
+        if (numbers != device || dash == std::string::npos) {
+            continue;
+        }
+        const bool contains = path == point || point == "/" || path.rfind(point + "/", 0) == 0;
+        if (!contains || point.size() < bestLength) {
+            continue;
+        }
+        std::istringstream tail(line.substr(dash + 3));
+        std::string type, source, super;
+        tail >> type >> source >> super;
+        best = source + " on " + point + ", " + type + ", mount options " + options +
+               ", file system options " + super;
+        bestLength = point.size();
+    }
+    return best.empty() ? "unknown" : best;
+}
+
 void writeMarkdown(const Run& run, const std::string& file) {
     char date[32];
     const std::time_t now = std::time(nullptr);
@@ -759,17 +1157,22 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "figures). Each side runs as a whole process; figures are medians of alternating "
            "rounds: "
         << run.rounds * 2 + 1 << " per analysis size after one warm-up run of each side, "
-        << run.rounds << " for each fix and restore and " << std::max(1, run.rounds / 4)
+        << run.rounds << " for each fix and restore and for the separate entries up to 20,000, "
+        << std::max(1, (run.rounds + 1) / 2) << " for 100,000 separate entries, "
+        << std::max(1, run.rounds / 4)
         << " for the Hard Safari reset, each of those on a freshly built Library flushed to "
-           "disk before the timed run; "
-        << run.rounds * 3 << " for the start-up after one warm-up run of each side.\n\n"
-        << "- Date: " << date << "\n- Machine: " << machine()
+           "disk and left alone for "
+        << run.restSeconds << " s before the timed run; " << run.rounds * 3
+        << " for the start-up after one warm-up run of each side. Nothing is deleted until every "
+           "timed run is over.\n\n"
+        << "- Date: " << date << "\n- Run: `corvane_bench " << run.arguments << "`"
+        << "\n- Machine: " << machine()
         << "\n- File system of the folder the Libraries are built in: " << run.fileSystem
-        << "\n- One-minute load average when the run "
-        << "began: " << run.loadAverage << "\n\n"
+        << "\n- Its mount: " << run.mount << "\n- Rest after each build: " << run.restSeconds
+        << " s\n- One-minute load average when the run began: " << run.loadAverage << "\n\n"
         << "| Benchmark | Corvane | Reference | Ratio | Goal |\n"
         << "|---|---:|---:|---:|---|\n";
-    char row[256];
+    char row[512];
     for (const Figure& f : run.figures) {
         std::string goal = "-";
         if (f.goal > 0) {
@@ -780,11 +1183,22 @@ void writeMarkdown(const Run& run, const std::string& file) {
                       f.ours, f.reference, f.ratio(), goal.c_str());
         out << row;
     }
-    std::snprintf(row, sizeof row,
-                  "| memory-analysis-100000 (whole program with its window) | peak %.1f MiB | "
-                  "| | under %.0f MiB: %s |\n",
-                  run.memoryMiB, kMemoryGoalMiB, run.memoryMiB < kMemoryGoalMiB ? "met" : "MISSED");
-    out << row;
+    if (run.memoryMiB > 0) {
+        std::snprintf(row, sizeof row,
+                      "| memory-analysis-100000 (whole program with its window) | peak %.1f MiB | "
+                      "| | under %.0f MiB: %s |\n",
+                      run.memoryMiB, kMemoryGoalMiB,
+                      run.memoryMiB < kMemoryGoalMiB ? "met" : "MISSED");
+        out << row;
+    }
+    for (const Run::Peak& peak : run.peaks) {
+        std::snprintf(row, sizeof row,
+                      "| %s (peak resident) | %.1f MiB | %.1f MiB (minimal program) | | under "
+                      "%.0f MiB: %s |\n",
+                      peak.name.c_str(), peak.oursMiB, peak.minimalMiB, kScaleMemoryGoalMiB,
+                      peak.oursMiB < kScaleMemoryGoalMiB ? "met" : "MISSED");
+        out << row;
+    }
     if (run.startupMiB > 0) {
         const double extra = run.startupMiB - run.startupReferenceMiB;
         std::snprintf(row, sizeof row,
@@ -795,6 +1209,9 @@ void writeMarkdown(const Run& run, const std::string& file) {
         out << row;
     }
     out << "\n";
+    for (const std::string& note : run.notes) {
+        out << "Note: " << note << ".\n\n";
+    }
     out << "References: `analysis-N` is `find <Preferences> <Saved Application State>` with an "
            "expression for the target's own names and what lies beneath them on the same tree, N "
            "the entries in those two folders; `fix-10000` is one `rm -rf` given the topmost of "
@@ -802,18 +1219,38 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "saved-state folder (nearly all of those entries) back out of a Trash folder, against "
            "putting back the whole fix; `restore-10000-start-alone` is the same Corvane program "
            "started in the same state as for the restore but ending at once, against the same "
-           "`mv`; `fix-2000-entries` is one `rm -rf` process given all 2,000 paths of a target "
-           "whose own entries are 2,000 per-host preference files "
-           "(`Preferences/ByHost/<identifier>.<8 hex digits>.plist`) in a Library of 3,000 "
-           "entries, against Corvane's fix, which moves each of them into the Trash with an info "
-           "file and a journal line of its own; `restore-2000-entries` is one "
-           "`mv -t <Preferences/ByHost> <the 2,000 files>` process moving them back from a Trash "
-           "folder they were renamed into beforehand, against putting back that fix; "
-           "`safari-hard-50000` is `rm -rf` of the Safari folder plus "
+           "`mv`; `safari-hard-50000` is `rm -rf` of the Safari folder plus "
            "`find ... <own names> -prune -exec rm -rf {} +` over Preferences and Saved "
            "Application State (letter case significant) "
            "and over Caches and Cookies (ignoring case), three processes summed. Corvane's side "
-           "of each fix includes the analysis that lists what it removes. `startup` is the time "
+           "of each fix includes the analysis that lists what it removes.\n\n"
+        << "Separate entries: the target's own entries are N per-host preference files "
+           "(`Preferences/ByHost/<identifier>.<8 hex digits>.plist`) in a Library of N + 1,000 "
+           "entries. `fix-N-entries` is Corvane's fix (the analysis that finds them, the record, "
+           "and each entry moved into the home's Trash) against `corvane-bench-minimal trash`, the "
+           "least a correct move to the Trash does, given the N paths in a file: per entry an "
+           "info file made with O_EXCL (Path percent-encoded, DeletionDate in local time made "
+           "once a second), a rename into `Trash/files` with RENAME_NOREPLACE, one lstat of the "
+           "moved item (what a restore needs to know it is still the same item) and a journal "
+           "line by write(2); the journal is flushed with fsync every 256 lines and at the end. "
+           "`restore-N-entries` is Corvane putting that reset back against "
+           "`corvane-bench-minimal restore`: per entry the info file read and compared byte for "
+           "byte with what was written, one lstat compared with the journal's, the rename back "
+           "with RENAME_NOREPLACE and the info file unlinked. `fix-N-entries-gio` is "
+           "`gio trash <the N names>` run in their folder (GIO_USE_VFS=local: moving a local "
+           "file to the Trash needs no daemon); `restore-N-entries-gio` is `gio trash --restore "
+           "<trash:///NAME for each>` on a session bus of the benchmark's own on which gvfsd and "
+           "its Trash backend were started (by one `gio info trash:///`) for that run alone and "
+           "stopped after it, since gvfsd watches the Trash. Every side is checked alike: after "
+           "a move every entry is gone from its place and the Trash holds exactly one item and "
+           "one info file for each, whose Path names it; after putting back every entry is in "
+           "its place and the Trash is empty. All moves to the Trash of every size run first, "
+           "then all the putting back, each side on its own Library, so that no timed run "
+           "follows a mass deletion. At 100,000 entries `memory-fix-100000-entries` and "
+           "`memory-restore-100000-entries` are Corvane's peak resident memory (the minimal "
+           "program's beside it), and `restore-100000-entries-against-fix` holds Corvane's "
+           "restore against its own reset.\n\n"
+        << "`startup` is the time "
            "from starting the program to the first paint of its window, and `startup-memory` "
            "the memory resident then, on an Xvfb display and a session bus of the benchmark's "
            "own, in a home whose latest reset record lists "
@@ -823,12 +1260,15 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "menus that does no start-up work (no record looked up, no notifications set up); "
            "both record the moment their window's first paint begins, in the same code.\n\n";
     if (run.fileSystem == "ext4 without a journal") {
-        out << "Ext4 without a journal passes over every inode freed in the last minute or more "
-               "each time it makes a file. The benchmark deletes many files between timed runs, "
-               "so on this file system each fix pays for that with every info file it makes; rm "
-               "and mv make none.\n\n";
+        out << "Ext4 without a journal passes over inodes freed in the last minutes each time it "
+               "makes a file, which makes creating files several times slower after many were "
+               "deleted, and with `discard` every unlink waits for the device. The benchmark "
+               "therefore builds every Library fresh, flushes it and rests before each timed "
+               "run, and deletes nothing until the last timed run is over.\n\n";
     }
-    out << "Growth: " << run.growth << ".\n";
+    if (!run.growth.empty()) {
+        out << "Growth: " << run.growth << ".\n";
+    }
 }
 
 fs::path binaryFolder() {
@@ -851,23 +1291,35 @@ int main(int argc, char** argv) {
     }
     Run run;
     std::string markdown;
-    std::string only; // analysis, fix, restore, entries, safari or startup; empty: all
+    // analysis, fix, restore, entries, scale, safari or startup, several joined by commas; empty:
+    // all
+    std::unordered_set<std::string> only;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rounds" && i + 1 < argc) {
             run.rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--rest" && i + 1 < argc) {
+            run.restSeconds = std::max(0.0, std::atof(argv[++i]));
         } else if (arg == "--only" && i + 1 < argc) {
-            only = argv[++i];
+            std::stringstream parts(argv[++i]);
+            for (std::string part; std::getline(parts, part, ',');) {
+                only.insert(part);
+            }
         } else if (arg == "--markdown" && i + 1 < argc) {
             markdown = argv[++i];
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--rounds N] "
-                         "[--only analysis|fix|restore|entries|safari|startup] [--markdown FILE]\n",
+                         "usage: %s [--rounds N] [--rest SECONDS] "
+                         "[--only analysis,fix,restore,entries,scale,safari,startup] "
+                         "[--markdown FILE]\n",
                          argv[0]);
             return 2;
         }
     }
+    for (int i = 1; i < argc; ++i) {
+        run.arguments += std::string(i > 1 ? " " : "") + argv[i];
+    }
+    const auto wanted = [&only](const char* part) { return only.empty() || only.count(part) > 0; };
     run.binDir = binaryFolder().string();
     std::ifstream("/proc/loadavg") >> run.loadAverage;
     std::string pattern = (fs::temp_directory_path() / "corvane-bench-XXXXXX").string();
@@ -877,34 +1329,64 @@ int main(int argc, char** argv) {
     }
     run.scratch = pattern;
     run.fileSystem = fileSystemOf(run.scratch);
-    std::printf("scratch: %s (%s)\n", run.scratch.c_str(), run.fileSystem.c_str());
+    run.mount = mountOf(run.scratch);
+    std::printf("scratch: %s (%s)\nmount: %s\nrest after each build: %.1f s\n", run.scratch.c_str(),
+                run.fileSystem.c_str(), run.mount.c_str(), run.restSeconds);
+    std::fflush(stdout);
 
     try {
-        if (only.empty() || only == "analysis") {
+        if (wanted("analysis")) {
             analysis(run, 1000, false);
             analysis(run, 10000, false);
             analysis(run, 100000, true);
             growth(run);
             memory(run, 100000);
         }
-        if (only.empty() || only == "fix") {
+        if (wanted("fix")) {
             fix(run, 10000);
         }
-        if (only.empty() || only == "restore") {
+        if (wanted("restore")) {
             restore(run, 10000);
         }
-        if (only.empty() || only == "entries") {
-            separateEntries(run, 2000);
-        }
-        if (only.empty() || only == "safari") {
+        if (wanted("safari")) {
             safariHard(run, 50000);
         }
-        if (only.empty() || only == "startup") {
+        if (wanted("startup")) {
             startup(run, run.rounds * 3);
         }
+        std::vector<EntriesSize> sizes;
+        const bool gio = access("/usr/bin/gio", X_OK) == 0;
+        if (!gio && wanted("entries")) {
+            std::printf("gio is not installed: no -gio figures\n");
+            run.notes.push_back("gio was not installed: no -gio figures");
+        }
+        if (wanted("entries")) {
+            for (const std::size_t count :
+                 {std::size_t{1}, std::size_t{2000}, std::size_t{20000}}) {
+                EntriesSize size;
+                size.count = count;
+                size.rounds = run.rounds;
+                size.tools = {Tool::Ours, Tool::Minimal};
+                if (gio) {
+                    size.tools.push_back(Tool::Gio);
+                }
+                sizes.push_back(size);
+            }
+        }
+        if (wanted("scale")) {
+            // A round of 100,000 entries takes minutes here: fewer of them.
+            EntriesSize size;
+            size.count = kScaleEntries;
+            size.rounds = std::max(1, (run.rounds + 1) / 2);
+            size.tools = {Tool::Ours, Tool::Minimal};
+            sizes.push_back(size);
+        }
+        separateEntries(run, sizes);
     } catch (const std::exception& error) {
         run.problems.push_back(error.what());
     }
+    std::printf("deleting the %zu Libraries built\n", run.leftovers.size());
+    std::fflush(stdout);
     fs::remove_all(run.scratch);
 
     for (const Figure& f : run.figures) {
@@ -913,8 +1395,14 @@ int main(int argc, char** argv) {
                                    " is above the goal of " + std::to_string(f.goal));
         }
     }
-    if (run.memoryMiB >= kMemoryGoalMiB) {
+    if (wanted("analysis") && run.memoryMiB >= kMemoryGoalMiB) {
         run.problems.push_back("peak memory is not under 100 MiB");
+    }
+    for (const Run::Peak& peak : run.peaks) {
+        if (peak.oursMiB >= kScaleMemoryGoalMiB) {
+            run.problems.push_back(peak.name + " peaks at " + std::to_string(peak.oursMiB) +
+                                   " MiB, not under " + std::to_string(kScaleMemoryGoalMiB));
+        }
     }
     if (run.startupMiB - run.startupReferenceMiB > kStartupMemoryGoalMiB) {
         run.problems.push_back("at the first paint the program holds " +

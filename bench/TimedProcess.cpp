@@ -116,7 +116,8 @@ void endProcess(pid_t pid, int signal) {
 } // namespace
 
 TimedProcess TimedProcess::run(const std::vector<std::string>& argv,
-                               const std::vector<std::string>& environment, bool keepOutput) {
+                               const std::vector<std::string>& environment, bool keepOutput,
+                               const std::string& workingFolder) {
     std::vector<std::string> envText = environmentWith(environment);
     std::vector<char*> envp = pointersTo(envText);
     std::vector<std::string> args = argv;
@@ -125,6 +126,9 @@ TimedProcess TimedProcess::run(const std::vector<std::string>& argv,
     int pipeFds[2] = {-1, -1};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!workingFolder.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
+    }
     if (keepOutput) {
         if (pipe2(pipeFds, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe failed");
@@ -197,9 +201,10 @@ FirstPaint FirstPaint::run(const std::vector<std::string>& argv,
 }
 
 std::unique_ptr<HelperProcess> HelperProcess::start(const std::vector<std::string>& argv,
-                                                    double timeoutSeconds) {
+                                                    double timeoutSeconds,
+                                                    const std::vector<std::string>& environment) {
     pid_t pid = 0;
-    const int fd = startReporting(argv, {}, pid);
+    const int fd = startReporting(argv, environment, pid);
     if (fd < 0) {
         return nullptr;
     }

@@ -13,10 +13,11 @@ class TimedProcess {
 public:
     // Runs `argv` with the environment plus `environment` ("NAME=value" entries that replace
     // those of the same name). Standard output is kept when `keepOutput`, else discarded;
-    // standard error is passed through.
+    // standard error is passed through. A `workingFolder` that is not empty is the process's
+    // current folder.
     static TimedProcess run(const std::vector<std::string>& argv,
                             const std::vector<std::string>& environment = {},
-                            bool keepOutput = false);
+                            bool keepOutput = false, const std::string& workingFolder = {});
 
     double seconds = 0;
     double peakMiB = 0; // the process's peak resident set size
@@ -41,10 +42,11 @@ struct FirstPaint {
 // reached, and runs until this object is gone.
 class HelperProcess {
 public:
-    // Starts `argv` and waits at most `timeoutSeconds` for its first line on descriptor 3; none
-    // when it did not start or say so in time.
+    // Starts `argv` with the environment plus `environment` and waits at most `timeoutSeconds`
+    // for its first line on descriptor 3; none when it did not start or say so in time.
     static std::unique_ptr<HelperProcess> start(const std::vector<std::string>& argv,
-                                                double timeoutSeconds);
+                                                double timeoutSeconds,
+                                                const std::vector<std::string>& environment = {});
     ~HelperProcess();
     HelperProcess(const HelperProcess&) = delete;
     HelperProcess& operator=(const HelperProcess&) = delete;
