@@ -139,7 +139,13 @@ struct TrashFolders {
     int info = -1;
 };
 
+// Makes the Trash and the folders above it that are missing (the data home may not exist yet),
+// private to the user as the base-directory rules want them.
 TrashFolders openTrash(const std::string& trash) {
+    for (std::size_t slash = trash.find('/', 1); slash != std::string::npos;
+         slash = trash.find('/', slash + 1)) {
+        mkdir(trash.substr(0, slash).c_str(), 0700);
+    }
     mkdir(trash.c_str(), 0700);
     return {openFolder(trash + "/files"), openFolder(trash + "/info")};
 }

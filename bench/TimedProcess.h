@@ -14,14 +14,17 @@ public:
     // Runs `argv` with the environment plus `environment` ("NAME=value" entries that replace
     // those of the same name). Standard output is kept when `keepOutput`, else discarded;
     // standard error is passed through. A `workingFolder` that is not empty is the process's
-    // current folder.
+    // current folder. With a `timeoutSeconds` above 0 (and output not kept) the process is
+    // killed once it has run that long.
     static TimedProcess run(const std::vector<std::string>& argv,
                             const std::vector<std::string>& environment = {},
-                            bool keepOutput = false, const std::string& workingFolder = {});
+                            bool keepOutput = false, const std::string& workingFolder = {},
+                            double timeoutSeconds = 0);
 
     double seconds = 0;
-    double peakMiB = 0; // the process's peak resident set size
-    int exitCode = -1;  // -1 when it did not exit normally
+    bool timedOut = false; // killed at the time limit
+    double peakMiB = 0;    // the process's peak resident set size
+    int exitCode = -1;     // -1 when it did not exit normally
     std::string output;
 };
 
