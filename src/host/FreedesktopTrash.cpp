@@ -453,11 +453,18 @@ Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::stri
 }
 
 std::optional<std::string> FreedesktopTrash::unavailableReason(const std::string& path) {
-    struct stat entry {};
-    if (lstat(withoutTrailingSlashes(path).c_str(), &entry) != 0) {
-        return plainReason(errno);
+    // The entry's file system is its folder's: thousands of entries of one folder cost one stat.
+    // An entry that is itself a mount point is refused by the move, which says so.
+    const std::string folder = parentFolder(absolutePath(path));
+    auto known = m_folderDevices.find(folder);
+    if (known == m_folderDevices.end()) {
+        struct stat info {};
+        if (stat(folder.c_str(), &info) != 0) {
+            return plainReason(errno);
+        }
+        known = m_folderDevices.emplace(folder, info.st_dev).first;
     }
-    const Result<DeviceTrash> trash = trashFor(path, entry.st_dev, false);
+    const Result<DeviceTrash> trash = trashFor(path, known->second, false);
     return trash ? std::nullopt : std::optional(trash.error().reason);
 }
 
@@ -492,7 +499,9 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         if (candidate.empty()) {
             return Error{"its name is too long for the Trash", ENAMETOOLONG};
         }
-        if (exists(trashed)) {
+        // An item with no info file of its own holds a name too; the move refuses to replace it
+        // and the name is not offered again.
+        if (m_heldNames.contains(trashed)) {
             continue;
         }
         const std::string info = infoFileOf(trashed);
@@ -522,7 +531,8 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         }
         return TrashSlot{path, trashed,
                          {entry.st_dev, entry.st_ino, static_cast<std::uint64_t>(entry.st_size),
-                          modifiedNanoseconds(entry), deleted}};
+                          modifiedNanoseconds(entry), deleted},
+                         S_ISDIR(entry.st_mode)};
     }
     return Error{"no free name for it in the Trash", EEXIST};
 }
@@ -534,6 +544,9 @@ Result<std::string> FreedesktopTrash::moveInto(const TrashSlot& slot) {
     const int error = errno;
     if (error == ENOENT) {
         m_trashes.clear(); // the Trash folders may have gone; the next entry checks them afresh
+    }
+    if (error == EEXIST) {
+        m_heldNames.insert(slot.trashed);
     }
     if (infoNames(slot.trashed, slot.original)) {
         killPoint();

@@ -83,6 +83,8 @@ private:
     std::optional<dev_t> m_homeDevice;
     std::map<dev_t, DeviceTrash> m_trashes; // so that many entries do not re-check the folders
     mutable std::set<std::string> m_checkedFilesFolders; // the same, for putting back
+    std::map<std::string, dev_t> m_folderDevices;         // for the look ahead
+    std::set<std::string> m_heldNames; // places in files/ taken by an item without info file
 };
 
 } // namespace corvane

@@ -45,6 +45,9 @@ struct TrashSlot {
     std::string original;
     std::string trashed;
     EntryIdentity identity; // of the entry when its place was reserved
+    // A folder's time may change as it moves (its ".." entry is rewritten on some systems);
+    // a file's and a link's never do.
+    bool folder = false;
 };
 
 // What lies at a place in the Trash a record names.

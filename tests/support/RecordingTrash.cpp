@@ -25,14 +25,14 @@ std::optional<std::string> RecordingTrash::unavailableReason(const std::string& 
 }
 
 Result<TrashSlot> RecordingTrash::reserve(const std::string& path) {
-    if (events) {
-        events->push_back("trash " + path);
-    }
     std::error_code error;
     fs::create_directories(m_folder, error);
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0) {
         return Error{"nothing there", errno};
+    }
+    if (events) {
+        events->push_back("trash " + path);
     }
     const std::string number = std::to_string(m_counter++);
     return TrashSlot{path, m_folder + "/" + fs::path(path).filename().string() + "." + number,

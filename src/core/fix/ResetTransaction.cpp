@@ -284,7 +284,7 @@ std::optional<std::string> ResetTransaction::emptyCookieStore(LibraryRemover& re
     // The store's file is emptied in place; a copy in the Trash keeps the cookies. Without that
     // copy the cookies are deleted only where the user agreed to lose them.
     const bool present = file && fs.entryExists(*file);
-    const std::optional<std::size_t> copy = present ? remover.keepCopy(*file) : std::nullopt;
+    const std::optional<TrashedEntry> copy = present ? remover.keepCopy(*file) : std::nullopt;
     if (present && !copy && !fs.entryExists(*file)) {
         return std::nullopt; // moved to the Trash whole; nothing is left to empty
     }
@@ -293,9 +293,8 @@ std::optional<std::string> ResetTransaction::emptyCookieStore(LibraryRemover& re
     }
     store->deleteCookies(store->cookies());
     if (copy.has_value()) {
-        const std::size_t index = copy.value();
-        if (const std::optional<EntryStamp> stamp = fs.stamp(remover.trashed()[index].original)) {
-            remover.noteLeftInPlace(index, *stamp);
+        if (const std::optional<EntryStamp> stamp = fs.stamp(copy->original)) {
+            remover.noteLeftInPlace(*copy, *stamp);
         }
     }
     // A store that could not be read or rewritten still holds its cookies.
@@ -359,7 +358,7 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
         }
     }
 
-    outcome.trashed = remover.trashed().size();
+    outcome.trashed = remover.trashedCount();
     outcome.removedForGood = remover.removedForGood().size();
     if (journal) {
         const std::string id = journal->id();

@@ -146,6 +146,7 @@ private:
         m_remover.emplace(m_fs, m_folders.library, m_folders.home, LibraryRemover::RunTool{},
                           m_log, &m_trash);
         m_remover->setJournal(m_journal.get());
+        m_remover->rememberTrashed();
         return true;
     }
 
