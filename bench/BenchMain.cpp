@@ -5,10 +5,11 @@
 //   NAME: peak N MiB
 //   startup-memory: ours X MiB, reference Y MiB, difference +Z MiB
 //
-//   corvane_bench [--rounds N] [--rest SECONDS] [--gio-limit SECONDS]
+//   corvane_bench [--rounds N] [--scale-rounds N] [--rest SECONDS] [--gio-limit SECONDS]
 //                 [--only analysis,fix,restore,entries,scale,safari,startup] [--markdown FILE]
 //
-// --rest: how long each freshly built Library is left alone before its timed run (3 s);
+// --scale-rounds: rounds of 100,000 separate entries (half of --rounds); --rest: how long each
+// freshly built Library is left alone before its timed run (3 s);
 // --gio-limit: when gio's restore is stopped (120 s); --only: some of the parts, by name.
 //   corvane_bench generate HOME ENTRIES [IDENTIFIER [CACHES]]   only build a Library
 //
@@ -110,6 +111,7 @@ struct Run {
     // gio's restore reads the whole Trash for every entry it puts back, which at 20,000 entries
     // takes tens of minutes here: it is stopped at this limit.
     double gioLimitSeconds = 120;
+    int scaleRounds = 0; // rounds of 100,000 separate entries; 0: half the rounds
     // Built homes, deleted only when every timed run is over.
     std::vector<std::string> leftovers;
     // Peak resident memory of the largest reset and restore: Corvane's and the minimal program's.
@@ -1197,8 +1199,8 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "rounds: "
         << run.rounds * 2 + 1 << " per analysis size after one warm-up run of each side, "
         << run.rounds << " for each fix and restore and for the separate entries up to 20,000, "
-        << std::max(1, (run.rounds + 1) / 2) << " for 100,000 separate entries, "
-        << std::max(1, run.rounds / 4)
+        << (run.scaleRounds > 0 ? run.scaleRounds : std::max(1, (run.rounds + 1) / 2))
+        << " for 100,000 separate entries, " << std::max(1, run.rounds / 4)
         << " for the Hard Safari reset, each of those on a freshly built Library flushed to "
            "disk and left alone for "
         << run.restSeconds << " s before the timed run; " << run.rounds * 3
@@ -1350,6 +1352,8 @@ int main(int argc, char** argv) {
             run.rounds = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--rest" && i + 1 < argc) {
             run.restSeconds = std::max(0.0, std::atof(argv[++i]));
+        } else if (arg == "--scale-rounds" && i + 1 < argc) {
+            run.scaleRounds = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--gio-limit" && i + 1 < argc) {
             run.gioLimitSeconds = std::max(1.0, std::atof(argv[++i]));
         } else if (arg == "--only" && i + 1 < argc) {
@@ -1361,7 +1365,8 @@ int main(int argc, char** argv) {
             markdown = argv[++i];
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--rounds N] [--rest SECONDS] [--gio-limit SECONDS] "
+                         "usage: %s [--rounds N] [--scale-rounds N] [--rest SECONDS] "
+                         "[--gio-limit SECONDS] "
                          "[--only analysis,fix,restore,entries,scale,safari,startup] "
                          "[--markdown FILE]\n",
                          argv[0]);
@@ -1429,7 +1434,7 @@ int main(int argc, char** argv) {
             // A round of 100,000 entries takes minutes here: fewer of them.
             EntriesSize size;
             size.count = kScaleEntries;
-            size.rounds = std::max(1, (run.rounds + 1) / 2);
+            size.rounds = run.scaleRounds > 0 ? run.scaleRounds : std::max(1, (run.rounds + 1) / 2);
             size.tools = {Tool::Ours, Tool::Minimal};
             sizes.push_back(size);
         }
@@ -1437,10 +1442,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         run.problems.push_back(error.what());
     }
-    std::printf("deleting the %zu Libraries built\n", run.leftovers.size());
-    std::fflush(stdout);
-    fs::remove_all(run.scratch);
-
     for (const Figure& f : run.figures) {
         if (f.goal > 0 && f.ratio() > f.goal) {
             run.problems.push_back(f.name + " ratio " + std::to_string(f.ratio()) +
@@ -1468,5 +1469,10 @@ int main(int argc, char** argv) {
         std::printf("problem: %s\n", problem.c_str());
     }
     std::printf("%s\n", run.problems.empty() ? "PASS" : "FAIL");
+    // Every unlink waits for a discard here: deleting what the runs built takes minutes.
+    std::printf("deleting the %zu Libraries built in %s\n", run.leftovers.size(),
+                run.scratch.c_str());
+    std::fflush(stdout);
+    fs::remove_all(run.scratch);
     return run.problems.empty() ? 0 : 1;
 }
