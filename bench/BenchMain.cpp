@@ -773,16 +773,20 @@ std::optional<double> restoreEntriesOnce(Run& run, EntriesSize& size, Trial& tri
     }
     settle(run);
     const bool gio = trial.tool == Tool::Gio;
-    const TimedProcess p =
-        TimedProcess::run(args, environment, !gio, {}, gio ? run.gioLimitSeconds : 0.0);
+    // Long enough for a stopped run to still decide the goal against Corvane's restore.
+    const std::vector<double>& ours = size.restoreTimes[Tool::Ours];
+    const double limit = std::max(
+        run.gioLimitSeconds, ours.empty() ? 0.0 : 3 * *std::max_element(ours.begin(), ours.end()));
+    const TimedProcess p = TimedProcess::run(args, environment, !gio, {}, gio ? limit : 0.0);
     session.reset(); // gvfsd and its backend leave with their bus
     std::fprintf(stderr, "  %s: %.4f s%s\n", what.c_str(), p.seconds,
                  p.timedOut ? " (stopped at the time limit)" : "");
     if (p.timedOut) {
         const std::size_t left = trashContent(library.home).files;
         ++size.gioRestoreCut;
-        size.gioRestoreCutBack +=
-            (size.gioRestoreCutBack.empty() ? "" : ", ") + std::to_string(size.count - left);
+        size.gioRestoreCutBack += (size.gioRestoreCutBack.empty() ? "" : ", ") +
+                                  std::to_string(size.count - left) + " after " +
+                                  std::to_string(static_cast<int>(p.seconds)) + " s";
         return p.seconds;
     }
     std::string problem = p.exitCode != 0 ? "exit code " + std::to_string(p.exitCode) : "";
@@ -901,9 +905,8 @@ void entriesFigures(Run& run, const EntriesSize& size) {
     } else if (gio) {
         std::string cut;
         if (size.gioRestoreCut > 0) {
-            cut = "gio was stopped at the " + std::to_string(int(run.gioLimitSeconds)) +
-                  " s limit in " + std::to_string(size.gioRestoreCut) + " of " +
-                  std::to_string(size.rounds) + " rounds, with " + size.gioRestoreCutBack +
+            cut = "gio was stopped at its time limit in " + std::to_string(size.gioRestoreCut) +
+                  " of " + std::to_string(size.rounds) + " rounds, with " + size.gioRestoreCutBack +
                   " of the " + std::to_string(size.count) + " entries back";
         }
         addFigure(run, "restore-" + suffix + "-gio", restoreOurs,
@@ -1217,8 +1220,10 @@ void writeMarkdown(const Run& run, const std::string& file) {
     for (const Figure& f : run.figures) {
         std::string goal = "-";
         if (f.goal > 0) {
-            goal = "at most " + std::to_string(f.goal).substr(0, 3) +
-                   "x: " + (f.ratio() <= f.goal ? "met" : "MISSED");
+            goal = "at most " + std::to_string(f.goal).substr(0, 3) + "x: " +
+                   (f.ratio() <= f.goal      ? "met"
+                    : f.referenceCut.empty() ? "MISSED"
+                                             : "not shown (reference stopped)");
         }
         const char* atLeast = f.referenceCut.empty() ? "" : "at least ";
         const char* atMost = f.referenceCut.empty() ? "" : "at most ";
@@ -1293,7 +1298,9 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "stopped after it, since gvfsd watches the Trash; gvfsd-trash reads the whole Trash "
            "again for every entry put back, so a run still going after "
         << run.gioLimitSeconds
-        << " s is stopped and its time counts as a lower bound. Every side is checked alike: after "
+        << " s, or after three times Corvane's slowest restore of that size so far if that is "
+           "longer, is stopped and its time counts as a lower bound. Every side is checked alike: "
+           "after "
            "a move every entry is gone from its place and the Trash holds exactly one item and "
            "one info file for each, whose Path names it; after putting back every entry is in "
            "its place and the Trash is empty. All moves to the Trash of every size run first, "
@@ -1445,7 +1452,11 @@ int main(int argc, char** argv) {
     for (const Figure& f : run.figures) {
         if (f.goal > 0 && f.ratio() > f.goal) {
             run.problems.push_back(f.name + " ratio " + std::to_string(f.ratio()) +
-                                   " is above the goal of " + std::to_string(f.goal));
+                                   (f.referenceCut.empty()
+                                        ? " is above the goal of "
+                                        : " (an upper bound: the reference was stopped) does not "
+                                          "show the goal of ") +
+                                   std::to_string(f.goal));
         }
     }
     if (wanted("analysis") && run.memoryMiB >= kMemoryGoalMiB) {
