@@ -134,11 +134,15 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     const std::string when = chosen->replacedByRestoring.empty()
                                  ? ", reset on "
                                  : ", replaced by restoring " + chosen->replacedByRestoring + " on ";
-    std::vector<std::string> lines = {"These entries of " + chosen->applicationName + when +
-                                      resetTimeText(chosen->time) + ", come back from the Trash:"};
-    for (const std::size_t index : plan.comeBack) {
-        lines.push_back("  " + shellEscaped(plan.record.moved[index].original));
+    // Written as they come, not held as lines: there may be 100,000 of them.
+    if (std::ostream* where = planStream(console, options.json)) {
+        *where << "These entries of " << chosen->applicationName << when
+               << resetTimeText(chosen->time) << ", come back from the Trash:\n";
+        for (const std::size_t index : plan.comeBack) {
+            *where << "  " << shellEscaped(plan.record.moved[index].original) << '\n';
+        }
     }
+    std::vector<std::string> lines;
     if (!plan.replaced.empty()) {
         lines.emplace_back("These were written since and go to the Trash:");
         for (const std::string& path : plan.replaced) {
