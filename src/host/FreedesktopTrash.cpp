@@ -802,6 +802,13 @@ bool within(const std::string& date, const TimeSpan& span) {
 
 } // namespace
 
+bool FreedesktopTrash::hasNotesWithoutItems(const std::vector<std::string>& places) {
+    bool found = false;
+    forEachInfoFile(places, [&found](const std::string&, const std::string&, const std::string&,
+                                     bool present) { found = found || !present; });
+    return found;
+}
+
 void FreedesktopTrash::forgetOrphans(const std::map<std::string, TimeSpan>& originals) {
     std::set<std::string> names;
     std::vector<std::string> places;

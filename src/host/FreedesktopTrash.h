@@ -46,6 +46,7 @@ public:
     PutBackOutcome putBack(const std::string& trashedPath, const std::string& originalPath,
                            const EntryIdentity& identity, PutBackMode mode) override;
     void forgetOrphans(const std::map<std::string, TimeSpan>& originals) override;
+    bool hasNotesWithoutItems(const std::vector<std::string>& places) override;
     std::vector<TrashSlot> findTrashedFrom(const std::vector<std::string>& originals,
                                            const TimeSpan& span) override;
 

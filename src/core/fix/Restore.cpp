@@ -195,7 +195,12 @@ TimeSpan resetSpan(const ResetRecord& record) {
 }
 
 std::vector<TrashedEntry> recoveredEntries(const ResetRecord& record, Trash& trash) {
-    std::unordered_set<std::string> known(record.removed.begin(), record.removed.end());
+    std::vector<TrashedEntry> found;
+    // Every planned entry has its line, as in any journal written to its end.
+    if (record.planned.size() <= record.moved.size() + record.removed.size()) {
+        return found;
+    }
+    std::unordered_set<std::string_view> known(record.removed.begin(), record.removed.end());
     for (const TrashedEntry& entry : record.moved) {
         known.insert(entry.original);
     }
@@ -205,7 +210,6 @@ std::vector<TrashedEntry> recoveredEntries(const ResetRecord& record, Trash& tra
             lost.push_back(path);
         }
     }
-    std::vector<TrashedEntry> found;
     if (lost.empty()) {
         return found;
     }
@@ -286,20 +290,16 @@ RestoreChoice newestRestorable(const ResetRecords& records,
 }
 
 void tidyRecords(ResetRecords& records, Trash& trash) {
-    std::map<std::string, TimeSpan> places;
     std::vector<std::string> empty;
+    // One place per folder stands for them all: the Trashes serving them are the same.
+    std::unordered_map<std::string, std::string> oneInFolder;
     records.forEach(std::nullopt, [&](const KeptRecord& kept) {
         const auto* record = std::get_if<ResetRecord>(&kept);
         if (!record) {
             return true;
         }
-        const TimeSpan span = resetSpan(*record);
         for (const std::string& path : record->planned) {
-            auto [known, added] = places.emplace(path, span);
-            if (!added) {
-                known->second = {std::min(known->second.from, span.from),
-                                 std::max(known->second.to, span.to)};
-            }
+            oneInFolder.try_emplace(parentFolder(path), path);
         }
         // An item that cannot be proven ours keeps its record, so that it is never forgotten.
         const bool somethingLeft =
@@ -316,11 +316,31 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
         }
         return true;
     });
+    std::vector<std::string> samples;
+    for (auto& [folder, path] : oneInFolder) {
+        samples.push_back(std::move(path));
+    }
+    // The places of every record are gathered only when the Trash holds a note without its
+    // item, which is rare: a record may name 100,000 of them.
+    if (!samples.empty() && trash.hasNotesWithoutItems(samples)) {
+        std::map<std::string, TimeSpan> places;
+        records.forEach(std::nullopt, [&places](const KeptRecord& kept) {
+            if (const auto* record = std::get_if<ResetRecord>(&kept)) {
+                const TimeSpan span = resetSpan(*record);
+                for (const std::string& path : record->planned) {
+                    auto [known, added] = places.emplace(path, span);
+                    if (!added) {
+                        known->second = {std::min(known->second.from, span.from),
+                                         std::max(known->second.to, span.to)};
+                    }
+                }
+            }
+            return true;
+        });
+        trash.forgetOrphans(places);
+    }
     for (const std::string& id : empty) {
         records.remove(id);
-    }
-    if (!places.empty()) {
-        trash.forgetOrphans(places);
     }
 }
 
