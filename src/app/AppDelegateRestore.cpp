@@ -138,7 +138,7 @@ void AppDelegate::restoreButtonMethod() {
         _lastEnding = ResetEnding::Declined;
         return;
     }
-    askAndRestore(records, *chosen, *place);
+    askAndRestore(records, chosen->id, *place);
 }
 
 std::optional<ResetRecord> AppDelegate::chooseReset(const std::vector<KeptRecord>& kept,
@@ -170,7 +170,7 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
     }
     ResetRecords records(ResetRecords::folderIn(place->library));
     // A damaged record never stands in the way of the reset that can come back.
-    const RestoreChoice choice = newestRestorable(records, identifier, *_services.trash);
+    RestoreChoice choice = newestRestorable(records, identifier, *_services.trash);
     for (const DamagedRecord& damaged : choice.skipped) {
         if (_services.systemLog) {
             _services.systemLog->log("Passed over the damaged reset record " + damaged.id);
@@ -180,11 +180,14 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
         updateRestoreButton();
         return std::nullopt;
     }
-    return askAndRestore(records, *choice.record, *place);
+    // Read again under the lock; this copy, which may be large, is not needed meanwhile.
+    const std::string id = choice.record->id;
+    choice.record.reset();
+    return askAndRestore(records, id, *place);
 }
 
 std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
-                                                        const ResetRecord& record,
+                                                        const std::string& id,
                                                         const RestorePlace& place) {
     std::optional<ResetLock> lock;
     {
@@ -199,7 +202,7 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
     tidyRecords(records, trash);
     // Planned under the lock: another run may have put it back, or written at its places,
     // while this one waited.
-    LatestRecord now = records.named(record.id);
+    LatestRecord now = records.named(id);
     ResetRecord* current = std::get_if<ResetRecord>(&now);
     if (!current || !hasSomethingToPutBack(*current, trash)) {
         _lastEnding = ResetEnding::NothingToDo;
