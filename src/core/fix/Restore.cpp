@@ -317,6 +317,7 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
         return true;
     });
     std::vector<std::string> samples;
+    samples.reserve(oneInFolder.size());
     for (auto& [folder, path] : oneInFolder) {
         samples.push_back(std::move(path));
     }
