@@ -91,6 +91,9 @@ public:
     void forgetOrphans(const std::map<std::string, TimeSpan>& originals) override {
         m_trash.forgetOrphans(originals);
     }
+    bool hasNotesWithoutItems(const std::vector<std::string>& places) override {
+        return m_trash.hasNotesWithoutItems(places);
+    }
     std::vector<TrashSlot> findTrashedFrom(const std::vector<std::string>& originals,
                                            const TimeSpan& span) override {
         return m_trash.findTrashedFrom(originals, span);

@@ -222,7 +222,7 @@ private:
     std::optional<RestorePlace> restorePlace();
     // Takes the home's lock, plans the record's restore, asks about it (naming what was written
     // since and goes to the Trash first), then puts it back: the one way a reset comes back.
-    std::optional<RestoreResult> askAndRestore(ResetRecords& records, const ResetRecord& record,
+    std::optional<RestoreResult> askAndRestore(ResetRecords& records, const std::string& id,
                                                const RestorePlace& place);
     // The list of kept resets; the record chosen from it, none when the user cancelled.
     std::optional<ResetRecord> chooseReset(const std::vector<KeptRecord>& kept,

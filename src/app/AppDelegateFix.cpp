@@ -226,7 +226,13 @@ void AppDelegate::fixButtonMethod() {
         }
         keepWindowResponsive();
     };
-    const ResetPlan plan = resetPlan();
+    ResetPlan wholePlan = resetPlan();
+    // What the steps below need of the plan; the lists go to the transaction, not copied.
+    const struct {
+        bool systemTarget;
+        std::optional<std::string> identifier;
+        std::string applicationName;
+    } plan{wholePlan.systemTarget, wholePlan.identifier, wholePlan.applicationName};
     // The report, to put back when the fix does not go ahead.
     const ShownInfo report = shownInfo();
 
@@ -236,7 +242,7 @@ void AppDelegate::fixButtonMethod() {
     }
     // Held through the quit wait, the questions and the moves: one reset or restore at a time.
     Result<ResetTransaction> transaction =
-        ResetTransaction::begin(plan, resetPorts(), [this] { keepWindowResponsive(); });
+        ResetTransaction::begin(std::move(wholePlan), resetPorts(), [this] { keepWindowResponsive(); });
     if (!transaction) {
         tellRefusal(transaction.error().reason);
         return;

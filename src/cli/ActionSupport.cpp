@@ -195,15 +195,20 @@ int exitCodeFor(ResetEnding ending) {
     return kDeclined;
 }
 
-void showPlan(Console& console, bool json, const std::vector<std::string>& lines) {
+std::ostream* planStream(Console& console, bool json) {
     if (json && !console.interactive) {
-        return;
+        return nullptr;
     }
-    std::ostream& where = json ? console.err : console.out;
-    for (const std::string& line : lines) {
-        where << line << '\n';
+    return json ? &console.err : &console.out;
+}
+
+void showPlan(Console& console, bool json, const std::vector<std::string>& lines) {
+    if (std::ostream* where = planStream(console, json)) {
+        for (const std::string& line : lines) {
+            *where << line << '\n';
+        }
+        *where << std::flush;
     }
-    where << std::flush;
 }
 
 } // namespace corvane::cli

@@ -46,6 +46,7 @@ public:
     PutBackOutcome putBack(const std::string& trashedPath, const std::string& originalPath,
                            const EntryIdentity& identity, PutBackMode mode) override;
     void forgetOrphans(const std::map<std::string, TimeSpan>& originals) override;
+    bool hasNotesWithoutItems(const std::vector<std::string>& places) override;
     std::vector<TrashSlot> findTrashedFrom(const std::vector<std::string>& originals,
                                            const TimeSpan& span) override;
 
@@ -76,7 +77,7 @@ private:
     void forEachInfoFile(const std::vector<std::string>& originals,
                          const std::function<void(const std::string& infoFile,
                                                   const std::string& item,
-                                                  const std::string& stem)>& visit);
+                                                  const std::string& stem, bool present)>& visit);
 
     std::string m_dataHome;
     uid_t m_uid;

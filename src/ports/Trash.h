@@ -107,6 +107,12 @@ public:
         (void)originals;
     }
 
+    // True when a Trash that entries of those places go to holds a note without its item.
+    virtual bool hasNotesWithoutItems(const std::vector<std::string>& places) {
+        (void)places;
+        return true;
+    }
+
     // The items the Trash holds as trashed from one of `originals` with a deletion time within
     // `span`, each with its identity as found: the journal of the reset that moved them was lost.
     virtual std::vector<TrashSlot> findTrashedFrom(const std::vector<std::string>& originals,

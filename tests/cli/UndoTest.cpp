@@ -305,6 +305,22 @@ TEST_F(Undo, CountsAreOfWhatMovesAndWhatCameBack) {
     expectSettingsBack();
 }
 
+// Another program left an item in the Trash without its note, under the name a reset would
+// take: the move finds the place taken and takes the next, and both items stay whole.
+TEST_F(Undo, AnItemWithoutItsNoteInTheTrashKeepsItsPlace) {
+    writeSettings();
+    const std::string foreign = trashFolder() + "/files/com.example.Widget.plist";
+    writeFile(foreign, "someone else's");
+
+    const Outcome reset = corvane({"--reset", "--yes", widget});
+
+    EXPECT_EQ(reset.status, 0) << reset.err;
+    EXPECT_EQ(contentOf(foreign), "someone else's");
+    EXPECT_EQ(corvane({"--restore", "--yes", kWidget}).status, 0);
+    expectSettingsBack();
+    EXPECT_EQ(contentOf(foreign), "someone else's");
+}
+
 // A reset that had to wait for another run plans only then: when that run took everything,
 // there is nothing to do, and it says so.
 TEST_F(Undo, AResetThatWaitedPlansAgainOnceItHoldsTheLock) {
