@@ -10,6 +10,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Dialogs.h"
+#include "base/RegularFile.h"
 #include "core/ProcessWideValues.h"
 #include "core/analysis/Discovery.h"
 #include "core/fix/ResetEnding.h"
@@ -21,8 +22,10 @@
 #include "host/PosixProcessLauncher.h"
 #include "host/ProcRunningApplications.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <string>
 #include <sys/stat.h>
 #include <variant>
@@ -126,6 +129,31 @@ int refusals(const AppDelegate& delegate) {
     return delegate.lastEnding() == ResetEnding::Declined ? 1 : 0;
 }
 
+// How many entries the newest record says moved, counted from its lines: reading the record
+// whole would add its own memory to the peak being measured.
+std::size_t movedInNewestRecord(const std::string& folder) {
+    std::string newest;
+    if (DIR* listing = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(listing)) {
+            if (isRecordId(entry->d_name) && newest < entry->d_name) {
+                newest = entry->d_name;
+            }
+        }
+        closedir(listing);
+    }
+    std::size_t moved = 0;
+    std::size_t stayed = 0;
+    if (!newest.empty()) {
+        (void)readRegularFileLines(folder + "/" + newest, std::size_t{1} << 30,
+                                   [&](std::string_view line) {
+                                       moved += line.starts_with(R"({"device":)") ? 1 : 0;
+                                       stayed += line.starts_with(R"({"stayed":)") ? 1 : 0;
+                                       return true;
+                                   });
+    }
+    return moved - std::min(moved, stayed);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -187,14 +215,12 @@ int main(int argc, char** argv) {
     delegate.fixButtonMethod();
     const bool reportedSuccess =
         alerts.sheetText.find("successfully restored") != std::string::npos;
-    const LatestRecord latest =
-        ResetRecords(ResetRecords::folderIn(std::string(argv[2]) + "/Library")).latest();
-    const ResetRecord* record = std::get_if<ResetRecord>(&latest);
+    const std::size_t trashed =
+        movedInNewestRecord(ResetRecords::folderIn(std::string(argv[2]) + "/Library"));
     std::printf("preferences %zu state %zu removals %d missing %d logged %d success %d trashed "
                 "%zu ending %s asked %d refused %d\n",
                 preferences, state, launcher.removals, launcher.removalsOfMissing, log.lines,
-                reportedSuccess ? 1 : 0, record ? record->moved.size() : std::size_t{0},
-                endingWord(delegate.lastEnding()), alerts.removeForGoodQuestions,
-                refusals(delegate));
+                reportedSuccess ? 1 : 0, trashed, endingWord(delegate.lastEnding()),
+                alerts.removeForGoodQuestions, refusals(delegate));
     return 0;
 }

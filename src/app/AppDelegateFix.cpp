@@ -241,8 +241,8 @@ void AppDelegate::fixButtonMethod() {
         return;
     }
     // Held through the quit wait, the questions and the moves: one reset or restore at a time.
-    Result<ResetTransaction> transaction =
-        ResetTransaction::begin(std::move(wholePlan), resetPorts(), [this] { keepWindowResponsive(); });
+    Result<ResetTransaction> transaction = ResetTransaction::begin(
+        std::move(wholePlan), resetPorts(), [this] { keepWindowResponsive(); });
     if (!transaction) {
         tellRefusal(transaction.error().reason);
         return;

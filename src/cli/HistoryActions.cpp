@@ -131,9 +131,10 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     const RestorePlan plan = planRestore(std::move(*record), trash, fs, *library);
     record.reset();
     const ResetRecord* const chosen = &plan.record;
-    const std::string when = chosen->replacedByRestoring.empty()
-                                 ? ", reset on "
-                                 : ", replaced by restoring " + chosen->replacedByRestoring + " on ";
+    const std::string when =
+        chosen->replacedByRestoring.empty()
+            ? ", reset on "
+            : ", replaced by restoring " + chosen->replacedByRestoring + " on ";
     // Written as they come, not held as lines: there may be 100,000 of them.
     if (std::ostream* where = planStream(console, options.json)) {
         *where << "These entries of " << chosen->applicationName << when
@@ -171,10 +172,10 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     if (options.json) {
         document["restored"] = jsonPaths(result.restored);
         document["already_back"] = jsonPaths(result.alreadyBack);
-        document["replaced"] = {
-            {"record", result.replacement.empty() ? nlohmann::json()
-                                                  : nlohmann::json(result.replacement)},
-            {"paths", jsonPaths(result.replaced)}};
+        document["replaced"] = {{"record", result.replacement.empty()
+                                               ? nlohmann::json()
+                                               : nlohmann::json(result.replacement)},
+                                {"paths", jsonPaths(result.replaced)}};
         document["kept_in_trash"] = jsonTrashed(result.keptInTrash);
         document["gone"] = jsonPaths(result.gone);
         document["not_ours"] = jsonTrashed(result.notOurs);

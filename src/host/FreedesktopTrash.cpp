@@ -16,8 +16,8 @@
 #include <fcntl.h>
 #include <random>
 #include <set>
-#include <unordered_set>
 #include <sys/stat.h>
+#include <unordered_set>
 
 namespace corvane {
 
@@ -502,8 +502,8 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         recorded = real->substr(trash->topdir == "/" ? 1 : trash->topdir.size() + 1);
     }
     const std::string deleted = deletionDate();
-    const std::string text = "[Trash Info]\nPath=" + percentEncodedPath(recorded) +
-                             "\nDeletionDate=" + deleted + "\n";
+    const std::string text =
+        "[Trash Info]\nPath=" + percentEncodedPath(recorded) + "\nDeletionDate=" + deleted + "\n";
     std::size_t limit = nameMax;
     for (int attempt = 0; attempt < allTries; ++attempt) {
         const std::string candidate = candidateName(name, attempt, limit);
@@ -541,7 +541,8 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
             unlink(info.c_str());
             return Error{plainReason(error), error};
         }
-        return TrashSlot{path, trashed,
+        return TrashSlot{path,
+                         trashed,
                          {entry.st_dev, entry.st_ino, static_cast<std::uint64_t>(entry.st_size),
                           modifiedNanoseconds(entry), deleted},
                          S_ISDIR(entry.st_mode)};
@@ -630,7 +631,7 @@ bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
 }
 
 std::optional<FreedesktopTrash::InfoNote> FreedesktopTrash::readInfo(const std::string& trashed,
-                                                                    bool* missing) const {
+                                                                     bool* missing) const {
     const std::string file = infoFileOf(trashed);
     const std::optional<std::string> text = readRegularFile(file, std::size_t{64} * 1024);
     if (missing) {
@@ -681,7 +682,8 @@ TrashedItemState FreedesktopTrash::examine(const std::string& trashedPath,
     if (item.st_ino != identity.inode) {
         return TrashedItemState::NotOurs;
     }
-    const bool whole = identity.size && identity.modifiedNanoseconds && !identity.deletionDate.empty();
+    const bool whole =
+        identity.size && identity.modifiedNanoseconds && !identity.deletionDate.empty();
     if (!whole) {
         return item.st_dev == identity.device && infoNames(trashedPath, originalPath)
                    ? TrashedItemState::Ours
@@ -777,8 +779,8 @@ void FreedesktopTrash::forEachInfoFile(
         forEachName(joined(root, "files"),
                     [&items](std::string_view name) { items.emplace(name); });
         for (const std::string& stem : stems) {
-            visit(joined(infoFolder, stem + std::string(infoSuffix)),
-                  joined(root, "files/" + stem), stem, items.contains(stem));
+            visit(joined(infoFolder, stem + std::string(infoSuffix)), joined(root, "files/" + stem),
+                  stem, items.contains(stem));
         }
     }
 }
@@ -868,11 +870,11 @@ std::vector<TrashSlot> FreedesktopTrash::findTrashedFrom(const std::vector<std::
         }
         const auto known = found.find(note->path);
         if (known == found.end() || known->second.first > *time) {
-            found[note->path] = {
-                *time,
-                TrashSlot{note->path, item,
-                          {info.st_dev, info.st_ino, static_cast<std::uint64_t>(info.st_size),
-                           modifiedNanoseconds(info), note->deletionDate}}};
+            found[note->path] = {*time, TrashSlot{note->path,
+                                                  item,
+                                                  {info.st_dev, info.st_ino,
+                                                   static_cast<std::uint64_t>(info.st_size),
+                                                   modifiedNanoseconds(info), note->deletionDate}}};
         }
     });
     std::vector<TrashSlot> slots;

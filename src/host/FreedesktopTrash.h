@@ -74,17 +74,17 @@ private:
     bool infoNames(const std::string& trashed, const std::string& original) const;
     // The Trashes entries of those places go to: the home's and one per other file system.
     std::map<std::string, std::string> trashRootsFor(const std::vector<std::string>& originals);
-    void forEachInfoFile(const std::vector<std::string>& originals,
-                         const std::function<void(const std::string& infoFile,
-                                                  const std::string& item,
-                                                  const std::string& stem, bool present)>& visit);
+    void
+    forEachInfoFile(const std::vector<std::string>& originals,
+                    const std::function<void(const std::string& infoFile, const std::string& item,
+                                             const std::string& stem, bool present)>& visit);
 
     std::string m_dataHome;
     uid_t m_uid;
     std::optional<dev_t> m_homeDevice;
     std::map<dev_t, DeviceTrash> m_trashes; // so that many entries do not re-check the folders
     mutable std::set<std::string> m_checkedFilesFolders; // the same, for putting back
-    std::map<std::string, dev_t> m_folderDevices;         // for the look ahead
+    std::map<std::string, dev_t> m_folderDevices;        // for the look ahead
     std::set<std::string> m_heldNames; // places in files/ taken by an item without info file
 };
 

@@ -119,8 +119,8 @@ TEST_F(Undo, AKillAtEveryChangeToTheDiskStrandsNothing) {
             const Outcome reset = resetKilled ? withKillAt(at, {"--reset", "--yes", widget})
                                               : corvane({"--reset", "--yes", widget});
             ASSERT_TRUE(reset.status == 0 || (resetKilled && reset.status == -1)) << reset.err;
-            const Outcome restore = resetKilled ? Outcome{}
-                                                : withKillAt(at, {"--restore", "--yes", kWidget});
+            const Outcome restore =
+                resetKilled ? Outcome{} : withKillAt(at, {"--restore", "--yes", kWidget});
             completed = resetKilled ? reset.status == 0 : restore.status == 0;
 
             const Outcome last = restoreUntilNothingIsLeft();
@@ -222,8 +222,7 @@ TEST_F(Undo, WhatWasWrittenSinceIsReplacedWholeAndCanComeBackInTurn) {
     const Occupant rows[] = {
         {"a file", &Undo::plist, [](const std::string& at) { writeFile(at, "new"); }},
         {"a folder", &Undo::plist, [](const std::string& at) { writeFile(at + "/inside", "new"); }},
-        {"a link", &Undo::plist,
-         [](const std::string& at) { fs::create_symlink("/nowhere", at); }},
+        {"a link", &Undo::plist, [](const std::string& at) { fs::create_symlink("/nowhere", at); }},
         {"a file where a folder was", &Undo::state,
          [](const std::string& at) { writeFile(at, "new"); }},
         {"a folder with other content", &Undo::state,
@@ -326,7 +325,8 @@ TEST_F(Undo, AnItemWithoutItsNoteInTheTrashKeepsItsPlace) {
 TEST_F(Undo, AResetThatWaitedPlansAgainOnceItHoldsTheLock) {
     writeSettings();
     fs::create_directories(recordsFolder());
-    std::optional<Result<ResetLock, ResetLock::Refusal>> other = ResetLock::tryTake(recordsFolder());
+    std::optional<Result<ResetLock, ResetLock::Refusal>> other =
+        ResetLock::tryTake(recordsFolder());
     ASSERT_TRUE(*other);
     const pid_t pid = start({"--reset", "--yes", "--json", widget}, "waiting");
     std::this_thread::sleep_for(300ms);

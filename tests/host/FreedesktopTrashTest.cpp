@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <fcntl.h>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -198,8 +198,7 @@ TEST_F(FreedesktopTrashTest, TheRecordedIdentitySurvivesARemountAndRefusesAnythi
          TrashedItemState::NotOurs},
         {"another inode", [](auto&, EntryIdentity& identity) { identity.inode += 1; },
          TrashedItemState::NotOurs},
-        {"nothing there", [](auto& place, auto&) { fs::remove(place); },
-         TrashedItemState::Missing},
+        {"nothing there", [](auto& place, auto&) { fs::remove(place); }, TrashedItemState::Missing},
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -215,9 +214,9 @@ TEST_F(FreedesktopTrashTest, TheRecordedIdentitySurvivesARemountAndRefusesAnythi
         EXPECT_EQ(trash.examine(place, original, identity), c.expected);
         const bool ours = c.expected == TrashedItemState::Ours;
         EXPECT_EQ(trash.putBack(place, original, identity, PutBackMode::KeepWhatIsThere),
-                  ours                                           ? PutBackOutcome::Restored
+                  ours                                      ? PutBackOutcome::Restored
                   : c.expected == TrashedItemState::Missing ? PutBackOutcome::Gone
-                                                                 : PutBackOutcome::NotOurs);
+                                                            : PutBackOutcome::NotOurs);
         EXPECT_EQ(present(original), ours);
         EXPECT_EQ(present(place), !ours && c.expected != TrashedItemState::Missing);
     }

@@ -157,9 +157,9 @@ FolderSearch findPreferenceEntries(const FileSystem& fs, const UserFolders& fold
 
 FolderSearch findSavedStateEntries(const FileSystem& fs, const UserFolders& folders,
                                    std::string_view identifier, const Tick& tick) {
-    FolderSearch search = searchLibraryFolder(fs, folders, "Saved Application State", identifier,
-                                              LetterCase::Significant, tick,
-                                              OwnNames::SavedStateOnly);
+    FolderSearch search =
+        searchLibraryFolder(fs, folders, "Saved Application State", identifier,
+                            LetterCase::Significant, tick, OwnNames::SavedStateOnly);
     search.append(searchContainerFolder(fs, folders, identifier, "Saved Application State", tick));
     return search;
 }

@@ -74,10 +74,10 @@ bool belongsToTarget(std::string_view relativePath, std::string_view identifier,
         const std::size_t slash = relativePath.find('/', start);
         const std::size_t end = slash == std::string_view::npos ? relativePath.size() : slash;
         const std::string_view name = relativePath.substr(start, end - start);
-        const bool own =
-            names == OwnNames::SavedStateOnly
-                ? sameText(name, std::string(identifier) + ".savedState", letterCase)
-                : isTargetOwnName(name, identifier, letterCase, sameText(parent, "ByHost", letterCase));
+        const bool own = names == OwnNames::SavedStateOnly
+                             ? sameText(name, std::string(identifier) + ".savedState", letterCase)
+                             : isTargetOwnName(name, identifier, letterCase,
+                                               sameText(parent, "ByHost", letterCase));
         if (own) {
             return true;
         }

@@ -208,9 +208,8 @@ void applyLine(const json& line, ResetRecord& record) {
             }
         }
     } else {
-        record.moved.push_back(
-            {pathFrom(line.at("original")), pathFrom(line.at("trashed")), identityFrom(line),
-             std::nullopt});
+        record.moved.push_back({pathFrom(line.at("original")), pathFrom(line.at("trashed")),
+                                identityFrom(line), std::nullopt});
     }
 }
 
@@ -274,8 +273,8 @@ std::string resetRecordHeadLine(const ResetRecord& record) {
 
 std::string movedEntryLine(const TrashedEntry& entry) {
     const EntryIdentity& identity = entry.identity;
-    std::string line = R"({"device":)" + std::to_string(identity.device) +
-                       R"(,"inode":)" + std::to_string(identity.inode);
+    std::string line = R"({"device":)" + std::to_string(identity.device) + R"(,"inode":)" +
+                       std::to_string(identity.inode);
     if (identity.size) {
         line += R"(,"size":)" + std::to_string(*identity.size);
     }
@@ -534,8 +533,9 @@ void ResetRecords::remove(const std::string& id) {
 KeptRecord ResetRecords::read(const std::string& id) const {
     RecordParser parser;
     // Read a line at a time: a record of 100,000 entries is some 30 MB of text.
-    const std::optional<LinesRead> read = readRegularFileLines(
-        fileFor(id), kLargestRecord, [&parser](std::string_view line) { return parser.feed(line); });
+    const std::optional<LinesRead> read =
+        readRegularFileLines(fileFor(id), kLargestRecord,
+                             [&parser](std::string_view line) { return parser.feed(line); });
     std::optional<ResetRecord> record =
         read && !read->stopped ? parser.finish() : std::optional<ResetRecord>();
     if (!record) {

@@ -310,8 +310,8 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     // Another run may have taken everything listed while this one waited for the lock.
     const FileSystem& fs = *m_ports.fileSystem;
     const auto exists = [&fs](const std::string& path) { return fs.entryExists(path); };
-    const bool listedAny = !m_plan.listed.empty() || !m_plan.hardReset.empty() ||
-                           m_plan.cookieStoreFile.has_value();
+    const bool listedAny =
+        !m_plan.listed.empty() || !m_plan.hardReset.empty() || m_plan.cookieStoreFile.has_value();
     if (listedAny && !m_plan.systemTarget &&
         std::none_of(m_plan.listed.begin(), m_plan.listed.end(), exists) &&
         std::none_of(m_plan.hardReset.begin(), m_plan.hardReset.end(), exists) &&

@@ -94,8 +94,8 @@ bool isOursInTrash(Trash& trash, const TrashedEntry& entry) {
 // record of its own made at the first, and only what the user was shown.
 class Replacement {
 public:
-    Replacement(ResetRecords& records, const RestorePlan& plan, Trash& trash,
-                const FileSystem& fs, const UserFolders& folders, SystemLog* log)
+    Replacement(ResetRecords& records, const RestorePlan& plan, Trash& trash, const FileSystem& fs,
+                const UserFolders& folders, SystemLog* log)
         : m_records(records), m_plan(plan), m_trash(trash), m_fs(fs), m_folders(folders),
           m_log(log), m_agreed(plan.replaced.begin(), plan.replaced.end()) {}
 
@@ -143,7 +143,8 @@ private:
         record.planned = m_plan.replaced;
         record.replacedByRestoring = source.id;
         // One more than usual: the record being restored must not make way for this one.
-        Result<std::unique_ptr<ResetJournal>> begun = m_records.begin(record, ResetRecords::kKept + 1);
+        Result<std::unique_ptr<ResetJournal>> begun =
+            m_records.begin(record, ResetRecords::kKept + 1);
         if (!begun) {
             m_failed = true;
             if (m_log) {
@@ -153,8 +154,8 @@ private:
             return false;
         }
         m_journal = std::move(*begun);
-        m_remover.emplace(m_fs, m_folders.library, m_folders.home, LibraryRemover::RunTool{},
-                          m_log, &m_trash);
+        m_remover.emplace(m_fs, m_folders.library, m_folders.home, LibraryRemover::RunTool{}, m_log,
+                          &m_trash);
         m_remover->setJournal(m_journal.get());
         m_remover->rememberTrashed();
         return true;
@@ -227,8 +228,9 @@ std::vector<TrashedEntry> recoveredEntries(const ResetRecord& record, Trash& tra
 }
 
 std::size_t entriesInTrash(const ResetRecord& record, Trash& trash) {
-    const auto ours = std::count_if(record.moved.begin(), record.moved.end(),
-                                    [&trash](const TrashedEntry& e) { return isOursInTrash(trash, e); });
+    const auto ours =
+        std::count_if(record.moved.begin(), record.moved.end(),
+                      [&trash](const TrashedEntry& e) { return isOursInTrash(trash, e); });
     return static_cast<std::size_t>(ours) + recoveredEntries(record, trash).size();
 }
 
@@ -346,8 +348,7 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
 }
 
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,
-                            const std::string& library,
-                            const std::function<bool()>& stopRequested,
+                            const std::string& library, const std::function<bool()>& stopRequested,
                             const std::function<bool(const std::string&)>& makeRoom) {
     RestoreResult result;
     std::unordered_map<std::string, bool> folderInside;
@@ -508,8 +509,7 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
     if (!result.replaced.empty()) {
         text += plural(result.replaced.size(), "entry", "entries") +
                 " written since went to the Trash first (" + result.replacement +
-                "); Restore can put " + (result.replaced.size() == 1 ? "it" : "them") +
-                " back.\n";
+                "); Restore can put " + (result.replaced.size() == 1 ? "it" : "them") + " back.\n";
     }
     if (result.whole()) {
         return text;
@@ -526,8 +526,7 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
                         entry.trashed + ")");
     }
     for (const TrashedEntry& entry : result.notOurs) {
-        lines.push_back(entry.original + ": what lies at its place in the Trash (" +
-                        entry.trashed +
+        lines.push_back(entry.original + ": what lies at its place in the Trash (" + entry.trashed +
                         ") cannot be proven to be the reset one; it stays there");
     }
     for (const std::string& path : result.gone) {
