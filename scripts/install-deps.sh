@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Corvane needs to build, run and test, and does nothing when
-# they are all present already.
+# they are all present already. Given package names, it installs those instead (the benchmark's
+# extras).
 set -euo pipefail
 
-packages=(
+packages=("$@")
+[ ${#packages[@]} -gt 0 ] || packages=(
     g++ clang cmake ninja-build make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
     libplist-dev libgtest-dev libgmock-dev googletest libc++-dev libc++abi-dev

@@ -86,6 +86,16 @@ bool looksOursInTrash(const FileSystem& fs, const TrashedEntry& entry) {
                           : stamp->device == identity.device);
 }
 
+// A record of the same application, holding nothing yet.
+ResetRecord applicationOf(const ResetRecord& record) {
+    ResetRecord other;
+    other.identifier = record.identifier;
+    other.applicationName = record.applicationName;
+    other.applicationPath = record.applicationPath;
+    other.systemTarget = record.systemTarget;
+    return other;
+}
+
 bool isOursInTrash(Trash& trash, const TrashedEntry& entry) {
     return trash.examine(entry.trashed, entry.original, entry.identity) == TrashedItemState::Ours;
 }
@@ -134,11 +144,7 @@ private:
             return false;
         }
         const ResetRecord& source = m_plan.record;
-        ResetRecord record;
-        record.identifier = source.identifier;
-        record.applicationName = source.applicationName;
-        record.applicationPath = source.applicationPath;
-        record.systemTarget = source.systemTarget;
+        ResetRecord record = applicationOf(source);
         record.time = static_cast<std::int64_t>(std::time(nullptr));
         record.planned = m_plan.replaced;
         record.replacedByRestoring = source.id;
@@ -434,12 +440,8 @@ RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& pla
     }
     replacement.finish(result);
     // What may still be in the Trash stays recorded, so Restore can be pressed again.
-    ResetRecord rest;
+    ResetRecord rest = applicationOf(record);
     rest.id = record.id;
-    rest.identifier = record.identifier;
-    rest.applicationName = record.applicationName;
-    rest.applicationPath = record.applicationPath;
-    rest.systemTarget = record.systemTarget;
     rest.time = record.time;
     rest.replacedByRestoring = record.replacedByRestoring;
     rest.moved = result.leftInTrash();
