@@ -212,6 +212,9 @@ ResetPorts AppDelegate::resetPorts() {
     ports.runTool = [this](const std::string& tool, const std::vector<std::string>& arguments) {
         return callNSTaskWithResult(tool, arguments);
     };
+    ports.hasTool = [launcher = _services.launcher](const std::string& tool) {
+        return launcher && launcher->isInstalled(tool);
+    };
     return ports;
 }
 
