@@ -170,5 +170,24 @@ TEST_F(Conventions, TheHardResetOfSafariSaysWhatIsLostBeforeItAsks) {
     EXPECT_EQ(soft.out.find("bookmarks"), std::string::npos) << soft.out;
 }
 
+TEST_F(Conventions, WhatStayedIsNamedOnceOnStandardError) {
+    // A cookie store that cannot be read cannot be emptied: the Hard reset is done in part.
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    home.file("Library/Cookies/Cookies.binarycookies", "not a cookie store");
+    const std::string store = home.library() + "/Cookies/Cookies.binarycookies";
+    const std::string safari = app("Safari.app", "com.apple.Safari");
+
+    const Outcome run = corvane({"--reset", "-y", "--safari=hard", safari});
+
+    EXPECT_EQ(run.status, 3);
+    const std::vector<std::string> said = lines(run.err);
+    ASSERT_EQ(said.size(), 2u) << run.err;
+    EXPECT_EQ(said[0].rfind("corvane: could not remove everything for Safari.app", 0), 0u);
+    EXPECT_EQ(said[1], "  " + store);
+    EXPECT_EQ(run.out.find(store), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("in the Trash; corvane --restore com.apple.Safari"), std::string::npos)
+        << run.out;
+}
+
 } // namespace
 } // namespace corvane::testing
