@@ -65,6 +65,9 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
         if (_outlets.chooseButton) {
             _outlets.chooseButton->setHidden(false);
         }
+        if (_outlets.window) {
+            _outlets.window->setApplicationTitle("");
+        }
         return;
     }
     showPick(*picked);
@@ -75,18 +78,37 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
     if (_outlets.nameOfAppToFix) {
         _outlets.nameOfAppToFix->setStringValue(*processWide().targetApplicationName);
     }
+    if (_outlets.window) {
+        _outlets.window->setApplicationTitle(*processWide().targetApplicationName);
+    }
     if (_outlets.infoField) {
         _outlets.infoField->setString("Analysing...");
     }
     // Input made while the analysis runs is dropped, so no click can act on the report before it
     // was on screen.
     const BusySpan busy(_services.application);
-    showAnalysis(analyser());
+    _safariCancelled = false;
+    const AnalyserResult analysis = analyser();
+    if (_safariCancelled) {
+        // Neither reset was chosen: back to waiting, with nothing to fix.
+        _isApp = false;
+        _isSafari = false;
+        _path.reset();
+        _fullFilePaths.clear();
+        _fullStatePaths.clear();
+        stopProgress();
+        return;
+    }
+    showAnalysis(analysis);
 }
 
 void AppDelegate::showPick(const std::string& picked) {
     _path = picked;
     showHint(false);
+    // The title names an application once it is accepted, not the item in hand.
+    if (_outlets.window) {
+        _outlets.window->setApplicationTitle("");
+    }
     // Restore belongs to the waiting window, not to the work on a new target.
     _restoreStateDue = false;
     if (_outlets.restoreButton) {

@@ -67,12 +67,16 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // A theme or palette changed while running is followed at once.
+    void changeEvent(QEvent* event) override;
     // A menu item is available exactly when its control is.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
     void followControls();
+    void followPalette();
+    void pressIfAvailable(QPushButton* button);
 
     // The local file a drag carries first, if drops are taken now.
     std::optional<QString> droppable(const QMimeData* mime) const;
