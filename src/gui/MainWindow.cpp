@@ -28,7 +28,8 @@ MainWindow::MainWindow(QWidget* parent)
       m_iconView(new QLabel(this)), m_cancelButton(new QPushButton(tr("(X)"), this)),
       m_updateButton(new QPushButton(tr("Check for Updates"), this)),
       m_restoreButton(new QPushButton(tr("Restore"), this)), m_notice(new QLabel(this)),
-      m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)), m_hint(new QLabel(this)) {
+      m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)), m_hint(new QLabel(this)),
+      m_entryCount(new QLabel(this)) {
     // An application dragged from a file manager is chosen as the file dialog would.
     setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Corvane"));
@@ -64,6 +65,14 @@ MainWindow::MainWindow(QWidget* parent)
     m_infoView->setReadOnly(true);
     m_infoView->setFrameShape(QFrame::NoFrame);
     m_infoView->setMinimumSize(460, 240);
+    m_infoView->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_entryCount->setObjectName(QStringLiteral("entryCountLabel"));
+    m_entryCount->setAccessibleName(tr("Entries listed"));
+    m_entryCount->setTextFormat(Qt::PlainText);
+    m_entryCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_entryCount->setForegroundRole(QPalette::PlaceholderText);
+    m_entryCount->hide();
 
     m_fixButton->setObjectName(QStringLiteral("fixButton"));
     m_fixButton->setAccessibleName(tr("Fix"));
@@ -98,7 +107,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_busyLabel->hide();
     // Their place is kept while they are hidden, so the window keeps its size when work starts
     // and ends.
-    for (QWidget* busy : std::initializer_list<QWidget*>{m_busyBar, m_busyLabel}) {
+    for (QWidget* busy : std::initializer_list<QWidget*>{m_busyBar, m_busyLabel, m_entryCount}) {
         QSizePolicy policy = busy->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
         busy->setSizePolicy(policy);
@@ -131,6 +140,7 @@ MainWindow::MainWindow(QWidget* parent)
     layout->setMenuBar(m_menuBar);
     layout->addLayout(top);
     layout->addWidget(m_infoView, 1);
+    layout->addWidget(m_entryCount);
     layout->addWidget(m_busyBar);
     layout->addWidget(m_busyLabel);
     layout->addWidget(m_notice);

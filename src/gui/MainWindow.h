@@ -48,6 +48,8 @@ public:
     QProgressBar* busyBar() const { return m_busyBar; }
     QLabel* busyLabel() const { return m_busyLabel; }
     QLabel* hintLabel() const { return m_hint; }
+    // How many entries the report lists, beside it; hidden when it lists none.
+    QLabel* entryCountLabel() const { return m_entryCount; }
     QMenuBar* menuBar() const { return m_menuBar; }
     // The menu items, each the keyboard's and the menu's way to a control of the window.
     QAction* chooseAction() const { return m_chooseAction; }
@@ -94,6 +96,7 @@ private:
     QProgressBar* m_busyBar;
     QLabel* m_busyLabel;
     QLabel* m_hint;
+    QLabel* m_entryCount;
     QMenuBar* m_menuBar;
     QAction* m_chooseAction;
     QAction* m_restoreAction;

@@ -109,6 +109,20 @@ void QtTextView::setTextColor(const Color& color, std::int64_t location, std::in
     const std::int64_t from = std::min(location, textLength);
     const std::int64_t to = std::min(location + length, textLength);
     colourRange(toQColor(color), static_cast<int>(from), static_cast<int>(to));
+    if (color == Color::standardGray()) {
+        keepLinesWhole(static_cast<int>(from), static_cast<int>(to));
+    }
+}
+
+void QtTextView::keepLinesWhole(int from, int to) {
+    // Grey is a list's colour: each entry stays on one line, so a long path never reads as two
+    // entries; the view scrolls sideways instead.
+    QTextCursor cursor(m_edit->document());
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    QTextBlockFormat format;
+    format.setNonBreakableLines(true);
+    cursor.mergeBlockFormat(format);
 }
 
 std::vector<ColourRun> QtTextView::colourRuns() const {

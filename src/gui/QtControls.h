@@ -35,6 +35,7 @@ public:
 
 private:
     void colourRange(const QColor& color, int from, int to);
+    void keepLinesWhole(int from, int to);
     QPointer<QTextEdit> m_edit;
     QColor m_baseColor = Qt::black;
 };
