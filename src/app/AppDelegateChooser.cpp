@@ -15,7 +15,7 @@ namespace corvane {
 namespace {
 
 constexpr const char* kPanelMessage = "Select the application with the problem.";
-constexpr const char* kRejectedName = "Error: doesn't appear to be an application";
+constexpr const char* kRejectedName = "Error: %@ doesn't appear to be an application";
 constexpr const char* kRejectedInfo = "Please click the (X) button to choose again";
 constexpr const char* kForeignHomeName = "Error: HOME belongs to another user";
 
@@ -33,6 +33,13 @@ Result<BundleInfo, BundleError> installedBundle(const Services& services, const 
         return BundleError{BundleFailure::NotABundle, "no application of that name is installed"};
     }
     return services.bundles->readBundle(*found);
+}
+
+// The refusal names the item picked, so that a wrong pick is seen at once.
+std::string rejectedName(const std::string& picked) {
+    std::string name = kRejectedName;
+    const std::size_t at = name.find("%@");
+    return name.replace(at, 2, lastPathComponent(picked));
 }
 
 } // namespace
@@ -143,7 +150,7 @@ bool AppDelegate::acceptPick(const std::string& picked) {
     const bool readerFailed = !bundle && isReaderFault(bundle.error().failure);
     if (_outlets.nameOfAppToFix) {
         _outlets.nameOfAppToFix->setStringValue(readerFailed ? "Error: " + bundle.error().reason
-                                                             : std::string(kRejectedName));
+                                                             : rejectedName(picked));
     }
     if (_outlets.infoField) {
         _outlets.infoField->setString(kRejectedInfo);

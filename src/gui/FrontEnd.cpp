@@ -7,6 +7,7 @@
 #include "gui/MainWindow.h"
 #include "gui/QtDialogs.h"
 #include "gui/QtUrlLoader.h"
+#include "gui/Settings.h"
 #include "host/HostFacilities.h"
 
 #include <QAction>
@@ -29,6 +30,7 @@ namespace corvane {
 
 namespace {
 constexpr qint64 kPlacementWaitMs = 2000;
+const QString kGeometryKey = QStringLiteral("window/geometry");
 } // namespace
 
 void describeApplication() {
@@ -109,7 +111,9 @@ FrontEnd::FrontEnd()
             [delegate, update] { delegate->checkUpdate(update); });
 }
 
-FrontEnd::~FrontEnd() = default;
+FrontEnd::~FrontEnd() {
+    rememberedSettings()->setValue(kGeometryKey, m_window->saveGeometry());
+}
 
 void FrontEnd::countEntries() {
     const std::size_t count =
@@ -168,10 +172,27 @@ void FrontEnd::showAbout() {
     about.setWindowTitle(QStringLiteral("About Corvane"));
     about.setTextFormat(Qt::PlainText);
     about.setText(QStringLiteral("Corvane %1").arg(QString::fromUtf8(build::kVersion)));
+    // The project's page is a link when it is a secure address; none is shown otherwise.
+    const QString page = QString::fromUtf8(build::kProductUrl);
+    const bool linked = page.startsWith(QLatin1String("https://"));
     about.setInformativeText(
-        QStringLiteral("Returns a misbehaving application to its default settings.\n\n"
-                       "Licence: GPL-3.0-or-later\n%1")
-            .arg(QString::fromUtf8(build::kProductUrl)));
+        QStringLiteral("<p>Returns a misbehaving application to its default settings.</p>"
+                       "<p>%1<br>Licence: GPL-3.0-or-later</p>%2")
+            .arg(QString::fromUtf8(build::kCopyright).toHtmlEscaped(),
+                 linked ? QStringLiteral("<p><a href=\"%1\">%2</a></p>")
+                              .arg(page.toHtmlEscaped(), page.toHtmlEscaped())
+                        : QString()));
+    for (QLabel* label : about.findChildren<QLabel*>()) {
+        if (label->objectName() == QLatin1String("qt_msgbox_informativelabel")) {
+            label->setTextFormat(Qt::RichText);
+            label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+            // Through the same opener as the update's page: the browser never holds the window.
+            connect(label, &QLabel::linkActivated, this, [this](const QString& link) {
+                (void)m_host->launcher.run(m_host->launcher.toolPath(Tool::Open),
+                                           {link.toStdString()});
+            });
+        }
+    }
     about.setIconPixmap(m_window->windowIcon().pixmap(64, 64));
     about.exec();
 }
@@ -191,6 +212,7 @@ void FrontEnd::start(const std::optional<std::string>& application) {
             [this] { m_delegate->applicationWillTerminate(); });
     // What needs the disk waits for the window to be on screen.
     qApp->installEventFilter(this);
+    m_window->restoreGeometry(rememberedSettings()->value(kGeometryKey).toByteArray());
     m_window->show();
     m_delegate->applicationWillFinishLaunching();
     if (application) {

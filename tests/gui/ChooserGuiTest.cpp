@@ -344,8 +344,9 @@ TEST_F(ChooserGui, ADocumentIsRejectedAndTheCancelControlReturnsToWaiting) {
     pick(home.path() + "/Downloads/Notes.txt");
     choose();
 
+    // The refusal names the item, so the user sees which pick it was.
     EXPECT_EQ(window().nameField()->text(),
-              QStringLiteral("Error: doesn't appear to be an application"));
+              QStringLiteral("Error: Notes.txt doesn't appear to be an application"));
     EXPECT_EQ(info(), QStringLiteral("Please click the (X) button to choose again"));
     EXPECT_FALSE(window().fixButton()->isEnabled());
     EXPECT_FALSE(window().iconView()->isHidden());
@@ -415,7 +416,7 @@ TEST_F(ChooserGui, AFolderNamedAppWithoutInfoPlistIsPickedAndRejected) {
 
     EXPECT_EQ(frontEnd.delegate().path(), home.path() + "/Downloads/Hollow.app");
     EXPECT_EQ(window().nameField()->text(),
-              QStringLiteral("Error: doesn't appear to be an application"));
+              QStringLiteral("Error: Hollow.app doesn't appear to be an application"));
     EXPECT_FALSE(window().fixButton()->isEnabled());
 }
 

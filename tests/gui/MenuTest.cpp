@@ -89,7 +89,7 @@ TEST(Menus, ItemsFollowTheirControlsAndTheShortcutReachesTheChooser) {
     EXPECT_TRUE(window.chooseAction()->isEnabled());
 }
 
-TEST(Menus, AboutNamesTheVersionAndTheLicence) {
+TEST(Menus, AboutNamesTheVersionTheLicenceTheCopyrightAndLinksThePage) {
     TempHome home;
     FrontEnd frontEnd;
     frontEnd.start();
@@ -103,6 +103,9 @@ TEST(Menus, AboutNamesTheVersionAndTheLicence) {
     frontEnd.window().aboutAction()->trigger();
     EXPECT_TRUE(shown.contains(QString::fromUtf8(build::kVersion))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("GPL-3.0-or-later"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QString::fromUtf8(build::kCopyright))) << shown.toStdString();
+    // The project's page is a secure address, and a link rather than text to copy.
+    EXPECT_TRUE(shown.contains(QStringLiteral("<a href=\"https://"))) << shown.toStdString();
 }
 
 } // namespace
