@@ -88,8 +88,16 @@ public:
         return Error{"a restore copies nothing out of the Trash", 0};
     }
     void release(const TrashSlot& slot) override { m_trash.release(slot); }
-    void forgetOrphans(const std::vector<std::string>& originals) override {
+    void forgetOrphans(const std::map<std::string, TimeSpan>& originals) override {
         m_trash.forgetOrphans(originals);
+    }
+    std::vector<TrashSlot> findTrashedFrom(const std::vector<std::string>& originals,
+                                           const TimeSpan& span) override {
+        return m_trash.findTrashedFrom(originals, span);
+    }
+    TrashedItemState examine(const std::string& trashed, const std::string& original,
+                             const EntryIdentity& identity) override {
+        return m_trash.examine(trashed, original, identity);
     }
     PutBackOutcome putBack(const std::string& trashed, const std::string& original,
                            const EntryIdentity& identity, PutBackMode mode) override {

@@ -207,8 +207,7 @@ private:
     // True (the window says why, Fix unavailable) when the home is another user's.
     bool refuseForeignHome();
     void showAnalysis(const AnalyserResult& analysis);
-    // Enables Restore when a kept reset still has something in the Trash to put back, or the
-    // newest record is damaged (pressing Restore names it).
+    // Enables Restore when a kept reset still has something in the Trash to put back.
     void updateRestoreButton();
     // The sentence refusing to work in this home: this process runs as root and the home is
     // another user's. Nothing may be made or moved there.
@@ -221,7 +220,8 @@ private:
         std::string resolvedLibrary;
     };
     std::optional<RestorePlace> restorePlace();
-    // Asks about the record, then puts it back: the one way a reset comes back.
+    // Takes the home's lock, plans the record's restore, asks about it (naming what was written
+    // since and goes to the Trash first), then puts it back: the one way a reset comes back.
     std::optional<RestoreResult> askAndRestore(ResetRecords& records, const ResetRecord& record,
                                                const RestorePlace& place);
     // The list of kept resets; the record chosen from it, none when the user cancelled.
@@ -265,8 +265,8 @@ private:
     // declined) when it cannot be told whether the target runs, or it did not quit.
     bool targetHasQuit(const std::string& identifier, const std::string& name,
                        const QuitStep& step);
-    RestoreResult finishRestore(ResetRecords& records, const ResetRecord& record,
-                                const std::string& library);
+    RestoreResult finishRestore(ResetRecords& records, const RestorePlan& plan,
+                                const RestorePlace& place);
 
     Outlets _outlets;
     Services _services;

@@ -294,6 +294,14 @@ void AppDelegate::fixButtonMethod() {
     _lastEnding = outcome.ending;
     _fullStatePaths.clear();
     _fullFilePaths.clear();
+    if (outcome.ending == ResetEnding::NothingToDo) {
+        // Another reset or restore took what was listed while this one waited for it.
+        stopProgress();
+        tellRefusal("Nothing was removed: what was listed for " + plan.applicationName +
+                    " is no longer there.");
+        _lastEnding = ResetEnding::NothingToDo;
+        return;
+    }
     if (_services.alerts) {
         Alert sheet;
         sheet.buttons = {{"OK", std::nullopt}};

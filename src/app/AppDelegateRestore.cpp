@@ -30,20 +30,21 @@ std::optional<ResetRecords> recordsOf(const FileSystem& fs) {
     return std::nullopt;
 }
 
-Alert restoreQuestion(const ResetRecord& record) {
+Alert restoreQuestion(const RestorePlan& plan) {
     Alert alert;
-    alert.messageText = restoreQuestionText(record);
+    alert.messageText = restoreQuestionText(plan.record);
+    alert.informativeText = restorePlanText(plan);
     alert.buttons = {{"Restore", std::string("\r")}, {"Cancel", std::nullopt}};
     alert.style = AlertStyle::Warning;
     return alert;
 }
 
-bool canComeBack(const KeptRecord& kept, const FileSystem& fs) {
+bool canComeBack(const KeptRecord& kept, Trash& trash) {
     const auto* record = std::get_if<ResetRecord>(&kept);
-    return record && hasSomethingToPutBack(*record, fs);
+    return record && hasSomethingToPutBack(*record, trash);
 }
 
-PastReset pastReset(const KeptRecord& kept, const FileSystem& fs, const std::string& home) {
+PastReset pastReset(const KeptRecord& kept, Trash& trash, const std::string& home) {
     if (const auto* damaged = std::get_if<DamagedRecord>(&kept)) {
         return {damaged->id, "damaged record", {}, {}, {}, false};
     }
@@ -64,7 +65,7 @@ PastReset pastReset(const KeptRecord& kept, const FileSystem& fs, const std::str
     if (lines.size() > kShown) {
         details += "...and " + std::to_string(lines.size() - kShown) + " more\n";
     }
-    const std::size_t inTrash = entriesInTrash(record, fs);
+    const std::size_t inTrash = entriesInTrash(record, trash);
     return {resetTimeText(record.time),
             record.applicationName,
             std::to_string(record.moved.size() + record.removed.size()),
@@ -84,10 +85,9 @@ void AppDelegate::updateRestoreButton() {
     if (_services.trash && _services.fileSystem && !foreignHome()) {
         if (const std::optional<ResetRecords> records = recordsOf(*_services.fileSystem)) {
             const std::vector<KeptRecord> kept = records->all();
-            enabled = (!kept.empty() && std::holds_alternative<DamagedRecord>(kept.front())) ||
-                      std::any_of(kept.begin(), kept.end(), [this](const KeptRecord& one) {
-                          return canComeBack(one, *_services.fileSystem);
-                      });
+            enabled = std::any_of(kept.begin(), kept.end(), [this](const KeptRecord& one) {
+                return canComeBack(one, *_services.trash);
+            });
         }
     }
     _outlets.restoreButton->setEnabled(enabled);
@@ -120,23 +120,14 @@ void AppDelegate::restoreButtonMethod() {
     if (!place) {
         return;
     }
-    const FileSystem& fs = *_services.fileSystem;
+    Trash& trash = *_services.trash;
     ResetRecords records(ResetRecords::folderIn(place->library));
     const std::vector<KeptRecord> kept = records.all();
     const auto restorable = static_cast<std::size_t>(std::count_if(
-        kept.begin(), kept.end(), [&fs](const KeptRecord& one) { return canComeBack(one, fs); }));
-    // With a single reset to put back, Restore asks about it directly; a damaged newest record is
-    // then named rather than passed over for an older one.
+        kept.begin(), kept.end(), [&trash](const KeptRecord& one) { return canComeBack(one, trash); }));
+    // With a single reset to put back, Restore asks about it directly.
     if (restorable < 2 || !_services.resetChooser) {
-        const auto newestRestorable =
-            std::find_if(kept.begin(), kept.end(),
-                         [&fs](const KeptRecord& one) { return canComeBack(one, fs); });
-        if (kept.empty() || std::holds_alternative<DamagedRecord>(kept.front()) ||
-            newestRestorable == kept.end()) {
-            restoreLatest(std::nullopt);
-            return;
-        }
-        askAndRestore(records, std::get<ResetRecord>(*newestRestorable), *place);
+        restoreLatest(std::nullopt);
         return;
     }
     const std::optional<ResetRecord> chosen = chooseReset(kept, place->home);
@@ -149,11 +140,10 @@ void AppDelegate::restoreButtonMethod() {
 
 std::optional<ResetRecord> AppDelegate::chooseReset(const std::vector<KeptRecord>& kept,
                                                     const std::string& home) {
-    const FileSystem& fs = *_services.fileSystem;
     std::vector<PastReset> rows;
     rows.reserve(kept.size());
     for (const KeptRecord& one : kept) {
-        rows.push_back(pastReset(one, fs, home));
+        rows.push_back(pastReset(one, *_services.trash, home));
     }
     const auto newest =
         std::find_if(rows.begin(), rows.end(), [](const PastReset& row) { return row.restorable; });
@@ -176,57 +166,67 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
         return std::nullopt;
     }
     ResetRecords records(ResetRecords::folderIn(place->library));
-    const LatestRecord latest = records.latest(identifier);
-    if (const auto* damaged = std::get_if<DamagedRecord>(&latest)) {
-        tellRefusal("The latest reset record is damaged: " + damaged->id + ".");
-        return std::nullopt;
+    // A damaged record never stands in the way of the reset that can come back.
+    const RestoreChoice choice = newestRestorable(records, identifier, *_services.trash);
+    for (const DamagedRecord& damaged : choice.skipped) {
+        if (_services.systemLog) {
+            _services.systemLog->log("Passed over the damaged reset record " + damaged.id);
+        }
     }
-    const std::optional<ResetRecord> record = restorableRecord(latest, *_services.fileSystem);
-    if (!record) {
+    if (!choice.record) {
         updateRestoreButton();
         return std::nullopt;
     }
-    return askAndRestore(records, *record, *place);
+    return askAndRestore(records, *choice.record, *place);
 }
 
 std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
                                                         const ResetRecord& record,
                                                         const RestorePlace& place) {
-    if (_services.alerts->runModal(restoreQuestion(record)) != kAlertFirstButtonReturn) {
-        _lastEnding = ResetEnding::Declined;
-        return std::nullopt;
+    std::optional<ResetLock> lock;
+    {
+        // Clicks made while it waits must not act once it has ended.
+        const BusySpan busy(_services.application);
+        lock = takeResetLock(place.library);
     }
-
-    // Clicks made while entries go back must not act once it has ended.
-    const BusySpan busy(_services.application);
-    const std::optional<ResetLock> lock = takeResetLock(place.library);
     if (!lock) {
         return std::nullopt;
     }
-    // Another run may have put it back while this one waited for the lock.
+    Trash& trash = *_services.trash;
+    tidyRecords(records, trash);
+    // Planned under the lock: another run may have put it back, or written at its places,
+    // while this one waited.
     const LatestRecord now = records.named(record.id);
     const ResetRecord* current = std::get_if<ResetRecord>(&now);
-    if (!current || !hasSomethingToPutBack(*current, *_services.fileSystem)) {
+    if (!current || !hasSomethingToPutBack(*current, trash)) {
         _lastEnding = ResetEnding::NothingToDo;
         updateRestoreButton();
         return std::nullopt;
     }
+    const RestorePlan plan =
+        planRestore(*current, trash, *_services.fileSystem, place.resolvedLibrary);
+    if (_services.alerts->runModal(restoreQuestion(plan)) != kAlertFirstButtonReturn) {
+        _lastEnding = ResetEnding::Declined;
+        return std::nullopt;
+    }
+    const BusySpan busy(_services.application);
     // As before a reset: an application that still runs would write over what comes back.
     if (!current->systemTarget && isAcceptableBundleIdentifier(current->identifier) &&
         !targetHasQuit(current->identifier, current->applicationName,
                        {"put back", "Restore", _outlets.restoreButton, shownInfo(), true})) {
         return std::nullopt;
     }
-    return finishRestore(records, *current, place.resolvedLibrary);
+    return finishRestore(records, plan, place);
 }
 
-RestoreResult AppDelegate::finishRestore(ResetRecords& records, const ResetRecord& record,
-                                         const std::string& library) {
-    RestoreResult result = restoreAndKeepRecord(
-        records, record, *_services.trash, *_services.fileSystem, library, _services.systemLog);
+RestoreResult AppDelegate::finishRestore(ResetRecords& records, const RestorePlan& plan,
+                                         const RestorePlace& place) {
+    RestoreResult result =
+        restoreAndKeepRecord(records, plan, *_services.trash, *_services.fileSystem,
+                             UserFolders{place.home, place.library}, _services.systemLog);
     _lastEnding = restoreEnding(result);
     Alert done;
-    done.informativeText = restoreResultText(record, result);
+    done.informativeText = restoreResultText(plan.record, result);
     done.buttons = {{"OK", std::string("\r")}};
     done.style = result.whole() ? AlertStyle::Informational : AlertStyle::Warning;
     _services.alerts->runModal(done);

@@ -247,6 +247,13 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     if (const auto* refusal = std::get_if<Refusal>(&located)) {
         return refuse(console, *refusal);
     }
+    // Planned under the lock: a reset that waited for another run lists what that run left.
+    Result<ResetTransaction> transaction =
+        ResetTransaction::begin({}, resetPortsOf(ports), waitingNotice(console));
+    if (!transaction) {
+        say(console, transaction.error().reason);
+        return exitCodeFor(ResetEnding::Declined);
+    }
     const bool hard = options.safariHard.value_or(false);
     const Plan plan = planFor(ports, std::get<UserFolders>(located), target, hard);
     nlohmann::json document = targetJson("reset", target);
@@ -309,12 +316,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     if (hard && ports.cookieStore) {
         reset.cookieStoreFile = ports.cookieStore->storeFile();
     }
-    Result<ResetTransaction> transaction =
-        ResetTransaction::begin(reset, resetPortsOf(ports), waitingNotice(console));
-    if (!transaction) {
-        say(console, transaction.error().reason);
-        return finish(ResetEnding::Declined);
-    }
+    transaction->setPlan(std::move(reset));
     if (!system && !targetHasQuit(ports, console, target.identifier, target.name, "removed")) {
         return finish(ResetEnding::Declined);
     }
@@ -332,10 +334,21 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
             return finish(ResetEnding::Declined);
         }
     }
+    nlohmann::json moves = nlohmann::json::array();
+    for (const ResetTransaction::Move& move : transaction->moves()) {
+        nlohmann::json item = jsonPath(move.path);
+        item["items"] = move.items;
+        moves.push_back(std::move(item));
+    }
+    document["moves"] = std::move(moves);
     const ResetOutcome outcome = transaction->apply(options.removeForGood);
     if (outcome.ending == ResetEnding::Declined) {
         say(console, outcome.refusal);
         return finish(ResetEnding::Declined);
+    }
+    if (outcome.ending == ResetEnding::NothingToDo) {
+        say(console, nothingFoundMessage(target.name));
+        return finish(ResetEnding::NothingToDo);
     }
     if (options.json) {
         document["record"] =

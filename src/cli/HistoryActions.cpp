@@ -35,9 +35,6 @@ nlohmann::json jsonTrashed(const std::vector<TrashedEntry>& entries) {
 struct Choice {
     std::optional<std::string> identifier;
     std::optional<std::string> record;
-    LatestRecord find(const ResetRecords& records) const {
-        return record ? records.named(*record) : records.latest(identifier);
-    }
 };
 
 std::string nothingToPutBack(const Choice& choice) {
@@ -89,14 +86,40 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
         say(console, nothingToPutBack(choice));
         return finish(ResetEnding::NothingToDo);
     }
+    Trash& trash = *ports.trash;
     ResetRecords records(ResetRecords::folderIn(folders.library));
-    const LatestRecord found = choice.find(records);
-    if (const auto* damaged = std::get_if<DamagedRecord>(&found)) {
-        document["record"] = damaged->id;
-        say(console, "the reset record " + damaged->id + " is damaged, so it cannot be put back");
+    // Planned under the lock, so that what is shown is what another run leaves.
+    Result<ResetLock> lock = ResetLock::take(ResetRecords::folderIn(folders.library), steadyClock(),
+                                             ResetTransaction::kLockWait);
+    if (!lock) {
+        say(console, lock.error().reason);
         return finish(ResetEnding::Declined);
     }
-    std::optional<ResetRecord> record = restorableRecord(found, fs);
+    tidyRecords(records, trash);
+    std::optional<ResetRecord> record;
+    if (choice.record) {
+        LatestRecord found = records.named(*choice.record);
+        if (const auto* damaged = std::get_if<DamagedRecord>(&found)) {
+            document["record"] = damaged->id;
+            say(console,
+                "the reset record " + damaged->id + " is damaged, so it cannot be put back");
+            return finish(ResetEnding::Declined);
+        }
+        if (auto* named = std::get_if<ResetRecord>(&found);
+            named && hasSomethingToPutBack(*named, trash)) {
+            record = std::move(*named);
+        }
+    } else {
+        RestoreChoice newest = newestRestorable(records, choice.identifier, trash);
+        for (const DamagedRecord& damaged : newest.skipped) {
+            say(console, damaged.holdsNothing
+                             ? "the reset record " + damaged.id +
+                                   " holds nothing to put back; it can be deleted (" +
+                                   records.folder() + "/" + damaged.id + ")"
+                             : "passed over the damaged reset record " + damaged.id);
+        }
+        record = std::move(newest.record);
+    }
     if (!record) {
         say(console, nothingToPutBack(choice));
         return finish(ResetEnding::NothingToDo);
@@ -105,12 +128,19 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     document["identifier"] = record->identifier;
     document["application"] = record->applicationName;
 
-    std::vector<std::string> lines = {"These entries of " + record->applicationName +
-                                      ", reset on " + resetTimeText(record->time) +
-                                      ", come back from the Trash:"};
-    for (const TrashedEntry& entry : record->moved) {
-        if (fs.entryExists(entry.trashed)) {
-            lines.push_back("  " + shellEscaped(entry.original));
+    const RestorePlan plan = planRestore(*record, trash, fs, *library);
+    const std::string when = record->replacedByRestoring.empty()
+                                 ? ", reset on "
+                                 : ", replaced by restoring " + record->replacedByRestoring + " on ";
+    std::vector<std::string> lines = {"These entries of " + record->applicationName + when +
+                                      resetTimeText(record->time) + ", come back from the Trash:"};
+    for (const TrashedEntry& entry : plan.comeBack) {
+        lines.push_back("  " + shellEscaped(entry.original));
+    }
+    if (!plan.replaced.empty()) {
+        lines.emplace_back("These were written since and go to the Trash:");
+        for (const std::string& path : plan.replaced) {
+            lines.push_back("  " + shellEscaped(path));
         }
     }
     if (!record->systemTarget) {
@@ -125,32 +155,25 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
                   "put back the reset of " + record->applicationName + " (" + record->id + ")")) {
         return finish(ResetEnding::Declined);
     }
-
-    Result<ResetLock> lock = ResetLock::take(ResetRecords::folderIn(folders.library), steadyClock(),
-                                             ResetTransaction::kLockWait);
-    if (!lock) {
-        say(console, lock.error().reason);
-        return finish(ResetEnding::Declined);
-    }
-    // Another run may have put it back while this one asked or waited; the same record it is.
-    record = restorableRecord(records.named(record->id), fs);
-    if (!record) {
-        say(console, nothingToPutBack(choice));
-        return finish(ResetEnding::NothingToDo);
-    }
     if (!record->systemTarget &&
         !targetHasQuit(ports, console, record->identifier, record->applicationName, "put back")) {
         return finish(ResetEnding::Declined);
     }
     const RestoreResult result =
-        restoreAndKeepRecord(records, *record, *ports.trash, fs, *library, ports.systemLog);
-    const std::string account = restoreResultText(*record, result);
+        restoreAndKeepRecord(records, plan, trash, fs, folders, ports.systemLog);
+    const std::string account = restoreResultText(plan.record, result);
     if (options.json) {
         document["restored"] = jsonPaths(result.restored);
+        document["already_back"] = jsonPaths(result.alreadyBack);
+        document["replaced"] = {
+            {"record", result.replacement.empty() ? nlohmann::json()
+                                                  : nlohmann::json(result.replacement)},
+            {"paths", jsonPaths(result.replaced)}};
         document["kept_in_trash"] = jsonTrashed(result.keptInTrash);
         document["gone"] = jsonPaths(result.gone);
+        document["not_ours"] = jsonTrashed(result.notOurs);
         document["removed_for_good"] = jsonPaths(result.removedForGood);
-        document["refused"] = jsonPaths(result.refused);
+        document["refused"] = jsonTrashed(result.refused);
         document["failed"] = jsonTrashed(result.failed);
         document["not_tried"] = jsonTrashed(result.notTried);
         console.err << account;
@@ -174,6 +197,7 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
         return refuse(console, *refusal);
     }
     const FileSystem& fs = *ports.fileSystem;
+    (void)fs;
     const ResetRecords records(ResetRecords::folderIn(std::get<UserFolders>(located).library));
     const std::vector<KeptRecord> kept = records.all(identifier);
 
@@ -192,7 +216,7 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
         }
         const ResetRecord& record = std::get<ResetRecord>(one);
         const std::size_t entries = record.moved.size() + record.removed.size();
-        const std::size_t inTrash = entriesInTrash(record, fs);
+        const std::size_t inTrash = ports.trash ? entriesInTrash(record, *ports.trash) : 0;
         if (json) {
             list.push_back({{"record", record.id},
                             {"damaged", false},

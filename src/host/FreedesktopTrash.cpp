@@ -1,5 +1,6 @@
 #include "host/FreedesktopTrash.h"
 
+#include "base/KillPoint.h"
 #include "base/Paths.h"
 #include "base/RegularFile.h"
 #include "base/Text.h"
@@ -53,11 +54,13 @@ bool makeFolders(const std::string& folder, mode_t mode) {
     if (folder.empty() || folder == "/" || !makeFolders(parentFolder(folder), mode)) {
         return false;
     }
+    killPoint();
     return mkdir(folder.c_str(), mode) == 0 || (errno == EEXIST && isFolder(folder));
 }
 
 // rename() that fails with EEXIST rather than replace what is at `to`.
 int renameKeeping(const std::string& from, const std::string& to) {
+    killPoint();
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
@@ -191,13 +194,39 @@ std::string infoFileOf(const std::string& trashed) {
     return joined(parentFolder(parentFolder(trashed)), "info/" + name) + std::string(infoSuffix);
 }
 
+// Now, as a DeletionDate: local time to the second. Made once a second, not once an entry.
 std::string deletionDate() {
+    static thread_local std::time_t made = -1;
+    static thread_local std::string text;
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32] = {};
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    if (now != made) {
+        std::tm local{};
+        localtime_r(&now, &local);
+        char written[32] = {};
+        std::strftime(written, sizeof written, "%Y-%m-%dT%H:%M:%S", &local);
+        text = written;
+        made = now;
+    }
     return text;
+}
+
+// The seconds since the epoch a DeletionDate stands for; none when it does not read.
+std::optional<std::int64_t> deletionTime(const std::string& date) {
+    std::tm local{};
+    char rest = 0;
+    if (std::sscanf(date.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &local.tm_year, &local.tm_mon,
+                    &local.tm_mday, &local.tm_hour, &local.tm_min, &local.tm_sec, &rest) != 6) {
+        return std::nullopt;
+    }
+    local.tm_year -= 1900;
+    local.tm_mon -= 1;
+    local.tm_isdst = -1;
+    const std::time_t time = std::mktime(&local);
+    return time == -1 ? std::nullopt : std::optional<std::int64_t>(time);
+}
+
+std::int64_t modifiedNanoseconds(const struct stat& info) {
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
 }
 
 // The name in the Trash at try `attempt`: the entry's own, then NAME.2 to NAME.16, then NAME
@@ -296,6 +325,11 @@ std::optional<std::string> percentDecodedPath(std::string_view text) {
 }
 
 std::optional<std::string> trashInfoPath(std::string_view infoFileText) {
+    const std::optional<std::string> path = trashInfoValue(infoFileText, "Path");
+    return path ? percentDecodedPath(*path) : std::nullopt;
+}
+
+std::optional<std::string> trashInfoValue(std::string_view infoFileText, std::string_view key) {
     bool inGroup = false;
     while (!infoFileText.empty()) {
         const std::size_t end = std::min(infoFileText.find('\n'), infoFileText.size());
@@ -312,8 +346,8 @@ std::optional<std::string> trashInfoPath(std::string_view infoFileText) {
             continue;
         }
         const std::size_t equals = line.find('=');
-        if (inGroup && equals != line.npos && trimmed(line.substr(0, equals)) == "Path") {
-            return percentDecodedPath(trimmed(line.substr(equals + 1)));
+        if (inGroup && equals != line.npos && trimmed(line.substr(0, equals)) == key) {
+            return std::string(trimmed(line.substr(equals + 1)));
         }
     }
     return std::nullopt;
@@ -419,11 +453,18 @@ Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::stri
 }
 
 std::optional<std::string> FreedesktopTrash::unavailableReason(const std::string& path) {
-    struct stat entry {};
-    if (lstat(withoutTrailingSlashes(path).c_str(), &entry) != 0) {
-        return plainReason(errno);
+    // The entry's file system is its folder's: thousands of entries of one folder cost one stat.
+    // An entry that is itself a mount point is refused by the move, which says so.
+    const std::string folder = parentFolder(absolutePath(path));
+    auto known = m_folderDevices.find(folder);
+    if (known == m_folderDevices.end()) {
+        struct stat info {};
+        if (stat(folder.c_str(), &info) != 0) {
+            return plainReason(errno);
+        }
+        known = m_folderDevices.emplace(folder, info.st_dev).first;
     }
-    const Result<DeviceTrash> trash = trashFor(path, entry.st_dev, false);
+    const Result<DeviceTrash> trash = trashFor(path, known->second, false);
     return trash ? std::nullopt : std::optional(trash.error().reason);
 }
 
@@ -448,8 +489,9 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         }
         recorded = real->substr(trash->topdir == "/" ? 1 : trash->topdir.size() + 1);
     }
+    const std::string deleted = deletionDate();
     const std::string text = "[Trash Info]\nPath=" + percentEncodedPath(recorded) +
-                             "\nDeletionDate=" + deletionDate() + "\n";
+                             "\nDeletionDate=" + deleted + "\n";
     std::size_t limit = nameMax;
     for (int attempt = 0; attempt < allTries; ++attempt) {
         const std::string candidate = candidateName(name, attempt, limit);
@@ -457,10 +499,13 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         if (candidate.empty()) {
             return Error{"its name is too long for the Trash", ENAMETOOLONG};
         }
-        if (exists(trashed)) {
+        // An item with no info file of its own holds a name too; the move refuses to replace it
+        // and the name is not offered again.
+        if (m_heldNames.contains(trashed)) {
             continue;
         }
         const std::string info = infoFileOf(trashed);
+        killPoint();
         const int fd = open(info.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         if (fd < 0 && errno == ENAMETOOLONG) {
             // This file system allows shorter names than most.
@@ -475,6 +520,7 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
             m_trashes.erase(entry.st_dev);
             return Error{plainReason(error), error};
         }
+        killPoint();
         int error = writeAll(fd, text);
         if (close(fd) != 0 && error == 0) {
             error = errno;
@@ -483,7 +529,10 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
             unlink(info.c_str());
             return Error{plainReason(error), error};
         }
-        return TrashSlot{path, trashed, {entry.st_dev, entry.st_ino}};
+        return TrashSlot{path, trashed,
+                         {entry.st_dev, entry.st_ino, static_cast<std::uint64_t>(entry.st_size),
+                          modifiedNanoseconds(entry), deleted},
+                         S_ISDIR(entry.st_mode)};
     }
     return Error{"no free name for it in the Trash", EEXIST};
 }
@@ -496,7 +545,11 @@ Result<std::string> FreedesktopTrash::moveInto(const TrashSlot& slot) {
     if (error == ENOENT) {
         m_trashes.clear(); // the Trash folders may have gone; the next entry checks them afresh
     }
+    if (error == EEXIST) {
+        m_heldNames.insert(slot.trashed);
+    }
     if (infoNames(slot.trashed, slot.original)) {
+        killPoint();
         unlink(infoFileOf(slot.trashed).c_str());
     }
     return Error{plainReason(error), error};
@@ -504,6 +557,7 @@ Result<std::string> FreedesktopTrash::moveInto(const TrashSlot& slot) {
 
 void FreedesktopTrash::release(const TrashSlot& slot) {
     if (!exists(slot.trashed) && infoNames(slot.trashed, slot.original)) {
+        killPoint();
         unlink(infoFileOf(slot.trashed).c_str());
     }
 }
@@ -518,6 +572,7 @@ Status FreedesktopTrash::copyBack(const TrashSlot& slot) {
         }
         return Error{error == EINVAL ? "it is not a regular file" : plainReason(error), error};
     }
+    killPoint();
     const int out = open(slot.original.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     int error = out < 0 ? errno : copyContent(in, out);
     const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
@@ -562,37 +617,98 @@ bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
     return trusted;
 }
 
-bool FreedesktopTrash::infoNames(const std::string& trashed, const std::string& original) const {
-    const std::optional<std::string> text =
-        readRegularFile(infoFileOf(trashed), std::size_t{64} * 1024);
+std::optional<FreedesktopTrash::InfoNote> FreedesktopTrash::readInfo(const std::string& trashed,
+                                                                    bool* missing) const {
+    const std::string file = infoFileOf(trashed);
+    struct stat info {};
+    if (missing) {
+        *missing = lstat(file.c_str(), &info) != 0 && errno == ENOENT;
+    }
+    const std::optional<std::string> text = readRegularFile(file, std::size_t{64} * 1024);
     std::optional<std::string> recorded = text ? trashInfoPath(*text) : std::nullopt;
     if (recorded && !recorded->empty() && recorded->front() != '/') {
         const std::optional<std::string> topdir =
             topdirOf(parentFolder(parentFolder(trashed)), m_uid);
         recorded = topdir ? std::optional(joined(*topdir, *recorded)) : std::nullopt;
     }
-    return recorded && !recorded->empty() &&
-           (*recorded == absolutePath(original) || recorded == realPathOf(original));
+    if (!recorded || recorded->empty()) {
+        return std::nullopt;
+    }
+    return InfoNote{*recorded, trashInfoValue(*text, "DeletionDate").value_or("")};
+}
+
+bool FreedesktopTrash::namesOriginal(const InfoNote& note, const std::string& original) {
+    return note.path == absolutePath(original) || note.path == realPathOf(original);
+}
+
+bool FreedesktopTrash::infoNames(const std::string& trashed, const std::string& original) const {
+    const std::optional<InfoNote> note = readInfo(trashed);
+    return note && namesOriginal(*note, original);
+}
+
+TrashedItemState FreedesktopTrash::examine(const std::string& trashedPath,
+                                           const std::string& originalPath,
+                                           const EntryIdentity& identity) {
+    const std::string name = lastPathComponent(trashedPath);
+    if (originalPath.empty() || originalPath.front() != '/' ||
+        name != trashedPath.substr(trashedPath.rfind('/') + 1) || name == "." || name == ".." ||
+        !isTrashFilesFolder(parentFolder(trashedPath))) {
+        return TrashedItemState::Refused;
+    }
+    struct stat item {};
+    if (lstat(trashedPath.c_str(), &item) != 0) {
+        return TrashedItemState::Missing;
+    }
+    // The item is the one a reset moved when everything a remount keeps and a stranger cannot
+    // forge together agrees: the inode, the name in the Trash (this place), the info file's
+    // Path, the DeletionDate string written for it byte for byte (a later deletion of the same
+    // file, or the same time in another zone, differs), and the size and modification time
+    // taken after the move. The device number is left out: a remount may number the file system
+    // anew. An info file that is missing is no objection when all the rest agrees; one that
+    // names another place or time is. A record from before sizes and dates were kept has only
+    // the device and the inode, and the Path, to go by.
+    if (item.st_ino != identity.inode) {
+        return TrashedItemState::NotOurs;
+    }
+    const bool whole = identity.size && identity.modifiedNanoseconds && !identity.deletionDate.empty();
+    if (!whole) {
+        return item.st_dev == identity.device && infoNames(trashedPath, originalPath)
+                   ? TrashedItemState::Ours
+                   : TrashedItemState::NotOurs;
+    }
+    if (static_cast<std::uint64_t>(item.st_size) != *identity.size ||
+        modifiedNanoseconds(item) != *identity.modifiedNanoseconds) {
+        return TrashedItemState::NotOurs;
+    }
+    bool missing = false;
+    const std::optional<InfoNote> note = readInfo(trashedPath, &missing);
+    if (!note) {
+        return missing ? TrashedItemState::Ours : TrashedItemState::NotOurs;
+    }
+    return namesOriginal(*note, originalPath) && note->deletionDate == identity.deletionDate
+               ? TrashedItemState::Ours
+               : TrashedItemState::NotOurs;
 }
 
 PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
                                          const std::string& originalPath,
                                          const EntryIdentity& identity, PutBackMode mode) {
-    const std::string name = lastPathComponent(trashedPath);
-    if (originalPath.empty() || originalPath.front() != '/' ||
-        name != trashedPath.substr(trashedPath.rfind('/') + 1) || name == "." || name == ".." ||
-        !isTrashFilesFolder(parentFolder(trashedPath))) {
+    switch (examine(trashedPath, originalPath, identity)) {
+    case TrashedItemState::Refused:
         return PutBackOutcome::Refused;
-    }
-    struct stat item {};
-    if (lstat(trashedPath.c_str(), &item) != 0 || item.st_dev != identity.device ||
-        item.st_ino != identity.inode || !infoNames(trashedPath, originalPath)) {
+    case TrashedItemState::Missing:
         return PutBackOutcome::Gone;
+    case TrashedItemState::NotOurs:
+        return PutBackOutcome::NotOurs;
+    case TrashedItemState::Ours:
+        break;
     }
     const auto moveBack = [&] {
-        return mode == PutBackMode::ReplaceWhatIsThere
-                   ? std::rename(trashedPath.c_str(), originalPath.c_str())
-                   : renameKeeping(trashedPath, originalPath);
+        if (mode == PutBackMode::ReplaceWhatIsThere) {
+            killPoint();
+            return std::rename(trashedPath.c_str(), originalPath.c_str());
+        }
+        return renameKeeping(trashedPath, originalPath);
     };
     // The folders on the way are made only when missing, which is rare.
     int moved = moveBack();
@@ -606,21 +722,17 @@ PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
         return errno == EEXIST || errno == ENOTEMPTY ? PutBackOutcome::Occupied
                                                      : PutBackOutcome::Failed;
     }
+    killPoint();
     unlink(infoFileOf(trashedPath).c_str());
     return PutBackOutcome::Restored;
 }
 
-void FreedesktopTrash::forgetOrphans(const std::vector<std::string>& originals) {
-    const std::set<std::string> wanted(originals.begin(), originals.end());
-    std::set<std::string> names;
-    for (const std::string& original : wanted) {
-        names.insert(lastPathComponent(original));
-    }
-    // The Trashes the entries would have gone to: one per file system among them.
+std::map<std::string, std::string>
+FreedesktopTrash::trashRootsFor(const std::vector<std::string>& originals) {
     std::map<std::string, std::string> roots; // root -> topdir
     roots.emplace(joined(m_dataHome, "Trash"), std::string());
     std::set<dev_t> seen;
-    for (const std::string& original : wanted) {
+    for (const std::string& original : originals) {
         std::string folder = parentFolder(original);
         struct stat info {};
         while (lstat(folder.c_str(), &info) != 0 && folder != "/") {
@@ -634,41 +746,125 @@ void FreedesktopTrash::forgetOrphans(const std::vector<std::string>& originals) 
             roots.emplace(trash->root, trash->topdir);
         }
     }
-    for (const auto& [root, topdir] : roots) {
+    return roots;
+}
+
+void FreedesktopTrash::forEachInfoFile(
+    const std::vector<std::string>& originals,
+    const std::function<void(const std::string& infoFile, const std::string& item,
+                             const std::string& stem)>& visit) {
+    for (const auto& [root, topdir] : trashRootsFor(originals)) {
         const std::string infoFolder = joined(root, "info");
         DIR* folder = opendir(infoFolder.c_str());
         if (!folder) {
             continue;
         }
-        std::vector<std::string> orphans;
+        std::vector<std::string> stems;
         while (const dirent* entry = readdir(folder)) {
             const std::string_view name = entry->d_name;
-            if (name.size() <= infoSuffix.size() || !name.ends_with(infoSuffix)) {
-                continue;
-            }
-            const std::string item = joined(
-                root, "files/" + std::string(name.substr(0, name.size() - infoSuffix.size())));
-            if (exists(item)) {
-                continue;
-            }
-            const std::string info = joined(infoFolder, std::string(name));
-            const std::optional<std::string> text = readRegularFile(info, std::size_t{64} * 1024);
-            std::optional<std::string> recorded = text ? trashInfoPath(*text) : std::nullopt;
-            if (recorded && !topdir.empty() && !recorded->empty() && recorded->front() != '/') {
-                recorded = joined(topdir, *recorded);
-            }
-            // A note cut short before its Path was written (the writer was killed) can only be
-            // told by its name.
-            const std::string stem(name.substr(0, name.size() - infoSuffix.size()));
-            if (recorded ? wanted.contains(*recorded) : names.contains(stem)) {
-                orphans.push_back(info);
+            if (name.size() > infoSuffix.size() && name.ends_with(infoSuffix)) {
+                stems.emplace_back(name.substr(0, name.size() - infoSuffix.size()));
             }
         }
         closedir(folder);
-        for (const std::string& info : orphans) {
-            unlink(info.c_str());
+        for (const std::string& stem : stems) {
+            visit(joined(infoFolder, stem + std::string(infoSuffix)),
+                  joined(root, "files/" + stem), stem);
         }
     }
+}
+
+namespace {
+
+// True when a name in the Trash may be one given to an entry of that name: the name itself, or
+// it with the suffix a taken name gets.
+bool mayBeTrashNameOf(const std::string& stem, const std::set<std::string>& names) {
+    if (names.contains(stem)) {
+        return true;
+    }
+    const std::size_t dot = stem.rfind('.');
+    return dot != std::string::npos && names.contains(stem.substr(0, dot));
+}
+
+bool within(const std::string& date, const TimeSpan& span) {
+    const std::optional<std::int64_t> time = deletionTime(date);
+    return time && *time >= span.from && *time <= span.to;
+}
+
+} // namespace
+
+void FreedesktopTrash::forgetOrphans(const std::map<std::string, TimeSpan>& originals) {
+    std::set<std::string> names;
+    std::vector<std::string> places;
+    for (const auto& [original, span] : originals) {
+        names.insert(lastPathComponent(original));
+        places.push_back(original);
+    }
+    std::vector<std::string> orphans;
+    forEachInfoFile(places, [&](const std::string& info, const std::string& item,
+                                const std::string& stem) {
+        // Most notes in a Trash are of other items: their names settle that before any is read.
+        if (!mayBeTrashNameOf(stem, names) || exists(item)) {
+            return;
+        }
+        const std::optional<InfoNote> note = readInfo(item);
+        // A note cut short before its Path was written (the writer was killed) can only be told
+        // by its name.
+        if (!note) {
+            if (names.contains(stem)) {
+                orphans.push_back(info);
+            }
+            return;
+        }
+        const auto wanted = originals.find(note->path);
+        if (wanted != originals.end() &&
+            (note->deletionDate.empty() || within(note->deletionDate, wanted->second))) {
+            orphans.push_back(info);
+        }
+    });
+    for (const std::string& info : orphans) {
+        killPoint();
+        unlink(info.c_str());
+    }
+}
+
+std::vector<TrashSlot> FreedesktopTrash::findTrashedFrom(const std::vector<std::string>& originals,
+                                                         const TimeSpan& span) {
+    std::set<std::string> names;
+    std::set<std::string> wanted;
+    for (const std::string& original : originals) {
+        names.insert(lastPathComponent(original));
+        wanted.insert(absolutePath(original));
+    }
+    std::map<std::string, std::pair<std::int64_t, TrashSlot>> found; // original -> earliest
+    forEachInfoFile(originals, [&](const std::string&, const std::string& item,
+                                   const std::string& stem) {
+        struct stat info {};
+        if (!mayBeTrashNameOf(stem, names) || lstat(item.c_str(), &info) != 0) {
+            return;
+        }
+        const std::optional<InfoNote> note = readInfo(item);
+        const std::optional<std::int64_t> time =
+            note ? deletionTime(note->deletionDate) : std::nullopt;
+        if (!note || !wanted.contains(note->path) || !time || *time < span.from ||
+            *time > span.to) {
+            return;
+        }
+        const auto known = found.find(note->path);
+        if (known == found.end() || known->second.first > *time) {
+            found[note->path] = {
+                *time,
+                TrashSlot{note->path, item,
+                          {info.st_dev, info.st_ino, static_cast<std::uint64_t>(info.st_size),
+                           modifiedNanoseconds(info), note->deletionDate}}};
+        }
+    });
+    std::vector<TrashSlot> slots;
+    slots.reserve(found.size());
+    for (auto& [original, earliest] : found) {
+        slots.push_back(std::move(earliest.second));
+    }
+    return slots;
 }
 
 } // namespace corvane

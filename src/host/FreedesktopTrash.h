@@ -2,6 +2,7 @@
 
 #include "ports/Trash.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -21,6 +22,8 @@ std::optional<std::string> percentDecodedPath(std::string_view text);
 // The decoded Path of the first [Trash Info] group of a .trashinfo file's text; none when it
 // has none or it is malformed.
 std::optional<std::string> trashInfoPath(std::string_view infoFileText);
+// The value of `key` in that group, as written.
+std::optional<std::string> trashInfoValue(std::string_view infoFileText, std::string_view key);
 
 // The user's Trash as freedesktop.org desktops keep it, without a toolkit: the home Trash
 // ($XDG_DATA_HOME/Trash) for entries on the data home's file system, and a Trash at the top of
@@ -38,9 +41,13 @@ public:
     Result<std::string> moveInto(const TrashSlot& slot) override;
     void release(const TrashSlot& slot) override;
     Status copyBack(const TrashSlot& slot) override;
+    TrashedItemState examine(const std::string& trashedPath, const std::string& originalPath,
+                             const EntryIdentity& identity) override;
     PutBackOutcome putBack(const std::string& trashedPath, const std::string& originalPath,
                            const EntryIdentity& identity, PutBackMode mode) override;
-    void forgetOrphans(const std::vector<std::string>& originals) override;
+    void forgetOrphans(const std::map<std::string, TimeSpan>& originals) override;
+    std::vector<TrashSlot> findTrashedFrom(const std::vector<std::string>& originals,
+                                           const TimeSpan& span) override;
 
 private:
     // The Trash serving one file system, or why there is none.
@@ -55,13 +62,29 @@ private:
     DeviceTrash topDirTrash(const std::string& topdir, dev_t device, bool make) const;
     dev_t homeDevice();
     bool isTrashFilesFolder(const std::string& folder) const;
+    // What an item's info file says: the place it was trashed from (absolute) and when.
+    struct InfoNote {
+        std::string path;
+        std::string deletionDate;
+    };
+    // None when the info file is missing (`missing` then says so), unreadable or has no Path.
+    std::optional<InfoNote> readInfo(const std::string& trashed, bool* missing = nullptr) const;
+    static bool namesOriginal(const InfoNote& note, const std::string& original);
     bool infoNames(const std::string& trashed, const std::string& original) const;
+    // The Trashes entries of those places go to: the home's and one per other file system.
+    std::map<std::string, std::string> trashRootsFor(const std::vector<std::string>& originals);
+    void forEachInfoFile(const std::vector<std::string>& originals,
+                         const std::function<void(const std::string& infoFile,
+                                                  const std::string& item,
+                                                  const std::string& stem)>& visit);
 
     std::string m_dataHome;
     uid_t m_uid;
     std::optional<dev_t> m_homeDevice;
     std::map<dev_t, DeviceTrash> m_trashes; // so that many entries do not re-check the folders
     mutable std::set<std::string> m_checkedFilesFolders; // the same, for putting back
+    std::map<std::string, dev_t> m_folderDevices;         // for the look ahead
+    std::set<std::string> m_heldNames; // places in files/ taken by an item without info file
 };
 
 } // namespace corvane

@@ -237,6 +237,22 @@ TEST(FixGui, RestoreIsOfferedAfterAFixAndPutsTheSettingsBack) {
 
     chooseAndFix();
     EXPECT_TRUE(restore->isEnabled()) << "after a second fix";
+
+    // The application ran again and wrote its settings: the question names what goes aside.
+    home.file("Library/Preferences/" + id + ".plist", "written since");
+    answerAlert(QStringLiteral("Restore"), &question, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            saveScreenshot(*box, QStringLiteral("restore-question-replaced"));
+        }
+        answerAlert(QStringLiteral("OK"), &result);
+    });
+    QTest::mouseClick(restore, Qt::LeftButton);
+    EXPECT_TRUE(question.contains(QStringLiteral("These were written since and go to the Trash:")))
+        << question.toStdString();
+    EXPECT_TRUE(question.contains(QString::fromStdString("/Preferences/" + id + ".plist")))
+        << question.toStdString();
+    EXPECT_EQ(contentOf(home.library() + "/Preferences/" + id + ".plist"), "settings");
+    EXPECT_TRUE(restore->isEnabled()) << "what was written since can come back in turn";
 }
 
 // A home with a reset of Example.app's settings in the Trash, and the window started again on

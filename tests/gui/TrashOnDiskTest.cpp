@@ -185,7 +185,10 @@ TEST_F(TrashOnDisk, FixThenRestoreBringsBackEveryEntryExactly) {
     EXPECT_FALSE(window.restoreButton.enabled);
 }
 
-TEST_F(TrashOnDisk, WhatWasWrittenSinceStaysAndWhatWasDeletedFromTheTrashIsNamedGone) {
+// The application ran again after the reset: Restore moves what it wrote since to the Trash
+// under a record of its own, named in the question, and puts the reset one back. What the user
+// deleted from the Trash is named gone.
+TEST_F(TrashOnDisk, WhatWasWrittenSinceGoesToTheTrashFirstAndCanComeBackInTurn) {
     const std::string id = "com.x.App";
     const std::string plist = library + "/Preferences/" + id + ".plist";
     const std::string state = library + "/Saved Application State/" + id + ".savedState";
@@ -201,7 +204,6 @@ TEST_F(TrashOnDisk, WhatWasWrittenSinceStaysAndWhatWasDeletedFromTheTrashIsNamed
         trashedOf[entry.original] = entry.trashed;
     }
     ASSERT_EQ(trashedOf.size(), 3u);
-    // The application wrote its settings again; the user emptied one item from the Trash.
     std::ofstream(plist) << "written since";
     const std::string deleted = trashedOf[state];
     fs::remove_all(deleted);
@@ -209,17 +211,33 @@ TEST_F(TrashOnDisk, WhatWasWrittenSinceStaysAndWhatWasDeletedFromTheTrashIsNamed
 
     const std::string text = restore();
 
-    EXPECT_EQ(contentOf(plist), "written since");
-    EXPECT_EQ(contentOf(trashedOf[plist]), "reset");
-    EXPECT_TRUE(fs::exists(trashFolder + "/info/" + fs::path(trashedOf[plist]).filename().string() +
-                           ".trashinfo"));
+    ASSERT_FALSE(alerts.shown.empty());
+    const std::string question = alerts.shown[0].informativeText;
+    // What comes back first, then what was written since and goes aside.
+    const std::size_t aside = question.find("These were written since and go to the Trash:\n");
+    ASSERT_NE(aside, std::string::npos) << question;
+    EXPECT_GT(question.find(plist, aside), aside) << question;
+    EXPECT_LT(question.find(byHost), aside) << question;
+    EXPECT_EQ(question.find(state), std::string::npos) << "not in the Trash any more";
+    EXPECT_EQ(contentOf(plist), "reset");
     EXPECT_EQ(contentOf(byHost), "by host");
     EXPECT_FALSE(fs::exists(state));
-    EXPECT_EQ(text.rfind("1 entry of Example.app came back.\n", 0), 0u) << text;
-    EXPECT_NE(text.find(plist + ":"), std::string::npos) << text;
-    EXPECT_NE(text.find(trashedOf[plist]), std::string::npos) << text;
-    EXPECT_NE(text.find(state + ":"), std::string::npos) << text;
-    EXPECT_EQ(text.find(byHost), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("2 entries of Example.app came back.\n", 0), 0u) << text;
+    EXPECT_NE(text.find(state + ": no longer in the Trash"), std::string::npos) << text;
+    const std::optional<ResetRecord> replacement = latestRecordIn(home.library());
+    ASSERT_TRUE(replacement);
+    EXPECT_EQ(replacement->replacedByRestoring, record->id);
+    EXPECT_NE(text.find(replacement->id), std::string::npos) << text;
+    ASSERT_EQ(replacement->moved.size(), 1u);
+    EXPECT_EQ(contentOf(replacement->moved[0].trashed), "written since");
+
+    // Restore again: the newest record is the replaced settings, and it says so.
+    const std::string again = restore();
+    ASSERT_FALSE(alerts.shown.empty());
+    EXPECT_NE(alerts.shown[0].messageText.find("replaced by restoring " + record->id),
+              std::string::npos)
+        << alerts.shown[0].messageText;
+    EXPECT_EQ(contentOf(plist), "written since") << again;
 }
 
 TEST_F(TrashOnDisk, HardSafariResetThenRestoreBringsBackTheSafariFolderAndTheCookies) {

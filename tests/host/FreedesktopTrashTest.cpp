@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -93,12 +94,18 @@ TEST(TrashInfoText, PathComesFromTheFirstTrashInfoGroupAndMustDecode) {
 class FreedesktopTrashTest : public ::testing::Test {
 protected:
     // The place the entry was moved to in the Trash; empty when it was not.
+    // As a reset moves an entry: a place found taken by the move is not offered again.
     std::string trashed(const std::string& path) {
-        const Result<TrashSlot> slot = trash.reserve(path);
-        EXPECT_TRUE(slot) << (slot ? "" : slot.error().reason);
-        const Result<std::string> moved = slot ? trash.moveInto(*slot) : Error{"not reserved"};
-        EXPECT_TRUE(moved) << (moved ? "" : moved.error().reason);
-        return moved ? *moved : std::string();
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            const Result<TrashSlot> slot = trash.reserve(path);
+            EXPECT_TRUE(slot) << (slot ? "" : slot.error().reason);
+            const Result<std::string> moved = slot ? trash.moveInto(*slot) : Error{"not reserved"};
+            if (moved || moved.error().code != EEXIST) {
+                EXPECT_TRUE(moved) << (moved ? "" : moved.error().reason);
+                return moved ? *moved : std::string();
+            }
+        }
+        return {};
     }
     std::string at(const std::string& relative) const { return home.path() + "/" + relative; }
 
@@ -159,6 +166,85 @@ TEST_F(FreedesktopTrashTest, NamesOfAnyBytesRoundTrip) {
     }
 }
 
+// The identity a reset records: what a remount keeps and a stranger cannot forge together.
+TEST_F(FreedesktopTrashTest, TheRecordedIdentitySurvivesARemountAndRefusesAnythingElse) {
+    struct Case {
+        const char* what;
+        std::function<void(std::string& place, EntryIdentity& identity)> change;
+        TrashedItemState expected;
+    };
+    const Case cases[] = {
+        {"untouched", [](auto&, auto&) {}, TrashedItemState::Ours},
+        {"the file system numbered anew",
+         [](auto&, EntryIdentity& identity) { identity.device += 7; }, TrashedItemState::Ours},
+        {"its info file lost", [](auto& place, auto&) { fs::remove(infoFileOf(place)); },
+         TrashedItemState::Ours},
+        // The inode freed by an emptied Trash, taken again by a file trashed later by another
+        // tool from the same place: only the deletion time tells them apart.
+        {"the same inode deleted later",
+         [](auto& place, auto&) {
+             write(infoFileOf(place), "[Trash Info]\nPath=" + recordedPath(place).value_or("") +
+                                          "\nDeletionDate=2099-01-01T00:00:00\n");
+         },
+         TrashedItemState::NotOurs},
+        {"the same time written in another zone's way",
+         [](auto& place, EntryIdentity& identity) {
+             write(infoFileOf(place), "[Trash Info]\nPath=" + recordedPath(place).value_or("") +
+                                          "\nDeletionDate=" + identity.deletionDate + "Z\n");
+         },
+         TrashedItemState::NotOurs},
+        {"written to in the Trash",
+         [](auto& place, auto&) { std::ofstream(place, std::ios::app) << "more"; },
+         TrashedItemState::NotOurs},
+        {"another inode", [](auto&, EntryIdentity& identity) { identity.inode += 1; },
+         TrashedItemState::NotOurs},
+        {"nothing there", [](auto& place, auto&) { fs::remove(place); },
+         TrashedItemState::Missing},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string original = at("Library/q" + std::to_string(index++));
+        write(original, "mine");
+        Result<TrashSlot> slot = trash.reserve(original);
+        ASSERT_TRUE(slot && trash.moveInto(*slot));
+        std::string place = slot->trashed;
+        EntryIdentity identity = slot->identity;
+        ASSERT_FALSE(identity.deletionDate.empty());
+        c.change(place, identity);
+        EXPECT_EQ(trash.examine(place, original, identity), c.expected);
+        const bool ours = c.expected == TrashedItemState::Ours;
+        EXPECT_EQ(trash.putBack(place, original, identity, PutBackMode::KeepWhatIsThere),
+                  ours                                           ? PutBackOutcome::Restored
+                  : c.expected == TrashedItemState::Missing ? PutBackOutcome::Gone
+                                                                 : PutBackOutcome::NotOurs);
+        EXPECT_EQ(present(original), ours);
+        EXPECT_EQ(present(place), !ours && c.expected != TrashedItemState::Missing);
+    }
+}
+
+// The journal lost an entry: its item is found by its info file, within the reset's time alone.
+TEST_F(FreedesktopTrashTest, ItemsAreFoundByTheirInfoFileWithinATimeSpan) {
+    const std::string first = at("Library/a.plist");
+    const std::string second = at("Library/b.plist");
+    write(first, "a");
+    write(second, "b");
+    const std::string firstPlace = trashed(first);
+    const std::string secondPlace = trashed(second);
+    write(infoFileOf(secondPlace), "[Trash Info]\nPath=" + percentEncodedPath(second) +
+                                       "\nDeletionDate=2001-01-01T00:00:00\n");
+    const std::int64_t now = std::time(nullptr);
+
+    const std::vector<TrashSlot> found =
+        trash.findTrashedFrom({first, second, at("Library/never.plist")}, {now - 5, now + 5});
+
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].original, first);
+    EXPECT_EQ(found[0].trashed, firstPlace);
+    EXPECT_EQ(trash.examine(found[0].trashed, first, found[0].identity), TrashedItemState::Ours);
+    EXPECT_TRUE(trash.findTrashedFrom({first}, {now - 100, now - 50}).empty());
+}
+
 TEST_F(FreedesktopTrashTest, PutBackTakesOnlyTheVeryItemItMoved) {
     struct Case {
         const char* what;
@@ -174,12 +260,12 @@ TEST_F(FreedesktopTrashTest, PutBackTakesOnlyTheVeryItemItMoved) {
              write(place + ".new", "foreign"); // made first, so it cannot reuse the inode
              fs::rename(place + ".new", place);
          },
-         keep, PutBackOutcome::Gone},
+         keep, PutBackOutcome::NotOurs},
         {"nothing in its place", [](auto& place, auto&) { fs::remove(place); }, keep,
          PutBackOutcome::Gone},
         {"info names another place",
          [](auto& place, auto&) { write(infoFileOf(place), "[Trash Info]\nPath=/elsewhere\n"); },
-         keep, PutBackOutcome::Gone},
+         keep, PutBackOutcome::NotOurs},
         {"item outside files",
          [&](auto& place, auto&) {
              fs::rename(place, at("outside"));
@@ -238,23 +324,30 @@ TEST_F(FreedesktopTrashTest, ReleaseAndFailedMovesDropOnlyTheirOwnUnusedInfoFile
 }
 
 TEST_F(FreedesktopTrashTest, OrphanNotesOfTheGivenEntriesAreForgottenAndNoOthers) {
-    for (const char* name : {"ours", "cut", "kept", "foreign"}) {
+    for (const char* name : {"ours", "cut", "kept", "foreign", "later"}) {
         write(at(name));
     }
     // A reset killed after writing the note (or while writing it), before the move.
     const Result<TrashSlot> ours = trash.reserve(at("ours"));
     const Result<TrashSlot> cut = trash.reserve(at("cut"));
     const Result<TrashSlot> foreign = trash.reserve(at("foreign"));
-    ASSERT_TRUE(ours && cut && foreign);
+    const Result<TrashSlot> later = trash.reserve(at("later"));
+    ASSERT_TRUE(ours && cut && foreign && later);
     write(infoFileOf(cut->trashed), "");
     const std::string kept = trashed(at("kept"));
+    const std::int64_t now = std::time(nullptr);
+    const TimeSpan span{now - 5, now + 5};
 
-    trash.forgetOrphans({at("ours"), at("cut"), at("kept")});
+    trash.forgetOrphans({{at("ours"), span},
+                         {at("cut"), span},
+                         {at("kept"), span},
+                         {at("later"), {now - 100, now - 50}}});
 
     EXPECT_FALSE(present(infoFileOf(ours->trashed)));
     EXPECT_FALSE(present(infoFileOf(cut->trashed)));
     EXPECT_TRUE(present(infoFileOf(kept))) << "its item is still in the Trash";
     EXPECT_TRUE(present(infoFileOf(foreign->trashed))) << "not one of the given entries";
+    EXPECT_TRUE(present(infoFileOf(later->trashed))) << "written after that reset";
 }
 
 TEST_F(FreedesktopTrashTest, AnInfoFileThatCannotBeWrittenWhollyIsRemoved) {

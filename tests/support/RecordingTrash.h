@@ -20,6 +20,8 @@ public:
     Result<std::string> moveInto(const TrashSlot& slot) override;
     void release(const TrashSlot& slot) override;
     Status copyBack(const TrashSlot& slot) override;
+    TrashedItemState examine(const std::string& trashedPath, const std::string& originalPath,
+                             const EntryIdentity& identity) override;
     PutBackOutcome putBack(const std::string& trashedPath, const std::string& originalPath,
                            const EntryIdentity& identity, PutBackMode mode) override;
 

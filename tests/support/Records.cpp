@@ -26,7 +26,7 @@ TrashedEntry trashEntry(Trash& trash, const std::string& path) {
     if (!moved) {
         throw std::runtime_error("could not trash " + path + ": " + moved.error().reason);
     }
-    return {path, *moved, {info.st_dev, info.st_ino}, std::nullopt};
+    return {path, *moved, slot->identity, std::nullopt};
 }
 
 } // namespace corvane::testing

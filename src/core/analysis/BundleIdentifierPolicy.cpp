@@ -41,6 +41,14 @@ bool isAcceptableBundleIdentifier(std::string_view identifier) {
         identifier.find('.') == std::string_view::npos) {
         return false;
     }
+    // No bundle has such an identifier, and its folders' names would pass for another
+    // application's own files.
+    for (const std::string_view suffix : {".plist", ".savedState"}) {
+        if (identifier.size() > suffix.size() &&
+            equalsIgnoringCase(identifier.substr(identifier.size() - suffix.size()), suffix)) {
+            return false;
+        }
+    }
     for (const std::string_view special : kSpecialDomains) {
         if (equalsIgnoringCase(identifier, special)) {
             return false;

@@ -69,14 +69,14 @@ void walkSearchFolder(const FileSystem& fs, const UserFolders& folders, const st
 
 FolderSearch searchLibraryFolder(const FileSystem& fs, const UserFolders& folders,
                                  const std::string& name, std::string_view identifier,
-                                 LetterCase letterCase, const Tick& tick) {
+                                 LetterCase letterCase, const Tick& tick, OwnNames names) {
     FolderSearch search;
     const std::string folder = appendPathComponent(folders.library, name);
     walkSearchFolder(fs, folders, name, folder, search, [&](const std::string& relativePath) {
         if (tick) {
             tick();
         }
-        if (belongsToTarget(relativePath, identifier, letterCase)) {
+        if (belongsToTarget(relativePath, identifier, letterCase, names)) {
             search.entries.append(relativePath, appendPathComponent(folder, relativePath));
         }
     });
@@ -158,7 +158,8 @@ FolderSearch findPreferenceEntries(const FileSystem& fs, const UserFolders& fold
 FolderSearch findSavedStateEntries(const FileSystem& fs, const UserFolders& folders,
                                    std::string_view identifier, const Tick& tick) {
     FolderSearch search = searchLibraryFolder(fs, folders, "Saved Application State", identifier,
-                                              LetterCase::Significant, tick);
+                                              LetterCase::Significant, tick,
+                                              OwnNames::SavedStateOnly);
     search.append(searchContainerFolder(fs, folders, identifier, "Saved Application State", tick));
     return search;
 }

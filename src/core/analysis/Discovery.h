@@ -60,7 +60,7 @@ struct FolderSearch {
 FolderSearch searchLibraryFolder(const FileSystem& fs, const UserFolders& folders,
                                  const std::string& name, std::string_view identifier,
                                  LetterCase letterCase = LetterCase::Significant,
-                                 const Tick& tick = {});
+                                 const Tick& tick = {}, OwnNames names = OwnNames::Settings);
 
 bool isSafariIdentifier(std::string_view identifier);
 

@@ -29,7 +29,8 @@ bool isHostIdentifier(std::string_view text) {
 
 } // namespace
 
-bool isTargetOwnName(std::string_view name, std::string_view identifier, LetterCase letterCase) {
+bool isTargetOwnName(std::string_view name, std::string_view identifier, LetterCase letterCase,
+                     bool inByHost) {
     if (identifier.empty() || !startsWith(name, identifier, letterCase)) {
         return false;
     }
@@ -45,9 +46,10 @@ bool isTargetOwnName(std::string_view name, std::string_view identifier, LetterC
     if (startsWith(rest, ".plist.", letterCase)) {
         return true;
     }
-    // Per-host preferences: ".H.plist".
+    // Per-host preferences: ".H.plist", only where the system keeps them; elsewhere such a name
+    // is a sibling product whose last part happens to be hex.
     constexpr std::string_view kPlist = ".plist";
-    if (rest.size() > 1 + kPlist.size() && rest.front() == '.' &&
+    if (inByHost && rest.size() > 1 + kPlist.size() && rest.front() == '.' &&
         sameText(rest.substr(rest.size() - kPlist.size()), kPlist, letterCase)) {
         return isHostIdentifier(rest.substr(1, rest.size() - 1 - kPlist.size()));
     }
@@ -55,7 +57,7 @@ bool isTargetOwnName(std::string_view name, std::string_view identifier, LetterC
 }
 
 bool belongsToTarget(std::string_view relativePath, std::string_view identifier,
-                     LetterCase letterCase) {
+                     LetterCase letterCase, OwnNames names) {
     if (identifier.empty()) {
         return false;
     }
@@ -67,12 +69,19 @@ bool belongsToTarget(std::string_view relativePath, std::string_view identifier,
         return false;
     }
     std::size_t start = 0;
+    std::string_view parent;
     while (start <= relativePath.size()) {
         const std::size_t slash = relativePath.find('/', start);
         const std::size_t end = slash == std::string_view::npos ? relativePath.size() : slash;
-        if (isTargetOwnName(relativePath.substr(start, end - start), identifier, letterCase)) {
+        const std::string_view name = relativePath.substr(start, end - start);
+        const bool own =
+            names == OwnNames::SavedStateOnly
+                ? sameText(name, std::string(identifier) + ".savedState", letterCase)
+                : isTargetOwnName(name, identifier, letterCase, sameText(parent, "ByHost", letterCase));
+        if (own) {
             return true;
         }
+        parent = name;
         if (slash == std::string_view::npos) {
             break;
         }

@@ -8,6 +8,7 @@
 #include "ports/Trash.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace corvane {
 
@@ -59,16 +60,17 @@ std::optional<std::string> LibraryRemover::removalTarget(const std::string& path
 }
 
 std::vector<std::string> LibraryRemover::targets(const std::vector<std::string>& paths) const {
+    // The list was just made from a walk of the disk; an entry gone since is passed over when
+    // its turn comes, so nothing here needs a stat.
     std::vector<std::string> all;
+    all.reserve(paths.size());
     for (const std::string& path : paths) {
-        if (m_fs.entryExists(path)) {
-            if (std::optional<std::string> target = removalTarget(path)) {
-                all.push_back(std::move(*target));
-            }
+        if (std::optional<std::string> target = removalTarget(path)) {
+            all.push_back(std::move(*target));
         }
     }
-    const std::unordered_set<std::string> listed(all.begin(), all.end());
-    const auto insideAnother = [&](const std::string& target) {
+    const std::unordered_set<std::string_view> listed(all.begin(), all.end());
+    const auto insideAnother = [&](std::string_view target) {
         for (std::size_t slash = target.rfind('/'); slash != std::string::npos && slash > 0;
              slash = target.rfind('/', slash - 1)) {
             if (listed.contains(target.substr(0, slash))) {
@@ -77,12 +79,17 @@ std::vector<std::string> LibraryRemover::targets(const std::vector<std::string>&
         }
         return false;
     };
-    std::vector<std::string> topmost;
-    std::unordered_set<std::string> seen;
-    for (std::string& target : all) {
-        if (!insideAnother(target) && seen.insert(target).second) {
-            topmost.push_back(std::move(target));
+    std::vector<std::size_t> kept;
+    std::unordered_set<std::string_view> seen;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (!insideAnother(all[i]) && seen.insert(all[i]).second) {
+            kept.push_back(i);
         }
+    }
+    std::vector<std::string> topmost;
+    topmost.reserve(kept.size());
+    for (const std::size_t i : kept) {
+        topmost.push_back(std::move(all[i]));
     }
     return topmost;
 }
@@ -148,38 +155,82 @@ bool LibraryRemover::journal(const std::string& line) {
 }
 
 bool LibraryRemover::moveToTrash(const std::string& path, const std::string& target) {
+    // A place in the Trash taken by an item without an info file is only found by the move;
+    // the next place is tried then.
+    constexpr int kTries = 8;
+    for (int attempt = 1;; ++attempt) {
+        const MoveResult moved = moveOnce(path, target);
+        if (moved != MoveResult::PlaceTaken || attempt == kTries) {
+            return moved == MoveResult::Moved;
+        }
+    }
+}
+
+LibraryRemover::MoveResult LibraryRemover::moveOnce(const std::string& path,
+                                                    const std::string& target) {
     Result<TrashSlot> slot = m_trash->reserve(target);
     if (!slot) {
-        if (m_fs.entryExists(target)) {
+        // Gone already (it lay inside a folder that went before it): nothing to do.
+        if (slot.error().code != ENOENT) {
+            request(path);
             leave(path, "it could not be moved to the Trash: " + slot.error().reason);
         }
-        return false;
+        return MoveResult::Stayed;
     }
+    request(path);
     TrashedEntry entry{target, slot->trashed, slot->identity, std::nullopt};
     // Where the Trash names the place only after the move, the line follows the move.
     const bool lineFirst = !slot->trashed.empty();
     if (lineFirst && !journal(movedEntryLine(entry))) {
         m_trash->release(*slot);
         leave(path, *m_stopReason);
-        return false;
+        return MoveResult::Stayed;
     }
     Result<std::string> moved = m_trash->moveInto(*slot);
     if (!moved) {
         if (lineFirst) {
             journal(stayedLine(entry.trashed));
         }
+        if (moved.error().code == EEXIST) {
+            return MoveResult::PlaceTaken;
+        }
         leave(path, "it could not be moved to the Trash: " + moved.error().reason);
-        return false;
+        return MoveResult::Stayed;
     }
     entry.trashed = std::move(*moved);
+    // Restore knows the item by its stat after the move. A rename keeps a file's or a link's
+    // size and time, so the stat the reservation took stands; a folder is looked at again.
+    if (const std::optional<EntryStamp> after =
+            slot->folder ? m_fs.stamp(entry.trashed) : std::nullopt) {
+        EntryIdentity settled = entry.identity;
+        settled.device = after->device;
+        settled.inode = after->inode;
+        settled.size = after->size;
+        settled.modifiedNanoseconds = after->modifiedNanoseconds;
+        if (lineFirst && settled != entry.identity) {
+            journal(settledLine(entry.trashed, settled));
+        }
+        entry.identity = std::move(settled);
+    }
     if (!lineFirst) {
         journal(movedEntryLine(entry));
     }
-    m_trashed.push_back(std::move(entry));
-    return true;
+    ++m_trashedCount;
+    m_requested.pop_back(); // moved: it cannot be among what stayed
+    if (m_rememberTrashed) {
+        m_trashed.push_back(std::move(entry));
+    } else {
+        m_lastTrashed = std::move(entry);
+    }
+    return MoveResult::Moved;
+}
+
+void LibraryRemover::request(const std::string& path) {
+    m_requested.push_back(path);
 }
 
 void LibraryRemover::removeForGood(const std::string& path, const std::string& target) {
+    request(path);
     if (!journal(removedEntryLine(target))) {
         leave(path, *m_stopReason);
         return;
@@ -192,16 +243,16 @@ void LibraryRemover::removeForGood(const std::string& path, const std::string& t
 }
 
 void LibraryRemover::remove(const std::string& path) {
+    const std::optional<std::string> target = removalTarget(path);
+    const bool toTrash = target && !m_stopReason && m_trash && !insideUntrashable(*target);
     // An entry inside a folder removed before it is gone already; running the tool changes
-    // nothing then, and a deep folder would cost one process per entry.
-    if (!m_fs.entryExists(path)) {
+    // nothing then, and a deep folder would cost one process per entry. A move to the Trash
+    // finds that out with the one stat it takes anyway.
+    if (!toTrash && !m_fs.entryExists(path)) {
         return;
     }
-    if (m_seen.insert(path).second) {
-        m_requested.push_back(path);
-    }
-    const std::optional<std::string> target = removalTarget(path);
     if (!target) {
+        request(path);
         if (m_log) {
             m_log->log("Not removing " + path + ": it does not lie inside the Library folder " +
                        m_library.value_or("(none usable)"));
@@ -209,21 +260,23 @@ void LibraryRemover::remove(const std::string& path) {
         return;
     }
     if (m_stopReason) {
+        request(path);
         leave(path, *m_stopReason);
         return;
     }
-    if (m_trash && !insideUntrashable(*target)) {
+    if (toTrash) {
         moveToTrash(path, *target);
         return;
     }
     if (!m_removeForGood) {
+        request(path);
         leave(path, "it cannot be moved to the Trash, and removing it for good was not agreed");
         return;
     }
     removeForGood(path, *target);
 }
 
-std::optional<std::size_t> LibraryRemover::keepCopy(const std::string& path) {
+std::optional<TrashedEntry> LibraryRemover::keepCopy(const std::string& path) {
     if (!m_trash || !m_fs.entryExists(path) || m_stopReason) {
         return std::nullopt;
     }
@@ -231,26 +284,30 @@ std::optional<std::size_t> LibraryRemover::keepCopy(const std::string& path) {
     if (!target || insideUntrashable(*target) || !moveToTrash(path, *target)) {
         return std::nullopt;
     }
-    const TrashedEntry& entry = m_trashed.back();
+    const TrashedEntry& entry = lastTrashed();
     if (Status copied = m_trash->copyBack({entry.original, entry.trashed, entry.identity});
         !copied) {
         // The file stays in the Trash, where Restore finds it; nothing of it is lost.
+        request(path);
         leave(path, "its copy could not be put back in place: " + copied.error().reason);
         return std::nullopt;
     }
-    return m_trashed.size() - 1;
+    return entry;
 }
 
-void LibraryRemover::noteLeftInPlace(std::size_t index, const EntryStamp& stamp) {
-    TrashedEntry& entry = m_trashed.at(index);
-    entry.leftInPlace = stamp;
+void LibraryRemover::noteLeftInPlace(const TrashedEntry& entry, const EntryStamp& stamp) {
     journal(leftInPlaceLine(entry.trashed, stamp));
+}
+
+const TrashedEntry& LibraryRemover::lastTrashed() const {
+    return m_rememberTrashed ? m_trashed.back() : *m_lastTrashed;
 }
 
 std::vector<std::string> LibraryRemover::remaining() const {
     std::vector<std::string> left;
+    std::unordered_set<std::string_view> seen;
     for (const std::string& path : m_requested) {
-        if (m_fs.entryExists(path)) {
+        if (seen.insert(path).second && m_fs.entryExists(path)) {
             left.push_back(path);
         }
     }

@@ -50,6 +50,10 @@ public:
     // order; entries that are gone, lie outside the Library or inside another of them (they go
     // with it) are left out.
     std::vector<std::string> targets(const std::vector<std::string>& paths) const;
+    // The place one entry would be removed from; none when it lies outside the Library.
+    std::optional<std::string> targetOf(const std::string& path) const {
+        return removalTarget(path);
+    }
 
     // The look ahead: which of the entries (as targets() gives them) no Trash can take. Those
     // are removed for good only after allowRemovalForGood(); until then they stay where they are.
@@ -71,17 +75,22 @@ public:
     void remove(const std::string& path);
 
     // Moves the file to the Trash and puts a copy in its place, under the same confinement as
-    // remove(). The index of its entry in trashed(), none when nothing was kept.
-    std::optional<std::size_t> keepCopy(const std::string& path);
+    // remove(). Its entry, none when nothing was kept.
+    std::optional<TrashedEntry> keepCopy(const std::string& path);
     // Notes in the journal the version of a file whose copy keepCopy() put in the Trash.
-    void noteLeftInPlace(std::size_t index, const EntryStamp& stamp);
+    void noteLeftInPlace(const TrashedEntry& entry, const EntryStamp& stamp);
 
-    // What went to the Trash, in order, and what was removed for good.
+    // From now on trashed() lists what goes to the Trash; a reset of thousands of entries needs
+    // only their number.
+    void rememberTrashed() { m_rememberTrashed = true; }
+    // What went to the Trash since rememberTrashed(), in order; how many went in all; and what
+    // was removed for good.
     const std::vector<TrashedEntry>& trashed() const { return m_trashed; }
+    std::size_t trashedCount() const { return m_trashedCount; }
     const std::vector<std::string>& removedForGood() const { return m_removedForGood; }
 
-    // The entries that existed when handed to remove() and still exist, in the order first
-    // asked, each once.
+    // The entries that existed when handed to remove(), were not moved and still exist, in the
+    // order first asked, each once.
     std::vector<std::string> remaining() const;
     // Why an entry that stayed was not removed, when known.
     std::optional<std::string> reasonLeft(const std::string& path) const;
@@ -92,7 +101,11 @@ public:
 private:
     std::optional<std::string> removalTarget(const std::string& path) const;
     bool journal(const std::string& line);
+    enum class MoveResult { Moved, Stayed, PlaceTaken };
     bool moveToTrash(const std::string& path, const std::string& target);
+    MoveResult moveOnce(const std::string& path, const std::string& target);
+    void request(const std::string& path);
+    const TrashedEntry& lastTrashed() const;
     void removeForGood(const std::string& path, const std::string& target);
     void leave(const std::string& path, std::string reason);
     bool insideUntrashable(const std::string& target) const;
@@ -107,9 +120,11 @@ private:
     std::optional<std::string> m_stopReason;
     std::set<std::string> m_untrashable;
     std::vector<TrashedEntry> m_trashed;
+    std::optional<TrashedEntry> m_lastTrashed;
+    std::size_t m_trashedCount = 0;
+    bool m_rememberTrashed = false;
     std::vector<std::string> m_removedForGood;
-    std::vector<std::string> m_requested;
-    std::unordered_set<std::string> m_seen;
+    std::vector<std::string> m_requested; // what may have stayed, to be looked at in the end
     std::map<std::string, std::string> m_reasons;
     // Parent folders resolved once per run: a reset of thousands of entries in a few folders
     // would otherwise resolve the same folders thousands of times.

@@ -1,5 +1,6 @@
 #include "core/fix/ResetRecord.h"
 
+#include "base/KillPoint.h"
 #include "base/Paths.h"
 #include "base/RegularFile.h"
 #include "base/Text.h"
@@ -22,7 +23,10 @@ namespace {
 
 using nlohmann::json;
 
-constexpr int kFormat = 2;
+// Format 3 adds each item's size, modification time and deletion time, and what a record
+// replaced; format 2 records still read.
+constexpr int kFormat = 3;
+constexpr int kOldestFormat = 2;
 // A reset of 100,000 entries writes about 30 MB.
 constexpr std::size_t kLargestRecord = std::size_t{256} * 1024 * 1024;
 
@@ -95,6 +99,7 @@ Error systemError(const std::string& what, int code) {
 
 Status writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
+        killPoint();
         const ssize_t wrote = write(fd, bytes.data(), bytes.size());
         if (wrote < 0) {
             if (errno == EINTR) {
@@ -112,6 +117,7 @@ Status syncFolder(const std::string& folder) {
     if (fd < 0) {
         return systemError("could not open " + folder, errno);
     }
+    killPoint();
     const int synced = fsync(fd);
     const int code = errno;
     close(fd);
@@ -121,9 +127,44 @@ Status syncFolder(const std::string& folder) {
     return Done{};
 }
 
+json identityJson(const EntryIdentity& identity) {
+    json value = {{"device", identity.device}, {"inode", identity.inode}};
+    if (identity.size) {
+        value["size"] = *identity.size;
+    }
+    if (identity.modifiedNanoseconds) {
+        value["modifiedNanoseconds"] = *identity.modifiedNanoseconds;
+    }
+    if (!identity.deletionDate.empty()) {
+        value["deletionDate"] = identity.deletionDate;
+    }
+    return value;
+}
+
+EntryIdentity identityFrom(const json& value) {
+    EntryIdentity identity{value.at("device").get<std::uint64_t>(),
+                           value.at("inode").get<std::uint64_t>(), std::nullopt, std::nullopt,
+                           value.value("deletionDate", std::string())};
+    if (value.contains("size")) {
+        identity.size = value.at("size").get<std::uint64_t>();
+    }
+    if (value.contains("modifiedNanoseconds")) {
+        identity.modifiedNanoseconds = value.at("modifiedNanoseconds").get<std::int64_t>();
+    }
+    return identity;
+}
+
 // Applies one journal line after the head to the record.
 void applyLine(const json& line, ResetRecord& record) {
-    if (line.contains("removed")) {
+    if (line.contains("settled")) {
+        // The identity a stat took after the move, where it differs from the one announced.
+        const std::string trashed = pathFrom(line.at("trashed"));
+        for (TrashedEntry& entry : record.moved) {
+            if (entry.trashed == trashed) {
+                entry.identity = identityFrom(line.at("settled"));
+            }
+        }
+    } else if (line.contains("removed")) {
         record.removed.push_back(pathFrom(line.at("removed")));
     } else if (line.contains("stayed")) {
         const std::string trashed = pathFrom(line.at("stayed"));
@@ -138,16 +179,18 @@ void applyLine(const json& line, ResetRecord& record) {
         }
     } else {
         record.moved.push_back(
-            {pathFrom(line.at("original")),
-             pathFrom(line.at("trashed")),
-             {line.at("device").get<std::uint64_t>(), line.at("inode").get<std::uint64_t>()},
+            {pathFrom(line.at("original")), pathFrom(line.at("trashed")), identityFrom(line),
              std::nullopt});
     }
 }
 
 void applyHead(const json& head, ResetRecord& record) {
-    if (head.at("format").get<int>() != kFormat) {
+    const int format = head.at("format").get<int>();
+    if (format < kOldestFormat || format > kFormat) {
         throw std::invalid_argument("another format");
+    }
+    if (head.contains("replacedByRestoring")) {
+        record.replacedByRestoring = head.at("replacedByRestoring").get<std::string>();
     }
     record.identifier = pathFrom(head.at("identifier"));
     const json& application = head.at("application");
@@ -179,21 +222,29 @@ std::string resetRecordHeadLine(const ResetRecord& record) {
     for (const std::string& path : record.planned) {
         planned.push_back(pathJson(path));
     }
-    return lineOf({{"format", kFormat},
-                   {"identifier", pathJson(record.identifier)},
-                   {"application",
-                    {{"name", pathJson(record.applicationName)},
-                     {"path", pathJson(record.applicationPath)},
-                     {"system", record.systemTarget}}},
-                   {"time", record.time},
-                   {"planned", planned}});
+    json head = {{"format", kFormat},
+                 {"identifier", pathJson(record.identifier)},
+                 {"application",
+                  {{"name", pathJson(record.applicationName)},
+                   {"path", pathJson(record.applicationPath)},
+                   {"system", record.systemTarget}}},
+                 {"time", record.time},
+                 {"planned", planned}};
+    if (!record.replacedByRestoring.empty()) {
+        head["replacedByRestoring"] = record.replacedByRestoring;
+    }
+    return lineOf(head);
 }
 
 std::string movedEntryLine(const TrashedEntry& entry) {
-    return lineOf({{"original", pathJson(entry.original)},
-                   {"trashed", pathJson(entry.trashed)},
-                   {"device", entry.identity.device},
-                   {"inode", entry.identity.inode}});
+    json line = identityJson(entry.identity);
+    line["original"] = pathJson(entry.original);
+    line["trashed"] = pathJson(entry.trashed);
+    return lineOf(line);
+}
+
+std::string settledLine(const std::string& trashed, const EntryIdentity& identity) {
+    return lineOf({{"trashed", pathJson(trashed)}, {"settled", identityJson(identity)}});
 }
 
 std::string removedEntryLine(const std::string& path) {
@@ -273,6 +324,7 @@ Status ResetJournal::append(const std::string& line) {
 
 Status ResetJournal::sync() {
     m_unsynced = 0;
+    killPoint();
     if (fsync(m_fd) != 0) {
         return systemError("could not write the reset record to the disk", errno);
     }
@@ -293,6 +345,7 @@ Status ResetRecords::makeFolder() const {
     while (slash != std::string::npos) {
         slash = m_folder.find('/', slash + 1);
         const std::string folder = m_folder.substr(0, slash);
+        killPoint();
         if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
             return systemError("could not make the folder " + folder, errno);
         }
@@ -327,9 +380,18 @@ Result<std::unique_ptr<ResetJournal>> ResetRecords::begin(ResetRecord& record, s
     const std::string stem = idStem(record.time);
     int fd = -1;
     std::string id;
+    // Past the highest counter of that second, so that a newer record always sorts last even
+    // when an earlier one of the same second has gone.
+    int first = 0;
+    for (const std::string& known : ids()) {
+        if (known.compare(0, stem.size(), stem) == 0) {
+            first = std::max(first, std::stoi(known.substr(stem.size() + 1)) + 1);
+        }
+    }
     // O_EXCL: two resets in one second each get a file of their own, never one another's.
-    for (int counter = 0; counter < 100 && fd < 0; ++counter) {
+    for (int counter = first; counter < 100 && fd < 0; ++counter) {
         id = stem + (counter < 10 ? "-0" : "-") + std::to_string(counter);
+        killPoint();
         fd = open(fileFor(id).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0 && errno != EEXIST) {
             return systemError("could not create the reset record in " + m_folder, errno);
@@ -369,6 +431,7 @@ Status ResetRecords::rewrite(const ResetRecord& record) {
     // Written beside its place and renamed over it, so a reader finds the old record or the new.
     const std::string temporary =
         appendPathComponent(m_folder, "." + record.id + ".tmp-" + std::to_string(getpid()));
+    killPoint();
     const int fd =
         open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
@@ -379,6 +442,9 @@ Status ResetRecords::rewrite(const ResetRecord& record) {
         written = systemError("could not write the reset record to the disk", errno);
     }
     close(fd);
+    if (written) {
+        killPoint();
+    }
     if (written && rename(temporary.c_str(), fileFor(record.id).c_str()) != 0) {
         written = systemError("could not replace the reset record", errno);
     }
@@ -391,17 +457,21 @@ Status ResetRecords::rewrite(const ResetRecord& record) {
 
 void ResetRecords::remove(const std::string& id) {
     if (isRecordId(id)) {
+        killPoint();
         unlink(fileFor(id).c_str());
     }
 }
 
 KeptRecord ResetRecords::read(const std::string& id) const {
-    const std::optional<std::string> text = readRegularFile(fileFor(id), kLargestRecord);
+    const std::string file = fileFor(id);
+    const std::optional<std::string> text = readRegularFile(file, kLargestRecord);
     std::optional<ResetRecord> record = text ? parseResetRecord(*text) : std::nullopt;
     if (!record) {
-        return DamagedRecord{id};
+        return DamagedRecord{id, text && text->find('\n') == std::string::npos};
     }
     record->id = id;
+    struct stat info {};
+    record->lastWritten = stat(file.c_str(), &info) == 0 ? info.st_mtim.tv_sec : record->time;
     return std::move(*record);
 }
 

@@ -38,6 +38,11 @@ struct ResetRecord {
     std::vector<std::string> planned; // every entry the reset set out to take, in order
     std::vector<TrashedEntry> moved;  // in the order they were moved (or about to be)
     std::vector<std::string> removed; // removed for good, with the user's consent
+    // Set when the record holds what a restore of that record found written since and moved
+    // out of the way.
+    std::string replacedByRestoring;
+    // When its file was last written (seconds since the epoch), as read; not kept in the file.
+    std::int64_t lastWritten = 0;
 };
 
 // A record is a journal in JSON Lines: a head (the application and every planned entry) written
@@ -45,6 +50,8 @@ struct ResetRecord {
 // ignores a last line cut short (the writer was stopped while writing it).
 std::string resetRecordHeadLine(const ResetRecord& record);
 std::string movedEntryLine(const TrashedEntry& entry);
+// The identity an entry has after its move, where it differs from the one its line announced.
+std::string settledLine(const std::string& trashed, const EntryIdentity& identity);
 std::string removedEntryLine(const std::string& path);
 std::string leftInPlaceLine(const std::string& trashed, const EntryStamp& stamp);
 // The move announced by the line for `trashed` failed: the entry stayed where it was.
@@ -81,6 +88,8 @@ private:
 // What the newest record is, when it is not a readable record.
 struct DamagedRecord {
     std::string id;
+    // Not even its first line was written whole: the reset it began moved nothing.
+    bool holdsNothing = false;
 };
 using LatestRecord = std::variant<std::monostate, ResetRecord, DamagedRecord>;
 // One kept record as it reads.

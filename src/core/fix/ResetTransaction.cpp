@@ -7,12 +7,14 @@
 #include "core/fix/Interruption.h"
 #include "core/fix/QuitWait.h"
 #include "core/fix/ResetRecord.h"
+#include "core/fix/Restore.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
 
 #include <algorithm>
 #include <ctime>
+#include <unordered_map>
 #include <variant>
 
 namespace corvane {
@@ -150,10 +152,18 @@ Result<ResetTransaction> ResetTransaction::begin(ResetPlan plan, ResetPorts port
             return taken.error();
         }
         lock = std::move(*taken);
+        ResetRecords records(ResetRecords::folderIn(folders->library));
+        tidyRecords(records, *ports.trash);
     }
     return ResetTransaction(std::move(plan), std::move(ports), std::move(lock),
                             folders ? std::optional(folders->library) : std::nullopt,
                             folders ? std::optional(folders->home) : std::nullopt);
+}
+
+void ResetTransaction::setPlan(ResetPlan plan) {
+    m_plan = std::move(plan);
+    m_remover.reset();
+    m_targets.clear();
 }
 
 std::vector<std::string> ResetTransaction::planned() const {
@@ -178,6 +188,33 @@ Untrashable ResetTransaction::untrashable() {
     // Listed once: the look ahead and the journal's head name the same entries.
     m_targets = m_remover->targets(planned());
     return m_remover->findUntrashable(m_targets);
+}
+
+std::vector<ResetTransaction::Move> ResetTransaction::moves() {
+    if (!m_remover) {
+        (void)untrashable();
+    }
+    std::vector<Move> moves;
+    std::unordered_map<std::string, std::size_t> index;
+    for (const std::string& target : m_targets) {
+        index.emplace(target, moves.size());
+        moves.push_back({target, 0});
+    }
+    for (const std::string& path : planned()) {
+        const std::optional<std::string> target = m_remover->targetOf(path);
+        // The topmost move at or above it carries it.
+        std::optional<std::size_t> carrier;
+        for (std::string place = target.value_or(""); place.size() > 1;
+             place = parentFolder(place)) {
+            if (const auto found = index.find(place); found != index.end()) {
+                carrier = found->second;
+            }
+        }
+        if (carrier) {
+            ++moves[*carrier].items;
+        }
+    }
+    return moves;
 }
 
 void ResetTransaction::log(const std::string& line) const {
@@ -260,7 +297,7 @@ std::optional<std::string> ResetTransaction::emptyCookieStore(LibraryRemover& re
     // The store's file is emptied in place; a copy in the Trash keeps the cookies. Without that
     // copy the cookies are deleted only where the user agreed to lose them.
     const bool present = file && fs.entryExists(*file);
-    const std::optional<std::size_t> copy = present ? remover.keepCopy(*file) : std::nullopt;
+    const std::optional<TrashedEntry> copy = present ? remover.keepCopy(*file) : std::nullopt;
     if (present && !copy && !fs.entryExists(*file)) {
         return std::nullopt; // moved to the Trash whole; nothing is left to empty
     }
@@ -269,9 +306,8 @@ std::optional<std::string> ResetTransaction::emptyCookieStore(LibraryRemover& re
     }
     store->deleteCookies(store->cookies());
     if (copy.has_value()) {
-        const std::size_t index = copy.value();
-        if (const std::optional<EntryStamp> stamp = fs.stamp(remover.trashed()[index].original)) {
-            remover.noteLeftInPlace(index, *stamp);
+        if (const std::optional<EntryStamp> stamp = fs.stamp(copy->original)) {
+            remover.noteLeftInPlace(*copy, *stamp);
         }
     }
     // A store that could not be read or rewritten still holds its cookies.
@@ -283,10 +319,19 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
         (void)untrashable();
     }
     LibraryRemover& remover = *m_remover;
+    ResetOutcome outcome;
+    // Another run may have taken everything listed while this one waited for the lock.
+    const std::vector<std::string> listed = planned();
+    const FileSystem& fs = *m_ports.fileSystem;
+    if (!listed.empty() && !m_plan.systemTarget &&
+        std::none_of(listed.begin(), listed.end(),
+                     [&fs](const std::string& path) { return fs.entryExists(path); })) {
+        outcome.ending = ResetEnding::NothingToDo;
+        return outcome;
+    }
     if (removeForGood) {
         remover.allowRemovalForGood();
     }
-    ResetOutcome outcome;
     std::unique_ptr<ResetJournal> journal;
     ResetRecord record;
     record.planned = m_targets;
@@ -326,7 +371,7 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
         }
     }
 
-    outcome.trashed = remover.trashed().size();
+    outcome.trashed = remover.trashedCount();
     outcome.removedForGood = remover.removedForGood().size();
     if (journal) {
         const std::string id = journal->id();

@@ -93,8 +93,19 @@ public:
     static Result<ResetTransaction> begin(ResetPlan plan, ResetPorts ports,
                                           const std::function<void()>& whileWaiting = {});
 
+    // Replaces the plan, for a face that plans only once it holds the lock.
+    void setPlan(ResetPlan plan);
+
     // The look ahead: the entries no Trash can take, which go only with removeForGood.
     Untrashable untrashable();
+
+    // What apply() moves, as the look ahead found it: each topmost entry once, with how many of
+    // the planned entries go with it (itself included).
+    struct Move {
+        std::string path;
+        std::size_t items = 0;
+    };
+    std::vector<Move> moves();
 
     // Moves what the plan lists to the Trash (and removes for good what no Trash takes, when
     // allowed), clears the preferences domain, and restarts a system target. SIGINT, SIGTERM

@@ -3,6 +3,7 @@
 #include "base/Paths.h"
 #include "core/UserFolders.h"
 #include "core/fix/Interruption.h"
+#include "core/fix/LibraryRemover.h"
 #include "ports/FileSystem.h"
 #include "ports/Services.h"
 #include "ports/Trash.h"
@@ -10,7 +11,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <map>
+#include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace corvane {
 
@@ -62,40 +66,251 @@ std::string plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+bool isStillThere(const FileSystem& fs, const TrashedEntry& entry) {
+    const std::optional<EntryStamp> there = fs.stamp(entry.original);
+    // The device number is left out, as in the Trash's own rule: a remount may change it.
+    return there && there->inode == entry.identity.inode &&
+           (!entry.identity.size || *entry.identity.size == there->size) &&
+           (!entry.identity.modifiedNanoseconds ||
+            *entry.identity.modifiedNanoseconds == there->modifiedNanoseconds) &&
+           (entry.identity.size || there->device == entry.identity.device);
+}
+
+bool isOursInTrash(Trash& trash, const TrashedEntry& entry) {
+    return trash.examine(entry.trashed, entry.original, entry.identity) == TrashedItemState::Ours;
+}
+
+// Moves what was written since at the places of a restore's entries to the Trash, under a
+// record of its own made at the first, and only what the user was shown.
+class Replacement {
+public:
+    Replacement(ResetRecords& records, const RestorePlan& plan, Trash& trash,
+                const FileSystem& fs, const UserFolders& folders, SystemLog* log)
+        : m_records(records), m_plan(plan), m_trash(trash), m_fs(fs), m_folders(folders),
+          m_log(log), m_agreed(plan.replaced.begin(), plan.replaced.end()) {}
+
+    bool makeRoom(const std::string& place) {
+        if (!m_agreed.contains(place) || !begin()) {
+            return false;
+        }
+        m_remover->remove(place);
+        return !m_fs.entryExists(place);
+    }
+
+    // Ends the record; gives its name and what went, or nothing when nothing did.
+    void finish(RestoreResult& result) {
+        if (!m_journal) {
+            return;
+        }
+        (void)m_journal->sync();
+        const std::string id = m_journal->id();
+        m_journal.reset();
+        for (const TrashedEntry& entry : m_remover->trashed()) {
+            result.replaced.push_back(entry.original);
+        }
+        if (result.replaced.empty()) {
+            m_records.remove(id);
+        } else {
+            result.replacement = id;
+        }
+    }
+
+private:
+    bool begin() {
+        if (m_journal) {
+            return true;
+        }
+        if (m_failed) {
+            return false;
+        }
+        const ResetRecord& source = m_plan.record;
+        ResetRecord record;
+        record.identifier = source.identifier;
+        record.applicationName = source.applicationName;
+        record.applicationPath = source.applicationPath;
+        record.systemTarget = source.systemTarget;
+        record.time = static_cast<std::int64_t>(std::time(nullptr));
+        record.planned = m_plan.replaced;
+        record.replacedByRestoring = source.id;
+        // One more than usual: the record being restored must not make way for this one.
+        Result<std::unique_ptr<ResetJournal>> begun = m_records.begin(record, ResetRecords::kKept + 1);
+        if (!begun) {
+            m_failed = true;
+            if (m_log) {
+                m_log->log("Could not write the record of what a restore replaces: " +
+                           begun.error().reason);
+            }
+            return false;
+        }
+        m_journal = std::move(*begun);
+        m_remover.emplace(m_fs, m_folders.library, m_folders.home, LibraryRemover::RunTool{},
+                          m_log, &m_trash);
+        m_remover->setJournal(m_journal.get());
+        m_remover->rememberTrashed();
+        return true;
+    }
+
+    ResetRecords& m_records;
+    const RestorePlan& m_plan;
+    Trash& m_trash;
+    const FileSystem& m_fs;
+    const UserFolders& m_folders;
+    SystemLog* m_log;
+    std::unordered_set<std::string> m_agreed;
+    std::unique_ptr<ResetJournal> m_journal;
+    std::optional<LibraryRemover> m_remover;
+    bool m_failed = false;
+};
+
 } // namespace
 
 std::vector<TrashedEntry> RestoreResult::leftInTrash() const {
     std::vector<TrashedEntry> left;
     // Kept in reverse of the restore's order, which is the reset's order.
-    for (const auto* list : {&notTried, &failed, &keptInTrash}) {
+    for (const auto* list : {&notTried, &failed, &keptInTrash, &refused, &notOurs}) {
         left.insert(left.end(), list->rbegin(), list->rend());
     }
     return left;
 }
 
 bool RestoreResult::whole() const {
-    return keptInTrash.empty() && gone.empty() && removedForGood.empty() && refused.empty() &&
-           failed.empty() && notTried.empty();
+    return keptInTrash.empty() && gone.empty() && notOurs.empty() && removedForGood.empty() &&
+           refused.empty() && failed.empty() && notTried.empty();
 }
 
-std::size_t entriesInTrash(const ResetRecord& record, const FileSystem& fs) {
-    return static_cast<std::size_t>(
-        std::count_if(record.moved.begin(), record.moved.end(),
-                      [&fs](const TrashedEntry& entry) { return fs.entryExists(entry.trashed); }));
+TimeSpan resetSpan(const ResetRecord& record) {
+    // DeletionDate counts whole seconds; the record's file was last written when the reset
+    // ended, or when its journal was cut.
+    return {record.time - 1, std::max(record.lastWritten, record.time) + 1};
 }
 
-bool hasSomethingToPutBack(const ResetRecord& record, const FileSystem& fs) {
+std::vector<TrashedEntry> recoveredEntries(const ResetRecord& record, Trash& trash) {
+    std::unordered_set<std::string> known(record.removed.begin(), record.removed.end());
     for (const TrashedEntry& entry : record.moved) {
-        if (fs.entryExists(entry.trashed)) {
-            return true;
+        known.insert(entry.original);
+    }
+    std::vector<std::string> lost;
+    for (const std::string& path : record.planned) {
+        if (!known.contains(path)) {
+            lost.push_back(path);
         }
     }
-    return false;
+    std::vector<TrashedEntry> found;
+    if (lost.empty()) {
+        return found;
+    }
+    std::unordered_map<std::string, TrashSlot> slots;
+    for (TrashSlot& slot : trash.findTrashedFrom(lost, resetSpan(record))) {
+        slots.emplace(slot.original, std::move(slot));
+    }
+    // In the order the reset planned them, which is the order it moved them.
+    for (const std::string& path : lost) {
+        if (const auto slot = slots.find(path); slot != slots.end()) {
+            found.push_back({path, slot->second.trashed, slot->second.identity, std::nullopt});
+        }
+    }
+    return found;
+}
+
+std::size_t entriesInTrash(const ResetRecord& record, Trash& trash) {
+    const auto ours = std::count_if(record.moved.begin(), record.moved.end(),
+                                    [&trash](const TrashedEntry& e) { return isOursInTrash(trash, e); });
+    return static_cast<std::size_t>(ours) + recoveredEntries(record, trash).size();
+}
+
+bool hasSomethingToPutBack(const ResetRecord& record, Trash& trash) {
+    return std::any_of(record.moved.begin(), record.moved.end(),
+                       [&trash](const TrashedEntry& e) { return isOursInTrash(trash, e); }) ||
+           !recoveredEntries(record, trash).empty();
+}
+
+RestorePlan planRestore(const ResetRecord& record, Trash& trash, const FileSystem& fs,
+                        const std::string& library) {
+    RestorePlan plan{record, {}, {}};
+    const std::vector<TrashedEntry> recovered = recoveredEntries(record, trash);
+    plan.record.moved.insert(plan.record.moved.end(), recovered.begin(), recovered.end());
+    std::unordered_map<std::string, bool> folderInside;
+    for (const TrashedEntry& entry : plan.record.moved) {
+        if (!isPlaceInLibrary(fs, entry.original, library, folderInside) ||
+            !isOursInTrash(trash, entry)) {
+            continue;
+        }
+        plan.comeBack.push_back(entry);
+        const bool copyOverLeftVersion =
+            entry.leftInPlace && fs.stamp(entry.original) == entry.leftInPlace;
+        if (fs.entryExists(entry.original) && !copyOverLeftVersion) {
+            plan.replaced.push_back(entry.original);
+        }
+    }
+    // What lies inside a place that is replaced goes with it.
+    const std::unordered_set<std::string> places(plan.replaced.begin(), plan.replaced.end());
+    std::erase_if(plan.replaced, [&places](const std::string& place) {
+        for (std::string folder = parentFolder(place); folder.size() > 1;
+             folder = parentFolder(folder)) {
+            if (places.contains(folder)) {
+                return true;
+            }
+        }
+        return false;
+    });
+    return plan;
+}
+
+RestoreChoice newestRestorable(const ResetRecords& records,
+                               const std::optional<std::string>& identifier, Trash& trash) {
+    RestoreChoice choice;
+    for (KeptRecord& kept : records.all(identifier)) {
+        if (const auto* damaged = std::get_if<DamagedRecord>(&kept)) {
+            choice.skipped.push_back(*damaged);
+            continue;
+        }
+        ResetRecord& record = std::get<ResetRecord>(kept);
+        if (hasSomethingToPutBack(record, trash)) {
+            choice.record = std::move(record);
+            break;
+        }
+    }
+    return choice;
+}
+
+void tidyRecords(ResetRecords& records, Trash& trash) {
+    std::map<std::string, TimeSpan> places;
+    for (const KeptRecord& kept : records.all()) {
+        const auto* record = std::get_if<ResetRecord>(&kept);
+        if (!record) {
+            continue;
+        }
+        const TimeSpan span = resetSpan(*record);
+        for (const std::string& path : record->planned) {
+            auto [known, added] = places.emplace(path, span);
+            if (!added) {
+                known->second = {std::min(known->second.from, span.from),
+                                 std::max(known->second.to, span.to)};
+            }
+        }
+        // An item that cannot be proven ours keeps its record, so that it is never forgotten.
+        const bool somethingLeft =
+            std::any_of(record->moved.begin(), record->moved.end(),
+                        [&trash](const TrashedEntry& entry) {
+                            const TrashedItemState state =
+                                trash.examine(entry.trashed, entry.original, entry.identity);
+                            return state == TrashedItemState::Ours ||
+                                   state == TrashedItemState::NotOurs;
+                        }) ||
+            !recoveredEntries(*record, trash).empty();
+        if (!somethingLeft) {
+            records.remove(record->id);
+        }
+    }
+    if (!places.empty()) {
+        trash.forgetOrphans(places);
+    }
 }
 
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,
                             const std::string& library,
-                            const std::function<bool()>& stopRequested) {
+                            const std::function<bool()>& stopRequested,
+                            const std::function<bool(const std::string&)>& makeRoom) {
     RestoreResult result;
     std::unordered_map<std::string, bool> folderInside;
     // Last moved first: an entry moved out of a folder that went later comes back into it.
@@ -106,23 +321,20 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
             continue;
         }
         if (!isPlaceInLibrary(fs, entry.original, library, folderInside)) {
-            result.refused.push_back(entry.original);
+            result.refused.push_back(entry);
             continue;
         }
         // A copy may replace the file it was taken from only while that is still the version
-        // the reset left; anything written since stays.
+        // the reset left; anything written since is replaced as any other entry's place is.
         const bool replace = entry.leftInPlace && fs.stamp(entry.original) == entry.leftInPlace;
-        PutBackOutcome outcome =
-            trash.putBack(entry.trashed, entry.original, entry.identity,
-                          replace ? PutBackMode::ReplaceWhatIsThere : PutBackMode::KeepWhatIsThere);
-        if (outcome == PutBackOutcome::Gone) {
-            // Back already (put back by hand), or never moved: the reset was stopped between
-            // its journal line and the move, and the Trash's note about it is an orphan.
-            const std::optional<EntryStamp> there = fs.stamp(entry.original);
-            if (there && EntryIdentity{there->device, there->inode} == entry.identity) {
-                trash.release({entry.original, entry.trashed, entry.identity});
-                outcome = PutBackOutcome::Restored;
-            }
+        const auto putBack = [&] {
+            return trash.putBack(entry.trashed, entry.original, entry.identity,
+                                 replace ? PutBackMode::ReplaceWhatIsThere
+                                         : PutBackMode::KeepWhatIsThere);
+        };
+        PutBackOutcome outcome = putBack();
+        if (outcome == PutBackOutcome::Occupied && makeRoom && makeRoom(entry.original)) {
+            outcome = putBack();
         }
         switch (outcome) {
         case PutBackOutcome::Restored:
@@ -132,18 +344,25 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
             result.keptInTrash.push_back(entry);
             break;
         case PutBackOutcome::Gone:
-            result.gone.push_back(entry.original);
+            // Back already (put back by hand), or never moved: the run was stopped between its
+            // journal line and the move, and the Trash's note about it is an orphan.
+            if (isStillThere(fs, entry)) {
+                trash.release({entry.original, entry.trashed, entry.identity});
+                result.alreadyBack.push_back(entry.original);
+            } else {
+                result.gone.push_back(entry.original);
+            }
+            break;
+        case PutBackOutcome::NotOurs:
+            result.notOurs.push_back(entry);
             break;
         case PutBackOutcome::Refused:
-            result.refused.push_back(entry.original);
+            result.refused.push_back(entry);
             break;
         case PutBackOutcome::Failed:
             result.failed.push_back(entry);
             break;
         }
-    }
-    if (result.notTried.empty()) {
-        trash.forgetOrphans(record.planned);
     }
     result.removedForGood = record.removed;
     return result;
@@ -155,28 +374,34 @@ ResetEnding restoreEnding(const RestoreResult& result) {
                               : ResetEnding::Partial;
 }
 
-std::optional<ResetRecord> restorableRecord(const LatestRecord& latest, const FileSystem& fs) {
-    const ResetRecord* record = std::get_if<ResetRecord>(&latest);
-    if (record && hasSomethingToPutBack(*record, fs)) {
-        return *record;
-    }
-    return std::nullopt;
-}
-
-RestoreResult restoreAndKeepRecord(ResetRecords& records, const ResetRecord& record, Trash& trash,
-                                   const FileSystem& fs, const std::string& library,
+RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& plan, Trash& trash,
+                                   const FileSystem& fs, const UserFolders& folders,
                                    SystemLog* log) {
+    const ResetRecord& record = plan.record;
     RestoreResult result;
+    const std::optional<std::string> library =
+        usableLibraryFolder(fs, folders.library, folders.home);
+    if (!library) {
+        result.refused = record.moved;
+        return result;
+    }
+    Replacement replacement(records, plan, trash, fs, folders, log);
     {
         const InterruptionScope interruption;
-        result = restoreRecord(record, trash, fs, library,
-                               [] { return InterruptionScope::requested(); });
+        result = restoreRecord(
+            record, trash, fs, *library, [] { return InterruptionScope::requested(); },
+            [&replacement](const std::string& place) { return replacement.makeRoom(place); });
         result.interrupted = InterruptionScope::requested();
     }
-    // What is still in the Trash stays recorded, so Restore can be pressed again.
+    replacement.finish(result);
+    // What may still be in the Trash stays recorded, so Restore can be pressed again.
     ResetRecord rest = record;
     rest.moved = result.leftInTrash();
     rest.removed.clear();
+    rest.planned.clear();
+    for (const TrashedEntry& entry : rest.moved) {
+        rest.planned.push_back(entry.original);
+    }
     if (rest.moved.empty()) {
         records.remove(record.id);
     } else if (Status rewritten = records.rewrite(rest); !rewritten && log) {
@@ -200,25 +425,67 @@ std::string resetTimeText(std::int64_t time) {
 }
 
 std::string restoreQuestionText(const ResetRecord& record) {
-    return "Put back the settings of " + record.applicationName + " that were reset on " +
+    const std::string what =
+        record.replacedByRestoring.empty()
+            ? "that were reset on "
+            : "that were replaced by restoring " + record.replacedByRestoring + " on ";
+    return "Put back the settings of " + record.applicationName + " " + what +
            resetTimeText(record.time) + "?";
+}
+
+std::string restorePlanText(const RestorePlan& plan) {
+    const auto listed = [](const std::string& heading, const std::vector<std::string>& paths) {
+        std::string text = heading + "\n";
+        for (std::size_t i = 0; i < paths.size() && i < kMaxNamed; ++i) {
+            text += paths[i] + "\n";
+        }
+        if (paths.size() > kMaxNamed) {
+            text += "...and " + std::to_string(paths.size() - kMaxNamed) + " more.\n";
+        }
+        return text;
+    };
+    std::vector<std::string> comingBack;
+    for (const TrashedEntry& entry : plan.comeBack) {
+        comingBack.push_back(entry.original);
+    }
+    std::string text = listed("These come back from the Trash:", comingBack);
+    if (!plan.replaced.empty()) {
+        text += "\n" + listed("These were written since and go to the Trash:", plan.replaced);
+    }
+    return text;
 }
 
 std::string restoreResultText(const ResetRecord& record, const RestoreResult& result) {
     std::string text = plural(result.restored.size(), "entry", "entries") + " of " +
                        record.applicationName + " came back.\n";
+    if (!result.alreadyBack.empty()) {
+        text += plural(result.alreadyBack.size(), "entry was", "entries were") +
+                " back in place already.\n";
+    }
+    if (!result.replaced.empty()) {
+        text += plural(result.replaced.size(), "entry", "entries") +
+                " written since went to the Trash first (" + result.replacement +
+                "); Restore can put " + (result.replaced.size() == 1 ? "it" : "them") +
+                " back.\n";
+    }
     if (result.whole()) {
         return text;
     }
     std::vector<std::string> lines;
     for (const TrashedEntry& entry : result.keptInTrash) {
         lines.push_back(entry.original +
-                        ": written again since; the reset one stays in the Trash (" +
+                        ": written again since and not moved aside; the reset one stays in the "
+                        "Trash (" +
                         entry.trashed + ")");
     }
     for (const TrashedEntry& entry : result.failed) {
         lines.push_back(entry.original + ": could not be moved back; it stays in the Trash (" +
                         entry.trashed + ")");
+    }
+    for (const TrashedEntry& entry : result.notOurs) {
+        lines.push_back(entry.original + ": what lies at its place in the Trash (" +
+                        entry.trashed +
+                        ") cannot be proven to be the reset one; it stays there");
     }
     for (const std::string& path : result.gone) {
         lines.push_back(path + ": no longer in the Trash");
@@ -226,8 +493,8 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
     for (const std::string& path : result.removedForGood) {
         lines.push_back(path + ": removed for good by the reset");
     }
-    for (const std::string& path : result.refused) {
-        lines.push_back(path + ": not put back, the record does not hold it safely");
+    for (const TrashedEntry& entry : result.refused) {
+        lines.push_back(entry.original + ": not put back, the record does not hold it safely");
     }
     for (const TrashedEntry& entry : result.notTried) {
         lines.push_back(entry.original +

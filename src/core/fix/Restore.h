@@ -2,6 +2,7 @@
 
 #include "core/fix/ResetEnding.h"
 #include "core/fix/ResetRecord.h"
+#include "ports/Trash.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,23 +16,35 @@ class FileSystem;
 class SystemLog;
 class Trash;
 
+struct UserFolders;
+
 // What putting back one reset achieved, entry by entry (original paths).
 struct RestoreResult {
+    // Moved back by this run.
     std::vector<std::string> restored;
-    // Something was written at the place since; the reset's copy stays in the Trash.
+    // The very item was at its place already (put back by hand, or its move never happened).
+    std::vector<std::string> alreadyBack;
+    // Written at a place since the reset: moved to the Trash under the record `replacement`
+    // before the reset's entry came back.
+    std::vector<std::string> replaced;
+    std::string replacement;
+    // Something was written at the place since and may not go; the reset's copy stays.
     std::vector<TrashedEntry> keptInTrash;
-    // No longer in the Trash: gone, or another item in its place.
+    // Nothing is in the Trash at its place any more.
     std::vector<std::string> gone;
+    // Something is in the Trash at its place that cannot be proven to be what the reset moved;
+    // it stays there, and so does the entry in the record.
+    std::vector<TrashedEntry> notOurs;
     // Removed for good by the reset itself: no Trash took them.
     std::vector<std::string> removedForGood;
-    // Entries the record should not have held: outside the Library or not in the Trash.
-    std::vector<std::string> refused;
+    // Entries the record should not have held: a place outside the Library, or not in a Trash.
+    std::vector<TrashedEntry> refused;
     // The move back failed; worth another try later.
     std::vector<TrashedEntry> failed;
     // Not tried: the restore was interrupted first.
     std::vector<TrashedEntry> notTried;
 
-    // What is still in the Trash and worth another try, in the order the reset moved it.
+    // What stays in the record: everything that may still be in the Trash, in the reset's order.
     std::vector<TrashedEntry> leftInTrash() const;
     bool whole() const;
 
@@ -39,40 +52,74 @@ struct RestoreResult {
     bool interrupted = false;
 };
 
-// True when at least one entry of the record still lies at its place in the Trash.
-bool hasSomethingToPutBack(const ResetRecord& record, const FileSystem& fs);
-// How many of the record's entries still lie at their place in the Trash.
-std::size_t entriesInTrash(const ResetRecord& record, const FileSystem& fs);
+// A record as a restore would take it, found before the user is asked.
+struct RestorePlan {
+    // The record, with what its journal lost and the Trash's notes show added.
+    ResetRecord record;
+    // The entries that are ours and in the Trash, in the order the reset moved them.
+    std::vector<TrashedEntry> comeBack;
+    // What was written since at their places and goes to the Trash first, each topmost once.
+    std::vector<std::string> replaced;
+    bool empty() const { return comeBack.empty(); }
+};
 
-// Puts the record's entries back, the last moved first, each only into a free place inside
-// `library` (resolved), and only the very item the reset moved. A record is read from a file
-// anyone with the user's rights can write, so nothing in it is taken on trust: the Trash gives
-// back only an item it holds as trashed from that place, of the recorded identity, and a place
-// outside the Library is never written. An entry already back in its place counts as restored;
-// one whose move never happened (a reset stopped half-way) loses the Trash's note about it.
-// `stopRequested` is asked before each entry.
+// The seconds within which a record's reset wrote its Trash notes.
+TimeSpan resetSpan(const ResetRecord& record);
+
+// The record's entries found in the Trash although its journal lost them: planned entries with
+// no line whose Trash note names their place and a time within the reset's span.
+std::vector<TrashedEntry> recoveredEntries(const ResetRecord& record, Trash& trash);
+
+// How many of the record's entries are in the Trash and pass the identity rule.
+std::size_t entriesInTrash(const ResetRecord& record, Trash& trash);
+// True when at least one is.
+bool hasSomethingToPutBack(const ResetRecord& record, Trash& trash);
+
+RestorePlan planRestore(const ResetRecord& record, Trash& trash, const FileSystem& fs,
+                        const std::string& library);
+
+// Which record a Restore without a name takes: the newest (of the identifier, when given) that
+// has something to put back. Damaged records newer than it are named, not taken.
+struct RestoreChoice {
+    std::optional<ResetRecord> record;
+    std::vector<DamagedRecord> skipped;
+};
+RestoreChoice newestRestorable(const ResetRecords& records,
+                               const std::optional<std::string>& identifier, Trash& trash);
+
+// Drops the records with nothing left in the Trash, and the Trash's notes of the records' places
+// whose items are gone (a run stopped between a note and its move). The caller holds the lock.
+void tidyRecords(ResetRecords& records, Trash& trash);
+
+// Puts the record's entries back, the last moved first, each only into a place inside `library`
+// (resolved), and only the very item the reset moved (see Trash::examine). A record is read from
+// a file anyone with the user's rights can write, so nothing in it is taken on trust: a place
+// outside the Library is never written. Where something was written at the place since,
+// `makeRoom` is asked to move it out of the way; without it, or when it declines, the entry stays
+// in the Trash. `stopRequested` is asked before each entry.
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,
                             const std::string& library,
-                            const std::function<bool()>& stopRequested = {});
+                            const std::function<bool()>& stopRequested = {},
+                            const std::function<bool(const std::string&)>& makeRoom = {});
 
 // How a restore that ran ended.
 ResetEnding restoreEnding(const RestoreResult& result);
 
-// The record, when it has something in the Trash to put back.
-std::optional<ResetRecord> restorableRecord(const LatestRecord& latest, const FileSystem& fs);
-
-// Puts the record's entries back (see restoreRecord) with SIGINT, SIGTERM and SIGHUP stopping it
-// after the entry in hand, then keeps the record for exactly what is still in the Trash, or
-// drops it when nothing is. The caller holds the home's reset lock.
-RestoreResult restoreAndKeepRecord(ResetRecords& records, const ResetRecord& record, Trash& trash,
-                                   const FileSystem& fs, const std::string& library,
+// Puts the plan's record back (see restoreRecord) with SIGINT, SIGTERM and SIGHUP stopping it
+// after the entry in hand; what the plan names as replaced goes to the Trash first under a
+// record of its own. Then keeps the record for exactly what is still in the Trash, or drops it
+// when nothing is. The caller holds the home's reset lock.
+RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& plan, Trash& trash,
+                                   const FileSystem& fs, const UserFolders& folders,
                                    SystemLog* log);
 
 // "7 December 2026 at 23:41" in local time.
 std::string resetTimeText(std::int64_t time);
 
-// The question asked before putting a reset back, and the account given afterwards.
+// The question asked before putting a reset back, what comes back and what goes to the Trash
+// first, and the account given afterwards.
 std::string restoreQuestionText(const ResetRecord& record);
+std::string restorePlanText(const RestorePlan& plan);
 std::string restoreResultText(const ResetRecord& record, const RestoreResult& result);
 
 } // namespace corvane

@@ -40,6 +40,9 @@ const NameCase kPreferenceCases[] = {
     {"ByHost/com.google.Chrome.0F1E.plist", false},
     {"ByHost/com.google.Chrome.0F1E2D3G.plist", false},
     {"ByHost/com.google.Chrome..plist", false},
+    // The per-host form outside ByHost is a sibling whose last part happens to be hex.
+    {"com.google.Chrome.DEADBEEFCAFE.plist", false},
+    {"Other/com.google.Chrome.0F1E2D3C.plist", false},
     // The identifier inside a longer folder name does not claim what is beneath it.
     {"Old com.google.Chrome/com.other.App.plist", false},
     // Letter case counts here.
@@ -70,6 +73,24 @@ TEST(Ownership, CacheAndCookieNamesIgnoreLetterCase) {
     };
     for (const NameCase& c : cases) {
         EXPECT_EQ(belongsToTarget(c.relativePath, "com.apple.Safari", LetterCase::Ignored), c.owned)
+            << c.relativePath;
+    }
+}
+
+// Saved Application State holds nothing of the target's but its ID.savedState.
+TEST(Ownership, SavedStateHoldsOnlyTheSavedStateFolder) {
+    const NameCase cases[] = {
+        {"com.example.Widget.savedState", true},
+        {"com.example.Widget.savedState/windows.plist", true},
+        {"com.example.Widget", false},
+        {"com.example.Widget.plist", false},
+        {"com.example.Widget.savedState.savedState", false},
+        {"com.example.Widget.savedstate", false},
+    };
+    for (const NameCase& c : cases) {
+        EXPECT_EQ(belongsToTarget(c.relativePath, "com.example.Widget", LetterCase::Significant,
+                                  OwnNames::SavedStateOnly),
+                  c.owned)
             << c.relativePath;
     }
 }

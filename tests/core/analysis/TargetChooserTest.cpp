@@ -119,7 +119,11 @@ TEST_F(Chooser, IdentifiersThatAreNoBundleIdentifierAreRejected) {
                                                                  ".hidden",
                                                                  "com.x.App\n",
                                                                  std::string(256, 'a'),
-                                                                 "com.x.Caf\u00e9"};
+                                                                 "com.x.Caf\u00e9",
+                                                                 // Would pass for another's files.
+                                                                 "com.x.Widget.plist",
+                                                                 "com.x.Widget.savedState",
+                                                                 "com.x.Widget.SAVEDSTATE"};
     for (const auto& identifier : identifiers) {
         pickBundle("/Applications/Odd.app", identifier);
         window.fixButton.enabled = true;

@@ -513,6 +513,21 @@ TEST_F(FixProcedure, EmptyListsStillClearTheDomain) {
     EXPECT_FALSE(latestRecord());
 }
 
+TEST_F(FixProcedure, WhatWasListedButIsGoneByFixIsNotReportedAsRemoved) {
+    home.file("Library/Preferences/com.x.App.plist");
+    choose("/Applications/Example.app", "com.x.App");
+    // Another run took it between the listing and Fix.
+    fs::remove(home.library() + "/Preferences/com.x.App.plist");
+
+    delegate().fixButtonMethod();
+
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::NothingToDo);
+    EXPECT_TRUE(alerts.sheets.empty());
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].informativeText.find("successfully"), std::string::npos);
+    EXPECT_FALSE(latestRecord());
+}
+
 // Removal stays inside the user's Library folder.
 
 TEST_F(FixProcedure, PreferencesSwappedForALinkOutsideIsNotRemovedThrough) {

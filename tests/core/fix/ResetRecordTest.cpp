@@ -169,6 +169,16 @@ TEST_F(ResetRecordFolder, KeepsTheNewestRecordsForTheUserAloneAndNamesThemInOrde
     records.remove(newest->id);
     ASSERT_TRUE(latest());
     EXPECT_EQ(latest()->applicationName, "App" + std::to_string(ResetRecords::kKept) + ".app");
+
+    // A record begun after an earlier one of its second has gone still sorts last.
+    const std::int64_t second = 1796690000;
+    const std::string first = add(sample(second));
+    add(sample(second));
+    records.remove(first);
+    ResetRecord later = sample(second);
+    later.applicationName = "Later.app";
+    add(later);
+    EXPECT_EQ(latest()->applicationName, "Later.app");
 }
 
 TEST_F(ResetRecordFolder, ADamagedNewestRecordIsNamedInsteadOfPassedOver) {

@@ -54,7 +54,7 @@ public: // the rows of the table below arrange the test's state
     TrashedEntry entry;
 };
 
-enum class Became { Restored, KeptInTrash, Gone, Refused };
+enum class Became { Restored, KeptInTrash, Gone, Refused, NotOurs, AlreadyBack };
 
 struct Situation {
     const char* what;
@@ -80,9 +80,9 @@ TEST_F(PutBackOne, EachEntryComesBackOnlyToAFreePlaceInsideTheLibrary) {
              writeAt(t.entry.trashed + ".new", "someone else's");
              fs::rename(t.entry.trashed + ".new", t.entry.trashed);
          },
-         Became::Gone, ""},
+         Became::NotOurs, ""},
         {"put back by hand already", [](PutBackOne& t) { fs::rename(t.entry.trashed, t.original); },
-         Became::Restored, "reset"},
+         Became::AlreadyBack, "reset"},
         {"its folder gone too", [](PutBackOne& t) { fs::remove_all(t.library + "/Preferences"); },
          Became::Restored, "reset"},
         // Records are files anyone with the user's rights can write.
@@ -134,8 +134,9 @@ TEST_F(PutBackOne, EachEntryComesBackOnlyToAFreePlaceInsideTheLibrary) {
         const RestoreResult result = restore();
 
         const std::size_t counts[] = {result.restored.size(), result.keptInTrash.size(),
-                                      result.gone.size(), result.refused.size()};
-        for (std::size_t i = 0; i < 4; ++i) {
+                                      result.gone.size(),     result.refused.size(),
+                                      result.notOurs.size(),  result.alreadyBack.size()};
+        for (std::size_t i = 0; i < std::size(counts); ++i) {
             EXPECT_EQ(counts[i], i == static_cast<std::size_t>(row.expected) ? 1u : 0u) << i;
         }
         EXPECT_TRUE(result.failed.empty());
@@ -149,7 +150,7 @@ TEST_F(PutBackOne, EachEntryComesBackOnlyToAFreePlaceInsideTheLibrary) {
         }
         // What stays in the Trash is exactly what did not come back, and another item in its
         // place stays there too.
-        if (row.expected == Became::Gone && present(trashedBefore)) {
+        if (row.expected == Became::NotOurs) {
             EXPECT_EQ(contentOf(trashedBefore), "someone else's");
         } else {
             EXPECT_EQ(present(trashedBefore), wasInTrash && row.expected != Became::Restored);
@@ -301,35 +302,39 @@ TEST_F(RestoreFlow, ARunningTargetQuitsBeforeAnythingComesBack) {
     EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
 }
 
-TEST_F(RestoreFlow, ADamagedNewestRecordIsNamedAndNoOlderResetComesBackInItsPlace) {
+// A damaged record, the newest or one of nothing at all (a run killed at its first write),
+// never stands in the way of the reset that can come back.
+TEST_F(RestoreFlow, DamagedRecordsArePassedOverForTheResetThatCanComeBack) {
     home.file("Library/Preferences/com.x.App.plist", "x settings");
     home.file("Library/Preferences/com.y.App.plist", "y settings");
     chooseAndFix("com.x.App");
     chooseAndFix("com.y.App", false);
     const std::optional<ResetRecord> newest = latest();
     ASSERT_TRUE(newest);
-    const std::string file = ResetRecords::folderIn(home.library()) + "/" + newest->id;
-    const std::string text = contentOf(file);
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << "x" << text.substr(1);
+    const std::string folder = ResetRecords::folderIn(home.library());
+    std::ofstream(folder + "/" + newest->id, std::ios::binary | std::ios::trunc) << "x{";
+    std::ofstream(folder + "/29991231T235959Z-00", std::ios::binary); // empty
     delegate().stopProgress();
-    EXPECT_TRUE(window.restoreButton.enabled) << "pressing it names the damage";
+    EXPECT_TRUE(window.restoreButton.enabled);
 
     alerts.shown.clear();
+    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
     delegate().restoreButtonMethod();
 
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_NE(alerts.shown[0].informativeText.find(newest->id), std::string::npos);
-    EXPECT_TRUE(trash.putBacks.empty());
-    EXPECT_FALSE(home.exists("Library/Preferences/com.x.App.plist"));
-    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Declined);
+    EXPECT_EQ(contentOf(library + "/Preferences/com.x.App.plist"), "x settings");
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Done);
+    EXPECT_TRUE(fs::exists(folder + "/" + newest->id)) << "a damaged record is kept";
 }
 
+// An entry refused for now (its folder became a link out of the Library) keeps its record, and
+// Restore pressed again once the folder is sound finishes the reset.
 TEST_F(RestoreFlow, APartialRestoreKeepsWhatStaysAndRestorePressedAgainFinishesIt) {
     home.file("Library/Preferences/com.x.App.plist", "x settings");
     home.file("Library/Saved Application State/com.x.App.savedState/w.plist", "window");
     chooseAndFix("com.x.App");
-    // Written again since the reset: the reset's copy cannot come back yet.
-    home.file("Library/Preferences/com.x.App.plist", "new");
+    fs::create_directories(home.path() + "/elsewhere");
+    fs::remove_all(library + "/Preferences");
+    fs::create_directory_symlink(home.path() + "/elsewhere", library + "/Preferences");
     alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
 
     delegate().restoreButtonMethod();
@@ -337,13 +342,14 @@ TEST_F(RestoreFlow, APartialRestoreKeepsWhatStaysAndRestorePressedAgainFinishesI
     EXPECT_EQ(delegate().lastEnding(), ResetEnding::Partial);
     EXPECT_EQ(contentOf(library + "/Saved Application State/com.x.App.savedState/w.plist"),
               "window");
+    EXPECT_TRUE(fs::is_empty(home.path() + "/elsewhere"));
     const std::optional<ResetRecord> rest = latest();
     ASSERT_TRUE(rest) << "the record is kept for what stays in the Trash";
     ASSERT_EQ(rest->moved.size(), 1u);
     EXPECT_EQ(rest->moved[0].original, library + "/Preferences/com.x.App.plist");
     EXPECT_TRUE(window.restoreButton.enabled);
 
-    fs::remove(library + "/Preferences/com.x.App.plist");
+    fs::remove(library + "/Preferences");
     alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
     delegate().restoreButtonMethod();
 
@@ -448,13 +454,9 @@ TEST_F(RestoreFlow, ARowOfTheListNamesAFewOfItsEntries) {
         record.applicationName = "M.app";
         record.time = 1796686860 + r;
         for (int i = 0; i < 500; ++i) {
-            const std::string trashed = "Trash/" + std::to_string(r) + "-" + std::to_string(i);
-            home.file(trashed);
-            record.moved.push_back(
-                {library + "/Preferences/com.m.App." + std::to_string(i) + ".plist",
-                 home.path() + "/" + trashed,
-                 {},
-                 std::nullopt});
+            const std::string name = "com.m.App." + std::to_string(r * 1000 + i) + ".plist";
+            home.file("Library/Preferences/" + name);
+            record.moved.push_back(trashEntry(trash, library + "/Preferences/" + name));
         }
         Result<std::unique_ptr<ResetJournal>> journal = records.begin(record);
         ASSERT_TRUE(journal);
@@ -467,7 +469,7 @@ TEST_F(RestoreFlow, ARowOfTheListNamesAFewOfItsEntries) {
     delegate().restoreButtonMethod();
     ASSERT_EQ(resetChooser.shown.size(), 1u);
     const std::string& details = resetChooser.shown[0].first[0].details;
-    EXPECT_EQ(details.rfind("Library/Preferences/com.m.App.0.plist\n", 0), 0u) << details;
+    EXPECT_EQ(details.rfind("Library/Preferences/com.m.App.1000.plist\n", 0), 0u) << details;
     EXPECT_LT(std::count(details.begin(), details.end(), '\n'), 40) << details;
     EXPECT_NE(details.find("more"), std::string::npos) << details;
 }
