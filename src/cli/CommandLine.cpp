@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -276,11 +277,21 @@ int runAction(const std::function<int(Console&)>& action, bool listing, bool qui
     std::signal(SIGPIPE, SIG_IGN);
     DescriptorOutput output(STDOUT_FILENO);
     std::ostream written(&output);
-    std::ostream discarded(nullptr);
-    std::ostream& out = quiet && !json ? discarded : written;
+    std::ostringstream held;
+    std::ostream& out = quiet && !json ? held : written;
     Console console{std::cin, out, std::cerr, asks && isatty(STDIN_FILENO) == 1, quiet};
     int code = action(console);
     written.flush();
+    // Quiet is never silent on a failure: the account of a run done in part, which names what
+    // stayed, is given with the diagnostics instead.
+    if (&out == &held && code == kPartial) {
+        std::istringstream account(held.str());
+        for (std::string line; std::getline(account, line);) {
+            if (!line.empty()) {
+                std::cerr << "corvane: " << line << '\n';
+            }
+        }
+    }
     if (output.error() != 0) {
         std::cerr << "corvane: could not write the output: " << std::strerror(output.error())
                   << '\n';

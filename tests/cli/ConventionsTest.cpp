@@ -187,6 +187,16 @@ TEST_F(Conventions, WhatStayedIsNamedOnceOnStandardError) {
     EXPECT_EQ(run.out.find(store), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("in the Trash; corvane --restore com.apple.Safari"), std::string::npos)
         << run.out;
+
+    // A quiet restore that cannot bring everything back still names what did not come back:
+    // a file now stands where the Preferences folder was.
+    ASSERT_EQ(corvane({"--reset", "-y", widget}).status, 0);
+    fs::remove_all(home.library() + "/Preferences");
+    home.file("Library/Preferences", "a file");
+    const Outcome restore = corvane({"--restore", "-y", "-q", "com.example.Widget"});
+    EXPECT_EQ(restore.status, 3);
+    EXPECT_EQ(restore.out, "");
+    EXPECT_NE(restore.err.find("corvane: " + prefs()), std::string::npos) << restore.err;
 }
 
 } // namespace
