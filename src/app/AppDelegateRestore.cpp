@@ -84,9 +84,9 @@ void AppDelegate::updateRestoreButton() {
     bool enabled = false;
     if (_services.trash && _services.fileSystem && !foreignHome()) {
         if (const std::optional<ResetRecords> records = recordsOf(*_services.fileSystem)) {
-            const std::vector<KeptRecord> kept = records->all();
-            enabled = std::any_of(kept.begin(), kept.end(), [this](const KeptRecord& one) {
-                return canComeBack(one, *_services.trash);
+            records->forEach(std::nullopt, [&](const KeptRecord& one) {
+                enabled = canComeBack(one, *_services.trash);
+                return !enabled;
             });
         }
     }
@@ -122,15 +122,18 @@ void AppDelegate::restoreButtonMethod() {
     }
     Trash& trash = *_services.trash;
     ResetRecords records(ResetRecords::folderIn(place->library));
-    const std::vector<KeptRecord> kept = records.all();
-    const auto restorable = static_cast<std::size_t>(std::count_if(
-        kept.begin(), kept.end(), [&trash](const KeptRecord& one) { return canComeBack(one, trash); }));
+    // Counted a record at a time: one reset may hold many thousands of entries.
+    std::size_t restorable = 0;
+    records.forEach(std::nullopt, [&](const KeptRecord& one) {
+        restorable += canComeBack(one, trash) ? 1 : 0;
+        return restorable < 2;
+    });
     // With a single reset to put back, Restore asks about it directly.
     if (restorable < 2 || !_services.resetChooser) {
         restoreLatest(std::nullopt);
         return;
     }
-    const std::optional<ResetRecord> chosen = chooseReset(kept, place->home);
+    const std::optional<ResetRecord> chosen = chooseReset(records.all(), place->home);
     if (!chosen) {
         _lastEnding = ResetEnding::Declined;
         return;
@@ -196,23 +199,25 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
     tidyRecords(records, trash);
     // Planned under the lock: another run may have put it back, or written at its places,
     // while this one waited.
-    const LatestRecord now = records.named(record.id);
-    const ResetRecord* current = std::get_if<ResetRecord>(&now);
+    LatestRecord now = records.named(record.id);
+    ResetRecord* current = std::get_if<ResetRecord>(&now);
     if (!current || !hasSomethingToPutBack(*current, trash)) {
         _lastEnding = ResetEnding::NothingToDo;
         updateRestoreButton();
         return std::nullopt;
     }
     const RestorePlan plan =
-        planRestore(*current, trash, *_services.fileSystem, place.resolvedLibrary);
+        planRestore(std::move(*current), trash, *_services.fileSystem, place.resolvedLibrary);
+    current = nullptr;
+    const ResetRecord& chosen = plan.record;
     if (_services.alerts->runModal(restoreQuestion(plan)) != kAlertFirstButtonReturn) {
         _lastEnding = ResetEnding::Declined;
         return std::nullopt;
     }
     const BusySpan busy(_services.application);
     // As before a reset: an application that still runs would write over what comes back.
-    if (!current->systemTarget && isAcceptableBundleIdentifier(current->identifier) &&
-        !targetHasQuit(current->identifier, current->applicationName,
+    if (!chosen.systemTarget && isAcceptableBundleIdentifier(chosen.identifier) &&
+        !targetHasQuit(chosen.identifier, chosen.applicationName,
                        {"put back", "Restore", _outlets.restoreButton, shownInfo(), true})) {
         return std::nullopt;
     }

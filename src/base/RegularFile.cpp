@@ -41,4 +41,64 @@ std::optional<std::string> readRegularFile(const std::string& path, std::size_t 
     return content;
 }
 
+std::optional<LinesRead> readRegularFileLines(const std::string& path, std::size_t maxSize,
+                                              const std::function<bool(std::string_view)>& line) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::size_t>(info.st_size) > maxSize) {
+        close(fd);
+        return std::nullopt;
+    }
+    LinesRead read{info.st_mtim.tv_sec, false, false, false};
+    std::string pending;
+    char buffer[65536];
+    std::size_t total = 0;
+    bool failed = false;
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            failed = got < 0;
+            break;
+        }
+        total += static_cast<std::size_t>(got);
+        if (total > maxSize) {
+            failed = true;
+            break;
+        }
+        std::string_view chunk(buffer, static_cast<std::size_t>(got));
+        for (std::size_t end = chunk.find('\n'); end != std::string_view::npos;
+             end = chunk.find('\n')) {
+            bool more = true;
+            if (pending.empty()) {
+                more = line(chunk.substr(0, end));
+            } else {
+                pending.append(chunk.substr(0, end));
+                more = line(pending);
+                pending.clear();
+            }
+            read.anyLine = true;
+            chunk.remove_prefix(end + 1);
+            if (!more) {
+                read.stopped = true;
+                close(fd);
+                return read;
+            }
+        }
+        pending.append(chunk);
+    }
+    close(fd);
+    if (failed) {
+        return std::nullopt;
+    }
+    read.torn = !pending.empty();
+    return read;
+}
+
 } // namespace corvane

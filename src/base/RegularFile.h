@@ -1,13 +1,30 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 
 // The whole content of the file at `path` when it is a regular file (not a link, pipe or
 // device) of at most `maxSize` bytes; none otherwise, or when it cannot be read.
 std::optional<std::string> readRegularFile(const std::string& path, std::size_t maxSize);
+
+// How a file read line by line ended.
+struct LinesRead {
+    std::int64_t modifiedSeconds = 0; // when the file was last written
+    bool stopped = false;             // `line` asked to stop
+    bool torn = false;                // bytes after the last newline were left out
+    bool anyLine = false;             // at least one whole line was read
+};
+
+// Hands each whole line of the file (without its newline) to `line`, which returns false to
+// stop, under the same conditions as readRegularFile; bytes after the last newline are not a
+// line. Only a buffer's worth of the file is held at a time.
+std::optional<LinesRead> readRegularFileLines(const std::string& path, std::size_t maxSize,
+                                              const std::function<bool(std::string_view)>& line);
 
 } // namespace corvane

@@ -209,17 +209,22 @@ int exitCodeFor(ResetEnding ending) {
     return kDeclined;
 }
 
-void showPlan(Console& console, bool json, const std::vector<std::string>& lines) {
+std::ostream* planStream(Console& console, bool json) {
     // Beside a JSON document or in a quiet run, the plan is shown only to ask about it.
     const bool aside = json || console.quiet;
     if (aside && !console.interactive) {
-        return;
+        return nullptr;
     }
-    std::ostream& where = aside ? console.err : console.out;
-    for (const std::string& line : lines) {
-        where << line << '\n';
+    return aside ? &console.err : &console.out;
+}
+
+void showPlan(Console& console, bool json, const std::vector<std::string>& lines) {
+    if (std::ostream* where = planStream(console, json)) {
+        for (const std::string& line : lines) {
+            *where << line << '\n';
+        }
+        *where << std::flush;
     }
-    where << std::flush;
 }
 
 } // namespace corvane::cli

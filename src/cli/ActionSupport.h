@@ -62,5 +62,7 @@ std::function<void()> waitingNotice(Console& console);
 // Writes the plan's lines where the user sees them before the question: on the output, or on
 // the diagnostics when the output is a JSON document.
 void showPlan(Console& console, bool json, const std::vector<std::string>& lines);
+// Where those lines go, for a plan written a line at a time; none when it is not shown.
+std::ostream* planStream(Console& console, bool json);
 
 } // namespace corvane::cli

@@ -72,7 +72,9 @@ struct Plan {
         }
         return paths;
     }
-    bool empty() const { return listed().empty() && !hard; }
+    bool empty() const {
+        return found.preferences.fullPaths.empty() && found.savedState.fullPaths.empty() && !hard;
+    }
 };
 
 Plan planFor(const Ports& ports, const UserFolders& folders, const Target& target, bool hard) {
@@ -267,8 +269,10 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         }
         return exitCodeFor(ending);
     };
-    const std::vector<std::string> listed = plan.listed();
-    document["entries"] = jsonPaths(listed);
+    std::vector<std::string> listed = plan.listed();
+    if (options.json) {
+        document["entries"] = jsonPaths(listed);
+    }
     if (plan.empty()) {
         say(console, nothingFoundMessage(target.name));
         for (const SkippedFolder& folder : plan.found.skipped) {
@@ -277,16 +281,20 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         return finish(ResetEnding::NothingToDo);
     }
 
-    std::vector<std::string> lines = {"These entries of " + target.name + " go to the Trash:"};
-    for (const std::string& path : listed) {
-        lines.push_back("  " + shellEscaped(path));
+    // The entries are written as they come, not held as lines: there may be 100,000 of them.
+    if (std::ostream* where = planStream(console, options.json)) {
+        *where << "These entries of " << target.name << " go to the Trash:\n";
+        for (const std::string& path : listed) {
+            *where << "  " << shellEscaped(path) << '\n';
+        }
     }
+    std::vector<std::string> lines;
     if (plan.hard) {
         const std::vector<std::string> hardEntries = plan.hardEntries();
         for (const std::string& path : hardEntries) {
-            document["entries"].push_back(jsonPath(path));
-        }
-        for (const std::string& path : hardEntries) {
+            if (options.json) {
+                document["entries"].push_back(jsonPath(path));
+            }
             lines.push_back("  " + shellEscaped(path));
         }
         lines.push_back("and " +
@@ -312,7 +320,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     reset.applicationPath = *target.bundle;
     reset.systemTarget = system;
     reset.hardSafari = hard;
-    reset.listed = listed;
+    reset.listed = std::move(listed);
     if (hard && ports.cookieStore) {
         reset.cookieStoreFile = ports.cookieStore->storeFile();
     }
@@ -334,13 +342,15 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
             return finish(ResetEnding::Declined);
         }
     }
-    nlohmann::json moves = nlohmann::json::array();
-    for (const ResetTransaction::Move& move : transaction->moves()) {
-        nlohmann::json item = jsonPath(move.path);
-        item["items"] = move.items;
-        moves.push_back(std::move(item));
+    if (options.json) {
+        nlohmann::json moves = nlohmann::json::array();
+        for (const ResetTransaction::Move& move : transaction->moves()) {
+            nlohmann::json item = jsonPath(move.path);
+            item["items"] = move.items;
+            moves.push_back(std::move(item));
+        }
+        document["moves"] = std::move(moves);
     }
-    document["moves"] = std::move(moves);
     const ResetOutcome outcome = transaction->apply(options.removeForGood);
     if (outcome.ending == ResetEnding::Declined) {
         say(console, outcome.refusal);

@@ -128,35 +128,41 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     document["identifier"] = record->identifier;
     document["application"] = record->applicationName;
 
-    const RestorePlan plan = planRestore(*record, trash, fs, *library);
-    const std::string when = record->replacedByRestoring.empty()
+    const RestorePlan plan = planRestore(std::move(*record), trash, fs, *library);
+    record.reset();
+    const ResetRecord* const chosen = &plan.record;
+    const std::string when = chosen->replacedByRestoring.empty()
                                  ? ", reset on "
-                                 : ", replaced by restoring " + record->replacedByRestoring + " on ";
-    std::vector<std::string> lines = {"These entries of " + record->applicationName + when +
-                                      resetTimeText(record->time) + ", come back from the Trash:"};
-    for (const TrashedEntry& entry : plan.comeBack) {
-        lines.push_back("  " + shellEscaped(entry.original));
+                                 : ", replaced by restoring " + chosen->replacedByRestoring + " on ";
+    // Written as they come, not held as lines: there may be 100,000 of them.
+    if (std::ostream* where = planStream(console, options.json)) {
+        *where << "These entries of " << chosen->applicationName << when
+               << resetTimeText(chosen->time) << ", come back from the Trash:\n";
+        for (const std::size_t index : plan.comeBack) {
+            *where << "  " << shellEscaped(plan.record.moved[index].original) << '\n';
+        }
     }
+    std::vector<std::string> lines;
     if (!plan.replaced.empty()) {
         lines.emplace_back("These were written since and go to the Trash:");
         for (const std::string& path : plan.replaced) {
             lines.push_back("  " + shellEscaped(path));
         }
     }
-    if (!record->systemTarget) {
+    if (!chosen->systemTarget) {
         if (const std::string running =
-                runningNote(ports, record->identifier, record->applicationName);
+                runningNote(ports, chosen->identifier, chosen->applicationName);
             !running.empty()) {
             lines.push_back(running);
         }
     }
     showPlan(console, options.json, lines);
     if (!consents(console, options.confirmed,
-                  "put back the reset of " + record->applicationName + " (" + record->id + ")")) {
+                  "put back the reset of " + chosen->applicationName + " (" + chosen->id + ")")) {
         return finish(ResetEnding::Declined);
     }
-    if (!record->systemTarget &&
-        !targetHasQuit(ports, console, record->identifier, record->applicationName, "put back")) {
+    if (!chosen->systemTarget &&
+        !targetHasQuit(ports, console, chosen->identifier, chosen->applicationName, "put back")) {
         return finish(ResetEnding::Declined);
     }
     const RestoreResult result =

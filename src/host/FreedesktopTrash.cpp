@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <random>
 #include <set>
+#include <unordered_set>
 #include <sys/stat.h>
 
 namespace corvane {
@@ -279,6 +280,17 @@ int copyContent(int in, int out) {
             return error;
         }
     }
+}
+
+void forEachName(const std::string& folder, const std::function<void(std::string_view)>& visit) {
+    DIR* listing = opendir(folder.c_str());
+    if (!listing) {
+        return;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        visit(entry->d_name);
+    }
+    closedir(listing);
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -620,11 +632,10 @@ bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
 std::optional<FreedesktopTrash::InfoNote> FreedesktopTrash::readInfo(const std::string& trashed,
                                                                     bool* missing) const {
     const std::string file = infoFileOf(trashed);
-    struct stat info {};
-    if (missing) {
-        *missing = lstat(file.c_str(), &info) != 0 && errno == ENOENT;
-    }
     const std::optional<std::string> text = readRegularFile(file, std::size_t{64} * 1024);
+    if (missing) {
+        *missing = !text && errno == ENOENT;
+    }
     std::optional<std::string> recorded = text ? trashInfoPath(*text) : std::nullopt;
     if (recorded && !recorded->empty() && recorded->front() != '/') {
         const std::optional<std::string> topdir =
@@ -752,24 +763,22 @@ FreedesktopTrash::trashRootsFor(const std::vector<std::string>& originals) {
 void FreedesktopTrash::forEachInfoFile(
     const std::vector<std::string>& originals,
     const std::function<void(const std::string& infoFile, const std::string& item,
-                             const std::string& stem)>& visit) {
+                             const std::string& stem, bool present)>& visit) {
     for (const auto& [root, topdir] : trashRootsFor(originals)) {
         const std::string infoFolder = joined(root, "info");
-        DIR* folder = opendir(infoFolder.c_str());
-        if (!folder) {
-            continue;
-        }
         std::vector<std::string> stems;
-        while (const dirent* entry = readdir(folder)) {
-            const std::string_view name = entry->d_name;
+        forEachName(infoFolder, [&stems](std::string_view name) {
             if (name.size() > infoSuffix.size() && name.ends_with(infoSuffix)) {
                 stems.emplace_back(name.substr(0, name.size() - infoSuffix.size()));
             }
-        }
-        closedir(folder);
+        });
+        // One listing of files/ tells which items are there, where a stat each would not do.
+        std::unordered_set<std::string> items;
+        forEachName(joined(root, "files"),
+                    [&items](std::string_view name) { items.emplace(name); });
         for (const std::string& stem : stems) {
             visit(joined(infoFolder, stem + std::string(infoSuffix)),
-                  joined(root, "files/" + stem), stem);
+                  joined(root, "files/" + stem), stem, items.contains(stem));
         }
     }
 }
@@ -802,9 +811,9 @@ void FreedesktopTrash::forgetOrphans(const std::map<std::string, TimeSpan>& orig
     }
     std::vector<std::string> orphans;
     forEachInfoFile(places, [&](const std::string& info, const std::string& item,
-                                const std::string& stem) {
+                                const std::string& stem, bool present) {
         // Most notes in a Trash are of other items: their names settle that before any is read.
-        if (!mayBeTrashNameOf(stem, names) || exists(item)) {
+        if (present || !mayBeTrashNameOf(stem, names)) {
             return;
         }
         const std::optional<InfoNote> note = readInfo(item);
@@ -838,9 +847,9 @@ std::vector<TrashSlot> FreedesktopTrash::findTrashedFrom(const std::vector<std::
     }
     std::map<std::string, std::pair<std::int64_t, TrashSlot>> found; // original -> earliest
     forEachInfoFile(originals, [&](const std::string&, const std::string& item,
-                                   const std::string& stem) {
+                                   const std::string& stem, bool present) {
         struct stat info {};
-        if (!mayBeTrashNameOf(stem, names) || lstat(item.c_str(), &info) != 0) {
+        if (!present || !mayBeTrashNameOf(stem, names) || lstat(item.c_str(), &info) != 0) {
             return;
         }
         const std::optional<InfoNote> note = readInfo(item);

@@ -76,7 +76,7 @@ private:
     void forEachInfoFile(const std::vector<std::string>& originals,
                          const std::function<void(const std::string& infoFile,
                                                   const std::string& item,
-                                                  const std::string& stem)>& visit);
+                                                  const std::string& stem, bool present)>& visit);
 
     std::string m_dataHome;
     uid_t m_uid;

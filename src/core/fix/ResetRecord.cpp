@@ -67,6 +67,36 @@ std::string pathFrom(const json& value) {
     return path;
 }
 
+// The same as pathJson(path).dump(), written straight into `out`: the lines of a reset of
+// thousands of entries are not worth a JSON object each.
+void appendPath(std::string& out, std::string_view path) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    if (!isValidUtf8(path)) {
+        out += R"({"hex":")";
+        for (const unsigned char c : path) {
+            out += kDigits[c >> 4];
+            out += kDigits[c & 0xf];
+        }
+        out += "\"}";
+        return;
+    }
+    out += '"';
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            out += "\\u00";
+            out += kDigits[byte >> 4];
+            out += kDigits[byte & 0xf];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
 json stampJson(const EntryStamp& stamp) {
     return {{"device", stamp.device},
             {"inode", stamp.inode},
@@ -218,29 +248,50 @@ bool isRecordId(std::string_view id) {
 }
 
 std::string resetRecordHeadLine(const ResetRecord& record) {
-    json planned = json::array();
-    for (const std::string& path : record.planned) {
-        planned.push_back(pathJson(path));
-    }
     json head = {{"format", kFormat},
                  {"identifier", pathJson(record.identifier)},
                  {"application",
                   {{"name", pathJson(record.applicationName)},
                    {"path", pathJson(record.applicationPath)},
                    {"system", record.systemTarget}}},
-                 {"time", record.time},
-                 {"planned", planned}};
+                 {"time", record.time}};
     if (!record.replacedByRestoring.empty()) {
         head["replacedByRestoring"] = record.replacedByRestoring;
     }
-    return lineOf(head);
+    // The planned entries, which may be many, are written straight after the rest.
+    std::string line = head.dump();
+    line.pop_back();
+    line += R"(,"planned":[)";
+    for (std::size_t i = 0; i < record.planned.size(); ++i) {
+        if (i > 0) {
+            line += ',';
+        }
+        appendPath(line, record.planned[i]);
+    }
+    line += "]}\n";
+    return line;
 }
 
 std::string movedEntryLine(const TrashedEntry& entry) {
-    json line = identityJson(entry.identity);
-    line["original"] = pathJson(entry.original);
-    line["trashed"] = pathJson(entry.trashed);
-    return lineOf(line);
+    const EntryIdentity& identity = entry.identity;
+    std::string line = R"({"device":)" + std::to_string(identity.device) +
+                       R"(,"inode":)" + std::to_string(identity.inode);
+    if (identity.size) {
+        line += R"(,"size":)" + std::to_string(*identity.size);
+    }
+    if (identity.modifiedNanoseconds) {
+        line += R"(,"modifiedNanoseconds":)" + std::to_string(*identity.modifiedNanoseconds);
+    }
+    if (!identity.deletionDate.empty()) {
+        line += R"(,"deletionDate":)";
+        appendPath(line, identity.deletionDate);
+    }
+    line += R"(,"original":)";
+    appendPath(line, entry.original);
+    line += R"(,"trashed":)";
+    appendPath(line, entry.trashed);
+    line += "}\n";
+    return line;
 }
 
 std::string settledLine(const std::string& trashed, const EntryIdentity& identity) {
@@ -273,35 +324,53 @@ std::string resetRecordText(const ResetRecord& record) {
     return text;
 }
 
-std::optional<ResetRecord> parseResetRecord(std::string_view text) {
-    ResetRecord record;
-    std::size_t start = 0;
-    bool first = true;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            break; // cut short while being written
-        }
-        const json line = json::parse(text.substr(start, end - start), nullptr, false);
-        start = end + 1;
+namespace {
+
+// Applies the journal's lines one by one; false once one does not read.
+class RecordParser {
+public:
+    bool feed(std::string_view text) {
+        const json line = json::parse(text, nullptr, false);
         if (line.is_discarded() || !line.is_object()) {
-            return std::nullopt;
+            return m_ok = false;
         }
         try {
-            if (first) {
-                applyHead(line, record);
+            if (m_lines == 0) {
+                applyHead(line, m_record);
             } else {
-                applyLine(line, record);
+                applyLine(line, m_record);
             }
         } catch (const std::exception&) {
+            return m_ok = false;
+        }
+        ++m_lines;
+        return true;
+    }
+    std::optional<ResetRecord> finish() {
+        if (!m_ok || m_lines == 0) {
             return std::nullopt;
         }
-        first = false;
+        return std::move(m_record);
     }
-    if (first) {
-        return std::nullopt;
+
+private:
+    ResetRecord m_record;
+    std::size_t m_lines = 0;
+    bool m_ok = true;
+};
+
+} // namespace
+
+std::optional<ResetRecord> parseResetRecord(std::string_view text) {
+    RecordParser parser;
+    // A last line without its newline was cut short while being written.
+    for (std::size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
+        if (!parser.feed(text.substr(0, end))) {
+            return std::nullopt;
+        }
+        text.remove_prefix(end + 1);
     }
-    return record;
+    return parser.finish();
 }
 
 ResetJournal::~ResetJournal() {
@@ -463,15 +532,17 @@ void ResetRecords::remove(const std::string& id) {
 }
 
 KeptRecord ResetRecords::read(const std::string& id) const {
-    const std::string file = fileFor(id);
-    const std::optional<std::string> text = readRegularFile(file, kLargestRecord);
-    std::optional<ResetRecord> record = text ? parseResetRecord(*text) : std::nullopt;
+    RecordParser parser;
+    // Read a line at a time: a record of 100,000 entries is some 30 MB of text.
+    const std::optional<LinesRead> read = readRegularFileLines(
+        fileFor(id), kLargestRecord, [&parser](std::string_view line) { return parser.feed(line); });
+    std::optional<ResetRecord> record =
+        read && !read->stopped ? parser.finish() : std::optional<ResetRecord>();
     if (!record) {
-        return DamagedRecord{id, text && text->find('\n') == std::string::npos};
+        return DamagedRecord{id, read && !read->anyLine};
     }
     record->id = id;
-    struct stat info {};
-    record->lastWritten = stat(file.c_str(), &info) == 0 ? info.st_mtim.tv_sec : record->time;
+    record->lastWritten = read->modifiedSeconds;
     return std::move(*record);
 }
 
@@ -491,16 +562,24 @@ LatestRecord ResetRecords::latest(const std::optional<std::string>& identifier) 
 }
 
 std::vector<KeptRecord> ResetRecords::all(const std::optional<std::string>& identifier) const {
-    const std::vector<std::string> ids = this->ids();
     std::vector<KeptRecord> kept;
+    forEach(identifier, [&kept](KeptRecord& one) {
+        kept.push_back(std::move(one));
+        return true;
+    });
+    return kept;
+}
+
+void ResetRecords::forEach(const std::optional<std::string>& identifier,
+                           const std::function<bool(KeptRecord&)>& visit) const {
+    const std::vector<std::string> ids = this->ids();
     for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
         KeptRecord one = read(*it);
         const auto* record = std::get_if<ResetRecord>(&one);
-        if (!record || !identifier || record->identifier == *identifier) {
-            kept.push_back(std::move(one));
+        if ((!record || !identifier || record->identifier == *identifier) && !visit(one)) {
+            return;
         }
     }
-    return kept;
 }
 
 LatestRecord ResetRecords::named(const std::string& id) const {

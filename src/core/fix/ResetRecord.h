@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -127,6 +128,10 @@ public:
     std::vector<KeptRecord> all(const std::optional<std::string>& identifier = {}) const;
     // The record of that name; none when there is no such record.
     LatestRecord named(const std::string& id) const;
+    // Hands every kept record to `visit`, newest first, one read at a time (of that identifier,
+    // when given, as all() chooses them); `visit` returns false to stop.
+    void forEach(const std::optional<std::string>& identifier,
+                 const std::function<bool(KeptRecord&)>& visit) const;
 
 private:
     std::vector<std::string> ids() const; // oldest first

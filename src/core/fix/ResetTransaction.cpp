@@ -321,11 +321,14 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     LibraryRemover& remover = *m_remover;
     ResetOutcome outcome;
     // Another run may have taken everything listed while this one waited for the lock.
-    const std::vector<std::string> listed = planned();
     const FileSystem& fs = *m_ports.fileSystem;
-    if (!listed.empty() && !m_plan.systemTarget &&
-        std::none_of(listed.begin(), listed.end(),
-                     [&fs](const std::string& path) { return fs.entryExists(path); })) {
+    const auto exists = [&fs](const std::string& path) { return fs.entryExists(path); };
+    const bool listedAny = !m_plan.listed.empty() || !m_plan.hardReset.empty() ||
+                           m_plan.cookieStoreFile.has_value();
+    if (listedAny && !m_plan.systemTarget &&
+        std::none_of(m_plan.listed.begin(), m_plan.listed.end(), exists) &&
+        std::none_of(m_plan.hardReset.begin(), m_plan.hardReset.end(), exists) &&
+        !(m_plan.cookieStoreFile && exists(*m_plan.cookieStoreFile))) {
         outcome.ending = ResetEnding::NothingToDo;
         return outcome;
     }
@@ -334,7 +337,9 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     }
     std::unique_ptr<ResetJournal> journal;
     ResetRecord record;
-    record.planned = m_targets;
+    // The targets are not needed again once the journal's head names them.
+    record.planned = std::move(m_targets);
+    m_targets.clear();
     if (m_library && m_ports.trash && !record.planned.empty()) {
         record.identifier = m_plan.identifier.value_or("");
         record.applicationName = m_plan.applicationName;
@@ -353,6 +358,7 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
         journal = std::move(*begun);
         remover.setJournal(journal.get());
     }
+    std::vector<std::string>().swap(record.planned);
 
     std::optional<std::string> cookieLeftover;
     {

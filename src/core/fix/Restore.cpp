@@ -76,6 +76,16 @@ bool isStillThere(const FileSystem& fs, const TrashedEntry& entry) {
            (entry.identity.size || there->device == entry.identity.device);
 }
 
+// The part of the identity rule a stat settles.
+bool looksOursInTrash(const FileSystem& fs, const TrashedEntry& entry) {
+    const std::optional<EntryStamp> stamp = fs.stamp(entry.trashed);
+    const EntryIdentity& identity = entry.identity;
+    return stamp && stamp->inode == identity.inode &&
+           (identity.size ? *identity.size == stamp->size && identity.modifiedNanoseconds &&
+                                *identity.modifiedNanoseconds == stamp->modifiedNanoseconds
+                          : stamp->device == identity.device);
+}
+
 bool isOursInTrash(Trash& trash, const TrashedEntry& entry) {
     return trash.examine(entry.trashed, entry.original, entry.identity) == TrashedItemState::Ours;
 }
@@ -224,18 +234,19 @@ bool hasSomethingToPutBack(const ResetRecord& record, Trash& trash) {
            !recoveredEntries(record, trash).empty();
 }
 
-RestorePlan planRestore(const ResetRecord& record, Trash& trash, const FileSystem& fs,
+RestorePlan planRestore(ResetRecord record, Trash& trash, const FileSystem& fs,
                         const std::string& library) {
-    RestorePlan plan{record, {}, {}};
-    const std::vector<TrashedEntry> recovered = recoveredEntries(record, trash);
-    plan.record.moved.insert(plan.record.moved.end(), recovered.begin(), recovered.end());
+    std::vector<TrashedEntry> recovered = recoveredEntries(record, trash);
+    RestorePlan plan{std::move(record), {}, {}};
+    std::move(recovered.begin(), recovered.end(), std::back_inserter(plan.record.moved));
     std::unordered_map<std::string, bool> folderInside;
-    for (const TrashedEntry& entry : plan.record.moved) {
+    for (std::size_t i = 0; i < plan.record.moved.size(); ++i) {
+        const TrashedEntry& entry = plan.record.moved[i];
         if (!isPlaceInLibrary(fs, entry.original, library, folderInside) ||
-            !isOursInTrash(trash, entry)) {
+            !looksOursInTrash(fs, entry)) {
             continue;
         }
-        plan.comeBack.push_back(entry);
+        plan.comeBack.push_back(i);
         const bool copyOverLeftVersion =
             entry.leftInPlace && fs.stamp(entry.original) == entry.leftInPlace;
         if (fs.entryExists(entry.original) && !copyOverLeftVersion) {
@@ -259,26 +270,28 @@ RestorePlan planRestore(const ResetRecord& record, Trash& trash, const FileSyste
 RestoreChoice newestRestorable(const ResetRecords& records,
                                const std::optional<std::string>& identifier, Trash& trash) {
     RestoreChoice choice;
-    for (KeptRecord& kept : records.all(identifier)) {
+    records.forEach(identifier, [&](KeptRecord& kept) {
         if (const auto* damaged = std::get_if<DamagedRecord>(&kept)) {
             choice.skipped.push_back(*damaged);
-            continue;
+            return true;
         }
         ResetRecord& record = std::get<ResetRecord>(kept);
         if (hasSomethingToPutBack(record, trash)) {
             choice.record = std::move(record);
-            break;
+            return false;
         }
-    }
+        return true;
+    });
     return choice;
 }
 
 void tidyRecords(ResetRecords& records, Trash& trash) {
     std::map<std::string, TimeSpan> places;
-    for (const KeptRecord& kept : records.all()) {
+    std::vector<std::string> empty;
+    records.forEach(std::nullopt, [&](const KeptRecord& kept) {
         const auto* record = std::get_if<ResetRecord>(&kept);
         if (!record) {
-            continue;
+            return true;
         }
         const TimeSpan span = resetSpan(*record);
         for (const std::string& path : record->planned) {
@@ -299,8 +312,12 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
                         }) ||
             !recoveredEntries(*record, trash).empty();
         if (!somethingLeft) {
-            records.remove(record->id);
+            empty.push_back(record->id);
         }
+        return true;
+    });
+    for (const std::string& id : empty) {
+        records.remove(id);
     }
     if (!places.empty()) {
         trash.forgetOrphans(places);
@@ -395,10 +412,15 @@ RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& pla
     }
     replacement.finish(result);
     // What may still be in the Trash stays recorded, so Restore can be pressed again.
-    ResetRecord rest = record;
+    ResetRecord rest;
+    rest.id = record.id;
+    rest.identifier = record.identifier;
+    rest.applicationName = record.applicationName;
+    rest.applicationPath = record.applicationPath;
+    rest.systemTarget = record.systemTarget;
+    rest.time = record.time;
+    rest.replacedByRestoring = record.replacedByRestoring;
     rest.moved = result.leftInTrash();
-    rest.removed.clear();
-    rest.planned.clear();
     for (const TrashedEntry& entry : rest.moved) {
         rest.planned.push_back(entry.original);
     }
@@ -445,8 +467,8 @@ std::string restorePlanText(const RestorePlan& plan) {
         return text;
     };
     std::vector<std::string> comingBack;
-    for (const TrashedEntry& entry : plan.comeBack) {
-        comingBack.push_back(entry.original);
+    for (std::size_t i = 0; i < plan.comeBack.size() && i <= kMaxNamed; ++i) {
+        comingBack.push_back(plan.record.moved[plan.comeBack[i]].original);
     }
     std::string text = listed("These come back from the Trash:", comingBack);
     if (!plan.replaced.empty()) {

@@ -56,8 +56,8 @@ struct RestoreResult {
 struct RestorePlan {
     // The record, with what its journal lost and the Trash's notes show added.
     ResetRecord record;
-    // The entries that are ours and in the Trash, in the order the reset moved them.
-    std::vector<TrashedEntry> comeBack;
+    // Where in `record.moved` the entries in the Trash are, in the order the reset moved them.
+    std::vector<std::size_t> comeBack;
     // What was written since at their places and goes to the Trash first, each topmost once.
     std::vector<std::string> replaced;
     bool empty() const { return comeBack.empty(); }
@@ -75,7 +75,9 @@ std::size_t entriesInTrash(const ResetRecord& record, Trash& trash);
 // True when at least one is.
 bool hasSomethingToPutBack(const ResetRecord& record, Trash& trash);
 
-RestorePlan planRestore(const ResetRecord& record, Trash& trash, const FileSystem& fs,
+// Made to be shown and acted upon at once: an entry counts as in the Trash when the item at
+// its place there has its inode, size and time; the move back checks the rest.
+RestorePlan planRestore(ResetRecord record, Trash& trash, const FileSystem& fs,
                         const std::string& library);
 
 // Which record a Restore without a name takes: the newest (of the identifier, when given) that
