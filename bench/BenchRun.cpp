@@ -120,6 +120,7 @@ private:
 class CountingLog : public SystemLog {
 public:
     void log(const std::string&) override { ++lines; }
+    void debug(const std::string&) override {}
     int lines = 0;
 };
 

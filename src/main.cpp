@@ -8,15 +8,24 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace {
 
-// Without a display Qt would abort with a plugin error; say plainly what to do instead.
-bool hasDisplay() {
+// Without a display Qt would abort with a plugin error; say plainly what to do instead. A
+// platform named on the command line (-platform offscreen) needs none.
+bool hasDisplay(int argc, char** argv) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && *platform) {
         return true;
+    }
+    for (int index = 1; index < argc; ++index) {
+        const std::string_view argument = argv[index];
+        const std::string_view name = argument.substr(0, argument.find('='));
+        if (name == "-platform" || name == "--platform") {
+            return true;
+        }
     }
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -34,14 +43,14 @@ int main(int argc, char** argv) {
         std::get<corvane::cli::OpenWindow>(command).application;
 
 #ifndef __APPLE__
-    if (!hasDisplay()) {
+    if (!hasDisplay(argc, argv)) {
         std::fputs("corvane: the window needs a graphical session (DISPLAY or WAYLAND_DISPLAY), "
                    "and none was found.\n"
                    "The command-line actions (--list, --reset, --restore, --history) work "
                    "without one;\n"
                    "'xvfb-run -a corvane' runs the window on a virtual display.\n",
                    stderr);
-        return 1;
+        return 2;
     }
 #endif
     QApplication app(argc, argv);

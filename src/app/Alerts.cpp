@@ -11,7 +11,8 @@ Alert safariModePrompt() {
         "data. Normally this is not necessary and a 'soft' reset will resolve most problems, "
         "including many adware hijacks. It is recommended a 'Hard' reset only be performed if a "
         "'Soft' reset does not resolve the issue.";
-    alert.buttons = {{"Hard", std::string()}, {"Soft", std::string("\r")}};
+    alert.buttons = {
+        {"Hard", std::string()}, {"Soft", std::string("\r")}, {"Cancel", std::nullopt}};
     return alert;
 }
 

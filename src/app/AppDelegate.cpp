@@ -71,6 +71,9 @@ void AppDelegate::stopProgress() {
     if (_outlets.nameOfAppToFix) {
         _outlets.nameOfAppToFix->setStringValue("");
     }
+    if (_outlets.window) {
+        _outlets.window->setApplicationTitle("");
+    }
     if (_outlets.infoField) {
         _outlets.infoField->setTextColor(Color::infoBlue());
         _outlets.infoField->setString(kWaitingText);

@@ -284,6 +284,7 @@ private:
     bool _hasAppSaveState = false;
     bool _safariAggressive = false;
     bool _isSafari = false;
+    bool _safariCancelled = false; // the Safari question was cancelled during this analysis
     bool _launchBegun = false;
     // Restore's state is still to be looked up for the launch; a look-up or a chosen target
     // settles it.

@@ -31,9 +31,11 @@ void AppDelegate::hasPrefFile() {
     if (isSafariIdentifier(identifier)) {
         _safariAggressive = false;
         _isSafari = true;
-        // Hard only when its own button was pressed: Return, Escape and closing the question
-        // all keep the Soft reset.
-        if (_services.alerts->runModal(safariModePrompt()) == kAlertFirstButtonReturn) {
+        // Hard only when its own button was pressed, Soft by its button or Return; Cancel,
+        // Escape and closing the question choose neither, and the pick is given up.
+        const int answer = _services.alerts->runModal(safariModePrompt());
+        _safariCancelled = answer != kAlertFirstButtonReturn && answer != kAlertSecondButtonReturn;
+        if (answer == kAlertFirstButtonReturn) {
             _safariAggressive = true;
             processWide().safariFolder = appendPathComponent(folders->library, "Safari");
             if (_outlets.infoField) {

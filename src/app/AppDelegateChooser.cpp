@@ -15,7 +15,7 @@ namespace corvane {
 namespace {
 
 constexpr const char* kPanelMessage = "Select the application with the problem.";
-constexpr const char* kRejectedName = "Error: doesn't appear to be an application";
+constexpr const char* kRejectedName = "Error: %@ doesn't appear to be an application";
 constexpr const char* kRejectedInfo = "Please click the (X) button to choose again";
 constexpr const char* kForeignHomeName = "Error: HOME belongs to another user";
 
@@ -33,6 +33,13 @@ Result<BundleInfo, BundleError> installedBundle(const Services& services, const 
         return BundleError{BundleFailure::NotABundle, "no application of that name is installed"};
     }
     return services.bundles->readBundle(*found);
+}
+
+// The refusal names the item picked, so that a wrong pick is seen at once.
+std::string rejectedName(const std::string& picked) {
+    std::string name = kRejectedName;
+    const std::size_t at = name.find("%@");
+    return name.replace(at, 2, lastPathComponent(picked));
 }
 
 } // namespace
@@ -65,6 +72,9 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
         if (_outlets.chooseButton) {
             _outlets.chooseButton->setHidden(false);
         }
+        if (_outlets.window) {
+            _outlets.window->setApplicationTitle("");
+        }
         return;
     }
     showPick(*picked);
@@ -75,18 +85,37 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
     if (_outlets.nameOfAppToFix) {
         _outlets.nameOfAppToFix->setStringValue(*processWide().targetApplicationName);
     }
+    if (_outlets.window) {
+        _outlets.window->setApplicationTitle(*processWide().targetApplicationName);
+    }
     if (_outlets.infoField) {
         _outlets.infoField->setString("Analysing...");
     }
     // Input made while the analysis runs is dropped, so no click can act on the report before it
     // was on screen.
     const BusySpan busy(_services.application);
-    showAnalysis(analyser());
+    _safariCancelled = false;
+    const AnalyserResult analysis = analyser();
+    if (_safariCancelled) {
+        // Neither reset was chosen: back to waiting, with nothing to fix.
+        _isApp = false;
+        _isSafari = false;
+        _path.reset();
+        _fullFilePaths.clear();
+        _fullStatePaths.clear();
+        stopProgress();
+        return;
+    }
+    showAnalysis(analysis);
 }
 
 void AppDelegate::showPick(const std::string& picked) {
     _path = picked;
     showHint(false);
+    // The title names an application once it is accepted, not the item in hand.
+    if (_outlets.window) {
+        _outlets.window->setApplicationTitle("");
+    }
     // Restore belongs to the waiting window, not to the work on a new target.
     _restoreStateDue = false;
     if (_outlets.restoreButton) {
@@ -121,7 +150,7 @@ bool AppDelegate::acceptPick(const std::string& picked) {
     const bool readerFailed = !bundle && isReaderFault(bundle.error().failure);
     if (_outlets.nameOfAppToFix) {
         _outlets.nameOfAppToFix->setStringValue(readerFailed ? "Error: " + bundle.error().reason
-                                                             : std::string(kRejectedName));
+                                                             : rejectedName(picked));
     }
     if (_outlets.infoField) {
         _outlets.infoField->setString(kRejectedInfo);

@@ -28,6 +28,19 @@ namespace corvane {
 
 namespace {
 
+// How many entries the reset goes through, one step of its progress each. A Hard reset's further
+// entries are found again here as the transaction will find them.
+std::size_t entriesToTake(const ResetPlan& plan, const FileSystem& fs) {
+    std::size_t count = plan.listed.size() + plan.hardReset.size();
+    if (plan.hardSafari && plan.hardReset.empty() && plan.identifier) {
+        const auto located = locateUserFolders(fs);
+        if (const auto* folders = std::get_if<UserFolders>(&located)) {
+            count += hardResetEntries(fs, *folders, *plan.identifier).size();
+        }
+    }
+    return count;
+}
+
 constexpr const char* kSystemTargetText = "Please log out and log back in to complete the restore.";
 constexpr const char* kFixingText = "Fixing...";
 constexpr const char* kRunningText = "App is running. Trying to quit...";
@@ -212,6 +225,9 @@ ResetPorts AppDelegate::resetPorts() {
     ports.runTool = [this](const std::string& tool, const std::vector<std::string>& arguments) {
         return callNSTaskWithResult(tool, arguments);
     };
+    ports.hasTool = [launcher = _services.launcher](const std::string& tool) {
+        return launcher && launcher->isInstalled(tool);
+    };
     return ports;
 }
 
@@ -272,7 +288,8 @@ void AppDelegate::fixButtonMethod() {
     }
     ResetOutcome outcome;
     {
-        ResponsiveWork work(_services.application, _outlets.progressIndicator, "Removing settings");
+        ResponsiveWork work(_services.application, _outlets.progressIndicator,
+                            "Moving to the Trash", entriesToTake(plan, *_services.fileSystem));
         outcome = transaction->apply(removeForGood, [&work] { work.tick(); });
     }
     if (outcome.ending == ResetEnding::Declined) {

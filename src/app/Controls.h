@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,11 +93,12 @@ public:
     virtual bool isHidden() const = 0;
 };
 
-// Shows that long work is under way: a busy indicator with a count of items seen.
+// Shows that long work is under way: a busy indicator with a count of items seen, or a bar that
+// fills towards the total when the work knows how many items it has.
 class ProgressIndicator {
 public:
     virtual ~ProgressIndicator() = default;
-    virtual void begin(const std::string& label) = 0;
+    virtual void begin(const std::string& label, std::optional<std::size_t> total) = 0;
     virtual void update(std::size_t itemsSeen) = 0;
     virtual void end() = 0;
 };
@@ -105,6 +107,8 @@ class Window {
 public:
     virtual ~Window() = default;
     virtual void setBackgroundColor(const Color& color) = 0;
+    // Names the application the window works on in its title; empty: none is.
+    virtual void setApplicationTitle(const std::string& applicationName) = 0;
 };
 
 } // namespace corvane

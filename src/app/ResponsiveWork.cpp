@@ -19,9 +19,10 @@ void ResponsiveWork::setDefaultInterval(std::chrono::milliseconds interval) {
 }
 
 ResponsiveWork::ResponsiveWork(Application* application, ProgressIndicator* indicator,
-                               std::string label, std::chrono::milliseconds interval)
+                               std::string label, std::optional<std::size_t> total,
+                               std::chrono::milliseconds interval)
     : m_application(application), m_busy(application), m_indicator(indicator),
-      m_label(std::move(label)), m_interval(interval),
+      m_label(std::move(label)), m_total(total), m_interval(interval),
       m_next(std::chrono::steady_clock::now() + interval) {}
 
 ResponsiveWork::~ResponsiveWork() {
@@ -47,7 +48,7 @@ void ResponsiveWork::tick() {
 void ResponsiveWork::refresh() {
     if (m_indicator) {
         if (!m_begun) {
-            m_indicator->begin(m_label);
+            m_indicator->begin(m_label, m_total);
             m_begun = true;
         }
         m_indicator->update(m_items);

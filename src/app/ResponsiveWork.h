@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace corvane {
@@ -16,7 +17,9 @@ class ProgressIndicator;
 // input made during the work is discarded.
 class ResponsiveWork {
 public:
+    // With a `total`, the indicator shows how far towards it the work has come.
     ResponsiveWork(Application* application, ProgressIndicator* indicator, std::string label,
+                   std::optional<std::size_t> total = std::nullopt,
                    std::chrono::milliseconds interval = defaultInterval());
     ~ResponsiveWork();
     ResponsiveWork(const ResponsiveWork&) = delete;
@@ -36,6 +39,7 @@ private:
     BusySpan m_busy;
     ProgressIndicator* m_indicator;
     std::string m_label;
+    std::optional<std::size_t> m_total;
     std::chrono::milliseconds m_interval;
     std::chrono::steady_clock::time_point m_next;
     std::size_t m_items = 0;

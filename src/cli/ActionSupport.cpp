@@ -170,7 +170,9 @@ bool targetHasQuit(const Ports& ports, Console& console, const std::string& iden
     if (instances.empty()) {
         return true;
     }
-    console.err << "Quitting " << name << " (" << processes(instances) << ")...\n" << std::flush;
+    if (!console.quiet) {
+        say(console, "quitting " + name + " (" + processes(instances) + ")...");
+    }
     if (quitAndWait(*ports.runningApplications, identifier, std::move(instances), steadyClock()) ==
         QuitWaitOutcome::Quit) {
         return true;
@@ -178,6 +180,18 @@ bool targetHasQuit(const Ports& ports, Console& console, const std::string& iden
     say(console, name + " did not quit, so nothing was " + undone + "; quit " + name +
                      " yourself, then try again");
     return false;
+}
+
+std::function<void()> waitingNotice(Console& console) {
+    if (console.quiet) {
+        return {};
+    }
+    return [&console, said = false]() mutable {
+        if (!said) {
+            say(console, "waiting for another reset or restore to finish...");
+            said = true;
+        }
+    };
 }
 
 int exitCodeFor(ResetEnding ending) {
@@ -196,10 +210,12 @@ int exitCodeFor(ResetEnding ending) {
 }
 
 std::ostream* planStream(Console& console, bool json) {
-    if (json && !console.interactive) {
+    // Beside a JSON document or in a quiet run, the plan is shown only to ask about it.
+    const bool aside = json || console.quiet;
+    if (aside && !console.interactive) {
         return nullptr;
     }
-    return json ? &console.err : &console.out;
+    return aside ? &console.err : &console.out;
 }
 
 void showPlan(Console& console, bool json, const std::vector<std::string>& lines) {

@@ -4,6 +4,7 @@
 #include "core/UserFolders.h"
 #include "core/fix/ResetEnding.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -54,6 +55,9 @@ bool targetHasQuit(const Ports& ports, Console& console, const std::string& iden
 std::string runningNote(const Ports& ports, const std::string& identifier, const std::string& name);
 
 int exitCodeFor(ResetEnding ending);
+
+// What to call while the lock is awaited: says so once, unless the run is quiet.
+std::function<void()> waitingNotice(Console& console);
 
 // Writes the plan's lines where the user sees them before the question: on the output, or on
 // the diagnostics when the output is a JSON document.

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,20 +35,22 @@ const QString kHistory = QStringLiteral("history");
 const QString kYes = QStringLiteral("yes");
 const QString kSafari = QStringLiteral("safari");
 const QString kNoTrash = QStringLiteral("no-trash");
+const QString kQuiet = QStringLiteral("quiet");
 
 void describeCommandLine(QCommandLineParser& parser) {
-    parser.setApplicationDescription(
-        QStringLiteral("Returns a misbehaving application to its default settings.\n\n"
-                       "  corvane [PATH.app | ID]                  opens the window\n"
-                       "  corvane --list [--safari=MODE] [--json | -0] TARGET\n"
-                       "  corvane --reset [--safari=MODE] [--yes] [--no-trash] [--json] TARGET\n"
-                       "  corvane --restore [--yes] [--json] [TARGET | RECORD]\n"
-                       "  corvane --history [--json] [ID]\n\n"
-                       "TARGET is PATH.app or an application identifier (com.example.Widget).\n"
-                       "--reset and --restore show what they will do and ask on a terminal;\n"
-                       "without one they need --yes.\n\n"
-                       "Exit status: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done\n"
-                       "(what stayed is named), 4 declined or refused (nothing was changed)."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Returns a misbehaving application to its default settings.\n\n"
+        "  corvane [PATH.app | ID]                  opens the window\n"
+        "  corvane --list [--safari=MODE] [--json | -0] [-q] TARGET\n"
+        "  corvane --reset [--safari=MODE] [-y] [--no-trash] [--json] [-q] TARGET\n"
+        "  corvane --restore [-y] [--json] [-q] [TARGET | RECORD]\n"
+        "  corvane --history [--json] [-q] [ID]\n\n"
+        "TARGET is PATH.app or an application identifier (com.example.Widget).\n"
+        "--reset and --restore show what they will do and ask on a terminal;\n"
+        "without one they need --yes.\n\n"
+        "Exit status: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done\n"
+        "(what stayed is named), 4 declined or refused (nothing was changed).\n\n"
+        "The window also takes Qt's own options (-style NAME, -platform NAME, ...)."));
     // Qt's own help option would also offer --help-all with the options of the window toolkit,
     // which this early parse does not take.
     parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
@@ -64,12 +67,18 @@ void describeCommandLine(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(
         kHistory, QStringLiteral("Lists the kept resets, newest first (of ID, when given).")));
     parser.addOption(QCommandLineOption(
-        kJson, QStringLiteral("Prints one JSON object (\"format\": 1; see docs/cli.md).")));
+        kJson, QStringLiteral("Prints one JSON object (\"format\": 1; its fields are described "
+                              "in %1).")
+                   .arg(QString::fromUtf8(build::kCliDocumentation))));
     parser.addOption(QCommandLineOption(
         {QStringLiteral("0"), kNull},
         QStringLiteral("With --list: ends each path with NUL instead of a newline.")));
     parser.addOption(QCommandLineOption(
-        kYes, QStringLiteral("With --reset or --restore: goes ahead without asking.")));
+        {QStringLiteral("y"), kYes},
+        QStringLiteral("With --reset or --restore: goes ahead without asking.")));
+    parser.addOption(QCommandLineOption(
+        {QStringLiteral("q"), kQuiet},
+        QStringLiteral("Prints only what went wrong (and, with --json, the JSON object).")));
     parser.addOption(QCommandLineOption(
         kSafari,
         QStringLiteral("With --list or --reset of Safari: a soft or a hard reset (required by "
@@ -93,13 +102,79 @@ QStringList argumentsOf(int argc, char** argv) {
     return arguments;
 }
 
+// Qt's own options of a window application, which the window's QApplication reads from the
+// command line: each with the number of values it takes. Both "-style" and "--style" work there,
+// and a value can follow "=".
+int windowToolkitValues(const QString& argument) {
+    static const QStringList withValue = {
+        QStringLiteral("style"),           QStringLiteral("stylesheet"),
+        QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("geometry"),
+        QStringLiteral("qwindowtitle"),    QStringLiteral("title"),
+        QStringLiteral("qwindowicon"),     QStringLiteral("icon"),
+        QStringLiteral("display"),         QStringLiteral("name"),
+        QStringLiteral("session"),         QStringLiteral("qmljsdebugger"),
+    };
+    static const QStringList flags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                      QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                      QStringLiteral("sync")};
+    if (!argument.startsWith(QLatin1Char('-'))) {
+        return -1;
+    }
+    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    const qsizetype equals = name.indexOf(QLatin1Char('='));
+    if (equals >= 0) {
+        return withValue.contains(name.left(equals)) ? 0 : -1;
+    }
+    if (withValue.contains(name)) {
+        return 1;
+    }
+    return flags.contains(name) ? 0 : -1;
+}
+
+// The arguments without Qt's window options, which are left for the window to take.
+QStringList withoutWindowToolkitOptions(const QStringList& arguments) {
+    QStringList ours;
+    for (qsizetype index = 0; index < arguments.size(); ++index) {
+        if (arguments[index] == QLatin1String("--")) {
+            ours.append(arguments.mid(index));
+            break;
+        }
+        const int values = index == 0 ? -1 : windowToolkitValues(arguments[index]);
+        if (values < 0) {
+            ours.append(arguments[index]);
+        } else {
+            index += values;
+        }
+    }
+    return ours;
+}
+
+// Writes the text on standard output; a failed write is said and makes it a usage failure.
+int printResult(const QString& text) {
+    std::signal(SIGPIPE, SIG_IGN);
+    DescriptorOutput output(STDOUT_FILENO);
+    std::ostream out(&output);
+    out << text.toLocal8Bit().constData() << std::flush;
+    if (output.error() != 0) {
+        std::cerr << "corvane: could not write the output: " << std::strerror(output.error())
+                  << '\n';
+        return kBadInput;
+    }
+    return kDone;
+}
+
 void printTo(std::FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
-// The usage names the program as it was started, which the parser takes from a Qt application
-// object; a core one needs no display.
-QString usage(int argc, char** argv, const QCommandLineParser& parser) {
+// The parser names the program after the Qt application object's first argument; it is
+// "corvane" here whatever path the program was started by, as in every other line it writes.
+QString usage(const QCommandLineParser& parser) {
+    int argc = 1;
+    char name[] = "corvane";
+    char* argv[] = {name, nullptr};
     const QCoreApplication core(argc, argv);
     return parser.helpText();
 }
@@ -143,6 +218,8 @@ public:
         services.cookieStore = &m_host.cookies;
         services.systemLog = &m_host.log;
         services.trash = m_host.trashOrNone();
+        // What went wrong is said once by the command itself; the details are in the system log.
+        m_host.log.setEchoToStandardError(false);
     }
     Ports services;
 
@@ -168,6 +245,9 @@ std::optional<QString> misplacedOption(const QCommandLineParser& parser) {
     if (parser.isSet(kNull) && parser.isSet(kJson)) {
         return QStringLiteral("choose one of --json and --null");
     }
+    if (parser.isSet(kQuiet) && !(list || reset || restore || history)) {
+        return QStringLiteral("--quiet goes with --list, --reset, --restore or --history");
+    }
     if (parser.isSet(kYes) && !(reset || restore)) {
         return QStringLiteral("--yes goes with --reset or --restore");
     }
@@ -189,14 +269,29 @@ std::optional<QString> misplacedOption(const QCommandLineParser& parser) {
 
 // Runs one action with standard output written so that a failed write is known; what the
 // action changed stands, so only a listing's exit code reports the failed write.
-int runAction(const std::function<int(Console&)>& action, bool listing) {
+// With `quiet`, only the JSON document reaches standard output; `asks` is false when --yes
+// answered the question beforehand.
+int runAction(const std::function<int(Console&)>& action, bool listing, bool quiet, bool json,
+              bool asks = true) {
     // A closed pipe is reported as a failed write, not by a signal that ends the program.
     std::signal(SIGPIPE, SIG_IGN);
     DescriptorOutput output(STDOUT_FILENO);
-    std::ostream out(&output);
-    Console console{std::cin, out, std::cerr, isatty(STDIN_FILENO) == 1};
+    std::ostream written(&output);
+    std::ostringstream held;
+    std::ostream& out = quiet && !json ? held : written;
+    Console console{std::cin, out, std::cerr, asks && isatty(STDIN_FILENO) == 1, quiet};
     int code = action(console);
-    out.flush();
+    written.flush();
+    // Quiet is never silent on a failure: the account of a run done in part, which names what
+    // stayed, is given with the diagnostics instead.
+    if (&out == &held && code == kPartial) {
+        std::istringstream account(held.str());
+        for (std::string line; std::getline(account, line);) {
+            if (!line.empty()) {
+                std::cerr << "corvane: " << line << '\n';
+            }
+        }
+    }
     if (output.error() != 0) {
         std::cerr << "corvane: could not write the output: " << std::strerror(output.error())
                   << '\n';
@@ -235,16 +330,14 @@ std::string absolute(const std::string& argument) {
 std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
     QCommandLineParser parser;
     describeCommandLine(parser);
-    if (!parser.parse(argumentsOf(argc, argv))) {
+    if (!parser.parse(withoutWindowToolkitOptions(argumentsOf(argc, argv)))) {
         return usageError(asSentence(parser.errorText()));
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        printTo(stdout, usage(argc, argv, parser));
-        return kDone;
+        return printResult(usage(parser));
     }
     if (parser.isSet(QStringLiteral("version"))) {
-        std::printf("corvane %s\n", build::kVersion);
-        return kDone;
+        return printResult(QStringLiteral("corvane %1\n").arg(QString::fromUtf8(build::kVersion)));
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {
@@ -263,6 +356,7 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
         safariHard = parser.value(kSafari) == QLatin1String("hard");
     }
     const bool json = parser.isSet(kJson);
+    const bool quiet = parser.isSet(kQuiet);
     const std::string commandLine = commandLineOf(argc, argv);
 
     if (parser.isSet(kList)) {
@@ -276,7 +370,7 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
             [&](Console& console) {
                 return listEntries(host.services, absolute(*target), options, console);
             },
-            true);
+            true, quiet, json);
     }
     if (parser.isSet(kReset)) {
         HostServices host;
@@ -290,7 +384,7 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
             [&](Console& console) {
                 return resetApplication(host.services, absolute(*target), options, console);
             },
-            false);
+            false, quiet, json, !options.confirmed);
     }
     if (parser.isSet(kRestore)) {
         HostServices host;
@@ -300,13 +394,13 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
         options.commandLine = commandLine;
         return runAction(
             [&](Console& console) { return restoreReset(host.services, target, options, console); },
-            false);
+            false, quiet, json, !options.confirmed);
     }
     if (parser.isSet(kHistory)) {
         HostServices host;
         return runAction(
             [&](Console& console) { return listHistory(host.services, target, json, console); },
-            true);
+            true, quiet, json);
     }
 
     OpenWindow window;

@@ -96,7 +96,69 @@ ResetPorts resetPortsOf(const Ports& ports) {
                         const std::string& tool, const std::vector<std::string>& arguments) {
         return runLoggedTool(launcher, log, tool, arguments);
     };
+    reset.hasTool = [launcher = ports.launcher](const std::string& tool) {
+        return launcher && launcher->isInstalled(tool);
+    };
     return reset;
+}
+
+// Where a listing looked, for the line that says it found nothing.
+std::string placesLookedIn(const UserFolders& folders, const std::string& identifier) {
+    return folders.library + "/Preferences, " + folders.library + "/Saved Application State and " +
+           folders.library + "/Containers/" + identifier;
+}
+
+std::string counted(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// A Hard reset loses more than settings; the plan says so as the window's notice does, with
+// how much of Safari's own folder goes.
+std::string hardResetWarning(const HardResetPreview& preview, const UserFolders& folders) {
+    const std::string safari = folders.library + "/Safari";
+    std::string size;
+    for (const HardResetPreview::Entry& entry : preview.entries) {
+        if (entry.path == safari && entry.exists && entry.items) {
+            size = " (" + counted(*entry.items, "item", "items") + ")";
+        }
+    }
+    return "A Hard reset takes all of " + safari + size +
+           ": Safari's preferences, bookmarks, history and extensions are lost.";
+}
+
+// What became of a reset, once: what was done on the output, what stayed on the diagnostics.
+void reportReset(Console& console, const Target& target, const ResetOutcome& outcome, bool json) {
+    const std::string restore = "corvane --restore " + target.identifier + " puts them back.";
+    if (outcome.ending == ResetEnding::Interrupted) {
+        const std::size_t all = outcome.trashed + outcome.removedForGood + outcome.leftovers.size();
+        say(console, "Interrupted: " + std::to_string(outcome.trashed) + " of " +
+                         counted(all, "entry", "entries") +
+                         (outcome.trashed == 1 ? " is" : " are") + " in the Trash" +
+                         (outcome.recorded ? "; " + restore : "."));
+        return;
+    }
+    if (outcome.ending == ResetEnding::Done) {
+        if (!json) {
+            console.out << resetAccountText(target.name, outcome,
+                                            "\"corvane --restore " + target.identifier +
+                                                "\" puts them back");
+        }
+        return;
+    }
+    std::string because;
+    for (const std::string& reason : outcome.reasons) {
+        because += (because.empty() ? " (" : "; ") + reason;
+    }
+    say(console, "could not remove everything for " + target.name + "; still there" +
+                     (because.empty() ? "" : because + ")") + ":");
+    for (const std::string& path : outcome.leftovers) {
+        console.err << "  " << shellEscaped(path) << '\n';
+    }
+    console.err << std::flush;
+    if (!json && outcome.trashed > 0) {
+        console.out << counted(outcome.trashed, "entry is", "entries are") << " in the Trash"
+                    << (outcome.recorded ? "; " + restore : ".") << '\n';
+    }
 }
 
 } // namespace
@@ -115,9 +177,10 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
     if (const auto* refusal = std::get_if<Refusal>(&located)) {
         return refuse(console, *refusal);
     }
-    const Plan plan =
-        planFor(ports, std::get<UserFolders>(located), target, options.safariHard.value_or(false));
+    const UserFolders& folders = std::get<UserFolders>(located);
+    const Plan plan = planFor(ports, folders, target, options.safariHard.value_or(false));
     const std::vector<std::string> hardEntries = plan.hardEntries();
+    const bool nothing = plan.empty() && hardEntries.empty();
 
     if (options.form == OutputForm::Json) {
         nlohmann::json entries = nlohmann::json::array();
@@ -136,6 +199,7 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
             skipped.push_back({{"folder", folder.name}, {"reason", reasonWord(folder.reason)}});
         }
         nlohmann::json document = targetJson("list", target);
+        document["home"] = jsonPath(folders.home);
         document["safari"] = options.safariHard
                                  ? nlohmann::json(*options.safariHard ? "hard" : "soft")
                                  : nlohmann::json();
@@ -159,12 +223,16 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         for (const SkippedFolder& folder : plan.found.skipped) {
             say(console, skippedFolderLine(folder));
         }
-        if (plan.hard) {
-            say(console, "a Hard reset also takes " +
-                             hardResetCookieLine(*plan.hard, std::get<UserFolders>(located).home));
+        if (plan.hard && !console.quiet) {
+            say(console,
+                "a Hard reset also takes " + hardResetCookieLine(*plan.hard, folders.home));
         }
     }
-    return plan.empty() && hardEntries.empty() ? kNothingFound : kDone;
+    if (nothing) {
+        say(console, "found nothing of " + target.identifier + "; looked in " +
+                         placesLookedIn(folders, target.identifier));
+    }
+    return nothing ? kNothingFound : kDone;
 }
 
 int resetApplication(const Ports& ports, const std::string& argument, const ResetOptions& options,
@@ -182,7 +250,8 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         return refuse(console, *refusal);
     }
     // Planned under the lock: a reset that waited for another run lists what that run left.
-    Result<ResetTransaction> transaction = ResetTransaction::begin({}, resetPortsOf(ports));
+    Result<ResetTransaction> transaction =
+        ResetTransaction::begin({}, resetPortsOf(ports), waitingNotice(console));
     if (!transaction) {
         say(console, transaction.error().reason);
         return exitCodeFor(ResetEnding::Declined);
@@ -190,6 +259,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     const bool hard = options.safariHard.value_or(false);
     const Plan plan = planFor(ports, std::get<UserFolders>(located), target, hard);
     nlohmann::json document = targetJson("reset", target);
+    document["home"] = jsonPath(std::get<UserFolders>(located).home);
     document["safari"] =
         options.safariHard ? nlohmann::json(hard ? "hard" : "soft") : nlohmann::json();
     const auto finish = [&](ResetEnding ending) {
@@ -229,6 +299,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         }
         lines.push_back("and " +
                         hardResetCookieLine(*plan.hard, std::get<UserFolders>(located).home) + ".");
+        lines.push_back(hardResetWarning(*plan.hard, std::get<UserFolders>(located)));
     }
     const bool system = isSystemTargetPath(*target.bundle);
     if (const std::string running =
@@ -237,7 +308,9 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         lines.push_back(running);
     }
     showPlan(console, options.json, lines);
-    if (!consents(console, options.confirmed, "reset " + target.name)) {
+    if (!consents(console, options.confirmed,
+                  "reset " + target.name +
+                      (hard ? ", losing its bookmarks, history and extensions" : ""))) {
         return finish(ResetEnding::Declined);
     }
 
@@ -287,8 +360,6 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         say(console, nothingFoundMessage(target.name));
         return finish(ResetEnding::NothingToDo);
     }
-    const std::string account = resetAccountText(
-        target.name, outcome, "\"corvane --restore " + target.identifier + "\" puts them back");
     if (options.json) {
         document["record"] =
             outcome.record.empty() ? nlohmann::json() : nlohmann::json(outcome.record);
@@ -296,10 +367,8 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         document["removed_for_good"] = outcome.removedForGood;
         document["stayed"] = jsonPaths(outcome.leftovers);
         document["reasons"] = outcome.reasons;
-        console.err << account;
-    } else {
-        console.out << account;
     }
+    reportReset(console, target, outcome, options.json);
     return finish(outcome.ending);
 }
 

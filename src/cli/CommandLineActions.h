@@ -34,12 +34,13 @@ struct Ports {
 enum ExitCode : int { kDone = 0, kNothingFound = 1, kBadInput = 2, kPartial = 3, kDeclined = 4 };
 
 // Where a command talks: its result on `out`, questions and diagnostics on `err`, answers from
-// `in` when it is a terminal.
+// `in` when it is a terminal and a question is to be asked. `quiet`: only failures are said.
 struct Console {
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
     bool interactive = false;
+    bool quiet = false;
 };
 
 enum class OutputForm { Lines, NulTerminated, Json };

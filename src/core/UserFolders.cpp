@@ -23,6 +23,15 @@ std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs) {
                "\" as your home folder: it must be a full path to a folder other than \"/\". "
                "Set HOME to your home folder and start Corvane again.";
     }
+    // Looked at without walking it: the walk stops before its first entry.
+    const FileSystem::WalkResult opened =
+        fs.walk(trimmed, [](const std::string&) { return false; });
+    if (opened != FileSystem::WalkResult::Walked) {
+        return "Corvane can't use \"" + *home + "\" as your home folder: " +
+               (opened == FileSystem::WalkResult::Missing ? "there is nothing there"
+                                                          : "it is not a folder it can open") +
+               ". Set HOME to your home folder and start Corvane again.";
+    }
     return UserFolders{trimmed, appendPathComponent(trimmed, "Library")};
 }
 

@@ -14,7 +14,8 @@ struct UserFolders {
 };
 
 // The user's home and Library folders, or a message saying why they cannot be used. A home that
-// is unset, empty, relative or "/" is refused, so nothing is ever looked for under /Library.
+// is unset, empty, relative or "/" is refused, so nothing is ever looked for under /Library; so
+// is one that is missing or not a folder, where nothing could be found or kept.
 std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs);
 
 // When this process runs as root and the home folder belongs to someone else, the sentence that

@@ -2,22 +2,36 @@
 
 #include "BuildInfo.h"
 #include "gui/DesktopNotifications.h"
+#include "gui/FileManager.h"
 #include "gui/Images.h"
 #include "gui/MainWindow.h"
 #include "gui/QtDialogs.h"
 #include "gui/QtUrlLoader.h"
+#include "gui/Settings.h"
 #include "host/HostFacilities.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
 
 namespace corvane {
+
+namespace {
+constexpr qint64 kPlacementWaitMs = 2000;
+const QString kGeometryKey = QStringLiteral("window/geometry");
+} // namespace
 
 void describeApplication() {
     QApplication::setApplicationName(QStringLiteral("Corvane"));
@@ -87,12 +101,70 @@ FrontEnd::FrontEnd()
     connect(m_window->quitAction(), &QAction::triggered, this,
             [delegate] { delegate->quitTheApp(); });
     connect(m_window->aboutAction(), &QAction::triggered, this, [this] { showAbout(); });
+    QTextEdit* report = m_window->infoView();
+    connect(report, &QTextEdit::textChanged, this, [this] { countEntries(); });
+    connect(report, &QWidget::customContextMenuRequested, this, [this, report](const QPoint& at) {
+        reportMenu(at)->exec(report->viewport()->mapToGlobal(at));
+    });
     QPushButton* update = m_window->updateButton();
     connect(update, &QPushButton::clicked, this,
             [delegate, update] { delegate->checkUpdate(update); });
 }
 
-FrontEnd::~FrontEnd() = default;
+FrontEnd::~FrontEnd() {
+    rememberedSettings()->setValue(kGeometryKey, m_window->saveGeometry());
+}
+
+void FrontEnd::countEntries() {
+    const std::size_t count =
+        m_delegate->fullFilePaths().size() + m_delegate->fullStatePaths().size();
+    QLabel* label = m_window->entryCountLabel();
+    const bool hard = m_delegate->safariAggressive();
+    label->setText(QLocale().toString(static_cast<qulonglong>(count)) +
+                   (count == 1 ? tr(" entry listed") : tr(" entries listed")) +
+                   (hard ? tr(", and what the Hard reset takes") : QString()));
+    label->setVisible(count > 0 || hard);
+}
+
+std::unique_ptr<QMenu> FrontEnd::reportMenu(const QPoint& point) {
+    auto menu = std::make_unique<QMenu>(m_window.get());
+    menu->setObjectName(QStringLiteral("reportMenu"));
+    std::vector<std::string> listed = m_delegate->fullFilePaths();
+    const std::vector<std::string>& state = m_delegate->fullStatePaths();
+    listed.insert(listed.end(), state.begin(), state.end());
+
+    QAction* copy = menu->addAction(tr("Copy List"));
+    copy->setEnabled(!listed.empty());
+    connect(copy, &QAction::triggered, this, [listed] {
+        QString text;
+        for (const std::string& path : listed) {
+            text += QFile::decodeName(QByteArray::fromStdString(path)) + QLatin1Char('\n');
+        }
+        QGuiApplication::clipboard()->setText(text);
+    });
+
+    // The line under the pointer names an entry as the report shows it; the entry's full path
+    // stands at the same place of its list.
+    const QString line = m_window->infoView()->cursorForPosition(point).block().text();
+    std::optional<std::string> entry;
+    const auto find = [&](const PathList& shown, const PathList& full) {
+        for (std::size_t i = 0; i < shown.size() && i < full.size() && !entry; ++i) {
+            if (QString::fromStdString(shown[i]) == line) {
+                entry = full[i];
+            }
+        }
+    };
+    find(m_delegate->shortFilePaths(), m_delegate->fullFilePaths());
+    find(m_delegate->shortStatePaths(), m_delegate->fullStatePaths());
+    QAction* show = menu->addAction(tr("Show in File Manager"));
+    show->setEnabled(entry.has_value());
+    connect(show, &QAction::triggered, this, [entry] {
+        if (entry) {
+            showInFileManager(QFile::decodeName(QByteArray::fromStdString(*entry)));
+        }
+    });
+    return menu;
+}
 
 void FrontEnd::showAbout() {
     QMessageBox about(m_window.get());
@@ -100,10 +172,27 @@ void FrontEnd::showAbout() {
     about.setWindowTitle(QStringLiteral("About Corvane"));
     about.setTextFormat(Qt::PlainText);
     about.setText(QStringLiteral("Corvane %1").arg(QString::fromUtf8(build::kVersion)));
+    // The project's page is a link when it is a secure address; none is shown otherwise.
+    const QString page = QString::fromUtf8(build::kProductUrl);
+    const bool linked = page.startsWith(QLatin1String("https://"));
     about.setInformativeText(
-        QStringLiteral("Returns a misbehaving application to its default settings.\n\n"
-                       "Licence: GPL-3.0-or-later\n%1")
-            .arg(QString::fromUtf8(build::kProductUrl)));
+        QStringLiteral("<p>Returns a misbehaving application to its default settings.</p>"
+                       "<p>%1<br>Licence: GPL-3.0-or-later</p>%2")
+            .arg(QString::fromUtf8(build::kCopyright).toHtmlEscaped(),
+                 linked ? QStringLiteral("<p><a href=\"%1\">%2</a></p>")
+                              .arg(page.toHtmlEscaped(), page.toHtmlEscaped())
+                        : QString()));
+    for (QLabel* label : about.findChildren<QLabel*>()) {
+        if (label->objectName() == QLatin1String("qt_msgbox_informativelabel")) {
+            label->setTextFormat(Qt::RichText);
+            label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+            // Through the same opener as the update's page: the browser never holds the window.
+            connect(label, &QLabel::linkActivated, this, [this](const QString& link) {
+                (void)m_host->launcher.run(m_host->launcher.toolPath(Tool::Open),
+                                           {link.toStdString()});
+            });
+        }
+    }
     about.setIconPixmap(m_window->windowIcon().pixmap(64, 64));
     about.exec();
 }
@@ -123,9 +212,18 @@ void FrontEnd::start(const std::optional<std::string>& application) {
             [this] { m_delegate->applicationWillTerminate(); });
     // What needs the disk waits for the window to be on screen.
     qApp->installEventFilter(this);
+    m_window->restoreGeometry(rememberedSettings()->value(kGeometryKey).toByteArray());
     m_window->show();
     m_delegate->applicationWillFinishLaunching();
     if (application) {
+        // A question the choice asks (Safari's) is placed over the window, which the desktop
+        // places first; without that wait it would come up on its own in a corner.
+        QElapsedTimer waited;
+        waited.start();
+        while (m_window->windowHandle() && !m_window->windowHandle()->isExposed() &&
+               waited.elapsed() < kPlacementWaitMs) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+        }
         m_delegate->chooseAppAtPath(*application);
     }
 }

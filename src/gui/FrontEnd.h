@@ -5,6 +5,7 @@
 #include "gui/InputGate.h"
 #include "ports/Services.h"
 
+#include <QMenu>
 #include <QObject>
 #include <memory>
 #include <optional>
@@ -53,12 +54,18 @@ public:
     MainWindow& window() { return *m_window; }
     AppDelegate& delegate() { return *m_delegate; }
 
+    // The report's context menu for a point of the report: "Copy List" copies the full path of
+    // every listed entry, one a line; "Show in File Manager" shows the entry of that line.
+    std::unique_ptr<QMenu> reportMenu(const QPoint& point);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Help > About Corvane: the version, the licence and the project's address.
     void showAbout();
+    // The count beside the report, after the report changed.
+    void countEntries();
     // The launch's second step, once: after the window's first paint, or before the first input
     // when that comes sooner, so that the input meets the window in its launched state.
     void finishLaunching();

@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
@@ -27,7 +28,8 @@ MainWindow::MainWindow(QWidget* parent)
       m_iconView(new QLabel(this)), m_cancelButton(new QPushButton(tr("(X)"), this)),
       m_updateButton(new QPushButton(tr("Check for Updates"), this)),
       m_restoreButton(new QPushButton(tr("Restore"), this)), m_notice(new QLabel(this)),
-      m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)), m_hint(new QLabel(this)) {
+      m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)), m_hint(new QLabel(this)),
+      m_entryCount(new QLabel(this)) {
     // An application dragged from a file manager is chosen as the file dialog would.
     setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Corvane"));
@@ -63,9 +65,14 @@ MainWindow::MainWindow(QWidget* parent)
     m_infoView->setReadOnly(true);
     m_infoView->setFrameShape(QFrame::NoFrame);
     m_infoView->setMinimumSize(460, 240);
-    QPalette infoPalette = m_infoView->palette();
-    infoPalette.setColor(QPalette::Base, Qt::white);
-    m_infoView->setPalette(infoPalette);
+    m_infoView->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_entryCount->setObjectName(QStringLiteral("entryCountLabel"));
+    m_entryCount->setAccessibleName(tr("Entries listed"));
+    m_entryCount->setTextFormat(Qt::PlainText);
+    m_entryCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_entryCount->setForegroundRole(QPalette::PlaceholderText);
+    m_entryCount->hide();
 
     m_fixButton->setObjectName(QStringLiteral("fixButton"));
     m_fixButton->setAccessibleName(tr("Fix"));
@@ -96,15 +103,22 @@ MainWindow::MainWindow(QWidget* parent)
     m_busyBar->hide();
     m_busyLabel->setObjectName(QStringLiteral("busyLabel"));
     m_busyLabel->setTextFormat(Qt::PlainText);
+    m_busyLabel->setMinimumHeight(m_busyLabel->fontMetrics().height());
     m_busyLabel->hide();
+    // Their place is kept while they are hidden, so the window keeps its size when work starts
+    // and ends.
+    for (QWidget* busy : std::initializer_list<QWidget*>{m_busyBar, m_busyLabel, m_entryCount}) {
+        QSizePolicy policy = busy->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        busy->setSizePolicy(policy);
+    }
 
     m_hint->setObjectName(QStringLiteral("hintLabel"));
     m_hint->setAccessibleName(tr("Hint"));
     m_hint->setTextFormat(Qt::PlainText);
     m_hint->setWordWrap(true);
-    QPalette hintPalette = m_hint->palette();
-    hintPalette.setColor(QPalette::WindowText, QColor(0x55, 0x55, 0x55));
-    m_hint->setPalette(hintPalette);
+    // A quieter text than the labels', in whatever colours the desktop's theme has.
+    m_hint->setForegroundRole(QPalette::PlaceholderText);
     m_hint->hide();
 
     auto* top = new QHBoxLayout;
@@ -126,6 +140,7 @@ MainWindow::MainWindow(QWidget* parent)
     layout->setMenuBar(m_menuBar);
     layout->addLayout(top);
     layout->addWidget(m_infoView, 1);
+    layout->addWidget(m_entryCount);
     layout->addWidget(m_busyBar);
     layout->addWidget(m_busyLabel);
     layout->addWidget(m_notice);
@@ -141,9 +156,27 @@ MainWindow::MainWindow(QWidget* parent)
     m_progressAdapter = std::make_unique<QtProgressIndicator>(m_busyBar, m_busyLabel);
     m_restoreAdapter = std::make_unique<QtButton>(m_restoreButton);
     m_hintAdapter = std::make_unique<QtLabel>(m_hint);
+    // The report's colours follow the palette of its own view, which changes after the window's.
+    m_infoView->installEventFilter(this);
+    followPalette();
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::followPalette() {
+    // The name reads as a heading on the window, not as a field of its own: the window's colours.
+    QPalette name = palette();
+    name.setColor(QPalette::Base, name.color(QPalette::Window));
+    name.setColor(QPalette::Text, name.color(QPalette::WindowText));
+    m_nameField->setPalette(name);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+        followPalette();
+    }
+    QWidget::changeEvent(event);
+}
 
 void MainWindow::buildMenus() {
     m_menuBar = new QMenuBar(this);
@@ -152,6 +185,8 @@ void MainWindow::buildMenus() {
     m_chooseAction = file->addAction(tr("Choose Application..."));
     m_chooseAction->setShortcut(QKeySequence::Open);
     m_restoreAction = file->addAction(tr("Restore..."));
+    // Restore undoes the latest reset, so it takes the desktop's key for undoing.
+    m_restoreAction->setShortcut(QKeySequence::Undo);
     file->addSeparator();
     m_quitAction = file->addAction(tr("Quit"));
     m_quitAction->setShortcut(QKeySequence::Quit);
@@ -168,15 +203,37 @@ void MainWindow::buildMenus() {
         control->installEventFilter(this);
     }
     followControls();
+
+    // Fix is drawn as the default button, and Return presses it as a dialog's would; Escape
+    // presses (X) wherever it is shown. Busy work never sees either: its input gate drops them.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        connect(new QShortcut(key, this), &QShortcut::activated, this,
+                [this] { pressIfAvailable(m_fixButton); });
+    }
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            [this] { pressIfAvailable(m_cancelButton); });
+}
+
+void MainWindow::pressIfAvailable(QPushButton* button) {
+    if (button->isEnabled() && button->isVisibleTo(this)) {
+        button->click();
+    }
 }
 
 void MainWindow::followControls() {
-    m_chooseAction->setEnabled(m_chooseButton->isEnabled() && !m_chooseButton->isHidden());
+    // Choosing is open whenever the window is not busy; a new choice replaces the one shown.
+    m_chooseAction->setEnabled(m_chooseButton->isEnabled());
     m_restoreAction->setEnabled(m_restoreButton->isEnabled());
     m_updateAction->setEnabled(m_updateButton->isEnabled());
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_infoView) {
+        if (event->type() == QEvent::PaletteChange && m_infoAdapter) {
+            m_infoAdapter->followPalette();
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::ShowToParent ||
         event->type() == QEvent::HideToParent) {
         followControls();

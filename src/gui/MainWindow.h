@@ -48,6 +48,8 @@ public:
     QProgressBar* busyBar() const { return m_busyBar; }
     QLabel* busyLabel() const { return m_busyLabel; }
     QLabel* hintLabel() const { return m_hint; }
+    // How many entries the report lists, beside it; hidden when it lists none.
+    QLabel* entryCountLabel() const { return m_entryCount; }
     QMenuBar* menuBar() const { return m_menuBar; }
     // The menu items, each the keyboard's and the menu's way to a control of the window.
     QAction* chooseAction() const { return m_chooseAction; }
@@ -67,12 +69,16 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // A theme or palette changed while running is followed at once.
+    void changeEvent(QEvent* event) override;
     // A menu item is available exactly when its control is.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
     void followControls();
+    void followPalette();
+    void pressIfAvailable(QPushButton* button);
 
     // The local file a drag carries first, if drops are taken now.
     std::optional<QString> droppable(const QMimeData* mime) const;
@@ -90,6 +96,7 @@ private:
     QProgressBar* m_busyBar;
     QLabel* m_busyLabel;
     QLabel* m_hint;
+    QLabel* m_entryCount;
     QMenuBar* m_menuBar;
     QAction* m_chooseAction;
     QAction* m_restoreAction;

@@ -8,14 +8,55 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <algorithm>
+#include <cmath>
 
 namespace corvane {
 
 QColor toQColor(const Color& color) {
     return QColor::fromRgbF(static_cast<float>(color.red), static_cast<float>(color.green),
                             static_cast<float>(color.blue), static_cast<float>(color.alpha));
+}
+
+namespace {
+
+// Where a stretch of text keeps the colour it was given, beside the one it is drawn in.
+constexpr int kGivenColour = QTextFormat::UserProperty + 1;
+
+// Relative luminance and contrast ratio as the Web Content Accessibility Guidelines define them.
+double luminance(const QColor& color) {
+    const auto linear = [](double channel) {
+        return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+           0.0722 * linear(color.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+constexpr double kReadableContrast = 4.5;
+
+} // namespace
+
+QColor readableOn(const QColor& color, const QPalette& palette) {
+    const QColor page = palette.color(QPalette::Base);
+    if (page.lightnessF() >= 0.5) {
+        return color;
+    }
+    QColor lighter = color.toHsl();
+    while (contrast(lighter, page) < kReadableContrast && lighter.lightnessF() < 1.0) {
+        lighter.setHslF(lighter.hslHueF(), lighter.hslSaturationF(),
+                        std::min(1.0F, static_cast<float>(lighter.lightnessF()) + 0.02F),
+                        lighter.alphaF());
+    }
+    return lighter.toRgb();
 }
 
 QtTextView::QtTextView(QTextEdit* edit) : m_edit(edit) {}
@@ -56,7 +97,7 @@ void QtTextView::setTextColor(const Color& color) {
     m_baseColor = toQColor(color);
     if (m_edit) {
         colourRange(m_baseColor, 0, static_cast<int>(m_edit->document()->characterCount()) - 1);
-        m_edit->setTextColor(m_baseColor);
+        m_edit->setTextColor(readableOn(m_baseColor, m_edit->palette()));
     }
 }
 
@@ -68,6 +109,20 @@ void QtTextView::setTextColor(const Color& color, std::int64_t location, std::in
     const std::int64_t from = std::min(location, textLength);
     const std::int64_t to = std::min(location + length, textLength);
     colourRange(toQColor(color), static_cast<int>(from), static_cast<int>(to));
+    if (color == Color::standardGray()) {
+        keepLinesWhole(static_cast<int>(from), static_cast<int>(to));
+    }
+}
+
+void QtTextView::keepLinesWhole(int from, int to) {
+    // Grey is a list's colour: each entry stays on one line, so a long path never reads as two
+    // entries; the view scrolls sideways instead.
+    QTextCursor cursor(m_edit->document());
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    QTextBlockFormat format;
+    format.setNonBreakableLines(true);
+    cursor.mergeBlockFormat(format);
 }
 
 std::vector<ColourRun> QtTextView::colourRuns() const {
@@ -94,7 +149,9 @@ std::vector<ColourRun> QtTextView::colourRuns() const {
     for (QTextBlock block = m_edit->document()->begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            last = fragment.charFormat().foreground().color();
+            const QVariant given = fragment.charFormat().property(kGivenColour);
+            last = given.isValid() ? given.value<QColor>()
+                                   : fragment.charFormat().foreground().color();
             add(fragment.position(), fragment.length(), last);
         }
         if (block.next().isValid()) {
@@ -113,8 +170,31 @@ void QtTextView::colourRange(const QColor& color, int from, int to) {
     cursor.setPosition(from);
     cursor.setPosition(to, QTextCursor::KeepAnchor);
     QTextCharFormat format;
-    format.setForeground(color);
+    format.setProperty(kGivenColour, color);
+    format.setForeground(readableOn(color, m_edit->palette()));
     cursor.mergeCharFormat(format);
+}
+
+void QtTextView::followPalette() {
+    if (!m_edit) {
+        return;
+    }
+    m_edit->setTextColor(readableOn(m_baseColor, m_edit->palette()));
+    for (QTextBlock block = m_edit->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QVariant given = fragment.charFormat().property(kGivenColour);
+            if (given.isValid()) {
+                QTextCursor cursor(m_edit->document());
+                cursor.setPosition(fragment.position());
+                cursor.setPosition(fragment.position() + fragment.length(),
+                                   QTextCursor::KeepAnchor);
+                QTextCharFormat format;
+                format.setForeground(readableOn(given.value<QColor>(), m_edit->palette()));
+                cursor.mergeCharFormat(format);
+            }
+        }
+    }
 }
 
 QtTextField::QtTextField(QLineEdit* field) : m_field(field) {}
@@ -178,13 +258,17 @@ bool QtImageView::isHidden() const {
 QtWindow::QtWindow(QWidget* window) : m_window(window) {}
 
 void QtWindow::setBackgroundColor(const Color& color) {
-    if (!m_window) {
-        return;
+    // The desktop's theme gives the window its colour, with text colours that match it; a colour
+    // forced here would leave the menus and labels white on white, or dark on dark.
+    (void)color;
+}
+
+void QtWindow::setApplicationTitle(const std::string& applicationName) {
+    if (m_window) {
+        m_window->setWindowTitle(applicationName.empty() ? QStringLiteral("Corvane")
+                                                         : QString::fromStdString(applicationName) +
+                                                               QStringLiteral(" - Corvane"));
     }
-    QPalette palette = m_window->palette();
-    palette.setColor(QPalette::Window, toQColor(color));
-    m_window->setPalette(palette);
-    m_window->setAutoFillBackground(true);
 }
 
 QtLabel::QtLabel(QLabel* label) : m_label(label) {}

@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 
 #include <QColor>
+#include <QPalette>
 #include <QPointer>
 
 class QLabel;
@@ -15,6 +16,10 @@ namespace corvane {
 
 QColor toQColor(const Color& color);
 
+// The colour a text of `color` is drawn in on the palette's page: as it is on a light page; on a
+// dark one, of the same hue made lighter until it reads (a contrast of 4.5:1 or more).
+QColor readableOn(const QColor& color, const QPalette& palette);
+
 class QtTextView : public TextView {
 public:
     explicit QtTextView(QTextEdit* edit);
@@ -25,8 +30,12 @@ public:
     void setTextColor(const Color& color, std::int64_t location, std::int64_t length) override;
     std::vector<ColourRun> colourRuns() const override;
 
+    // Draws every stretch again in the colour that reads on the view's palette now.
+    void followPalette();
+
 private:
     void colourRange(const QColor& color, int from, int to);
+    void keepLinesWhole(int from, int to);
     QPointer<QTextEdit> m_edit;
     QColor m_baseColor = Qt::black;
 };
@@ -80,6 +89,7 @@ class QtWindow : public Window {
 public:
     explicit QtWindow(QWidget* window);
     void setBackgroundColor(const Color& color) override;
+    void setApplicationTitle(const std::string& applicationName) override;
     QWidget* widget() const { return m_window; }
 
 private:

@@ -1,5 +1,7 @@
 #include "gui/QtDialogs.h"
 
+#include "gui/Settings.h"
+
 #include <QAbstractButton>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -19,6 +21,8 @@
 namespace corvane {
 
 namespace {
+
+const QString kLastFolderKey = QStringLiteral("openPanel/lastFolder");
 
 QMessageBox::Icon iconFor(AlertStyle style) {
     switch (style) {
@@ -220,14 +224,19 @@ QtOpenPanel::QtOpenPanel(QWidget* mainWindow) : m_mainWindow(mainWindow) {}
 std::optional<std::string> QtOpenPanel::runModal(const OpenPanelOptions& options) {
     BundlePickingFileDialog dialog(m_mainWindow, options);
     dialog.setWindowModality(Qt::ApplicationModal);
-    // Picking a bundle enters it; the next choice starts beside it instead.
-    if (!m_lastPicked.isEmpty()) {
-        dialog.setDirectory(QFileInfo(m_lastPicked).absolutePath());
+    // Picking a bundle enters it; the next choice starts beside it instead, in this run and the
+    // next.
+    const QString folder = m_lastPicked.isEmpty()
+                               ? rememberedSettings()->value(kLastFolderKey).toString()
+                               : QFileInfo(m_lastPicked).absolutePath();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        dialog.setDirectory(folder);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.picked().isEmpty()) {
         return std::nullopt;
     }
     m_lastPicked = QFileInfo(dialog.picked()).absoluteFilePath();
+    rememberedSettings()->setValue(kLastFolderKey, QFileInfo(m_lastPicked).absolutePath());
     return QFile::encodeName(m_lastPicked).toStdString();
 }
 

@@ -4,6 +4,7 @@
 #include "host/HelperPrograms.h"
 
 #include <cstring>
+#include <unistd.h>
 
 namespace corvane {
 
@@ -33,6 +34,10 @@ std::string PosixProcessLauncher::toolPath(Tool tool) const {
     const std::string detached = helperProgramPath("corvane-open");
     return detached.empty() ? "/usr/bin/xdg-open" : detached;
 #endif
+}
+
+bool PosixProcessLauncher::isInstalled(const std::string& launchPath) const {
+    return access(launchPath.c_str(), X_OK) == 0;
 }
 
 } // namespace corvane

@@ -27,6 +27,12 @@ public:
     virtual ~ProcessLauncher() = default;
     // The tool to run for `tool` on this host.
     virtual std::string toolPath(Tool tool) const { return systemToolPath(tool); }
+    // False when nothing that could run lies at the absolute path: the host lacks the tool. A
+    // launcher that cannot tell answers true, and a failed start is reported by run().
+    virtual bool isInstalled(const std::string& launchPath) const {
+        (void)launchPath;
+        return true;
+    }
     // Runs the executable with the arguments (no shell) until its standard output is closed and
     // it has ended. The error says why when it could not be started ("could not start
     // /usr/bin/defaults: No such file or directory").

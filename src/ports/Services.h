@@ -51,6 +51,8 @@ class SystemLog {
 public:
     virtual ~SystemLog() = default;
     virtual void log(const std::string& line) = 0;
+    // A line for whoever debugs the program; never shown to the user.
+    virtual void debug(const std::string& line) = 0;
 };
 
 // Time for waits that tests need to shorten: the quit wait polls through it.

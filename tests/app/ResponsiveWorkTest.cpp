@@ -10,7 +10,9 @@ namespace {
 
 class RecordingIndicator : public ProgressIndicator {
 public:
-    void begin(const std::string& text) override { labels.push_back(text); }
+    void begin(const std::string& text, std::optional<std::size_t>) override {
+        labels.push_back(text);
+    }
     void update(std::size_t seen) override { counts.push_back(seen); }
     void end() override { ++ends; }
     std::vector<std::string> labels;
@@ -22,7 +24,8 @@ TEST(ResponsiveWork, RefreshesAtMostOncePerIntervalAndEndsTheIndicator) {
     RecordingApplication application;
     RecordingIndicator indicator;
     {
-        ResponsiveWork work(&application, &indicator, "Walking", std::chrono::milliseconds(0));
+        ResponsiveWork work(&application, &indicator, "Walking", std::nullopt,
+                            std::chrono::milliseconds(0));
         for (int i = 0; i < 5; ++i) {
             work.tick();
         }
@@ -35,7 +38,7 @@ TEST(ResponsiveWork, RefreshesAtMostOncePerIntervalAndEndsTheIndicator) {
     RecordingApplication idle;
     RecordingIndicator unused;
     {
-        ResponsiveWork work(&idle, &unused, "Walking", std::chrono::hours(1));
+        ResponsiveWork work(&idle, &unused, "Walking", std::nullopt, std::chrono::hours(1));
         for (int i = 0; i < 1000; ++i) {
             work.tick();
         }

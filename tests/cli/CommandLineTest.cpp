@@ -83,7 +83,7 @@ TEST_F(CommandLine, ListExitsByWhatItFoundAndRefusesBadInput) {
 
 TEST_F(CommandLine, WithoutADisplayTheWindowSaysWhatAnInstalledProgramCanDo) {
     const Outcome run = corvane({});
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("corvane: ", 0), 0u) << run.err;
     // Nothing that only means something in the source tree.
     EXPECT_EQ(run.err.find("make"), std::string::npos) << run.err;

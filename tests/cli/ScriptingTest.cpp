@@ -82,8 +82,9 @@ TEST_F(Scripting, ResetAndRestoreShowWhatTheyDoAndAskFirst) {
 
     const Outcome reset = onTerminal({"--reset", running.bundlePath()}, "y");
     EXPECT_EQ(reset.status, 0) << reset.out;
-    EXPECT_NE(reset.out.find("Quitting Asked.app (process " + std::to_string(instance.pid())),
-              std::string::npos)
+    EXPECT_NE(
+        reset.out.find("corvane: quitting Asked.app (process " + std::to_string(instance.pid())),
+        std::string::npos)
         << reset.out;
     EXPECT_FALSE(fs::exists(asked));
 

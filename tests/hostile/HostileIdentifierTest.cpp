@@ -3,7 +3,12 @@
 namespace corvane::testing {
 namespace {
 
-constexpr const char* kRejectedName = "Error: doesn't appear to be an application";
+// The name field's refusal of an item that is no application, which names the item.
+bool isRejection(const std::string& name) {
+    const std::string tail = " doesn't appear to be an application";
+    return name.rfind("Error: ", 0) == 0 && name.size() > 7 + tail.size() &&
+           name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+}
 constexpr const char* kRejectedInfo = "Please click the (X) button to choose again";
 
 // An Info.plist whose dictionary holds `entries` as written (raw XML of keys and values).
@@ -82,7 +87,7 @@ protected:
     }
 
     void expectRejectedAndUntouched() {
-        EXPECT_EQ(window.nameField.value, kRejectedName);
+        EXPECT_TRUE(isRejection(window.nameField.value));
         EXPECT_EQ(text(), kRejectedInfo);
         EXPECT_FALSE(window.fixButton.enabled);
         EXPECT_FALSE(processWide().targetBundleIdentifier);
@@ -117,7 +122,7 @@ TEST_P(HostileIdentifier, AfterASoundTargetLeavesNothingOfItToFix) {
     choose(bundleWithIdentifier("Sound.app", "com.example.App"));
     ASSERT_TRUE(window.fixButton.enabled);
     choose(bundle("Hostile.app", GetParam().infoPlist));
-    EXPECT_EQ(window.nameField.value, kRejectedName);
+    EXPECT_TRUE(isRejection(window.nameField.value));
     EXPECT_FALSE(window.fixButton.enabled);
     EXPECT_FALSE(processWide().targetBundleIdentifier);
     EXPECT_TRUE(launcher.runs.empty());

@@ -71,7 +71,9 @@ public:
 class FakeWindow : public Window {
 public:
     void setBackgroundColor(const Color& color) override { background = color; }
+    void setApplicationTitle(const std::string& name) override { applicationTitle = name; }
     Color background{0.9, 0.9, 0.9, 1.0};
+    std::string applicationTitle;
 };
 
 // The whole main window as test doubles.

@@ -76,7 +76,9 @@ public:
 class RecordingLog : public SystemLog {
 public:
     void log(const std::string& line) override { lines.push_back(line); }
+    void debug(const std::string& line) override { debugLines.push_back(line); }
     std::vector<std::string> lines;
+    std::vector<std::string> debugLines;
 };
 
 } // namespace corvane::testing

@@ -20,8 +20,13 @@ public:
     Result<ProcessOutput> run(const std::string& launchPath,
                               const std::vector<std::string>& arguments) override;
 
+    bool isInstalled(const std::string& launchPath) const override {
+        return missing.count(launchPath) == 0;
+    }
+
     std::vector<ToolRun> runs;
     std::map<ToolRun, Result<ProcessOutput>> outputs;
+    std::set<std::string> missing; // tools the host lacks
     bool removes = true;
     std::vector<std::string>* events = nullptr; // shared with other doubles to check order
 };

@@ -241,12 +241,25 @@ void ResetTransaction::removeEach(LibraryRemover& remover, const std::vector<std
     }
 }
 
+bool ResetTransaction::hasDefaults() const {
+    return !m_ports.hasTool || m_ports.hasTool(systemToolPath(Tool::Defaults));
+}
+
 void ResetTransaction::clearDomain() {
     if (!m_plan.identifier) {
         return;
     }
     const std::string& identifier = *m_plan.identifier;
     const std::string defaults = systemToolPath(Tool::Defaults);
+    // Without a preferences daemon the files just moved were the preferences: nothing is left to
+    // clear, and that is no fault.
+    if (!hasDefaults()) {
+        if (m_ports.log) {
+            m_ports.log->debug(defaults + " is not on this host; the preferences domain of " +
+                               identifier + " needs no clearing");
+        }
+        return;
+    }
     // A tool that could not be run at all did not succeed, whatever it would have printed.
     const auto shown = [](const std::optional<std::string>& output) {
         return !output           ? std::string("it could not be run")
@@ -268,7 +281,7 @@ void ResetTransaction::restartSystemTarget() {
     if (containsIgnoringCase(identifier, kFinderIdentifier)) {
         (void)runTool(systemToolPath(Tool::KillAll), {"Finder"});
     }
-    if (m_plan.identifier) {
+    if (m_plan.identifier && hasDefaults()) {
         log("defaults 2 exited with: " +
             runTool(systemToolPath(Tool::Defaults), {"delete", identifier}).value_or(""));
     }

@@ -60,6 +60,8 @@ struct ResetPorts {
     SystemLog* log = nullptr;
     Clock* clock = nullptr; // none: the steady clock
     LibraryRemover::RunTool runTool;
+    // Whether the host has the tool at that path; unset: every tool is taken to be there.
+    std::function<bool(const std::string& tool)> hasTool;
 };
 
 // How a reset ended, for any face to show.
@@ -118,6 +120,7 @@ private:
                     const std::function<void()>& tick);
     std::optional<std::string> runTool(const std::string& tool,
                                        const std::vector<std::string>& arguments);
+    bool hasDefaults() const;
     void clearDomain();
     void restartSystemTarget();
     std::optional<std::string> emptyCookieStore(LibraryRemover& remover);

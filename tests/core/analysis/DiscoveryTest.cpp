@@ -110,11 +110,14 @@ TEST_F(Discovery, SafariPromptHasExactButtonsAndHardWritesNotice) {
     EXPECT_EQ(prompt.messageText, "Corvane");
     EXPECT_EQ(prompt.informativeText.rfind("Choose 'Soft' to solve most problems with Safari.", 0),
               0u);
-    ASSERT_EQ(prompt.buttons.size(), 2u);
+    ASSERT_EQ(prompt.buttons.size(), 3u);
     EXPECT_EQ(prompt.buttons[0].title, "Hard");
     EXPECT_EQ(prompt.buttons[0].keyEquivalent, std::string());
     EXPECT_EQ(prompt.buttons[1].title, "Soft");
     EXPECT_EQ(prompt.buttons[1].keyEquivalent, std::string("\r"));
+    // Cancel chooses neither; Escape and closing the question come to the same.
+    EXPECT_EQ(prompt.buttons[2].title, "Cancel");
+    EXPECT_FALSE(prompt.buttons[2].keyEquivalent);
 
     EXPECT_TRUE(delegate().safariAggressive());
     EXPECT_EQ(window.infoView.string(),

@@ -13,7 +13,12 @@ namespace corvane::testing {
 namespace {
 
 constexpr const char* kWaiting = "Waiting for an app to fix...";
-constexpr const char* kRejectedName = "Error: doesn't appear to be an application";
+// The name field's refusal of an item that is no application, which names the item.
+bool isRejection(const std::string& name) {
+    const std::string tail = " doesn't appear to be an application";
+    return name.rfind("Error: ", 0) == 0 && name.size() > 7 + tail.size() &&
+           name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+}
 constexpr const char* kRejectedInfo = "Please click the (X) button to choose again";
 
 class Chooser : public DelegateFixture {
@@ -88,7 +93,7 @@ TEST_F(Chooser, PlainDocumentIsRejectedWithItsIconAndClearsTheOldTarget) {
     openPanel.picks.push_back("/home/u/Documents/Notes.txt");
     delegate().chooseApp();
 
-    EXPECT_EQ(window.nameField.value, kRejectedName);
+    EXPECT_TRUE(isRejection(window.nameField.value));
     EXPECT_EQ(text(), kRejectedInfo);
     EXPECT_TRUE(coloured(0, textLength(), Color::infoBlue()));
     EXPECT_EQ(window.iconView.image, Image::iconForFile("/home/u/Documents/Notes.txt"));
@@ -123,7 +128,7 @@ TEST_F(Chooser, IdentifiersThatAreNoBundleIdentifierAreRejected) {
         pickBundle("/Applications/Odd.app", identifier);
         window.fixButton.enabled = true;
         delegate().chooseApp();
-        EXPECT_EQ(window.nameField.value, kRejectedName) << identifier.value_or("(none)");
+        EXPECT_TRUE(isRejection(window.nameField.value)) << identifier.value_or("(none)");
         EXPECT_EQ(text(), kRejectedInfo);
         EXPECT_FALSE(window.fixButton.enabled);
         EXPECT_FALSE(processWide().targetBundleIdentifier);
@@ -261,7 +266,7 @@ TEST_F(Chooser, TheBundlePickedDecidesNotAnInstalledNamesake) {
     pickBundle("/home/u/Downloads/Editor.app", std::nullopt);
     delegate().chooseApp();
     EXPECT_FALSE(processWide().targetBundleIdentifier);
-    EXPECT_EQ(window.nameField.value, kRejectedName);
+    EXPECT_TRUE(isRejection(window.nameField.value));
 }
 
 TEST_F(Chooser, AnItemThatIsNoBundleFallsBackToTheLookupByName) {
@@ -292,7 +297,8 @@ TEST_F(Chooser, TheNameFieldNamesAFailureToReadTheBundle) {
          "Error: the bundle reader crashed"},
         {{BundleFailure::ReaderFailed, "the bundle reader failed with status 1"},
          "Error: the bundle reader failed with status 1"},
-        {{BundleFailure::UnreadableInfoPlist, "the Info.plist is malformed"}, kRejectedName},
+        {{BundleFailure::UnreadableInfoPlist, "the Info.plist is malformed"},
+         "Error: Tool.app doesn't appear to be an application"},
     };
     for (const auto& [error, shown] : rows) {
         bundles.failures["/home/u/Tool.app"] = error;
@@ -354,7 +360,7 @@ TEST_F(ChooserOnDisk, ReadsXmlAndBinaryBundlesAndRejectsHostileOnes) {
     for (const std::string& pick : rejected) {
         openPanel.picks.push_back(pick);
         delegate().chooseApp();
-        EXPECT_EQ(window.nameField.value, kRejectedName) << pick;
+        EXPECT_TRUE(isRejection(window.nameField.value)) << pick;
         EXPECT_EQ(text(), kRejectedInfo) << pick;
         EXPECT_FALSE(window.fixButton.enabled) << pick;
         EXPECT_FALSE(processWide().targetBundleIdentifier) << pick;
@@ -380,7 +386,7 @@ TEST_F(ChooserOnDisk, AReaderKilledByAHostileFileIsNamed) {
                                          deeplyNestedInfoPlist("com.example.Deep", 100000)));
     delegate().chooseApp();
     EXPECT_EQ(window.nameField.value.rfind("Error: ", 0), 0u) << window.nameField.value;
-    EXPECT_NE(window.nameField.value, kRejectedName);
+    EXPECT_FALSE(isRejection(window.nameField.value));
     EXPECT_FALSE(processWide().targetBundleIdentifier);
 }
 

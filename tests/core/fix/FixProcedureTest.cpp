@@ -447,6 +447,37 @@ INSTANTIATE_TEST_SUITE_P(Identifiers, SystemTarget,
                                            SystemTargetRow{"COM.Apple.Finder.Helper", {"Finder"}},
                                            SystemTargetRow{"com.apple.loginwindow", {}}));
 
+TEST_F(FixProcedure, WithoutDefaultsOnTheHostTheDomainIsLeftAloneQuietly) {
+    struct Row {
+        const char* identifier;
+        const char* bundle;
+        Runs runs; // what still runs
+    };
+    const Row rows[] = {
+        {"com.x.App", "/Applications/Example.app", {}},
+        {"com.apple.dock", "/System/Library/CoreServices/Dock.app", {killall("Dock")}},
+    };
+    launcher.missing = {"/usr/bin/defaults"};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.identifier);
+        launcher.runs.clear();
+        log.lines.clear();
+        log.debugLines.clear();
+        alerts.sheets.clear();
+        home.file("Library/Preferences/" + std::string(row.identifier) + ".plist");
+        choose(row.bundle, row.identifier);
+
+        delegate().fixButtonMethod();
+
+        EXPECT_EQ(launcher.runs, row.runs);
+        EXPECT_TRUE(log.lines.empty()) << log.lines.front();
+        EXPECT_EQ(log.debugLines.size(), 1u);
+        ASSERT_EQ(alerts.sheets.size(), 1u);
+        EXPECT_EQ(alerts.sheets[0].style, AlertStyle::Informational);
+        EXPECT_FALSE(home.exists("Library/Preferences/" + std::string(row.identifier) + ".plist"));
+    }
+}
+
 TEST_F(FixProcedure, SecondDeleteLogsItsOutputUnchanged) {
     target("com.apple.dock");
     delegate().setPath("/System/Library/CoreServices/Dock.app");
