@@ -248,7 +248,9 @@ void AppDelegate::fixButtonMethod() {
         bool systemTarget;
         std::optional<std::string> identifier;
         std::string applicationName;
-    } plan{wholePlan.systemTarget, wholePlan.identifier, wholePlan.applicationName};
+        std::size_t steps;
+    } plan{wholePlan.systemTarget, wholePlan.identifier, wholePlan.applicationName,
+           entriesToTake(wholePlan, *_services.fileSystem)};
     // The report, to put back when the fix does not go ahead.
     const ShownInfo report = shownInfo();
 
@@ -289,7 +291,7 @@ void AppDelegate::fixButtonMethod() {
     ResetOutcome outcome;
     {
         ResponsiveWork work(_services.application, _outlets.progressIndicator,
-                            "Moving to the Trash", entriesToTake(plan, *_services.fileSystem));
+                            "Moving to the Trash", plan.steps);
         outcome = transaction->apply(removeForGood, [&work] { work.tick(); });
     }
     if (outcome.ending == ResetEnding::Declined) {
