@@ -74,7 +74,8 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     const FileSystem& fs = *ports.fileSystem;
     const std::optional<std::string> library =
         usableLibraryFolder(fs, folders.library, folders.home);
-    nlohmann::json document = {{"format", 1}, {"action", "restore"}};
+    nlohmann::json document = {
+        {"format", 1}, {"action", "restore"}, {"home", jsonPath(folders.home)}};
     const auto finish = [&](ResetEnding ending) {
         if (options.json) {
             document["outcome"] = endingWord(ending);
@@ -90,7 +91,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     ResetRecords records(ResetRecords::folderIn(folders.library));
     // Planned under the lock, so that what is shown is what another run leaves.
     Result<ResetLock> lock = ResetLock::take(ResetRecords::folderIn(folders.library), steadyClock(),
-                                             ResetTransaction::kLockWait);
+                                             ResetTransaction::kLockWait, waitingNotice(console));
     if (!lock) {
         say(console, lock.error().reason);
         return finish(ResetEnding::Declined);
@@ -239,7 +240,10 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
         }
     }
     if (json) {
-        console.out << jsonLine({{"format", 1}, {"action", "history"}, {"records", list}});
+        console.out << jsonLine({{"format", 1},
+                                 {"action", "history"},
+                                 {"home", jsonPath(std::get<UserFolders>(located).home)},
+                                 {"records", list}});
     }
     if (kept.empty()) {
         say(console, "no reset" + (identifier ? " of " + *identifier : std::string()) + " is kept");

@@ -126,26 +126,33 @@ TEST_F(Conventions, ShortOptionsAndTheWindowToolkitsOwnAreTaken) {
     EXPECT_EQ(nlohmann::json::parse(listed.out)["home"]["path"], home.path());
 }
 
-TEST_F(Conventions, AResetThatWaitsForTheLockSaysSoOnce) {
-    for (const bool quiet : {false, true}) {
-        SCOPED_TRACE(quiet ? "quiet" : "not quiet");
-        givePrefs();
-        std::optional<Result<ResetLock, ResetLock::Refusal>> held =
-            ResetLock::tryTake(ResetRecords::folderIn(home.library()));
-        ASSERT_TRUE(*held);
-        std::vector<std::string> arguments = {"--reset", "-y", widget};
-        if (quiet) {
-            arguments.push_back("-q");
+TEST_F(Conventions, AResetOrRestoreThatWaitsForTheLockSaysSoOnce) {
+    for (const bool restoring : {false, true}) {
+        for (const bool quiet : {false, true}) {
+            SCOPED_TRACE(std::string(restoring ? "restore" : "reset") + (quiet ? ", quiet" : ""));
+            givePrefs();
+            if (restoring) {
+                ASSERT_EQ(corvane({"--reset", "-y", widget}).status, 0);
+            }
+            std::optional<Result<ResetLock, ResetLock::Refusal>> held =
+                ResetLock::tryTake(ResetRecords::folderIn(home.library()));
+            ASSERT_TRUE(*held);
+            std::vector<std::string> arguments = {restoring ? "--restore" : "--reset", "-y",
+                                                  widget};
+            if (quiet) {
+                arguments.push_back("-q");
+            }
+            const pid_t pid = start(arguments, "waits");
+            std::this_thread::sleep_for(1500ms);
+            EXPECT_NE(fs::exists(prefs()), restoring) << "it went ahead while the lock was held";
+            held.reset();
+            const Outcome run = finish(pid, home.path() + "/waits.out", home.path() + "/waits.err");
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.err,
+                      quiet ? "" : "corvane: waiting for another reset or restore to finish...\n");
+            EXPECT_EQ(fs::exists(prefs()), restoring);
+            fs::remove_all(home.library());
         }
-        const pid_t pid = start(arguments, "waits");
-        std::this_thread::sleep_for(1500ms);
-        EXPECT_TRUE(fs::exists(prefs())) << "the reset went ahead while the lock was held";
-        held.reset();
-        const Outcome run = finish(pid, home.path() + "/waits.out", home.path() + "/waits.err");
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(run.err,
-                  quiet ? "" : "corvane: waiting for another reset or restore to finish...\n");
-        EXPECT_FALSE(fs::exists(prefs()));
     }
 }
 
