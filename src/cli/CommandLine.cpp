@@ -36,6 +36,7 @@ const QString kYes = QStringLiteral("yes");
 const QString kSafari = QStringLiteral("safari");
 const QString kNoTrash = QStringLiteral("no-trash");
 const QString kQuiet = QStringLiteral("quiet");
+const QString kNoLegend = QStringLiteral("no-legend");
 
 void describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
@@ -44,7 +45,7 @@ void describeCommandLine(QCommandLineParser& parser) {
         "  corvane --list [--safari=MODE] [--json | -0] [-q] TARGET\n"
         "  corvane --reset [--safari=MODE] [-y] [--no-trash] [--json] [-q] TARGET\n"
         "  corvane --restore [-y] [--json] [-q] [TARGET | RECORD]\n"
-        "  corvane --history [--json] [-q] [ID]\n\n"
+        "  corvane --history [--json] [-q] [--no-legend] [ID]\n\n"
         "TARGET is PATH.app or an application identifier (com.example.Widget).\n"
         "--reset and --restore show what they will do and ask on a terminal;\n"
         "without one they need --yes.\n\n"
@@ -66,6 +67,8 @@ void describeCommandLine(QCommandLineParser& parser) {
                                  "or the reset RECORD.")));
     parser.addOption(QCommandLineOption(
         kHistory, QStringLiteral("Lists the kept resets, newest first (of ID, when given).")));
+    parser.addOption(QCommandLineOption(
+        kNoLegend, QStringLiteral("With --history: leaves out the heading line.")));
     parser.addOption(QCommandLineOption(
         kJson, QStringLiteral("Prints one JSON object (\"format\": 1; its fields are described "
                               "in %1).")
@@ -257,6 +260,9 @@ std::optional<QString> misplacedOption(const QCommandLineParser& parser) {
     if (parser.isSet(kNoTrash) && !reset) {
         return QStringLiteral("--no-trash goes with --reset");
     }
+    if (parser.isSet(kNoLegend) && !history) {
+        return QStringLiteral("--no-legend goes with --history");
+    }
     if (parser.isSet(kSafari) && parser.value(kSafari) != QLatin1String("soft") &&
         parser.value(kSafari) != QLatin1String("hard")) {
         return QStringLiteral("--safari takes soft or hard, not '%1'").arg(parser.value(kSafari));
@@ -399,7 +405,9 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
     if (parser.isSet(kHistory)) {
         HostServices host;
         return runAction(
-            [&](Console& console) { return listHistory(host.services, target, json, console); },
+            [&](Console& console) {
+                return listHistory(host.services, target, json, !parser.isSet(kNoLegend), console);
+            },
             true, quiet, json);
     }
 

@@ -83,7 +83,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
 
 // Lists the kept resets, newest first (of the identifier, when given).
 int listHistory(const Ports& ports, const std::optional<std::string>& identifier, bool json,
-                Console& console);
+                bool legend, Console& console);
 
 } // namespace cli
 } // namespace corvane

@@ -192,7 +192,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
 }
 
 int listHistory(const Ports& ports, const std::optional<std::string>& identifier, bool json,
-                Console& console) {
+                bool legend, Console& console) {
     if (identifier) {
         const auto resolved = resolveTarget(ports, *identifier, false);
         if (namesABundle(*identifier) || std::holds_alternative<Refusal>(resolved)) {
@@ -210,7 +210,7 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
     const std::vector<KeptRecord> kept = records.all(identifier);
 
     nlohmann::json list = nlohmann::json::array();
-    if (!json && !kept.empty()) {
+    if (!json && legend && !kept.empty()) {
         console.out << "RECORD\tTIME\tAPPLICATION\tIDENTIFIER\tENTRIES\tIN TRASH\n";
     }
     for (const KeptRecord& one : kept) {

@@ -34,6 +34,7 @@ TEST_F(Scripting, EachUsageMistakeIsOneSentenceOfItsOwnAndAPointerToTheHelp) {
         {"--yes", "--list", widget},
         {"--safari=hard", "--history"},
         {"--no-trash", "--list", widget},
+        {"--no-legend", "--list", widget},
         {"--list", "--safari=gentle", widget},
         {"--list"},
         {"--list", widget, widget},
@@ -242,6 +243,8 @@ TEST_F(Scripting, HistoryListsTheResetsAndRestoreTakesBackTheOneNamed) {
     EXPECT_NE(rows[1].find("\tOther.app\tcom.example.Other\t1\t1"), std::string::npos) << rows[1];
     EXPECT_EQ(rows[2].rfind(reset["record"].get<std::string>() + "\t", 0), 0u) << rows[2];
     EXPECT_EQ(lines(corvane({"--history", "com.example.Other"}).out).size(), 2u);
+    const std::vector<std::string> bare = lines(corvane({"--history", "--no-legend"}).out);
+    EXPECT_EQ(bare, std::vector<std::string>(rows.begin() + 1, rows.end()));
 
     const nlohmann::json listed = nlohmann::json::parse(corvane({"--history", "--json"}).out);
     EXPECT_EQ(listed["format"], 1);
