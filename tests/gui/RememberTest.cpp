@@ -4,8 +4,11 @@
 #include "support/TempHome.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -25,13 +28,27 @@ protected:
     std::string config;
 };
 
-// Hands the file dialog, once it is up, to `answer`.
-void whenPanel(std::function<void(QFileDialog*)> answer, int attempts = 500) {
+// Hands the file dialog, once it is up, to `answer`. A loaded machine may take seconds to show
+// it; one that never comes is a failure, and whatever modal window is up is closed so that the
+// test ends instead of waiting for ever.
+void whenPanel(std::function<void(QFileDialog*)> answer, int attempts = 3000) {
     QTimer::singleShot(10, qApp, [=] {
         if (auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
             answer(panel);
+            // An answer given before the panel has read its folder may not take: it is given
+            // again while the panel stays up.
+            QTimer::singleShot(200, qApp, [=, open = QPointer<QFileDialog>(panel)] {
+                if (open && open->isVisible() && attempts > 0) {
+                    whenPanel(answer, attempts - 20);
+                }
+            });
         } else if (attempts > 0) {
             whenPanel(answer, attempts - 1);
+        } else {
+            ADD_FAILURE() << "no file panel came up";
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
         }
     });
 }
@@ -57,9 +74,17 @@ TEST_F(Remember, TheWindowsSizeAndTheLastFolderOutliveTheRun) {
     const QString tools = QString::fromStdString(home.path() + "/Tools");
     {
         QtOpenPanel panel(&second.window());
+        // As the user picks: the name typed, then Open.
         whenPanel([&](QFileDialog* dialog) {
-            dialog->selectFile(tools + "/Notes.txt");
-            QMetaObject::invokeMethod(dialog, "accept");
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+            if (!name || !buttons) {
+                ADD_FAILURE() << "the file panel has no name field or buttons";
+                dialog->reject();
+                return;
+            }
+            name->setText(tools + "/Notes.txt");
+            QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
         });
         ASSERT_TRUE(panel.runModal({"Pick", false, true}));
     }
