@@ -146,7 +146,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     }
     std::vector<std::string> lines;
     if (!plan.replaced.empty()) {
-        lines.emplace_back("These were written since and go to the Trash:");
+        lines.emplace_back(kWrittenSinceHeading);
         for (const std::string& path : plan.replaced) {
             lines.push_back("  " + shellEscaped(path));
         }

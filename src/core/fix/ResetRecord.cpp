@@ -30,17 +30,21 @@ constexpr int kOldestFormat = 2;
 // A reset of 100,000 entries writes about 30 MB.
 constexpr std::size_t kLargestRecord = std::size_t{256} * 1024 * 1024;
 
+void appendHex(std::string& out, std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (const unsigned char c : bytes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 0xf];
+    }
+}
+
 // File names need not be UTF-8 on every system; a path that is not is kept as its bytes in hex.
 json pathJson(const std::string& path) {
     if (isValidUtf8(path)) {
         return path;
     }
-    static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;
-    for (const unsigned char c : path) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 0xf];
-    }
+    appendHex(hex, path);
     return {{"hex", hex}};
 }
 
@@ -70,13 +74,9 @@ std::string pathFrom(const json& value) {
 // The same as pathJson(path).dump(), written straight into `out`: the lines of a reset of
 // thousands of entries are not worth a JSON object each.
 void appendPath(std::string& out, std::string_view path) {
-    static constexpr char kDigits[] = "0123456789abcdef";
     if (!isValidUtf8(path)) {
         out += R"({"hex":")";
-        for (const unsigned char c : path) {
-            out += kDigits[c >> 4];
-            out += kDigits[c & 0xf];
-        }
+        appendHex(out, path);
         out += "\"}";
         return;
     }
@@ -88,8 +88,7 @@ void appendPath(std::string& out, std::string_view path) {
             out += c;
         } else if (byte < 0x20) {
             out += "\\u00";
-            out += kDigits[byte >> 4];
-            out += kDigits[byte & 0xf];
+            appendHex(out, std::string_view(&c, 1));
         } else {
             out += c;
         }

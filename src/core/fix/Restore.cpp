@@ -66,20 +66,11 @@ std::string plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-bool isStillThere(const FileSystem& fs, const TrashedEntry& entry) {
-    const std::optional<EntryStamp> there = fs.stamp(entry.original);
-    // The device number is left out, as in the Trash's own rule: a remount may change it.
-    return there && there->inode == entry.identity.inode &&
-           (!entry.identity.size || *entry.identity.size == there->size) &&
-           (!entry.identity.modifiedNanoseconds ||
-            *entry.identity.modifiedNanoseconds == there->modifiedNanoseconds) &&
-           (entry.identity.size || there->device == entry.identity.device);
-}
-
-// The part of the identity rule a stat settles.
-bool looksOursInTrash(const FileSystem& fs, const TrashedEntry& entry) {
-    const std::optional<EntryStamp> stamp = fs.stamp(entry.trashed);
-    const EntryIdentity& identity = entry.identity;
+// The part of the identity rule a stat settles: the item at `path` has the identity's inode,
+// size and time. The device number is left out, as in the Trash's own rule (a remount may change
+// it), but for records from before sizes and times were kept.
+bool hasStatOf(const FileSystem& fs, const std::string& path, const EntryIdentity& identity) {
+    const std::optional<EntryStamp> stamp = fs.stamp(path);
     return stamp && stamp->inode == identity.inode &&
            (identity.size ? *identity.size == stamp->size && identity.modifiedNanoseconds &&
                                 *identity.modifiedNanoseconds == stamp->modifiedNanoseconds
@@ -255,7 +246,7 @@ RestorePlan planRestore(ResetRecord record, Trash& trash, const FileSystem& fs,
     for (std::size_t i = 0; i < plan.record.moved.size(); ++i) {
         const TrashedEntry& entry = plan.record.moved[i];
         if (!isPlaceInLibrary(fs, entry.original, library, folderInside) ||
-            !looksOursInTrash(fs, entry)) {
+            !hasStatOf(fs, entry.trashed, entry.identity)) {
             continue;
         }
         plan.comeBack.push_back(i);
@@ -391,7 +382,7 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
         case PutBackOutcome::Gone:
             // Back already (put back by hand), or never moved: the run was stopped between its
             // journal line and the move, and the Trash's note about it is an orphan.
-            if (isStillThere(fs, entry)) {
+            if (hasStatOf(fs, entry.original, entry.identity)) {
                 trash.release({entry.original, entry.trashed, entry.identity});
                 result.alreadyBack.push_back(entry.original);
             } else {
@@ -496,7 +487,7 @@ std::string restorePlanText(const RestorePlan& plan) {
     }
     std::string text = listed("These come back from the Trash:", comingBack);
     if (!plan.replaced.empty()) {
-        text += "\n" + listed("These were written since and go to the Trash:", plan.replaced);
+        text += "\n" + listed(kWrittenSinceHeading, plan.replaced);
     }
     return text;
 }

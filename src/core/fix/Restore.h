@@ -122,6 +122,8 @@ std::string resetTimeText(std::int64_t time);
 // first, and the account given afterwards.
 std::string restoreQuestionText(const ResetRecord& record);
 std::string restorePlanText(const RestorePlan& plan);
+// The heading above what was written since, in every face's plan.
+inline constexpr const char* kWrittenSinceHeading = "These were written since and go to the Trash:";
 std::string restoreResultText(const ResetRecord& record, const RestoreResult& result);
 
 } // namespace corvane
