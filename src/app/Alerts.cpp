@@ -29,12 +29,9 @@ Alert didNotQuitAlert(const std::string& name, const std::string& undone,
 
 Alert removeForGoodQuestion(const Untrashable& untrashable) {
     constexpr std::size_t kMaxNamed = 10;
-    const std::string reasons = untrashable.reasonText();
     const std::size_t count = untrashable.paths.size();
     Alert question;
-    question.messageText = std::to_string(count) +
-                           (count == 1 ? " entry cannot" : " entries cannot") +
-                           " be moved to the Trash (" + reasons + "). Remove them for good?";
+    question.messageText = untrashable.sentence() + ". Remove them for good?";
     for (std::size_t i = 0; i < count && i < kMaxNamed; ++i) {
         question.informativeText += untrashable.paths[i] + "\n";
     }

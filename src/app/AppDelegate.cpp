@@ -89,6 +89,8 @@ void AppDelegate::stopProgress() {
         _outlets.chooseButton->setEnabled(true);
         _outlets.chooseButton->setImage(Image::named(kChooseButtonImage));
     }
+    _plan.reset();
+    showKindChoices();
     showHint(true);
     updateRestoreButton();
 }

@@ -2,6 +2,7 @@
 
 #include "app/Controls.h"
 #include "core/analysis/Discovery.h"
+#include "core/analysis/TargetPlan.h"
 #include "core/fix/QuitWait.h"
 #include "core/fix/ResetEnding.h"
 #include "core/fix/ResetLock.h"
@@ -53,6 +54,7 @@ struct Outlets {
     ProgressIndicator* progressIndicator = nullptr;
     Button* restoreButton = nullptr;
     Label* hint = nullptr; // shown only while the window waits for an application
+    KindChoices* kindChoices = nullptr;
 };
 
 // The host facilities the controller reaches; the front end (or a test) supplies them.
@@ -126,6 +128,10 @@ public:
     AnalyserResult analyser();
     void hasPrefFile();
     void hasSavedState();
+    // Ticks or unticks a kind of entry: the report lists only what is ticked, and Fix takes it.
+    void chooseKind(EntryKind kind, bool chosen);
+    const std::optional<TargetPlan>& plan() const { return _plan; }
+    const KindSelection& chosenKinds() const { return _kinds; }
     std::optional<std::string> bundleIdentifierForApplicationName(const std::string& name);
 
     // Info view.
@@ -207,6 +213,13 @@ private:
     // True (the window says why, Fix unavailable) when the home is another user's.
     bool refuseForeignHome();
     void showAnalysis(const AnalyserResult& analysis);
+    // The plan of the chosen target, made when there is none for it yet; none when the home's
+    // folders cannot be used.
+    const TargetPlan* currentPlan();
+    // The lists and flags as the plan and the ticked kinds give them.
+    void takeChosenEntries();
+    AnalyserResult composedReport() const;
+    void showKindChoices();
     // Enables Restore when a kept reset still has something in the Trash to put back.
     void updateRestoreButton();
     // The sentence refusing to work in this home: this process runs as root and the home is
@@ -276,6 +289,8 @@ private:
     PathList _shortStatePaths;
     PathList _fullStatePaths;
     std::vector<SkippedFolder> _skippedFolders;
+    std::optional<TargetPlan> _plan;
+    KindSelection _kinds;
     std::optional<std::string> _path;
     bool _autoCheck = false;
     bool _isApp = false;

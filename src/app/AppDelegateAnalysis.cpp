@@ -14,21 +14,46 @@
 
 namespace corvane {
 
-void AppDelegate::hasPrefFile() {
+namespace {
+
+// The chosen entries of one of the report's lists, as shown and as their absolute paths.
+void takeList(const TargetPlan& plan, const KindSelection& kinds, ReportList list, PathList& shown,
+              PathList& full) {
+    for (const PlannedEntry& entry : plan.entries) {
+        if (kindRow(entry.kind).list == list && kinds.chosen(entry.kind)) {
+            shown.push_back(entry.shown);
+            full.push_back(entry.path);
+        }
+    }
+}
+
+} // namespace
+
+const TargetPlan* AppDelegate::currentPlan() {
+    const std::string identifier = processWide().targetBundleIdentifier.value_or("");
+    if (_plan && _plan->identifier == identifier) {
+        return &*_plan;
+    }
     const auto located = locateUserFolders(*_services.fileSystem);
     const auto* folders = std::get_if<UserFolders>(&located);
-    _hasPrefPlist = false;
     if (!folders) {
+        return nullptr;
+    }
+    ResponsiveWork work(_services.application, _outlets.progressIndicator,
+                        "Looking through your Library");
+    _plan = planTarget({identifier, false}, *_services.fileSystem, *folders, _services.cookieStore,
+                       [&work] { work.tick(); });
+    _skippedFolders = _plan->skipped;
+    return &*_plan;
+}
+
+void AppDelegate::hasPrefFile() {
+    _hasPrefPlist = false;
+    const TargetPlan* plan = currentPlan();
+    if (!plan) {
         return;
     }
-    const std::string identifier = processWide().targetBundleIdentifier.value_or("");
-    ResponsiveWork work(_services.application, _outlets.progressIndicator,
-                        "Looking through your preferences");
-    const FolderSearch found = findPreferenceEntries(*_services.fileSystem, *folders, identifier,
-                                                     [&work] { work.tick(); });
-    _skippedFolders.insert(_skippedFolders.end(), found.skipped.begin(), found.skipped.end());
-
-    if (isSafariIdentifier(identifier)) {
+    if (plan->isSafari) {
         _safariAggressive = false;
         _isSafari = true;
         // Hard only when its own button was pressed, Soft by its button or Return; Cancel,
@@ -37,41 +62,51 @@ void AppDelegate::hasPrefFile() {
         _safariCancelled = answer != kAlertFirstButtonReturn && answer != kAlertSecondButtonReturn;
         if (answer == kAlertFirstButtonReturn) {
             _safariAggressive = true;
-            processWide().safariFolder = appendPathComponent(folders->library, "Safari");
+            const UserFolders folders =
+                std::get<UserFolders>(locateUserFolders(*_services.fileSystem));
+            processWide().safariFolder = appendPathComponent(folders.library, "Safari");
+            addHardReset(*_plan, *_services.fileSystem, folders, _services.cookieStore);
             if (_outlets.infoField) {
                 _outlets.infoField->setString(kHardResetNotice);
             }
         }
     }
-
-    _shortFilePaths.insert(_shortFilePaths.end(), found.entries.shown.begin(),
-                           found.entries.shown.end());
-    _fullFilePaths.insert(_fullFilePaths.end(), found.entries.fullPaths.begin(),
-                          found.entries.fullPaths.end());
-    _hasPrefPlist = !found.entries.empty();
+    const std::size_t before = _fullFilePaths.size();
+    takeList(*plan, _kinds, ReportList::Settings, _shortFilePaths, _fullFilePaths);
+    _hasPrefPlist = _fullFilePaths.size() > before;
     if (_hasPrefPlist) {
         _shortFilePaths.push_back("\n");
     }
 }
 
 void AppDelegate::hasSavedState() {
-    const auto located = locateUserFolders(*_services.fileSystem);
-    const auto* folders = std::get_if<UserFolders>(&located);
     _hasAppSaveState = false;
-    if (!folders) {
+    const TargetPlan* plan = currentPlan();
+    if (!plan) {
         return;
     }
-    const std::string identifier = processWide().targetBundleIdentifier.value_or("");
-    ResponsiveWork work(_services.application, _outlets.progressIndicator,
-                        "Looking through saved window state");
-    const FolderSearch found = findSavedStateEntries(*_services.fileSystem, *folders, identifier,
-                                                     [&work] { work.tick(); });
-    _skippedFolders.insert(_skippedFolders.end(), found.skipped.begin(), found.skipped.end());
-    _hasAppSaveState = !found.entries.empty();
-    _shortStatePaths.insert(_shortStatePaths.end(), found.entries.shown.begin(),
-                            found.entries.shown.end());
-    _fullStatePaths.insert(_fullStatePaths.end(), found.entries.fullPaths.begin(),
-                           found.entries.fullPaths.end());
+    const std::size_t before = _fullStatePaths.size();
+    takeList(*plan, _kinds, ReportList::WindowState, _shortStatePaths, _fullStatePaths);
+    _hasAppSaveState = _fullStatePaths.size() > before;
+}
+
+void AppDelegate::takeChosenEntries() {
+    _shortFilePaths.clear();
+    _fullFilePaths.clear();
+    _shortStatePaths.clear();
+    _fullStatePaths.clear();
+    _hasPrefPlist = false;
+    _hasAppSaveState = false;
+    if (!_plan) {
+        return;
+    }
+    takeList(*_plan, _kinds, ReportList::Settings, _shortFilePaths, _fullFilePaths);
+    _hasPrefPlist = !_fullFilePaths.empty();
+    if (_hasPrefPlist) {
+        _shortFilePaths.push_back("\n");
+    }
+    takeList(*_plan, _kinds, ReportList::WindowState, _shortStatePaths, _fullStatePaths);
+    _hasAppSaveState = !_fullStatePaths.empty();
 }
 
 } // namespace corvane

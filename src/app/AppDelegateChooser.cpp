@@ -111,6 +111,8 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
 
 void AppDelegate::showPick(const std::string& picked) {
     _path = picked;
+    _plan.reset();
+    showKindChoices();
     showHint(false);
     // The title names an application once it is accepted, not the item in hand.
     if (_outlets.window) {
@@ -187,6 +189,7 @@ void AppDelegate::showAnalysis(const AnalyserResult& analysis) {
             insertTextColor(Color::standardRed(), 0, hard->noticeLength, info);
             insertTextColor(Color::standardGray(), hard->listsFrom, hard->listsLength, info);
         }
+        showKindChoices();
         return;
     }
     const AnalyserReport& report = std::get<AnalyserReport>(analysis);
@@ -194,6 +197,7 @@ void AppDelegate::showAnalysis(const AnalyserResult& analysis) {
     if (_outlets.fixButton) {
         _outlets.fixButton->setEnabled(!nothingToFix);
     }
+    showKindChoices();
     if (!info) {
         return;
     }

@@ -206,10 +206,12 @@ ResetPlan AppDelegate::resetPlan() const {
     plan.applicationName = processWide().targetApplicationName.value_or("");
     plan.applicationPath = _path.value_or("");
     plan.systemTarget = _isSystemApp || (_path && isSystemTargetPath(*_path));
-    plan.hardSafari = _safariAggressive;
+    plan.hardSafari = _safariAggressive && _kinds.chosen(EntryKind::HardReset);
+    plan.clearsDomain = _kinds.clearsDomain();
+    plan.kinds = _plan ? _plan->takenKinds(_kinds) : _kinds.ids();
     plan.listed = _fullFilePaths;
     plan.listed.insert(plan.listed.end(), _fullStatePaths.begin(), _fullStatePaths.end());
-    if (_safariAggressive && _services.cookieStore) {
+    if (plan.hardSafari && _services.cookieStore) {
         plan.cookieStoreFile = _services.cookieStore->storeFile();
     }
     return plan;

@@ -1,11 +1,8 @@
 #include "app/AppDelegate.h"
 #include "core/ProcessWideValues.h"
 #include "core/UserFolders.h"
-#include "core/analysis/AnalysisReport.h"
-#include "core/fix/HardResetReport.h"
-#include "core/fix/ResetTransaction.h"
+#include "core/analysis/TargetPlan.h"
 
-#include <algorithm>
 #include <variant>
 
 namespace corvane {
@@ -16,8 +13,9 @@ AnalyserResult AppDelegate::analyser() {
     _shortStatePaths.clear();
     _shortFilePaths.clear();
     _skippedFolders.clear();
+    _plan.reset();
+    _kinds = KindSelection();
 
-    const std::string name = processWide().targetApplicationName.value_or("");
     const auto located = locateUserFolders(*_services.fileSystem);
     if (const auto* refusal = std::get_if<std::string>(&located)) {
         _hasPrefPlist = false;
@@ -27,41 +25,48 @@ AnalyserResult AppDelegate::analyser() {
 
     hasPrefFile();
     hasSavedState();
+    return composedReport();
+}
 
-    // A folder that was not searched is named, so that "nothing found" is never a guess.
-    std::string notSearched;
-    for (std::size_t i = 0; i < _skippedFolders.size(); ++i) {
-        const auto earlier = _skippedFolders.begin() + static_cast<std::ptrdiff_t>(i);
-        // Both container searches meet a link above them; it is named once.
-        if (std::find(_skippedFolders.begin(), earlier, *earlier) == earlier) {
-            if (!notSearched.empty()) {
-                notSearched += '\n';
-            }
-            notSearched += skippedFolderLine(*earlier);
+AnalyserResult AppDelegate::composedReport() const {
+    if (!_plan) {
+        return AnalyserReport{};
+    }
+    const std::string name = processWide().targetApplicationName.value_or("");
+    const auto located = locateUserFolders(*_services.fileSystem);
+    const auto* folders = std::get_if<UserFolders>(&located);
+    const PlanReport report = composePlanReport(*_plan, _kinds, name, folders ? folders->home : "");
+    if (!report.fileList.empty()) {
+        processWide().reportFileList = report.fileList;
+    }
+    if (report.noticeLength > 0) {
+        return HardResetChosen{report.text, report.noticeLength, report.listsFrom,
+                               report.listsLength};
+    }
+    return AnalyserReport{report.text, report.listsFrom, report.listsLength};
+}
+
+void AppDelegate::chooseKind(EntryKind kind, bool chosen) {
+    if (!_plan || _kinds.chosen(kind) == chosen) {
+        return;
+    }
+    _kinds.choose(kind, chosen);
+    takeChosenEntries();
+    showAnalysis(composedReport());
+}
+
+void AppDelegate::showKindChoices() {
+    if (!_outlets.kindChoices) {
+        return;
+    }
+    std::vector<KindChoices::Choice> choices;
+    if (_plan && _isApp) {
+        for (const EntryKind kind : _plan->kindsFound()) {
+            const KindRow& row = kindRow(kind);
+            choices.push_back({std::string(row.id), std::string(row.label), _kinds.chosen(kind)});
         }
     }
-    // A Hard reset takes more than the lists, so it shows what it takes even when they are empty.
-    if (_isSafari && _safariAggressive) {
-        if (_hasPrefPlist || _hasAppSaveState) {
-            processWide().reportFileList =
-                composeReport(_shortFilePaths, _shortStatePaths, true, name).fileList;
-        }
-        const UserFolders& folders = std::get<UserFolders>(located);
-        const HardResetPreview preview = previewHardReset(
-            *_services.fileSystem, folders, processWide().targetBundleIdentifier.value_or(""),
-            _services.cookieStore);
-        const HardResetReport hard =
-            composeHardResetReport(preview, folders.home, _shortFilePaths, _shortStatePaths);
-        return HardResetChosen{notSearched.empty() ? hard.text : hard.text + "\n\n" + notSearched,
-                               hard.noticeLength, hard.listsFrom, hard.listsLength};
-    }
-    if (!_hasPrefPlist && !_hasAppSaveState) {
-        return AnalyserReport{notSearched.empty() ? nothingFoundMessage(name) : notSearched};
-    }
-    Report report = composeReport(_shortFilePaths, _shortStatePaths, _isSafari, name);
-    processWide().reportFileList = report.fileList;
-    return AnalyserReport{notSearched.empty() ? report.text : report.text + notSearched + "\n",
-                          report.listsFrom, report.listsLength};
+    _outlets.kindChoices->setChoices(choices);
 }
 
 } // namespace corvane

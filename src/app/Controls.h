@@ -103,6 +103,21 @@ public:
     virtual void end() = 0;
 };
 
+// One check box per kind of entry the analysis found, each ticked or not; the front end tells the
+// controller when the user ticks one.
+class KindChoices {
+public:
+    struct Choice {
+        std::string id;
+        std::string label;
+        bool chosen = true;
+        bool operator==(const Choice&) const = default;
+    };
+    virtual ~KindChoices() = default;
+    // No choices: the row is hidden.
+    virtual void setChoices(const std::vector<Choice>& choices) = 0;
+};
+
 class Window {
 public:
     virtual ~Window() = default;

@@ -37,13 +37,15 @@ const QString kSafari = QStringLiteral("safari");
 const QString kNoTrash = QStringLiteral("no-trash");
 const QString kQuiet = QStringLiteral("quiet");
 const QString kNoLegend = QStringLiteral("no-legend");
+const QString kOnly = QStringLiteral("only");
 
 void describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Returns a misbehaving application to its default settings.\n\n"
         "  corvane [PATH.app | ID]                  opens the window\n"
-        "  corvane --list [--safari=MODE] [--json | -0] [-q] TARGET\n"
-        "  corvane --reset [--safari=MODE] [-y] [--no-trash] [--json] [-q] TARGET\n"
+        "  corvane --list [--safari=MODE] [--only=KINDS] [--json | -0] [-q] TARGET\n"
+        "  corvane --reset [--safari=MODE] [--only=KINDS] [-y] [--no-trash] [--json] [-q] "
+        "TARGET\n"
         "  corvane --restore [-y] [--json] [-q] [TARGET | RECORD]\n"
         "  corvane --history [--json] [-q] [--no-legend] [ID]\n\n"
         "TARGET is PATH.app or an application identifier (com.example.Widget).\n"
@@ -87,6 +89,12 @@ void describeCommandLine(QCommandLineParser& parser) {
         QStringLiteral("With --list or --reset of Safari: a soft or a hard reset (required by "
                        "--reset)."),
         QStringLiteral("soft|hard")));
+    parser.addOption(QCommandLineOption(
+        kOnly,
+        QStringLiteral("With --list or --reset: only these kinds of entries, separated by "
+                       "commas (%1).")
+            .arg(QString::fromStdString(kindIds())),
+        QStringLiteral("KINDS")));
     parser.addOption(QCommandLineOption(
         kNoTrash, QStringLiteral("With --reset: removes for good the entries no Trash can take "
                                  "(without it, nothing is changed when there are any).")));
@@ -257,6 +265,16 @@ std::optional<QString> misplacedOption(const QCommandLineParser& parser) {
     if (parser.isSet(kSafari) && !(list || reset)) {
         return QStringLiteral("--safari goes with --list or --reset");
     }
+    if (parser.isSet(kOnly) && !(list || reset)) {
+        return QStringLiteral("--only goes with --list or --reset");
+    }
+    if (parser.isSet(kOnly)) {
+        const ParsedKinds kinds = parseKindList(parser.value(kOnly).toStdString());
+        if (kinds.unknown) {
+            return QStringLiteral("--only takes kinds of entries from %1, not '%2'")
+                .arg(QString::fromStdString(kindIds()), QString::fromStdString(*kinds.unknown));
+        }
+    }
     if (parser.isSet(kNoTrash) && !reset) {
         return QStringLiteral("--no-trash goes with --reset");
     }
@@ -361,6 +379,10 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
     if (parser.isSet(kSafari)) {
         safariHard = parser.value(kSafari) == QLatin1String("hard");
     }
+    const KindSelection kinds =
+        parser.isSet(kOnly)
+            ? KindSelection::only(parseKindList(parser.value(kOnly).toStdString()).kinds)
+            : KindSelection();
     const bool json = parser.isSet(kJson);
     const bool quiet = parser.isSet(kQuiet);
     const std::string commandLine = commandLineOf(argc, argv);
@@ -372,6 +394,7 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
                        : parser.isSet(kNull) ? OutputForm::NulTerminated
                                              : OutputForm::Lines;
         options.safariHard = safariHard;
+        options.kinds = kinds;
         return runAction(
             [&](Console& console) {
                 return listEntries(host.services, absolute(*target), options, console);
@@ -384,6 +407,7 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
         options.confirmed = parser.isSet(kYes);
         options.removeForGood = parser.isSet(kNoTrash);
         options.safariHard = safariHard;
+        options.kinds = kinds;
         options.json = json;
         options.commandLine = commandLine;
         return runAction(

@@ -5,6 +5,7 @@
 #include "core/LoggedTool.h"
 #include "core/analysis/AnalysisReport.h"
 #include "core/analysis/Discovery.h"
+#include "core/analysis/TargetPlan.h"
 #include "core/fix/HardResetReport.h"
 #include "core/fix/ResetTransaction.h"
 #include "core/fix/SystemTarget.h"
@@ -51,39 +52,9 @@ std::optional<Refusal> safariMisuse(const Target& target, const std::optional<bo
     return std::nullopt;
 }
 
-// What a reset of the target would take: its own entries, then a Hard reset's.
-struct Plan {
-    TargetEntries found;
-    std::optional<HardResetPreview> hard;
-
-    std::vector<std::string> listed() const {
-        std::vector<std::string> all = found.preferences.fullPaths;
-        all.insert(all.end(), found.savedState.fullPaths.begin(), found.savedState.fullPaths.end());
-        return all;
-    }
-    std::vector<std::string> hardEntries() const {
-        std::vector<std::string> paths;
-        if (hard) {
-            for (const HardResetPreview::Entry& entry : hard->entries) {
-                if (entry.exists) {
-                    paths.push_back(entry.path);
-                }
-            }
-        }
-        return paths;
-    }
-    bool empty() const {
-        return found.preferences.fullPaths.empty() && found.savedState.fullPaths.empty() && !hard;
-    }
-};
-
-Plan planFor(const Ports& ports, const UserFolders& folders, const Target& target, bool hard) {
-    Plan plan{findTargetEntries(folders, target.identifier, *ports.fileSystem), std::nullopt};
-    if (hard) {
-        plan.hard =
-            previewHardReset(*ports.fileSystem, folders, target.identifier, ports.cookieStore);
-    }
-    return plan;
+TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target& target,
+                   bool hard) {
+    return planTarget({target.identifier, hard}, *ports.fileSystem, folders, ports.cookieStore);
 }
 
 ResetPorts resetPortsOf(const Ports& ports) {
@@ -178,24 +149,21 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         return refuse(console, *refusal);
     }
     const UserFolders& folders = std::get<UserFolders>(located);
-    const Plan plan = planFor(ports, folders, target, options.safariHard.value_or(false));
-    const std::vector<std::string> hardEntries = plan.hardEntries();
-    const bool nothing = plan.empty() && hardEntries.empty();
+    const TargetPlan plan = planFor(ports, folders, target, options.safariHard.value_or(false));
+    const KindSelection& kinds = options.kinds;
+    const bool nothing = !plan.hasAny(kinds) && !(plan.hard && kinds.chosen(EntryKind::HardReset));
 
     if (options.form == OutputForm::Json) {
         nlohmann::json entries = nlohmann::json::array();
-        const auto add = [&entries](const std::vector<std::string>& paths, const char* kind) {
-            for (const std::string& path : paths) {
-                nlohmann::json entry = jsonPath(path);
-                entry["kind"] = kind;
-                entries.push_back(std::move(entry));
+        for (const PlannedEntry& entry : plan.entries) {
+            if (kinds.chosen(entry.kind)) {
+                nlohmann::json item = jsonPath(entry.path);
+                item["kind"] = kindRow(entry.kind).id;
+                entries.push_back(std::move(item));
             }
-        };
-        add(plan.found.preferences.fullPaths, "preferences");
-        add(plan.found.savedState.fullPaths, "saved_state");
-        add(hardEntries, "hard_reset");
+        }
         nlohmann::json skipped = nlohmann::json::array();
-        for (const SkippedFolder& folder : plan.found.skipped) {
+        for (const SkippedFolder& folder : plan.skipped) {
             skipped.push_back({{"folder", folder.name}, {"reason", reasonWord(folder.reason)}});
         }
         nlohmann::json document = targetJson("list", target);
@@ -203,9 +171,10 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         document["safari"] = options.safariHard
                                  ? nlohmann::json(*options.safariHard ? "hard" : "soft")
                                  : nlohmann::json();
+        document["kinds"] = kinds.ids();
         document["entries"] = std::move(entries);
         document["skipped"] = std::move(skipped);
-        if (plan.hard) {
+        if (plan.hard && kinds.chosen(EntryKind::HardReset)) {
             document["cookies"] = {{"store", plan.hard->cookieStore},
                                    {"count", plan.hard->cookies
                                                  ? nlohmann::json(*plan.hard->cookies)
@@ -214,16 +183,15 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         console.out << jsonLine(document);
     } else {
         const char end = options.form == OutputForm::NulTerminated ? '\0' : '\n';
-        for (const std::vector<std::string>* paths :
-             {&plan.found.preferences.fullPaths, &plan.found.savedState.fullPaths, &hardEntries}) {
-            for (const std::string& path : *paths) {
-                console.out << (end == '\n' ? shellEscaped(path) : path) << end;
+        for (const PlannedEntry& entry : plan.entries) {
+            if (kinds.chosen(entry.kind)) {
+                console.out << (end == '\n' ? shellEscaped(entry.path) : entry.path) << end;
             }
         }
-        for (const SkippedFolder& folder : plan.found.skipped) {
+        for (const SkippedFolder& folder : plan.skipped) {
             say(console, skippedFolderLine(folder));
         }
-        if (plan.hard && !console.quiet) {
+        if (plan.hard && kinds.chosen(EntryKind::HardReset) && !console.quiet) {
             say(console,
                 "a Hard reset also takes " + hardResetCookieLine(*plan.hard, folders.home));
         }
@@ -256,12 +224,14 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         say(console, transaction.error().reason);
         return exitCodeFor(ResetEnding::Declined);
     }
-    const bool hard = options.safariHard.value_or(false);
-    const Plan plan = planFor(ports, std::get<UserFolders>(located), target, hard);
+    const KindSelection& kinds = options.kinds;
+    const bool hard = options.safariHard.value_or(false) && kinds.chosen(EntryKind::HardReset);
+    const TargetPlan plan = planFor(ports, std::get<UserFolders>(located), target, hard);
     nlohmann::json document = targetJson("reset", target);
     document["home"] = jsonPath(std::get<UserFolders>(located).home);
     document["safari"] =
         options.safariHard ? nlohmann::json(hard ? "hard" : "soft") : nlohmann::json();
+    document["kinds"] = plan.takenKinds(kinds);
     const auto finish = [&](ResetEnding ending) {
         if (options.json) {
             document["outcome"] = endingWord(ending);
@@ -269,13 +239,13 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         }
         return exitCodeFor(ending);
     };
-    std::vector<std::string> listed = plan.listed();
+    std::vector<std::string> listed = plan.listed(kinds);
     if (options.json) {
         document["entries"] = jsonPaths(listed);
     }
-    if (plan.empty()) {
+    if (!plan.hasAny(kinds) && !plan.hard) {
         say(console, nothingFoundMessage(target.name));
-        for (const SkippedFolder& folder : plan.found.skipped) {
+        for (const SkippedFolder& folder : plan.skipped) {
             say(console, skippedFolderLine(folder));
         }
         return finish(ResetEnding::NothingToDo);
@@ -290,7 +260,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     }
     std::vector<std::string> lines;
     if (plan.hard) {
-        const std::vector<std::string> hardEntries = plan.hardEntries();
+        const std::vector<std::string> hardEntries = plan.hardEntries(kinds);
         for (const std::string& path : hardEntries) {
             if (options.json) {
                 document["entries"].push_back(jsonPath(path));
@@ -321,6 +291,8 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     reset.systemTarget = system;
     reset.hardSafari = hard;
     reset.listed = std::move(listed);
+    reset.clearsDomain = kinds.clearsDomain();
+    reset.kinds = plan.takenKinds(kinds);
     if (hard && ports.cookieStore) {
         reset.cookieStoreFile = ports.cookieStore->storeFile();
     }
@@ -330,9 +302,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     }
     const Untrashable untrashable = transaction->untrashable();
     if (!untrashable.paths.empty()) {
-        const std::size_t count = untrashable.paths.size();
-        say(console, std::to_string(count) + (count == 1 ? " entry cannot" : " entries cannot") +
-                         " be moved to the Trash (" + untrashable.reasonText() + "):");
+        say(console, untrashable.sentence() + ":");
         for (const std::string& path : untrashable.paths) {
             console.err << "  " << shellEscaped(path) << '\n';
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/analysis/Kinds.h"
+
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -48,12 +50,14 @@ enum class OutputForm { Lines, NulTerminated, Json };
 struct ListOptions {
     OutputForm form = OutputForm::Lines;
     std::optional<bool> safariHard; // --safari=hard / --safari=soft
+    KindSelection kinds;            // --only
 };
 
 struct ResetOptions {
     bool confirmed = false;         // --yes
     std::optional<bool> safariHard; // --safari=hard / --safari=soft
     bool removeForGood = false;     // --no-trash: what no Trash takes is removed for good
+    KindSelection kinds;            // --only
     bool json = false;
     std::string commandLine; // as the user typed it, for the sentence that refuses a foreign home
 };

@@ -45,6 +45,15 @@ std::string nothingToPutBack(const Choice& choice) {
            " to put back";
 }
 
+// The kinds a reset took, "preferences,saved_state"; "-" for a record that does not say.
+std::string kindsText(const std::vector<std::string>& kinds) {
+    std::string text;
+    for (const std::string& kind : kinds) {
+        text += (text.empty() ? "" : ",") + kind;
+    }
+    return text.empty() ? "-" : text;
+}
+
 } // namespace
 
 int restoreReset(const Ports& ports, const std::optional<std::string>& which,
@@ -211,14 +220,14 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
 
     nlohmann::json list = nlohmann::json::array();
     if (!json && legend && !kept.empty()) {
-        console.out << "RECORD\tTIME\tAPPLICATION\tIDENTIFIER\tENTRIES\tIN TRASH\n";
+        console.out << "RECORD\tTIME\tAPPLICATION\tIDENTIFIER\tENTRIES\tIN TRASH\tKINDS\n";
     }
     for (const KeptRecord& one : kept) {
         if (const auto* damaged = std::get_if<DamagedRecord>(&one)) {
             if (json) {
                 list.push_back({{"record", damaged->id}, {"damaged", true}});
             } else {
-                console.out << damaged->id << "\tdamaged\t-\t-\t-\t-\n";
+                console.out << damaged->id << "\tdamaged\t-\t-\t-\t-\t-\n";
             }
             continue;
         }
@@ -232,11 +241,14 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
                             {"application", record.applicationName},
                             {"identifier", record.identifier},
                             {"entries", entries},
-                            {"in_trash", inTrash}});
+                            {"in_trash", inTrash},
+                            {"kinds", record.kinds.empty() ? nlohmann::json()
+                                                           : nlohmann::json(record.kinds)}});
         } else {
             console.out << record.id << '\t' << timeText(record.time, "%Y-%m-%d %H:%M", false)
                         << '\t' << shellEscaped(record.applicationName) << '\t' << record.identifier
-                        << '\t' << entries << '\t' << inTrash << '\n';
+                        << '\t' << entries << '\t' << inTrash << '\t' << kindsText(record.kinds)
+                        << '\n';
         }
     }
     if (json) {

@@ -98,6 +98,11 @@ FrontEnd::FrontEnd()
             [delegate] { delegate->restoreButtonMethod(); });
     connect(m_window->cancelButton(), &QPushButton::clicked, this,
             [delegate] { delegate->stopProgress(); });
+    m_window->kindChoices()->setOnToggled([delegate](const std::string& id, bool chosen) {
+        if (const std::optional<EntryKind> kind = kindWithId(id)) {
+            delegate->chooseKind(*kind, chosen);
+        }
+    });
     connect(m_window->quitAction(), &QAction::triggered, this,
             [delegate] { delegate->quitTheApp(); });
     connect(m_window->aboutAction(), &QAction::triggered, this, [this] { showAbout(); });

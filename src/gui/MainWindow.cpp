@@ -29,7 +29,7 @@ MainWindow::MainWindow(QWidget* parent)
       m_updateButton(new QPushButton(tr("Check for Updates"), this)),
       m_restoreButton(new QPushButton(tr("Restore"), this)), m_notice(new QLabel(this)),
       m_busyBar(new QProgressBar(this)), m_busyLabel(new QLabel(this)), m_hint(new QLabel(this)),
-      m_entryCount(new QLabel(this)) {
+      m_entryCount(new QLabel(this)), m_kindRow(new QWidget(this)) {
     // An application dragged from a file manager is chosen as the file dialog would.
     setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Corvane"));
@@ -73,6 +73,12 @@ MainWindow::MainWindow(QWidget* parent)
     m_entryCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_entryCount->setForegroundRole(QPalette::PlaceholderText);
     m_entryCount->hide();
+
+    m_kindRow->setObjectName(QStringLiteral("kindRow"));
+    m_kindRow->setAccessibleName(tr("Kinds of entries to remove"));
+    auto* kinds = new QHBoxLayout(m_kindRow);
+    kinds->setContentsMargins(0, 0, 0, 0);
+    m_kindRow->hide();
 
     m_fixButton->setObjectName(QStringLiteral("fixButton"));
     m_fixButton->setAccessibleName(tr("Fix"));
@@ -140,6 +146,7 @@ MainWindow::MainWindow(QWidget* parent)
     layout->setMenuBar(m_menuBar);
     layout->addLayout(top);
     layout->addWidget(m_infoView, 1);
+    layout->addWidget(m_kindRow);
     layout->addWidget(m_entryCount);
     layout->addWidget(m_busyBar);
     layout->addWidget(m_busyLabel);
@@ -156,6 +163,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_progressAdapter = std::make_unique<QtProgressIndicator>(m_busyBar, m_busyLabel);
     m_restoreAdapter = std::make_unique<QtButton>(m_restoreButton);
     m_hintAdapter = std::make_unique<QtLabel>(m_hint);
+    m_kindAdapter = std::make_unique<QtKindChoices>(m_kindRow);
     // The report's colours follow the palette of its own view, which changes after the window's.
     m_infoView->installEventFilter(this);
     followPalette();
@@ -244,7 +252,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 Outlets MainWindow::outlets() {
     return {m_windowAdapter.get(),   m_chooseAdapter.get(),  m_nameAdapter.get(),
             m_infoAdapter.get(),     m_fixAdapter.get(),     m_iconAdapter.get(),
-            m_progressAdapter.get(), m_restoreAdapter.get(), m_hintAdapter.get()};
+            m_progressAdapter.get(), m_restoreAdapter.get(), m_hintAdapter.get(),
+            m_kindAdapter.get()};
 }
 
 void MainWindow::showNotice(const QString& text) {

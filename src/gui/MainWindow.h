@@ -50,6 +50,9 @@ public:
     QLabel* hintLabel() const { return m_hint; }
     // How many entries the report lists, beside it; hidden when it lists none.
     QLabel* entryCountLabel() const { return m_entryCount; }
+    // The row of check boxes, one per kind of entry found.
+    QWidget* kindRow() const { return m_kindRow; }
+    QtKindChoices* kindChoices() const { return m_kindAdapter.get(); }
     QMenuBar* menuBar() const { return m_menuBar; }
     // The menu items, each the keyboard's and the menu's way to a control of the window.
     QAction* chooseAction() const { return m_chooseAction; }
@@ -97,6 +100,7 @@ private:
     QLabel* m_busyLabel;
     QLabel* m_hint;
     QLabel* m_entryCount;
+    QWidget* m_kindRow;
     QMenuBar* m_menuBar;
     QAction* m_chooseAction;
     QAction* m_restoreAction;
@@ -113,6 +117,7 @@ private:
     std::unique_ptr<QtProgressIndicator> m_progressAdapter;
     std::unique_ptr<QtButton> m_restoreAdapter;
     std::unique_ptr<QtLabel> m_hintAdapter;
+    std::unique_ptr<QtKindChoices> m_kindAdapter;
 };
 
 } // namespace corvane

@@ -2,11 +2,14 @@
 
 #include "gui/Images.h"
 
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -287,6 +290,51 @@ void QtLabel::setHidden(bool hidden) {
 
 bool QtLabel::isHidden() const {
     return !m_label || m_label->isHidden();
+}
+
+QtKindChoices::QtKindChoices(QWidget* row) : m_row(row) {}
+
+void QtKindChoices::setChoices(const std::vector<Choice>& choices) {
+    if (!m_row) {
+        return;
+    }
+    const auto sameKinds = [&] {
+        return choices.size() == m_shown.size() &&
+               std::equal(choices.begin(), choices.end(), m_shown.begin(),
+                          [](const Choice& a, const Choice& b) { return a.id == b.id; });
+    };
+    // A box ticked by the user is kept, not made again: the new choices may arrive while its own
+    // signal is being handled.
+    if (!sameKinds()) {
+        for (QCheckBox* box : m_row->findChildren<QCheckBox*>(Qt::FindDirectChildrenOnly)) {
+            box->setObjectName(QString());
+            box->hide();
+            box->deleteLater();
+        }
+        for (const Choice& choice : choices) {
+            auto* box = new QCheckBox(QString::fromStdString(choice.label), m_row);
+            box->setObjectName(QStringLiteral("kindChoice_") + QString::fromStdString(choice.id));
+            box->setAccessibleName(box->text());
+            m_row->layout()->addWidget(box);
+            QObject::connect(box, &QCheckBox::toggled, box, [this, id = choice.id](bool on) {
+                if (m_onToggled) {
+                    m_onToggled(id, on);
+                }
+            });
+        }
+    }
+    const QList<QCheckBox*> boxes = m_row->findChildren<QCheckBox*>(Qt::FindDirectChildrenOnly);
+    for (const Choice& choice : choices) {
+        for (QCheckBox* box : boxes) {
+            if (box->objectName() ==
+                QStringLiteral("kindChoice_") + QString::fromStdString(choice.id)) {
+                const QSignalBlocker quiet(box);
+                box->setChecked(choice.chosen);
+            }
+        }
+    }
+    m_shown = choices;
+    m_row->setVisible(!choices.empty());
 }
 
 } // namespace corvane

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QPalette>
 #include <QPointer>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -83,6 +84,22 @@ public:
 
 private:
     QPointer<QLabel> m_label;
+};
+
+// A row of check boxes, one per kind, each named for a screen reader by its label.
+class QtKindChoices : public KindChoices {
+public:
+    explicit QtKindChoices(QWidget* row);
+    void setChoices(const std::vector<Choice>& choices) override;
+    // Called with a kind's id when the user ticks or unticks its box.
+    void setOnToggled(std::function<void(const std::string& id, bool chosen)> onToggled) {
+        m_onToggled = std::move(onToggled);
+    }
+
+private:
+    QPointer<QWidget> m_row;
+    std::vector<Choice> m_shown;
+    std::function<void(const std::string&, bool)> m_onToggled;
 };
 
 class QtWindow : public Window {

@@ -76,6 +76,12 @@ public:
     std::string applicationTitle;
 };
 
+class FakeKindChoices : public KindChoices {
+public:
+    void setChoices(const std::vector<Choice>& shown) override { choices = shown; }
+    std::vector<Choice> choices;
+};
+
 // The whole main window as test doubles.
 struct FakeMainWindow {
     FakeWindow window;
@@ -86,10 +92,11 @@ struct FakeMainWindow {
     FakeImageView iconView;
     FakeButton restoreButton;
     FakeLabel hint;
+    FakeKindChoices kindChoices;
 
     Outlets outlets() {
         return {&window,   &chooseButton, &nameField,     &infoView, &fixButton,
-                &iconView, nullptr,       &restoreButton, &hint};
+                &iconView, nullptr,       &restoreButton, &hint,     &kindChoices};
     }
 };
 

@@ -113,6 +113,12 @@ std::string Untrashable::reasonText() const {
     return text;
 }
 
+std::string Untrashable::sentence() const {
+    return std::to_string(paths.size()) +
+           (paths.size() == 1 ? " entry cannot" : " entries cannot") + " be moved to the Trash (" +
+           reasonText() + ")";
+}
+
 Untrashable LibraryRemover::findUntrashable(const std::vector<std::string>& targets) {
     Untrashable found;
     for (const std::string& target : targets) {

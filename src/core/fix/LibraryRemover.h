@@ -30,6 +30,8 @@ struct Untrashable {
 
     // The reasons in one line, as questions and messages name them.
     std::string reasonText() const;
+    // "2 entries cannot be moved to the Trash (REASONS)".
+    std::string sentence() const;
 };
 
 // Removes entries of the user's Library folder one at a time: into the Trash, each move written

@@ -220,6 +220,9 @@ void applyHead(const json& head, ResetRecord& record) {
     if (head.contains("replacedByRestoring")) {
         record.replacedByRestoring = head.at("replacedByRestoring").get<std::string>();
     }
+    if (head.contains("kinds")) {
+        record.kinds = head.at("kinds").get<std::vector<std::string>>();
+    }
     record.identifier = pathFrom(head.at("identifier"));
     const json& application = head.at("application");
     record.applicationName = pathFrom(application.at("name"));
@@ -255,6 +258,9 @@ std::string resetRecordHeadLine(const ResetRecord& record) {
                  {"time", record.time}};
     if (!record.replacedByRestoring.empty()) {
         head["replacedByRestoring"] = record.replacedByRestoring;
+    }
+    if (!record.kinds.empty()) {
+        head["kinds"] = record.kinds;
     }
     // The planned entries, which may be many, are written straight after the rest.
     std::string line = head.dump();

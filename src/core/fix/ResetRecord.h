@@ -42,6 +42,9 @@ struct ResetRecord {
     // Set when the record holds what a restore of that record found written since and moved
     // out of the way.
     std::string replacedByRestoring;
+    // The kinds of entries the reset took (ids of the kinds table); empty in records written
+    // before kinds could be chosen, which took every kind.
+    std::vector<std::string> kinds;
     // When its file was last written (seconds since the epoch), as read; not kept in the file.
     std::int64_t lastWritten = 0;
 };

@@ -281,7 +281,7 @@ void ResetTransaction::restartSystemTarget() {
     if (containsIgnoringCase(identifier, kFinderIdentifier)) {
         (void)runTool(systemToolPath(Tool::KillAll), {"Finder"});
     }
-    if (m_plan.identifier && hasDefaults()) {
+    if (m_plan.identifier && m_plan.clearsDomain && hasDefaults()) {
         log("defaults 2 exited with: " +
             runTool(systemToolPath(Tool::Defaults), {"delete", identifier}).value_or(""));
     }
@@ -345,6 +345,7 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
         record.applicationName = m_plan.applicationName;
         record.applicationPath = m_plan.applicationPath;
         record.systemTarget = m_plan.systemTarget;
+        record.kinds = m_plan.kinds;
         record.time = static_cast<std::int64_t>(std::time(nullptr));
         Result<std::unique_ptr<ResetJournal>> begun =
             ResetRecords(ResetRecords::folderIn(*m_library)).begin(record);
@@ -364,7 +365,9 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     {
         const InterruptionScope interruption;
         removeEach(remover, m_plan.listed, tick);
-        clearDomain();
+        if (m_plan.clearsDomain) {
+            clearDomain();
+        }
         removeEach(remover, m_plan.hardReset, tick);
         if (m_plan.hardSafari && !remover.stopped() && !InterruptionScope::requested()) {
             cookieLeftover = emptyCookieStore(remover);

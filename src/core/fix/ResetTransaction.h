@@ -31,6 +31,9 @@ struct ResetPlan {
     // A Hard reset's further entries; found by the transaction when left empty.
     std::vector<std::string> hardReset;
     std::optional<std::string> cookieStoreFile;
+    // Whether the target's preferences domain is cleared: only when its settings are taken.
+    bool clearsDomain = true;
+    std::vector<std::string> kinds; // the ids of the kinds of entries taken, for the record
 };
 
 // The further entries of a Hard Safari reset: the Safari folder, the adware folder when present,

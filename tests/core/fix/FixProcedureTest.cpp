@@ -75,6 +75,80 @@ protected:
     std::string realLibrary;
 };
 
+TEST_F(FixProcedure, UntickedKindsStayOutOfTheReportAndTheFixAndOnlySettingsClearTheDomain) {
+    const Runs clears = {defaults("read", "com.x.App"), defaults("delete", "com.x.App"),
+                         forHost("com.x.App")};
+    struct Case {
+        const char* label;
+        std::vector<EntryKind> unticked;
+        Paths moved;
+        Runs runs;
+        std::vector<std::string> recordedKinds;
+    };
+    const Case cases[] = {
+        {"window state only",
+         {EntryKind::Preferences, EntryKind::ContainerPreferences},
+         {inLibrary("Saved Application State/com.x.App.savedState")},
+         {},
+         {"saved_state"}},
+        {"sandbox settings only",
+         {EntryKind::Preferences, EntryKind::SavedState},
+         {inLibrary("Containers/com.x.App/Data/Library/Preferences/c.plist")},
+         clears,
+         {"container_preferences"}},
+        {"nothing",
+         {EntryKind::Preferences, EntryKind::ContainerPreferences, EntryKind::SavedState},
+         {},
+         {},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        home.file("Library/Preferences/com.x.App.plist");
+        home.file("Library/Saved Application State/com.x.App.savedState/windows.plist");
+        home.file("Library/Containers/com.x.App/Data/Library/Preferences/c.plist");
+        trash.moved.clear();
+        launcher.runs.clear();
+        choose("/Applications/Example.app", "com.x.App");
+        ASSERT_EQ(window.kindChoices.choices.size(), 3u);
+        const std::string full = window.infoView.string();
+        for (const EntryKind kind : c.unticked) {
+            delegate().chooseKind(kind, false);
+        }
+        for (const KindChoices::Choice& choice : window.kindChoices.choices) {
+            const bool unticked = std::find(c.unticked.begin(), c.unticked.end(),
+                                            *kindWithId(choice.id)) != c.unticked.end();
+            EXPECT_EQ(choice.chosen, !unticked) << choice.id;
+        }
+        // The report lists what stays ticked, in the same words as the whole one.
+        for (const PlannedEntry& entry : delegate().plan()->entries) {
+            const bool unticked =
+                std::find(c.unticked.begin(), c.unticked.end(), entry.kind) != c.unticked.end();
+            EXPECT_EQ(window.infoView.string().find("\n" + entry.shown + "\n") != std::string::npos,
+                      !unticked)
+                << entry.shown;
+            EXPECT_NE(full.find("\n" + entry.shown + "\n"), std::string::npos);
+        }
+        EXPECT_EQ(window.fixButton.enabled, !c.moved.empty());
+        if (c.moved.empty()) {
+            continue;
+        }
+        delegate().fixButtonMethod();
+        EXPECT_EQ(trash.moved, c.moved);
+        EXPECT_EQ(launcher.runs, c.runs);
+        for (const std::string kept : {"Preferences/com.x.App.plist",
+                                       "Saved Application State/com.x.App.savedState",
+                                       "Containers/com.x.App/Data/Library/Preferences/c.plist"}) {
+            const bool movedIt =
+                std::find(c.moved.begin(), c.moved.end(), inLibrary(kept)) != c.moved.end();
+            EXPECT_EQ(home.exists("Library/" + kept), !movedIt) << kept;
+        }
+        const std::optional<ResetRecord> record = latestRecord();
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->kinds, c.recordedKinds);
+    }
+}
+
 TEST_F(FixProcedure, OrdinaryTargetRemovesWhatStillExistsThenClearsTheDomain) {
     home.file("Library/Preferences/com.x.App.plist");
     home.file("Library/Preferences/com.x.App/a.plist");

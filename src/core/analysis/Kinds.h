@@ -1,0 +1,83 @@
+#pragma once
+
+#include "core/analysis/Discovery.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+// Every kind of entry a reset can take. The order is the order the report lists them in.
+enum class EntryKind {
+    Preferences,
+    ContainerPreferences,
+    SafariExtras,
+    SavedState,
+    ContainerSavedState,
+    HardReset,
+};
+
+// Which list of the report a kind's entries join: the settings list, the window-state list, or
+// the Hard reset's own.
+enum class ReportList { Settings, WindowState, HardReset };
+
+// What a kind's finder is given.
+struct KindSearch {
+    const FileSystem& fs;
+    const UserFolders& folders;
+    std::string_view identifier;
+    const Tick& tick;
+};
+
+// One row of the table of kinds: everything the program knows about a kind in one place.
+struct KindRow {
+    EntryKind kind;
+    std::string_view id;       // as --only, JSON and the records spell it
+    std::string_view label;    // beside its check box in the window
+    std::string_view where;    // where it looks, relative to the home
+    std::string_view root;     // the folder its entries must stay inside, relative to the home
+    std::string_view ownNames; // which names in that folder are the target's own
+    std::string_view undo;     // how Restore undoes it
+    ReportList list;
+    bool clearsDomain;  // choosing it clears the target's preferences domain
+    bool safariOnly;    // looked for only when the target is Safari
+    bool hardResetOnly; // looked for only in a Hard Safari reset
+    // Finds the kind's entries; none for the Hard reset, whose preview finds them.
+    FolderSearch (*find)(const KindSearch& search);
+};
+
+std::span<const KindRow> kindTable();
+const KindRow& kindRow(EntryKind kind);
+std::optional<EntryKind> kindWithId(std::string_view id);
+// "preferences, saved_state, ...", for a sentence naming them.
+std::string kindIds();
+
+// Which kinds a reset takes; every kind unless narrowed.
+class KindSelection {
+public:
+    KindSelection() = default;
+    static KindSelection only(const std::vector<EntryKind>& kinds);
+
+    bool chosen(EntryKind kind) const;
+    void choose(EntryKind kind, bool chosen);
+    bool all() const;
+    // True when a chosen kind clears the preferences domain.
+    bool clearsDomain() const;
+    // The chosen kinds' ids in table order.
+    std::vector<std::string> ids() const;
+
+private:
+    unsigned m_unchosen = 0; // a bit per kind left out
+};
+
+// The kinds named in "a,b,c", or the first name that is no kind.
+struct ParsedKinds {
+    std::vector<EntryKind> kinds;
+    std::optional<std::string> unknown;
+};
+ParsedKinds parseKindList(std::string_view list);
+
+} // namespace corvane

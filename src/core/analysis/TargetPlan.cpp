@@ -1,0 +1,195 @@
+#include "core/analysis/TargetPlan.h"
+
+#include "base/Paths.h"
+#include "core/UserFolders.h"
+#include "core/analysis/AnalysisReport.h"
+#include "core/fix/HardResetReport.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace corvane {
+
+namespace {
+
+// Marks every entry that lies inside an earlier listed folder of the same kind, and counts for
+// each topmost entry what lies beneath it. A walk lists a folder before its contents, so the
+// nearest listed ancestor is always seen first.
+void markTopmost(std::vector<PlannedEntry>& entries, std::size_t from) {
+    std::unordered_map<std::string_view, std::size_t> listed;
+    for (std::size_t i = from; i < entries.size(); ++i) {
+        listed.emplace(entries[i].path, i);
+    }
+    std::vector<std::size_t> topOf(entries.size());
+    for (std::size_t i = from; i < entries.size(); ++i) {
+        topOf[i] = i;
+        const std::string_view path = entries[i].path;
+        for (std::size_t slash = path.rfind('/'); slash != std::string_view::npos && slash > 0;
+             slash = path.rfind('/', slash - 1)) {
+            const auto found = listed.find(path.substr(0, slash));
+            if (found != listed.end() && found->second < i) {
+                entries[i].topmost = false;
+                topOf[i] = topOf[found->second];
+                ++entries[topOf[i]].inside;
+                break;
+            }
+        }
+    }
+}
+
+void addSkipped(std::vector<SkippedFolder>& skipped, const std::vector<SkippedFolder>& more) {
+    for (const SkippedFolder& folder : more) {
+        // Both container searches meet a link above them; it is named once.
+        if (std::find(skipped.begin(), skipped.end(), folder) == skipped.end()) {
+            skipped.push_back(folder);
+        }
+    }
+}
+
+} // namespace
+
+std::vector<EntryKind> TargetPlan::kindsFound() const {
+    std::vector<EntryKind> kinds;
+    for (const KindRow& row : kindTable()) {
+        if (std::any_of(entries.begin(), entries.end(),
+                        [&row](const PlannedEntry& entry) { return entry.kind == row.kind; })) {
+            kinds.push_back(row.kind);
+        }
+    }
+    return kinds;
+}
+
+std::vector<std::string> TargetPlan::takenKinds(const KindSelection& selection) const {
+    std::vector<std::string> ids;
+    for (const EntryKind kind : kindsFound()) {
+        if (selection.chosen(kind)) {
+            ids.emplace_back(kindRow(kind).id);
+        }
+    }
+    return ids;
+}
+
+bool TargetPlan::hasAny(const KindSelection& selection) const {
+    return std::any_of(entries.begin(), entries.end(), [&selection](const PlannedEntry& entry) {
+        return selection.chosen(entry.kind);
+    });
+}
+
+std::vector<std::string> TargetPlan::listed(const KindSelection& selection) const {
+    std::vector<std::string> paths;
+    for (const PlannedEntry& entry : entries) {
+        if (selection.chosen(entry.kind) && entry.kind != EntryKind::HardReset) {
+            paths.push_back(entry.path);
+        }
+    }
+    return paths;
+}
+
+std::vector<std::string> TargetPlan::shown(const KindSelection& selection, ReportList list) const {
+    std::vector<std::string> lines;
+    for (const PlannedEntry& entry : entries) {
+        if (selection.chosen(entry.kind) && kindRow(entry.kind).list == list) {
+            lines.push_back(entry.shown);
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> TargetPlan::hardEntries(const KindSelection& selection) const {
+    std::vector<std::string> paths;
+    if (hard && selection.chosen(EntryKind::HardReset)) {
+        for (const HardResetPreview::Entry& entry : hard->entries) {
+            if (entry.exists) {
+                paths.push_back(entry.path);
+            }
+        }
+    }
+    return paths;
+}
+
+TargetPlan planTarget(const PlanRequest& request, const FileSystem& fs, const UserFolders& folders,
+                      CookieStore* cookies, const Tick& tick) {
+    TargetPlan plan;
+    plan.identifier = request.identifier;
+    plan.isSafari = isSafariIdentifier(request.identifier);
+    const KindSearch search{fs, folders, request.identifier, tick};
+    for (const KindRow& row : kindTable()) {
+        if (!row.find || (row.safariOnly && !plan.isSafari)) {
+            continue;
+        }
+        FolderSearch found = row.find(search);
+        const std::size_t from = plan.entries.size();
+        for (std::size_t i = 0; i < found.entries.fullPaths.size(); ++i) {
+            plan.entries.push_back({row.kind, std::move(found.entries.shown[i]),
+                                    std::move(found.entries.fullPaths[i]), true, 0, std::nullopt});
+        }
+        markTopmost(plan.entries, from);
+        addSkipped(plan.skipped, found.skipped);
+    }
+    if (request.safariHard) {
+        addHardReset(plan, fs, folders, cookies);
+    }
+    return plan;
+}
+
+void addHardReset(TargetPlan& plan, const FileSystem& fs, const UserFolders& folders,
+                  CookieStore* cookies) {
+    if (!plan.isSafari || plan.hard) {
+        return;
+    }
+    plan.hard = previewHardReset(fs, folders, plan.identifier, cookies);
+    for (const HardResetPreview::Entry& entry : plan.hard->entries) {
+        if (entry.exists) {
+            plan.entries.push_back({EntryKind::HardReset, pathRelativeTo(entry.path, folders.home),
+                                    entry.path, true, 0, entry.items});
+        }
+    }
+}
+
+std::string notSearchedText(const std::vector<SkippedFolder>& skipped) {
+    std::string text;
+    for (const SkippedFolder& folder : skipped) {
+        text += (text.empty() ? "" : "\n") + skippedFolderLine(folder);
+    }
+    return text;
+}
+
+PlanReport composePlanReport(const TargetPlan& plan, const KindSelection& selection,
+                             const std::string& applicationName, const std::string& home) {
+    std::vector<std::string> settings = plan.shown(selection, ReportList::Settings);
+    if (!settings.empty()) {
+        settings.emplace_back("\n");
+    }
+    const std::vector<std::string> state = plan.shown(selection, ReportList::WindowState);
+    const std::string notSearched = notSearchedText(plan.skipped);
+    PlanReport report;
+    // A Hard reset takes more than the lists, so it shows what it takes even when they are empty.
+    if (plan.hard && selection.chosen(EntryKind::HardReset)) {
+        if (!settings.empty() || !state.empty()) {
+            report.fileList = composeReport(settings, state, true, applicationName).fileList;
+        }
+        const HardResetReport hard = composeHardResetReport(*plan.hard, home, settings, state);
+        report.text = notSearched.empty() ? hard.text : hard.text + "\n\n" + notSearched;
+        report.noticeLength = hard.noticeLength;
+        report.listsFrom = hard.listsFrom;
+        report.listsLength = hard.listsLength;
+        return report;
+    }
+    if (settings.empty() && state.empty()) {
+        report.nothing = true;
+        if (plan.hasAny(KindSelection())) {
+            report.text = "Nothing is chosen: tick a kind of entry below for Fix to remove it.";
+        } else {
+            report.text = notSearched.empty() ? nothingFoundMessage(applicationName) : notSearched;
+        }
+        return report;
+    }
+    const Report composed = composeReport(settings, state, plan.isSafari, applicationName);
+    report.text = notSearched.empty() ? composed.text : composed.text + notSearched + "\n";
+    report.fileList = composed.fileList;
+    report.listsFrom = composed.listsFrom;
+    report.listsLength = composed.listsLength;
+    return report;
+}
+
+} // namespace corvane
