@@ -78,6 +78,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_kindRow->setAccessibleName(tr("Kinds of entries to remove"));
     auto* kinds = new QHBoxLayout(m_kindRow);
     kinds->setContentsMargins(0, 0, 0, 0);
+    kinds->addStretch();
     m_kindRow->hide();
 
     m_fixButton->setObjectName(QStringLiteral("fixButton"));

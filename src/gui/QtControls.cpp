@@ -2,10 +2,10 @@
 
 #include "gui/Images.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
@@ -315,7 +315,10 @@ void QtKindChoices::setChoices(const std::vector<Choice>& choices) {
             auto* box = new QCheckBox(QString::fromStdString(choice.label), m_row);
             box->setObjectName(QStringLiteral("kindChoice_") + QString::fromStdString(choice.id));
             box->setAccessibleName(box->text());
-            m_row->layout()->addWidget(box);
+            // Before the stretch that keeps the boxes together at the start of the row.
+            if (auto* row = qobject_cast<QBoxLayout*>(m_row->layout())) {
+                row->insertWidget(std::max(row->count() - 1, 0), box);
+            }
             QObject::connect(box, &QCheckBox::toggled, box, [this, id = choice.id](bool on) {
                 if (m_onToggled) {
                     m_onToggled(id, on);

@@ -1,6 +1,7 @@
 #include "app/ResponsiveWork.h"
 #include "core/UserFolders.h"
 #include "core/analysis/Discovery.h"
+#include "core/analysis/Kinds.h"
 #include "gui/FrontEnd.h"
 #include "gui/MainWindow.h"
 #include "gui/QtDialogs.h"
@@ -11,6 +12,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QDialogButtonBox>
 #include <QDropEvent>
@@ -251,6 +253,48 @@ TEST_F(ChooserGui, ReadyShowsTheReportWithItsListsGreyAndTheBundlesIcon) {
     EXPECT_TRUE(colouredAs(view, end, static_cast<int>(text.size()), kBlue));
 
     saveScreenshot(window(), QStringLiteral("ready"));
+}
+
+TEST_F(ChooserGui, EachKindFoundHasABoxAndUntickingOneTakesItOutOfTheReportAndTheFix) {
+    home.file("Library/Preferences/com.example.Editor.plist");
+    home.file("Library/Saved Application State/com.example.Editor.savedState/windows.plist");
+    pick(bundle("Editor.app", {{"CFBundleIdentifier", "com.example.Editor"}}));
+    choose();
+    const QString whole = info();
+
+    // The boxes as a screen reader finds them: by their names, each ticked.
+    const auto box = [this](EntryKind kind) -> QCheckBox* {
+        const QString label = QString::fromUtf8(kindRow(kind).label.data(),
+                                                static_cast<qsizetype>(kindRow(kind).label.size()));
+        for (QCheckBox* found : window().kindRow()->findChildren<QCheckBox*>()) {
+            if (found->isVisibleTo(&window()) && shownText(found) == label) {
+                return found;
+            }
+        }
+        return nullptr;
+    };
+    QCheckBox* settings = box(EntryKind::Preferences);
+    QCheckBox* state = box(EntryKind::SavedState);
+    ASSERT_TRUE(settings && state);
+    EXPECT_FALSE(box(EntryKind::ContainerPreferences)) << "a kind that found nothing has no box";
+    EXPECT_TRUE(settings->isChecked() && state->isChecked());
+
+    QTest::mouseClick(settings, Qt::LeftButton, {}, QPoint(4, settings->height() / 2));
+    EXPECT_FALSE(settings->isChecked());
+    EXPECT_FALSE(info().contains(QStringLiteral("com.example.Editor.plist")));
+    EXPECT_TRUE(info().contains(QStringLiteral("com.example.Editor.savedState/windows.plist")));
+    EXPECT_TRUE(info().startsWith(
+        QStringLiteral("Corvane can safely remove the following user window data files:")));
+    EXPECT_TRUE(window().fixButton()->isEnabled());
+    saveScreenshot(window(), QStringLiteral("kinds-window-state-only"));
+
+    QTest::mouseClick(state, Qt::LeftButton, {}, QPoint(4, state->height() / 2));
+    EXPECT_FALSE(window().fixButton()->isEnabled()) << "Fix takes nothing with nothing ticked";
+
+    QTest::mouseClick(settings, Qt::LeftButton, {}, QPoint(4, settings->height() / 2));
+    QTest::mouseClick(state, Qt::LeftButton, {}, QPoint(4, state->height() / 2));
+    EXPECT_EQ(info(), whole) << "every kind ticked again gives the whole report back";
+    EXPECT_TRUE(window().fixButton()->isEnabled());
 }
 
 TEST_F(ChooserGui, SafariHardIsChosenOnlyByItsOwnButtonAndTurnsTheNoticeRed) {
