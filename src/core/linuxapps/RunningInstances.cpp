@@ -42,6 +42,13 @@ std::optional<std::string> unescapedUnitName(std::string_view escaped) {
     return out;
 }
 
+// The random part launchers add to a unit name: letters and digits (a PID, a hex string).
+bool isRandomPart(std::string_view part) {
+    return !part.empty() && std::all_of(part.begin(), part.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+}
+
 } // namespace
 
 std::optional<std::string> applicationIdOfUnit(std::string_view unit) {
@@ -54,13 +61,19 @@ std::optional<std::string> applicationIdOfUnit(std::string_view unit) {
         rest.remove_suffix(6);
         // A scope ends in "-RANDOM", which the id (its '-' escaped) cannot contain.
         const std::size_t dash = rest.rfind('-');
-        if (dash == std::string_view::npos || dash + 1 == rest.size()) {
+        if (dash == std::string_view::npos || !isRandomPart(rest.substr(dash + 1))) {
             return std::nullopt;
         }
         rest = rest.substr(0, dash);
     } else if (endsWith(rest, ".service")) {
         rest.remove_suffix(8);
-        rest = rest.substr(0, rest.find('@'));
+        const std::size_t at = rest.find('@');
+        if (at != std::string_view::npos) {
+            if (!isRandomPart(rest.substr(at + 1))) {
+                return std::nullopt;
+            }
+            rest = rest.substr(0, at);
+        }
     } else {
         return std::nullopt;
     }

@@ -110,6 +110,21 @@ void resetAround(DConfClient* client, DConfChangeset* change, const std::string&
     }
 }
 
+// Records in the change a reset of each key in `dir` (but the excluded sub-folders) that
+// `values` does not write.
+void resetKeysNotIn(DConfClient* client, DConfChangeset* change, const std::string& dir,
+                    const SettingsFolder& folder, const SettingsValues& values) {
+    for (const std::string& path : entriesOf(client, dir)) {
+        if (path.back() != '/') {
+            if (values.count(path) == 0) {
+                dconf_changeset_set(change, path.c_str(), nullptr);
+            }
+        } else if (!isExcluded(path, folder)) {
+            resetKeysNotIn(client, change, path, folder, values);
+        }
+    }
+}
+
 Status checkedFolder(const SettingsFolder& folder) {
     if (!dconf_is_dir(folder.path.c_str(), nullptr)) {
         return Error{"\"" + folder.path + "\" is not a settings folder"};
@@ -281,7 +296,15 @@ Status DconfSettingsDatabase::replace(const SettingsFolder& folder, const Settin
     if (Status ok = connect(); !ok) {
         return ok;
     }
-    resetAround(m_state->client, change.get(), folder.path, folder);
+    // The service drops a write of a key's current value from a change as having no effect,
+    // even when the same change resets the key's folder, which then loses the key. So a folder
+    // reset goes in whole only when nothing is written; otherwise each key written is set and
+    // each other key is reset on its own.
+    if (values.empty()) {
+        resetAround(m_state->client, change.get(), folder.path, folder);
+    } else {
+        resetKeysNotIn(m_state->client, change.get(), folder.path, folder, values);
+    }
     for (const auto& [key, value] : parsed) {
         dconf_changeset_set(change.get(), key.c_str(), value.get());
     }

@@ -21,6 +21,8 @@ TEST(ApplicationUnit, NamesTheApplicationOfAppScopesAndServices) {
         {"app.slice", std::nullopt},
         {"app-gnome-org.gnome.TextEditor.scope", std::nullopt},
         {"app-gnome-org.gnome.TextEditor-.scope", std::nullopt},
+        {"app-kde-org.kde.dolphin@.service", std::nullopt},
+        {"app-kde-org.kde.dolphin@a-b.service", std::nullopt},
         {"app-gnome-bad\\x2-1.scope", std::nullopt},
         {"app-gnome-bad\\q2d-1.scope", std::nullopt},
         {"app--1.scope", std::nullopt},
