@@ -11,6 +11,9 @@ struct DconfState {
     // which the command line never runs.
     GMainContext* context = nullptr;
     DConfClient* client = nullptr;
+    // The process's shared session bus connection, which the client uses, held so that it keeps
+    // the setting below.
+    GDBusConnection* sharedBus = nullptr;
 };
 
 namespace {
@@ -210,6 +213,9 @@ DconfSettingsDatabase::~DconfSettingsDatabase() {
         return;
     }
     g_object_unref(m_state->client);
+    if (m_state->sharedBus != nullptr) {
+        g_object_unref(m_state->sharedBus);
+    }
     while (g_main_context_iteration(m_state->context, FALSE)) {
     }
     g_main_context_unref(m_state->context);
@@ -235,8 +241,14 @@ Status DconfSettingsDatabase::connect() {
         m_connection = service;
         return *m_connection;
     }
+    // GLib ends the whole program when the shared session bus goes away; a reset in progress
+    // gets an error from dconf instead.
+    GDBusConnection* shared = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (shared != nullptr) {
+        g_dbus_connection_set_exit_on_close(shared, FALSE);
+    }
     g_main_context_push_thread_default(context);
-    m_state = new DconfState{context, dconf_client_new()};
+    m_state = new DconfState{context, dconf_client_new(), shared};
     g_main_context_pop_thread_default(context);
     m_connection = Status(Done{});
     return *m_connection;
