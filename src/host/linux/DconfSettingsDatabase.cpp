@@ -71,6 +71,7 @@ std::vector<std::string> entriesOf(DConfClient* client, const std::string& dir) 
     gint length = 0;
     const StrvPtr names(dconf_client_list(client, dir.c_str(), &length));
     std::vector<std::string> entries;
+    entries.reserve(static_cast<std::size_t>(std::max(length, 0)));
     for (gint i = 0; i < length; ++i) {
         entries.push_back(dir + names.get()[i]);
     }
@@ -113,13 +114,21 @@ void resetAround(DConfClient* client, DConfChangeset* change, const std::string&
     }
 }
 
-// Records in the change a reset of each key in `dir` (but the excluded sub-folders) that
-// `values` does not write.
+bool hasUserValue(DConfClient* client, const std::string& key) {
+    const VariantPtr value(
+        dconf_client_read_full(client, key.c_str(), DCONF_READ_USER_VALUE, nullptr));
+    return value != nullptr;
+}
+
+// Records in the change a reset of each key the user set in `dir` (but the excluded
+// sub-folders) that `values` does not write. Locked keys are left out: dconf refuses a change
+// that names one, and their values are not the user's anyway.
 void resetKeysNotIn(DConfClient* client, DConfChangeset* change, const std::string& dir,
                     const SettingsFolder& folder, const SettingsValues& values) {
     for (const std::string& path : entriesOf(client, dir)) {
         if (path.back() != '/') {
-            if (values.count(path) == 0) {
+            if (values.count(path) == 0 && dconf_client_is_writable(client, path.c_str()) &&
+                hasUserValue(client, path)) {
                 dconf_changeset_set(change, path.c_str(), nullptr);
             }
         } else if (!isExcluded(path, folder)) {
@@ -318,7 +327,10 @@ Status DconfSettingsDatabase::replace(const SettingsFolder& folder, const Settin
         resetKeysNotIn(m_state->client, change.get(), folder.path, folder, values);
     }
     for (const auto& [key, value] : parsed) {
-        dconf_changeset_set(change.get(), key.c_str(), value.get());
+        // A locked key is not forced: the check after a restore names it.
+        if (dconf_client_is_writable(m_state->client, key.c_str())) {
+            dconf_changeset_set(change.get(), key.c_str(), value.get());
+        }
     }
     GError* error = nullptr;
     const gboolean changed =

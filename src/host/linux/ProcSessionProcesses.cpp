@@ -130,8 +130,9 @@ ProcSessionProcesses::flatpakMetadata(const std::string& applicationId) const {
         return texts;
     }
     for (const std::string& installation : m_flatpakInstallations) {
-        if (std::optional<std::string> text =
-                textOf(installation + "/app/" + applicationId + "/current/active/metadata")) {
+        std::string path = installation;
+        path.append("/app/").append(applicationId).append("/current/active/metadata");
+        if (std::optional<std::string> text = textOf(path)) {
             texts.push_back(std::move(*text));
         }
     }

@@ -85,7 +85,9 @@ void readFolder(int dirFd, const std::string& root, const std::string& relative,
             continue;
         }
         if (std::optional<std::string> text = smallFileText(dirfd(dir), entry->d_name)) {
-            files.push_back({index, path, root + "/" + path, std::move(*text)});
+            std::string fullPath = root;
+            fullPath.append("/").append(path);
+            files.push_back({index, path, std::move(fullPath), std::move(*text)});
         }
     }
     closedir(dir);

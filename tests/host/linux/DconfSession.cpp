@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -31,6 +33,21 @@ void writeFile(const std::string& path, const std::string& content) {
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << content;
 }
+
+namespace {
+
+bool acceptsConnections(const std::string& socketPath) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    const bool connected =
+        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    return connected;
+}
+
+} // namespace
 
 PrivateSessionBus::PrivateSessionBus(const std::string& folder, bool withDconf) {
     const std::string socket = folder + "/bus";
@@ -59,7 +76,8 @@ PrivateSessionBus::PrivateSessionBus(const std::string& folder, bool withDconf) 
         m_pid = -1;
         return;
     }
-    for (int i = 0; i < 500 && !fs::exists(socket); ++i) {
+    // Ready once it takes a connection: the socket file comes before the listening.
+    for (int i = 0; i < 500 && !acceptsConnections(socket); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     m_address = "unix:path=" + socket;

@@ -14,6 +14,13 @@
 namespace corvane::testing {
 namespace {
 
+::testing::AssertionResult done(const Status& status) {
+    if (status.ok()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << status.error().reason;
+}
+
 // Values of every shape a settings key can hold, text that needs escaping included.
 const SettingsValues kOddValues = {
     {"/corvane/rt/string", "'it\\'s \"quoted\"\\nand on two lines'"},
@@ -58,7 +65,7 @@ int dconfDumpedKeys(const std::string& folder) {
 TEST(DconfSettings, DumpResetRestoreRoundTripsEveryValueExactly) {
     DconfSettingsDatabase database;
     const SettingsFolder folder{"/corvane/rt/", {}};
-    ASSERT_TRUE(database.replace(folder, kOddValues).ok());
+    ASSERT_TRUE(done(database.replace(folder, kOddValues)));
 
     const Result<SettingsValues> dumped = database.dump(folder);
     ASSERT_TRUE(dumped.ok()) << dumped.error().reason;
@@ -74,12 +81,10 @@ TEST(DconfSettings, DumpResetRestoreRoundTripsEveryValueExactly) {
 
     // Written after the reset: a key of its own, which the restore removes, and one of the
     // record's values again, which it must keep.
-    ASSERT_TRUE(database
-                    .replace({"/corvane/rt/sub/", {}},
-                             {{"/corvane/rt/sub/new", "true"}, {"/corvane/rt/sub/key", "int64 -9"}})
-                    .ok());
-    const Status restored = restoreSettings(database, folder, *recorded);
-    ASSERT_TRUE(restored.ok()) << restored.error().reason;
+    ASSERT_TRUE(
+        done(database.replace({"/corvane/rt/sub/", {}}, {{"/corvane/rt/sub/new", "true"},
+                                                         {"/corvane/rt/sub/key", "int64 -9"}})));
+    ASSERT_TRUE(done(restoreSettings(database, folder, *recorded)));
     const Result<SettingsValues> again = database.dump(folder);
     ASSERT_TRUE(again.ok());
     EXPECT_EQ(*again, *dumped);
@@ -88,12 +93,11 @@ TEST(DconfSettings, DumpResetRestoreRoundTripsEveryValueExactly) {
 
 TEST(DconfSettings, ExcludedSubfoldersAreNeitherDumpedNorReset) {
     DconfSettingsDatabase database;
-    ASSERT_TRUE(database
-                    .replace({"/corvane/ex/", {}}, {{"/corvane/ex/own", "1"},
-                                                    {"/corvane/ex/sub/own", "2"},
-                                                    {"/corvane/ex/Devel/theirs", "3"},
-                                                    {"/corvane/ex/sub/Other/theirs", "4"}})
-                    .ok());
+    ASSERT_TRUE(
+        done(database.replace({"/corvane/ex/", {}}, {{"/corvane/ex/own", "1"},
+                                                     {"/corvane/ex/sub/own", "2"},
+                                                     {"/corvane/ex/Devel/theirs", "3"},
+                                                     {"/corvane/ex/sub/Other/theirs", "4"}})));
     const SettingsFolder folder{"/corvane/ex/", {"/corvane/ex/Devel/", "/corvane/ex/sub/Other/"}};
     const Result<SettingsValues> recorded = dumpThenReset(database, folder);
     ASSERT_TRUE(recorded.ok()) << recorded.error().reason;
@@ -102,15 +106,15 @@ TEST(DconfSettings, ExcludedSubfoldersAreNeitherDumpedNorReset) {
     EXPECT_EQ(dconfRead("/corvane/ex/Devel/theirs"), "3");
     EXPECT_EQ(dconfRead("/corvane/ex/sub/Other/theirs"), "4");
 
-    ASSERT_TRUE(restoreSettings(database, folder, *recorded).ok());
+    ASSERT_TRUE(done(restoreSettings(database, folder, *recorded)));
     EXPECT_EQ(dconfRead("/corvane/ex/sub/own"), "2");
     EXPECT_EQ(dconfRead("/corvane/ex/Devel/theirs"), "3");
 }
 
 TEST(DconfSettings, ARecordThatReachesOutsideItsFolderChangesNothing) {
     DconfSettingsDatabase database;
-    ASSERT_TRUE(database.replace({"/corvane/in/", {}}, {{"/corvane/in/kept", "1"}}).ok());
-    ASSERT_TRUE(database.replace({"/corvane/out/", {}}, {{"/corvane/out/kept", "1"}}).ok());
+    ASSERT_TRUE(done(database.replace({"/corvane/in/", {}}, {{"/corvane/in/kept", "1"}})));
+    ASSERT_TRUE(done(database.replace({"/corvane/out/", {}}, {{"/corvane/out/kept", "1"}})));
     const SettingsFolder folder{"/corvane/in/", {"/corvane/in/Other/"}};
     const SettingsValues bad[] = {
         {{"/corvane/out/kept", "2"}},
@@ -137,7 +141,7 @@ public:
             --m_writes;
             ++m_written;
             EXPECT_TRUE(
-                m_other.replace({folder.path + "late/", {}}, lateValues(folder, m_written)).ok());
+                done(m_other.replace({folder.path + "late/", {}}, lateValues(folder, m_written))));
         }
         return values;
     }
@@ -166,7 +170,7 @@ private:
 TEST(DconfSettings, AWriteBetweenDumpAndResetIsDumpedAgain) {
     DconfSettingsDatabase database;
     const SettingsFolder folder{"/corvane/race/", {}};
-    ASSERT_TRUE(database.replace(folder, {{"/corvane/race/before", "'x'"}}).ok());
+    ASSERT_TRUE(done(database.replace(folder, {{"/corvane/race/before", "'x'"}})));
     WriteAfterDumps racing(database, 1);
     const Result<SettingsValues> recorded = dumpThenReset(racing, folder);
     ASSERT_TRUE(recorded.ok()) << recorded.error().reason;
@@ -178,7 +182,7 @@ TEST(DconfSettings, AWriteBetweenDumpAndResetIsDumpedAgain) {
 TEST(DconfSettings, AFolderThatKeepsChangingIsLeftAsItIs) {
     DconfSettingsDatabase database;
     const SettingsFolder folder{"/corvane/busy/", {}};
-    ASSERT_TRUE(database.replace(folder, {{"/corvane/busy/before", "'x'"}}).ok());
+    ASSERT_TRUE(done(database.replace(folder, {{"/corvane/busy/before", "'x'"}})));
     WriteAfterDumps racing(database, 100);
     const Result<SettingsValues> recorded = dumpThenReset(racing, folder, 3);
     ASSERT_FALSE(recorded.ok());
@@ -186,7 +190,7 @@ TEST(DconfSettings, AFolderThatKeepsChangingIsLeftAsItIs) {
     EXPECT_EQ(dconfDumpedKeys(folder.path), 4);
 }
 
-TEST(DconfSettings, LockedKeysOfTheFolderAreListed) {
+TEST(DconfSettings, LockedKeysAreListedAndNeverForced) {
     DconfSettingsDatabase database;
     const Result<std::vector<std::string>> locks = database.lockedKeys({"/corvane/locks/", {}});
     ASSERT_TRUE(locks.ok()) << locks.error().reason;
@@ -194,6 +198,26 @@ TEST(DconfSettings, LockedKeysOfTheFolderAreListed) {
     const Result<std::vector<std::string>> none = database.lockedKeys({"/corvane/rt/", {}});
     ASSERT_TRUE(none.ok());
     EXPECT_TRUE(none->empty());
+
+    // A folder with a locked key resets and restores the user's own keys around it.
+    const SettingsFolder folder{"/corvane/locks/", {}};
+    const SettingsValues own = {{"/corvane/locks/own", "'mine'"}};
+    ASSERT_TRUE(done(database.replace(folder, own)));
+    const Result<SettingsValues> recorded = dumpThenReset(database, folder);
+    ASSERT_TRUE(recorded.ok()) << recorded.error().reason;
+    EXPECT_EQ(*recorded, own);
+    EXPECT_TRUE(done(restoreSettings(database, folder, own)));
+    EXPECT_EQ(dconfRead("/corvane/locks/own"), "'mine'");
+
+    // A record that holds a value for the locked key brings the rest back and names that key.
+    SettingsValues withLocked = own;
+    withLocked["/corvane/locks/locked"] = "5";
+    ASSERT_TRUE(done(database.replace(folder, {})));
+    const Status restored = restoreSettings(database, folder, withLocked);
+    ASSERT_FALSE(restored.ok());
+    EXPECT_NE(restored.error().reason.find("/corvane/locks/locked"), std::string::npos);
+    EXPECT_EQ(restored.error().reason.find("/corvane/locks/own"), std::string::npos);
+    EXPECT_EQ(dconfRead("/corvane/locks/own"), "'mine'");
 }
 
 // Points the session bus address somewhere else for the life of the object.
