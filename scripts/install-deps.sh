@@ -12,6 +12,7 @@ packages=("$@")
     xvfb xauth dbus dbus-bin dbus-daemon openssl ccache nlohmann-json3-dev
     clang-tidy desktop-file-utils appstream
     scdoc man-db bash-completion file dpkg-dev lintian
+    libdconf-dev dconf-service dconf-cli libglib2.0-dev libglib2.0-bin
 )
 
 missing=()

@@ -1,0 +1,170 @@
+#include "core/linuxapps/RunningInstances.h"
+
+#include "core/linuxapps/KeyFile.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::optional<std::string> unescapedUnitName(std::string_view escaped) {
+    std::string out;
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        if (escaped[i] != '\\') {
+            out += escaped[i];
+            continue;
+        }
+        if (i + 3 >= escaped.size() || escaped[i + 1] != 'x' || hexValue(escaped[i + 2]) < 0 ||
+            hexValue(escaped[i + 3]) < 0) {
+            return std::nullopt;
+        }
+        out += static_cast<char>(hexValue(escaped[i + 2]) * 16 + hexValue(escaped[i + 3]));
+        i += 3;
+    }
+    return out;
+}
+
+// The random part launchers add to a unit name: letters and digits (a PID, a hex string).
+bool isRandomPart(std::string_view part) {
+    return !part.empty() && std::all_of(part.begin(), part.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+}
+
+} // namespace
+
+std::optional<std::string> applicationIdOfUnit(std::string_view unit) {
+    constexpr std::string_view prefix = "app-";
+    if (unit.substr(0, prefix.size()) != prefix) {
+        return std::nullopt;
+    }
+    std::string_view rest = unit.substr(prefix.size());
+    if (endsWith(rest, ".scope")) {
+        rest.remove_suffix(6);
+        // A scope ends in "-RANDOM", which the id (its '-' escaped) cannot contain.
+        const std::size_t dash = rest.rfind('-');
+        if (dash == std::string_view::npos || !isRandomPart(rest.substr(dash + 1))) {
+            return std::nullopt;
+        }
+        rest = rest.substr(0, dash);
+    } else if (endsWith(rest, ".service")) {
+        rest.remove_suffix(8);
+        const std::size_t at = rest.find('@');
+        if (at != std::string_view::npos) {
+            if (!isRandomPart(rest.substr(at + 1))) {
+                return std::nullopt;
+            }
+            rest = rest.substr(0, at);
+        }
+    } else {
+        return std::nullopt;
+    }
+    // What is left is "[LAUNCHER-]ID"; the launcher is the part before the last raw '-'.
+    const std::size_t dash = rest.rfind('-');
+    if (dash != std::string_view::npos) {
+        rest = rest.substr(dash + 1);
+    }
+    if (rest.empty()) {
+        return std::nullopt;
+    }
+    return unescapedUnitName(rest);
+}
+
+bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applicationId) {
+    while (!cgroupText.empty()) {
+        const std::size_t end = std::min(cgroupText.find('\n'), cgroupText.size());
+        std::string_view line = cgroupText.substr(0, end);
+        cgroupText.remove_prefix(std::min(end + 1, cgroupText.size()));
+        // The path follows the second ':'; controller lists never contain '/'.
+        const std::size_t first = line.find(':');
+        const std::size_t second =
+            first == std::string_view::npos ? first : line.find(':', first + 1);
+        if (second == std::string_view::npos) {
+            continue;
+        }
+        std::string_view path = line.substr(second + 1);
+        while (!path.empty()) {
+            const std::size_t slash = std::min(path.find('/'), path.size());
+            if (applicationIdOfUnit(path.substr(0, slash)) == applicationId) {
+                return true;
+            }
+            path.remove_prefix(std::min(slash + 1, path.size()));
+        }
+    }
+    return false;
+}
+
+std::optional<std::string> flatpakInstanceApplication(std::string_view infoText) {
+    std::optional<std::string> name = KeyFile::parse(infoText).value("Application", "name");
+    if (name && name->empty()) {
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::optional<std::string> flatpakDconfMigratePath(std::string_view metadataText) {
+    std::optional<std::string> path = KeyFile::parse(metadataText).value("X-DConf", "migrate-path");
+    if (!path || path->empty() || path->front() != '/') {
+        return std::nullopt;
+    }
+    if (path->back() != '/') {
+        *path += '/';
+    }
+    return path;
+}
+
+Result<RunningInstances> runningInstances(const SessionProcesses& session,
+                                          std::string_view applicationId) {
+    Result<std::vector<ProcessCgroup>> processes = session.userProcessCgroups();
+    if (!processes) {
+        return processes.error();
+    }
+    RunningInstances found;
+    for (const ProcessCgroup& process : *processes) {
+        if (cgroupRunsApplication(process.cgroupText, applicationId)) {
+            found.pids.push_back(process.pid);
+        }
+    }
+    for (const FlatpakInstance& instance : session.flatpakInstances()) {
+        if (flatpakInstanceApplication(instance.infoText) != applicationId) {
+            continue;
+        }
+        found.flatpakInstance = true;
+        if (instance.pid &&
+            std::find(found.pids.begin(), found.pids.end(), *instance.pid) == found.pids.end()) {
+            found.pids.push_back(*instance.pid);
+        }
+    }
+    std::sort(found.pids.begin(), found.pids.end());
+    return found;
+}
+
+std::optional<std::string> flatpakDconfMigratePath(const SessionProcesses& session,
+                                                   const std::string& applicationId) {
+    for (const std::string& metadata : session.flatpakMetadata(applicationId)) {
+        if (std::optional<std::string> path = flatpakDconfMigratePath(metadata)) {
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace corvane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ports/SessionProcesses.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// The application id a systemd unit of the user's session starts, read from the unit's name as
+// desktops and Flatpak make it: app-[LAUNCHER-]ID-RANDOM.scope or
+// app-[LAUNCHER-]ID[@RANDOM].service, ID with systemd's \xNN escapes ('-' is \x2d) undone. None for
+// any other unit.
+std::optional<std::string> applicationIdOfUnit(std::string_view unit);
+
+// True when a process whose cgroup file has this text (one "N:controllers:/path" line per
+// hierarchy) runs in a scope or service of the application: any unit along a line's path counts,
+// and the id must match whole (org.gnome.Text is not org.gnome.TextEditor).
+bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applicationId);
+
+// The application of a Flatpak instance, from the text of its info file ([Application] name=).
+std::optional<std::string> flatpakInstanceApplication(std::string_view infoText);
+
+// The host dconf folder a Flatpak application's metadata ([X-DConf] migrate-path=) says its
+// settings keyfile is rebuilt from when missing; none when the application migrates nothing.
+std::optional<std::string> flatpakDconfMigratePath(std::string_view metadataText);
+
+// What runs of an application: its processes found by their scope or service (the Flatpak
+// instances' sandbox processes added), and whether Flatpak lists an instance of it, which
+// counts as running even when its process is not known.
+struct RunningInstances {
+    std::vector<pid_t> pids;
+    bool flatpakInstance = false;
+    bool running() const { return flatpakInstance || !pids.empty(); }
+};
+
+Result<RunningInstances> runningInstances(const SessionProcesses& session,
+                                          std::string_view applicationId);
+
+// The host dconf folder the application's installed Flatpak rebuilds its settings from.
+std::optional<std::string> flatpakDconfMigratePath(const SessionProcesses& session,
+                                                   const std::string& applicationId);
+
+} // namespace corvane

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "ports/SettingsDatabase.h"
+
+namespace corvane {
+
+// Dumps the folder, then resets it. The database cannot reset "only if unchanged", so the folder
+// is dumped until two dumps in a row agree (at most `maxDumps` times) and the reset follows the
+// last one at once; a folder that keeps changing is an error and stays as it is.
+Result<SettingsValues> dumpThenReset(SettingsDatabase& database, const SettingsFolder& folder,
+                                     int maxDumps = 4);
+
+// Puts a recorded dump back as one change (the folder reset, then its keys) and checks that a
+// fresh dump equals the record; the error names the keys that differ.
+Status restoreSettings(SettingsDatabase& database, const SettingsFolder& folder,
+                       const SettingsValues& recorded);
+
+} // namespace corvane
