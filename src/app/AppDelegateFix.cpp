@@ -218,19 +218,8 @@ ResetPlan AppDelegate::resetPlan() const {
 }
 
 ResetPorts AppDelegate::resetPorts() {
-    ResetPorts ports;
-    ports.fileSystem = _services.fileSystem;
-    ports.trash = _services.trash;
-    ports.cookieStore = _services.cookieStore;
-    ports.log = _services.systemLog;
-    ports.clock = _services.clock;
-    ports.runTool = [this](const std::string& tool, const std::vector<std::string>& arguments) {
-        return callNSTaskWithResult(tool, arguments);
-    };
-    ports.hasTool = [launcher = _services.launcher](const std::string& tool) {
-        return launcher && launcher->isInstalled(tool);
-    };
-    return ports;
+    return resetPortsThrough(_services.fileSystem, _services.trash, _services.cookieStore,
+                             _services.systemLog, _services.clock, _services.launcher);
 }
 
 void AppDelegate::fixButtonMethod() {

@@ -57,22 +57,6 @@ TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target&
     return planTarget({target.identifier, hard}, *ports.fileSystem, folders, ports.cookieStore);
 }
 
-ResetPorts resetPortsOf(const Ports& ports) {
-    ResetPorts reset;
-    reset.fileSystem = ports.fileSystem;
-    reset.trash = ports.trash;
-    reset.cookieStore = ports.cookieStore;
-    reset.log = ports.systemLog;
-    reset.runTool = [launcher = ports.launcher, log = ports.systemLog](
-                        const std::string& tool, const std::vector<std::string>& arguments) {
-        return runLoggedTool(launcher, log, tool, arguments);
-    };
-    reset.hasTool = [launcher = ports.launcher](const std::string& tool) {
-        return launcher && launcher->isInstalled(tool);
-    };
-    return reset;
-}
-
 // Where a listing looked, for the line that says it found nothing.
 std::string placesLookedIn(const UserFolders& folders, const std::string& identifier) {
     return folders.library + "/Preferences, " + folders.library + "/Saved Application State and " +
@@ -219,7 +203,10 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     }
     // Planned under the lock: a reset that waited for another run lists what that run left.
     Result<ResetTransaction> transaction =
-        ResetTransaction::begin({}, resetPortsOf(ports), waitingNotice(console));
+        ResetTransaction::begin({},
+                                resetPortsThrough(ports.fileSystem, ports.trash, ports.cookieStore,
+                                                  ports.systemLog, nullptr, ports.launcher),
+                                waitingNotice(console));
     if (!transaction) {
         say(console, transaction.error().reason);
         return exitCodeFor(ResetEnding::Declined);

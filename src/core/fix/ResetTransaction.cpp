@@ -2,6 +2,7 @@
 
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "core/LoggedTool.h"
 #include "core/UserFolders.h"
 #include "core/analysis/Discovery.h"
 #include "core/fix/Interruption.h"
@@ -105,6 +106,24 @@ HardResetPreview previewHardReset(const FileSystem& fs, const UserFolders& folde
         }
     }
     return preview;
+}
+
+ResetPorts resetPortsThrough(const FileSystem* fileSystem, Trash* trash, CookieStore* cookieStore,
+                             SystemLog* log, Clock* clock, ProcessLauncher* launcher) {
+    ResetPorts ports;
+    ports.fileSystem = fileSystem;
+    ports.trash = trash;
+    ports.cookieStore = cookieStore;
+    ports.log = log;
+    ports.clock = clock;
+    ports.runTool = [launcher, log](const std::string& tool,
+                                    const std::vector<std::string>& arguments) {
+        return runLoggedTool(launcher, log, tool, arguments);
+    };
+    ports.hasTool = [launcher](const std::string& tool) {
+        return launcher && launcher->isInstalled(tool);
+    };
+    return ports;
 }
 
 std::string resetAccountText(const std::string& applicationName, const ResetOutcome& outcome,

@@ -15,6 +15,7 @@ namespace corvane {
 
 class Clock;
 class CookieStore;
+class ProcessLauncher;
 class FileSystem;
 class SystemLog;
 class Trash;
@@ -66,6 +67,11 @@ struct ResetPorts {
     // Whether the host has the tool at that path; unset: every tool is taken to be there.
     std::function<bool(const std::string& tool)> hasTool;
 };
+
+// The ports of a reset as every face wires them: system tools are run through the launcher and
+// what they say is logged.
+ResetPorts resetPortsThrough(const FileSystem* fileSystem, Trash* trash, CookieStore* cookieStore,
+                             SystemLog* log, Clock* clock, ProcessLauncher* launcher);
 
 // How a reset ended, for any face to show.
 struct ResetOutcome {
