@@ -2,7 +2,7 @@
 # Fails when a source under src/ includes a layer it must not depend on. Dependencies point one
 # way: base <- ports <- core <- app <- gui; cli -> core, host; host -> ports, base; main.cpp wires
 # them. Inside host, posix/ is shared by both systems and includes neither linux/ nor macos/, and
-# neither of those includes the other. Also fails when Linux-only headers or calls appear outside
+# neither of those includes the other; above host, nothing includes linux/ or macos/. Also fails when Linux-only headers or calls appear outside
 # host/linux, the one place for them.
 set -euo pipefail
 cd "$(dirname "$0")/../src"
@@ -57,6 +57,10 @@ for layer in "${!allowed[@]}"; do
             esac
             if [ "$layer" = host ] && [ "$target" = host ]; then
                 check_host_system "$file" "$line" "$include"
+            elif [[ "$include" =~ ^host/(linux|macos)/ ]]; then
+                # Above host, one system's classes come through makeHostFacilities().
+                echo "$file:$line: $layer may not include $include, which one system alone has"
+                status=1
             fi
         done < <(grep -n -o -E '^#include "[^"]+"' "$file" | sed -E 's/#include "([^"]+)"/\1/')
         if grep -q -E '^#include <Q' "$file"; then
