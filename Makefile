@@ -15,7 +15,10 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# Builds the program and the helper programs it starts (its dependencies in CMake), not the
+# tests: `make test` builds those.
+run: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target corvane
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
 		echo "No display found; to run Corvane without one, use: xvfb-run -a make run"; \
 	else \
@@ -39,7 +42,7 @@ test-layers: deps
 	@cmake --build build-nogui -j $(JOBS)
 	@scripts/check-layers.sh
 
-# base, core and host with their Qt-free tests, built with clang and libc++ (the standard
+# base, core, app and host with their Qt-free tests, built with clang and libc++ (the standard
 # library of macOS) against a GoogleTest compiled from source for it, then run.
 PORTABLE_DIR ?= build-portable
 test-portable: deps

@@ -15,12 +15,12 @@
 #include "core/analysis/Discovery.h"
 #include "core/fix/ResetEnding.h"
 #include "core/fix/ResetRecord.h"
-#include "host/FileCookieStore.h"
-#include "host/FreedesktopTrash.h"
-#include "host/HostFileSystem.h"
-#include "host/PlistBundleReader.h"
-#include "host/PosixProcessLauncher.h"
-#include "host/ProcRunningApplications.h"
+#include "host/linux/FreedesktopTrash.h"
+#include "host/linux/ProcRunningApplications.h"
+#include "host/posix/FileCookieStore.h"
+#include "host/posix/HostFileSystem.h"
+#include "host/posix/PlistBundleReader.h"
+#include "host/posix/PosixProcessLauncher.h"
 
 #include <algorithm>
 #include <cstdio>

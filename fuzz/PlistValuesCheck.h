@@ -2,9 +2,9 @@
 
 // What the plist fuzz targets check on every input: the reader's extraction, run in process,
 // prints only what the program that asked accepts, with each value exactly as in the file.
-#include "host/PlistBundleReader.h"
-#include "host/tools/PlistReaderProtocol.h"
-#include "host/tools/PlistReaderValues.h"
+#include "host/posix/PlistBundleReader.h"
+#include "host/posix/tools/PlistReaderProtocol.h"
+#include "host/posix/tools/PlistReaderValues.h"
 
 #include <cstdint>
 #include <cstdlib>

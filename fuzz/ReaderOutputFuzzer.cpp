@@ -3,8 +3,8 @@
 // distinct known keys with values free of tabs, line ends and NULs and in UTF-8, then "end".
 // Anything else must be refused.
 #include "base/Text.h"
-#include "host/PlistBundleReader.h"
-#include "host/tools/PlistReaderProtocol.h"
+#include "host/posix/PlistBundleReader.h"
+#include "host/posix/tools/PlistReaderProtocol.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a source under src/ includes a layer it must not depend on. Dependencies point one
-# way: base <- ports <- core <- app <- gui; cli -> core; host -> ports, base; main.cpp wires them.
-# Also fails when Linux-only headers or calls appear outside host, the one place for them.
+# way: base <- ports <- core <- app <- gui; cli -> core, host; host -> ports, base; main.cpp wires
+# them. Inside host, posix/ is shared by both systems and includes neither linux/ nor macos/, and
+# neither of those includes the other; above host, nothing includes linux/ or macos/. Also fails when Linux-only headers or calls appear outside
+# host/linux, the one place for them.
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 
@@ -18,6 +20,26 @@ declare -A allowed=(
 declare -A qt=([gui]=any [cli]=core)
 
 status=0
+
+# The system folders of host: what a file in one of them (or in host/ itself) may include.
+declare -A host_systems=([posix]="posix" [linux]="posix linux" [macos]="posix macos")
+check_host_system() {
+    local file=$1 line=$2 include=$3
+    local rest=${file#host/} from=host included=${include#host/}
+    [ "$rest" != "${rest%%/*}" ] && from=${rest%%/*}
+    local to=${included%%/*}
+    [ "$included" = "$to" ] && return 0 # a header of host/ itself
+    [ -n "${host_systems[$to]:-}" ] || return 0
+    [ "$from" = host ] && from=posix # host/*.h declares what each system defines
+    case " ${host_systems[$from]:-posix} " in
+    *" $to "*) ;;
+    *)
+        echo "$file:$line: host/$from may not include $include"
+        status=1
+        ;;
+    esac
+}
+
 for layer in "${!allowed[@]}"; do
     [ -d "$layer" ] || continue
     while IFS= read -r -d '' file; do
@@ -33,6 +55,13 @@ for layer in "${!allowed[@]}"; do
                 fi
                 ;;
             esac
+            if [ "$layer" = host ] && [ "$target" = host ]; then
+                check_host_system "$file" "$line" "$include"
+            elif [[ "$include" =~ ^host/(linux|macos)/ ]]; then
+                # Above host, one system's classes come through makeHostFacilities().
+                echo "$file:$line: $layer may not include $include, which one system alone has"
+                status=1
+            fi
         done < <(grep -n -o -E '^#include "[^"]+"' "$file" | sed -E 's/#include "([^"]+)"/\1/')
         if grep -q -E '^#include <Q' "$file"; then
             case "${qt[$layer]:-none}" in
@@ -52,14 +81,14 @@ for layer in "${!allowed[@]}"; do
     done < <(find "$layer" -type f \( -name '*.h' -o -name '*.cpp' \) -print0)
 done
 
-# What macOS does not have belongs in host, behind a port.
+# What macOS does not have belongs in host/linux, behind a port.
 linux_only='#include <linux/|#include <sys/inotify\.h>|#include <sys/epoll\.h>|"/proc|renameat2|inotify_|epoll_'
 while IFS= read -r hit; do
-    echo "$hit: Linux-only, belongs in host"
+    echo "$hit: Linux-only, belongs in host/linux"
     status=1
-done < <(grep -r -n -E "$linux_only" --include='*.h' --include='*.cpp' . | grep -v -E '^\./host/' || true)
+done < <(grep -r -n -E "$linux_only" --include='*.h' --include='*.cpp' . | grep -v -E '^\./host/linux/' || true)
 
 if [ "$status" -eq 0 ]; then
-    echo "layers: every include points down, and Linux-only code stays in host"
+    echo "layers: every include points down, and Linux-only code stays in host/linux"
 fi
 exit "$status"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds base, core and host and their tests that need neither Qt nor the app layer with clang
+# Builds base, core, app and host and their tests that need no Qt with clang
 # and libc++, the standard library of macOS, and runs those tests.
 # Usage: scripts/portability.sh [BUILD_DIR [JOBS]]
 set -euo pipefail
@@ -27,7 +27,7 @@ cmake -S portability -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     cat "$log" >&2
     exit 1
 }
-# Which test files are built here, and which need the app layer or Qt.
+# Which test files are built here, and which need Qt.
 grep -E '^-- portable: ' "$log" | sed -E 's/^-- //' || true
 
 cmake --build "$build_dir" -j "$jobs"

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -221,21 +222,21 @@ std::string commandLineOf(int argc, char** argv) {
 class HostServices {
 public:
     HostServices() {
-        services.fileSystem = &m_host.fileSystem;
-        services.workspace = &m_host.workspace;
-        services.bundles = &m_host.bundles;
-        services.launcher = &m_host.launcher;
-        services.runningApplications = &m_host.running;
-        services.cookieStore = &m_host.cookies;
-        services.systemLog = &m_host.log;
-        services.trash = m_host.trashOrNone();
+        services.fileSystem = &m_host->fileSystem();
+        services.workspace = &m_host->workspace();
+        services.bundles = &m_host->bundles();
+        services.launcher = &m_host->launcher();
+        services.runningApplications = &m_host->running();
+        services.cookieStore = &m_host->cookies();
+        services.systemLog = &m_host->log();
+        services.trash = m_host->trashOrNone();
         // What went wrong is said once by the command itself; the details are in the system log.
-        m_host.log.setEchoToStandardError(false);
+        m_host->setLogEchoToStandardError(false);
     }
     Ports services;
 
 private:
-    HostFacilities m_host;
+    std::unique_ptr<HostFacilities> m_host = makeHostFacilities();
 };
 
 // Which options go with which actions; the first mistake found, in plain words.

@@ -58,7 +58,7 @@ void QtApplication::endBusy() {
 }
 
 FrontEnd::FrontEnd()
-    : m_window(std::make_unique<MainWindow>()), m_host(std::make_unique<HostFacilities>()),
+    : m_window(std::make_unique<MainWindow>()), m_host(makeHostFacilities()),
       m_alerts(std::make_unique<QtAlerts>(m_window.get())),
       m_openPanel(std::make_unique<QtOpenPanel>(m_window.get())),
       m_resetChooser(std::make_unique<QtResetChooser>(m_window.get())),
@@ -66,16 +66,16 @@ FrontEnd::FrontEnd()
       m_urlLoader(std::make_unique<QtUrlLoader>()),
       m_notifications(std::make_unique<DesktopNotifications>(*m_window)) {
     Services services;
-    services.fileSystem = &m_host->fileSystem;
+    services.fileSystem = &m_host->fileSystem();
     services.openPanel = m_openPanel.get();
     services.alerts = m_alerts.get();
-    services.workspace = &m_host->workspace;
-    services.bundles = &m_host->bundles;
+    services.workspace = &m_host->workspace();
+    services.bundles = &m_host->bundles();
     services.application = m_application.get();
-    services.launcher = &m_host->launcher;
-    services.runningApplications = &m_host->running;
-    services.cookieStore = &m_host->cookies;
-    services.systemLog = &m_host->log;
+    services.launcher = &m_host->launcher();
+    services.runningApplications = &m_host->running();
+    services.cookieStore = &m_host->cookies();
+    services.systemLog = &m_host->log();
     services.urlLoader = m_urlLoader.get();
     services.notifications = m_notifications.get();
     services.trash = m_host->trashOrNone();
@@ -193,8 +193,8 @@ void FrontEnd::showAbout() {
             label->setTextInteractionFlags(Qt::TextBrowserInteraction);
             // Through the same opener as the update's page: the browser never holds the window.
             connect(label, &QLabel::linkActivated, this, [this](const QString& link) {
-                (void)m_host->launcher.run(m_host->launcher.toolPath(Tool::Open),
-                                           {link.toStdString()});
+                (void)m_host->launcher().run(m_host->launcher().toolPath(Tool::Open),
+                                             {link.toStdString()});
             });
         }
     }

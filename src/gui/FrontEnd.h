@@ -14,7 +14,7 @@
 namespace corvane {
 
 class DesktopNotifications;
-struct HostFacilities;
+class HostFacilities;
 class MainWindow;
 class QtAlerts;
 class QtOpenPanel;

@@ -1,7 +1,7 @@
 #include "gui/Images.h"
 
 #include "gui/Magnifier.h"
-#include "host/PlistBundleReader.h"
+#include "host/posix/PlistBundleReader.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,35 +1,39 @@
 #pragma once
 
-#include "host/FileCookieStore.h"
-#include "host/FreedesktopTrash.h"
-#include "host/HostFileSystem.h"
-#include "host/HostWorkspace.h"
-#include "host/PlistBundleReader.h"
-#include "host/PosixProcessLauncher.h"
-#include "host/ProcRunningApplications.h"
-#include "host/SyslogSystemLog.h"
+#include "ports/FileSystem.h"
+#include "ports/Processes.h"
+#include "ports/Services.h"
+#include "ports/Trash.h"
+#include "ports/Workspace.h"
 
-#include <optional>
+#include <memory>
 
 namespace corvane {
 
-// The host's own facilities, the same for the window and the command line: made together and
-// wired to one another, so they are not copied or moved.
-struct HostFacilities {
+// The host's own facilities behind the ports, the same for the window and the command line:
+// made together and wired to one another, so they are not copied or moved.
+class HostFacilities {
+public:
     HostFacilities() = default;
     HostFacilities(const HostFacilities&) = delete;
     HostFacilities& operator=(const HostFacilities&) = delete;
+    virtual ~HostFacilities() = default;
 
-    Trash* trashOrNone() { return trash ? &*trash : nullptr; }
-
-    HostFileSystem fileSystem;
-    HostWorkspace workspace{fileSystem};
-    PlistBundleReader bundles;
-    PosixProcessLauncher launcher;
-    ProcRunningApplications running{bundles};
-    FileCookieStore cookies{fileSystem};
-    SyslogSystemLog log;
-    std::optional<FreedesktopTrash> trash = FreedesktopTrash::locate();
+    virtual FileSystem& fileSystem() = 0;
+    virtual Workspace& workspace() = 0;
+    virtual BundleReader& bundles() = 0;
+    virtual ProcessLauncher& launcher() = 0;
+    virtual RunningApplications& running() = 0;
+    virtual CookieStore& cookies() = 0;
+    virtual SystemLog& log() = 0;
+    // None when this home has no Trash the program can move items into.
+    virtual Trash* trashOrNone() = 0;
+    // The command line says what went wrong in its own words, so its log stays in the system log.
+    virtual void setLogEchoToStandardError(bool echo) = 0;
 };
+
+// The facilities of the system the program is built for; each system folder (linux/, macos/)
+// defines it, and CMake builds the one that fits.
+std::unique_ptr<HostFacilities> makeHostFacilities();
 
 } // namespace corvane

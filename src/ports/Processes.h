@@ -13,7 +13,20 @@ enum class Tool { Remove, Defaults, KillAll, Open };
 
 // The absolute path of each system tool as macOS has it; the host has the same paths, but for
 // opening an address (ProcessLauncher::toolPath).
-std::string systemToolPath(Tool tool);
+// Defined here so that the core and the host use it without either linking the other.
+inline std::string systemToolPath(Tool tool) {
+    switch (tool) {
+    case Tool::Remove:
+        return "/bin/rm";
+    case Tool::Defaults:
+        return "/usr/bin/defaults";
+    case Tool::KillAll:
+        return "/usr/bin/killall";
+    case Tool::Open:
+        return "/usr/bin/open";
+    }
+    return {};
+}
 
 // What a tool that ran left behind.
 struct ProcessOutput {

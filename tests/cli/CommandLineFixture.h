@@ -1,8 +1,8 @@
 #pragma once
 
 #include "TestPaths.h"
-#include "host/ChildProcess.h"
-#include "host/PlistBundleReader.h"
+#include "host/posix/ChildProcess.h"
+#include "host/posix/PlistBundleReader.h"
 #include "support/DelegateFixture.h"
 #include "support/PlistFiles.h"
 

@@ -1,5 +1,5 @@
 #include "cli/CommandLineFixture.h"
-#include "host/FreedesktopTrash.h"
+#include "host/linux/FreedesktopTrash.h"
 
 #include <csignal>
 #include <cstdio>

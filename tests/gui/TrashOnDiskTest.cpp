@@ -1,6 +1,6 @@
 #include "core/fix/ResetRecord.h"
-#include "host/FileCookieStore.h"
-#include "host/FreedesktopTrash.h"
+#include "host/linux/FreedesktopTrash.h"
+#include "host/posix/FileCookieStore.h"
 #include "support/CookieFiles.h"
 #include "support/DelegateFixture.h"
 #include "support/FixDoubles.h"

@@ -1,7 +1,7 @@
-#include "host/ChildProcess.h"
+#include "host/posix/ChildProcess.h"
 
-#include "host/PosixProcessLauncher.h"
-#include "host/SyslogSystemLog.h"
+#include "host/posix/PosixProcessLauncher.h"
+#include "host/posix/SyslogSystemLog.h"
 #include "support/TempHome.h"
 
 #include <chrono>

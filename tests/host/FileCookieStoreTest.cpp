@@ -1,6 +1,6 @@
-#include "host/FileCookieStore.h"
+#include "host/posix/FileCookieStore.h"
 
-#include "host/HostFileSystem.h"
+#include "host/posix/HostFileSystem.h"
 #include "support/CookieFiles.h"
 #include "support/TempHome.h"
 

@@ -1,4 +1,4 @@
-#include "host/HelperPrograms.h"
+#include "host/posix/HelperPrograms.h"
 
 #include "support/TempHome.h"
 

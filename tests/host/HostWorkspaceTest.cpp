@@ -1,6 +1,6 @@
-#include "host/HostWorkspace.h"
+#include "host/posix/HostWorkspace.h"
 
-#include "host/HostFileSystem.h"
+#include "host/posix/HostFileSystem.h"
 #include "support/PlistFiles.h"
 #include "support/TempHome.h"
 

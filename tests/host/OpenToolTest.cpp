@@ -1,4 +1,4 @@
-#include "host/PosixProcessLauncher.h"
+#include "host/posix/PosixProcessLauncher.h"
 #include "ports/Processes.h"
 #include "support/TempHome.h"
 

@@ -1,4 +1,4 @@
-#include "host/PlistBundleReader.h"
+#include "host/posix/PlistBundleReader.h"
 
 #include "support/PlistFiles.h"
 #include "support/TempHome.h"

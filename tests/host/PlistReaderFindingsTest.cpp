@@ -1,5 +1,5 @@
 // Inputs found by fuzzing the plist reader and the decoding of its output.
-#include "host/PlistBundleReader.h"
+#include "host/posix/PlistBundleReader.h"
 #include "support/PlistFiles.h"
 #include "support/TempHome.h"
 

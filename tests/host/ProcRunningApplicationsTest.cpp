@@ -1,6 +1,6 @@
-#include "host/ProcRunningApplications.h"
+#include "host/linux/ProcRunningApplications.h"
 
-#include "support/FakeServices.h"
+#include "support/PortDoubles.h"
 #include "support/StandInApp.h"
 #include "support/TempHome.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "host/HostFileSystem.h"
-#include "host/PlistBundleReader.h"
-#include "host/PosixProcessLauncher.h"
+#include "host/posix/HostFileSystem.h"
+#include "host/posix/PlistBundleReader.h"
+#include "host/posix/PosixProcessLauncher.h"
 #include "support/DelegateFixture.h"
 #include "support/FixDoubles.h"
 #include "support/PlistFiles.h"

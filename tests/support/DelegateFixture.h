@@ -2,7 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "core/ProcessWideValues.h"
-#include "host/HostFileSystem.h"
+#include "host/posix/HostFileSystem.h"
 #include "support/FakeControls.h"
 #include "support/FakeServices.h"
 #include "support/TempHome.h"

@@ -2,12 +2,10 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "ports/Services.h"
-#include "ports/Workspace.h"
+#include "support/PortDoubles.h"
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,20 +40,6 @@ public:
     std::vector<OpenPanelOptions> shown;
 };
 
-class MapWorkspace : public Workspace {
-public:
-    std::optional<std::string> fullPathForApplication(const std::string& name) const override;
-    std::map<std::string, std::string> applications; // name (with ".app") -> path
-};
-
-// Answers from the maps; a path in neither is no bundle.
-class MapBundleReader : public BundleReader {
-public:
-    Result<BundleInfo, BundleError> readBundle(const std::string& bundlePath) const override;
-    std::map<std::string, BundleInfo> bundles;   // path -> info
-    std::map<std::string, BundleError> failures; // path -> why it could not be read
-};
-
 class RecordingApplication : public Application {
 public:
     void terminateLater() override { ++terminateRequests; }
@@ -71,14 +55,6 @@ public:
     int responsivePasses = 0;
     std::vector<bool> openSpans;  // the busy spans open now, innermost last: may it be cancelled
     std::function<void()> onPass; // what the user does while the window is kept responsive
-};
-
-class RecordingLog : public SystemLog {
-public:
-    void log(const std::string& line) override { lines.push_back(line); }
-    void debug(const std::string& line) override { debugLines.push_back(line); }
-    std::vector<std::string> lines;
-    std::vector<std::string> debugLines;
 };
 
 } // namespace corvane::testing

@@ -1,6 +1,6 @@
 #include "core/fix/LibraryRemover.h"
 
-#include "host/HostFileSystem.h"
+#include "host/posix/HostFileSystem.h"
 #include "support/RecordingTrash.h"
 #include "support/TempHome.h"
 

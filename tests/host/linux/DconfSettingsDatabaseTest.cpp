@@ -2,7 +2,7 @@
 
 #include "DconfSession.h"
 #include "core/linuxapps/SettingsSnapshot.h"
-#include "host/ChildProcess.h"
+#include "host/posix/ChildProcess.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -3,7 +3,7 @@
 #include "DconfSession.h"
 #include "core/linuxapps/InstalledApplications.h"
 #include "core/linuxapps/SettingsFolders.h"
-#include "host/ChildProcess.h"
+#include "host/posix/ChildProcess.h"
 
 #include <algorithm>
 #include <filesystem>

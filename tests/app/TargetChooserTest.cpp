@@ -1,7 +1,7 @@
 #include "base/Text.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
 #include "core/analysis/Discovery.h"
-#include "host/PlistBundleReader.h"
+#include "host/posix/PlistBundleReader.h"
 #include "support/DelegateFixture.h"
 #include "support/PlistFiles.h"
 

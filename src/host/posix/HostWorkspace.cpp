@@ -1,4 +1,4 @@
-#include "host/HostWorkspace.h"
+#include "host/posix/HostWorkspace.h"
 
 #include "base/Paths.h"
 #include "base/Text.h"

@@ -1,4 +1,4 @@
-#include "host/SyslogSystemLog.h"
+#include "host/posix/SyslogSystemLog.h"
 
 #include <cstdio>
 #include <syslog.h>

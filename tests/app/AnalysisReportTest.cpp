@@ -2,7 +2,7 @@
 
 #include "base/Text.h"
 #include "core/analysis/Discovery.h"
-#include "host/FileCookieStore.h"
+#include "host/posix/FileCookieStore.h"
 #include "support/CookieFiles.h"
 #include "support/DelegateFixture.h"
 

@@ -1,4 +1,4 @@
-#include "host/ProcRunningApplications.h"
+#include "host/linux/ProcRunningApplications.h"
 
 #include "ports/Workspace.h"
 

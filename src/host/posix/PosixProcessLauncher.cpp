@@ -1,7 +1,7 @@
-#include "host/PosixProcessLauncher.h"
+#include "host/posix/PosixProcessLauncher.h"
 
-#include "host/ChildProcess.h"
-#include "host/HelperPrograms.h"
+#include "host/posix/ChildProcess.h"
+#include "host/posix/HelperPrograms.h"
 
 #include <cstring>
 #include <unistd.h>

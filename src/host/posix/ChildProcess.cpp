@@ -1,4 +1,4 @@
-#include "host/ChildProcess.h"
+#include "host/posix/ChildProcess.h"
 
 #include <algorithm>
 #include <cerrno>

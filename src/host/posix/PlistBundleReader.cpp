@@ -1,10 +1,10 @@
-#include "host/PlistBundleReader.h"
+#include "host/posix/PlistBundleReader.h"
 
 #include "base/Paths.h"
 #include "base/Text.h"
-#include "host/ChildProcess.h"
-#include "host/HelperPrograms.h"
-#include "host/tools/PlistReaderProtocol.h"
+#include "host/posix/ChildProcess.h"
+#include "host/posix/HelperPrograms.h"
+#include "host/posix/tools/PlistReaderProtocol.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "host/FreedesktopTrash.h"
+#include "host/linux/FreedesktopTrash.h"
 
 #include "base/KillPoint.h"
 #include "base/Paths.h"

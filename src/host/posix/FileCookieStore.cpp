@@ -1,4 +1,4 @@
-#include "host/FileCookieStore.h"
+#include "host/posix/FileCookieStore.h"
 
 #include "base/Paths.h"
 #include "base/RegularFile.h"

@@ -1,4 +1,4 @@
-#include "host/HostFileSystem.h"
+#include "host/posix/HostFileSystem.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,7 @@
-#include "host/HelperPrograms.h"
+#include "host/posix/HelperPrograms.h"
 
-#include <climits>
+#include "host/RunningProgram.h"
+
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
@@ -17,12 +18,7 @@ bool isExecutableFile(const std::string& path) {
 }
 
 std::string folderOfRunningProgram() {
-    char buffer[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) {
-        return {};
-    }
-    const std::string exe(buffer, static_cast<std::size_t>(length));
+    const std::string exe = runningProgramPath();
     const std::size_t slash = exe.rfind('/');
     return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }
