@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -212,7 +213,8 @@ void applyLine(const json& line, ResetRecord& record) {
     }
 }
 
-void applyHead(const json& head, ResetRecord& record) {
+// The head without its list of planned places.
+void applyHeadFields(const json& head, ResetRecord& record) {
     const int format = head.at("format").get<int>();
     if (format < kOldestFormat || format > kFormat) {
         throw std::invalid_argument("another format");
@@ -226,9 +228,146 @@ void applyHead(const json& head, ResetRecord& record) {
     record.applicationPath = pathFrom(application.at("path"));
     record.systemTarget = application.at("system").get<bool>();
     record.time = head.at("time").get<std::int64_t>();
+}
+
+void applyHead(const json& head, ResetRecord& record) {
+    applyHeadFields(head, record);
     for (const json& path : head.at("planned")) {
         record.planned.push_back(pathFrom(path));
     }
+}
+
+// Reads the parts of a line that a reset writes by the thousand (a moved entry's line, the
+// head's list of planned places) in exactly the form written here, without building a JSON
+// value. Anything else (an escape, a name kept as hex, spaces, a leading zero) it does not
+// take, and the JSON parser reads that line instead, to the same values.
+class PlainJsonReader {
+public:
+    explicit PlainJsonReader(std::string_view text) : m_rest(text) {}
+
+    bool take(std::string_view literal) {
+        if (!m_rest.starts_with(literal)) {
+            return false;
+        }
+        m_rest.remove_prefix(literal.size());
+        return true;
+    }
+
+    template <typename Integer> std::optional<Integer> integer() {
+        const char* begin = m_rest.data();
+        const char* end = begin + m_rest.size();
+        const char* digits = begin != end && *begin == '-' ? begin + 1 : begin;
+        if (digits != end && *digits == '0' && digits + 1 != end && digits[1] >= '0' &&
+            digits[1] <= '9') {
+            return std::nullopt;
+        }
+        Integer value{};
+        const auto [stop, error] = std::from_chars(begin, end, value);
+        if (error != std::errc{} ||
+            (stop != end && (*stop == '.' || *stop == 'e' || *stop == 'E'))) {
+            return std::nullopt;
+        }
+        m_rest.remove_prefix(static_cast<std::size_t>(stop - begin));
+        return value;
+    }
+
+    std::optional<std::string_view> string() {
+        if (!take("\"")) {
+            return std::nullopt;
+        }
+        const std::size_t close = m_rest.find('"');
+        if (close == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view text = m_rest.substr(0, close);
+        const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+            return c == '\\' || static_cast<unsigned char>(c) < 0x20;
+        });
+        if (!plain || !isValidUtf8(text)) {
+            return std::nullopt;
+        }
+        m_rest.remove_prefix(close + 1);
+        return text;
+    }
+
+    bool atEnd() const { return m_rest.empty(); }
+
+private:
+    std::string_view m_rest;
+};
+
+// A moved entry's line as movedEntryLine() writes it.
+std::optional<TrashedEntry> plainMovedEntry(std::string_view line) {
+    PlainJsonReader in(line);
+    TrashedEntry entry;
+    EntryIdentity& identity = entry.identity;
+    const auto device = in.take(R"({"device":)") ? in.integer<std::uint64_t>() : std::nullopt;
+    const auto inode =
+        device && in.take(R"(,"inode":)") ? in.integer<std::uint64_t>() : std::nullopt;
+    if (!inode) {
+        return std::nullopt;
+    }
+    identity.device = *device;
+    identity.inode = *inode;
+    if (in.take(R"(,"size":)") && !(identity.size = in.integer<std::uint64_t>())) {
+        return std::nullopt;
+    }
+    if (in.take(R"(,"modifiedNanoseconds":)") &&
+        !(identity.modifiedNanoseconds = in.integer<std::int64_t>())) {
+        return std::nullopt;
+    }
+    if (in.take(R"(,"deletionDate":)")) {
+        const std::optional<std::string_view> date = in.string();
+        if (!date) {
+            return std::nullopt;
+        }
+        identity.deletionDate = *date;
+    }
+    const auto original = in.take(R"(,"original":)") ? in.string() : std::nullopt;
+    const auto trashed = original && in.take(R"(,"trashed":)") ? in.string() : std::nullopt;
+    if (!trashed || !in.take("}") || !in.atEnd()) {
+        return std::nullopt;
+    }
+    entry.original = *original;
+    entry.trashed = *trashed;
+    return entry;
+}
+
+// The head as resetRecordHeadLine() writes it: its small part by the JSON parser, the list of
+// planned places, which may be long, read plainly. False when it is not in that form.
+bool applyPlainHead(std::string_view line, ResetRecord& record) {
+    constexpr std::string_view kPlanned = R"(,"planned":[)";
+    // A quote inside a string is escaped, so this cannot occur before the list itself.
+    const std::size_t at = line.find(kPlanned);
+    if (at == std::string_view::npos) {
+        return false;
+    }
+    PlainJsonReader in(line.substr(at + kPlanned.size()));
+    std::vector<std::string> planned;
+    if (!in.take("]")) {
+        do {
+            const std::optional<std::string_view> path = in.string();
+            if (!path) {
+                return false;
+            }
+            planned.emplace_back(*path);
+        } while (in.take(","));
+        if (!in.take("]")) {
+            return false;
+        }
+    }
+    if (!in.take("}") || !in.atEnd()) {
+        return false;
+    }
+    std::string rest(line.substr(0, at));
+    rest += '}';
+    const json head = json::parse(rest, nullptr, false);
+    if (head.is_discarded() || !head.is_object() || head.contains("planned")) {
+        return false;
+    }
+    applyHeadFields(head, record);
+    record.planned = std::move(planned);
+    return true;
 }
 
 } // namespace
@@ -328,6 +467,22 @@ namespace {
 class RecordParser {
 public:
     bool feed(std::string_view text) {
+        if (m_lines > 0) {
+            if (std::optional<TrashedEntry> entry = plainMovedEntry(text)) {
+                m_record.moved.push_back(std::move(*entry));
+                ++m_lines;
+                return true;
+            }
+        } else {
+            try {
+                if (applyPlainHead(text, m_record)) {
+                    ++m_lines;
+                    return true;
+                }
+            } catch (const std::exception&) {
+                return m_ok = false;
+            }
+        }
         const json line = json::parse(text, nullptr, false);
         if (line.is_discarded() || !line.is_object()) {
             return m_ok = false;
