@@ -303,35 +303,43 @@ std::string_view trimmed(std::string_view text) {
 std::string percentEncodedPath(std::string_view path) {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string text;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
+    text.reserve(path.size());
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
         if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            std::string_view("-_.~/").find(c) != std::string_view::npos) {
-            text += c;
-        } else {
-            text += {'%', hex[byte >> 4], hex[byte & 0xF]};
+            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+            continue;
         }
+        const auto byte = static_cast<unsigned char>(c);
+        text.append(path.substr(start, i - start));
+        text += {'%', hex[byte >> 4], hex[byte & 0xF]};
+        start = i + 1;
     }
+    text.append(path.substr(start));
     return text;
 }
 
 std::optional<std::string> percentDecodedPath(std::string_view text) {
-    constexpr std::string_view hex = "0123456789abcdef";
-    const auto digit = [&](char c) {
-        return hex.find(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
     };
     std::string bytes;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            bytes += text[i];
-            continue;
+    bytes.reserve(text.size());
+    for (std::size_t percent = text.find('%'); !text.empty(); percent = text.find('%')) {
+        bytes.append(text.substr(0, percent));
+        if (percent == std::string_view::npos) {
+            break;
         }
-        if (i + 2 >= text.size() || digit(text[i + 1]) == hex.npos ||
-            digit(text[i + 2]) == hex.npos) {
+        if (percent + 2 >= text.size() || digit(text[percent + 1]) < 0 ||
+            digit(text[percent + 2]) < 0) {
             return std::nullopt;
         }
-        bytes += static_cast<char>(digit(text[i + 1]) * 16 + digit(text[i + 2]));
-        i += 2;
+        bytes += static_cast<char>(digit(text[percent + 1]) * 16 + digit(text[percent + 2]));
+        text.remove_prefix(percent + 3);
     }
     return bytes;
 }

@@ -82,18 +82,25 @@ void appendPath(std::string& out, std::string_view path) {
         return;
     }
     out += '"';
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    // Runs of bytes that need no escape are copied whole.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        const bool quoted = c == '"' || c == '\\';
+        if (!quoted && static_cast<unsigned char>(c) >= 0x20) {
+            continue;
+        }
+        out.append(path.substr(start, i - start));
+        start = i + 1;
+        if (quoted) {
             out += '\\';
             out += c;
-        } else if (byte < 0x20) {
-            out += "\\u00";
-            appendHex(out, std::string_view(&c, 1));
         } else {
-            out += c;
+            out += "\\u00";
+            appendHex(out, path.substr(i, 1));
         }
     }
+    out.append(path.substr(start));
     out += '"';
 }
 
