@@ -1,5 +1,7 @@
 #include "app/Alerts.h"
 
+#include "base/Text.h"
+
 namespace corvane {
 
 Alert safariModePrompt() {
@@ -32,14 +34,13 @@ Alert removeForGoodQuestion(const Untrashable& untrashable) {
     const std::string reasons = untrashable.reasonText();
     const std::size_t count = untrashable.paths.size();
     Alert question;
-    question.messageText = std::to_string(count) +
-                           (count == 1 ? " entry cannot" : " entries cannot") +
-                           " be moved to the Trash (" + reasons + "). Remove them for good?";
+    question.messageText = plural(count, "entry", "entries") + " cannot be moved to the Trash (" +
+                           reasons + "). Remove them for good?";
     for (std::size_t i = 0; i < count && i < kMaxNamed; ++i) {
         question.informativeText += untrashable.paths[i] + "\n";
     }
     if (count > kMaxNamed) {
-        question.informativeText += "...and " + std::to_string(count - kMaxNamed) + " more.\n";
+        question.informativeText += andMore(count - kMaxNamed) + ".\n";
     }
     question.buttons = {{"Cancel", std::string("\r")}, {"Remove for Good", std::string()}};
     question.style = AlertStyle::Critical;

@@ -89,6 +89,26 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
+std::string plural(std::size_t count, std::string_view one, std::string_view many) {
+    std::string text = std::to_string(count);
+    text += ' ';
+    text += count == 1 ? one : many;
+    return text;
+}
+
+std::string andMore(std::size_t left) {
+    return "...and " + std::to_string(left) + " more";
+}
+
+void appendHex(std::string& out, std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xf];
+    }
+}
+
 std::string timeText(std::int64_t seconds, const char* format, bool utc) {
     const std::time_t time = static_cast<std::time_t>(seconds);
     std::tm parts{};

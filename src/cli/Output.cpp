@@ -147,12 +147,8 @@ nlohmann::json jsonPath(const std::string& path) {
         entry["path"] = path;
         return entry;
     }
-    static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;
-    for (const char c : path) {
-        hex += kDigits[(static_cast<unsigned char>(c) >> 4) & 0xf];
-        hex += kDigits[static_cast<unsigned char>(c) & 0xf];
-    }
+    appendHex(hex, path);
     // The readable form keeps every valid part and marks each bad byte with U+FFFD.
     entry["path"] = nlohmann::json::parse(
         nlohmann::json(path).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));

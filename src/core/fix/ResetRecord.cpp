@@ -31,14 +31,6 @@ constexpr int kOldestFormat = 2;
 // A reset of 100,000 entries writes about 30 MB.
 constexpr std::size_t kLargestRecord = std::size_t{256} * 1024 * 1024;
 
-void appendHex(std::string& out, std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    for (const unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 0xf];
-    }
-}
-
 // File names need not be UTF-8 on every system; a path that is not is kept as its bytes in hex.
 json pathJson(const std::string& path) {
     if (isValidUtf8(path)) {

@@ -38,7 +38,7 @@ std::string withName(const std::string& format, const std::string& name) {
 }
 
 std::string entries(std::size_t count, const char* verb) {
-    return std::to_string(count) + (count == 1 ? " entry " : " entries ") + verb;
+    return plural(count, "entry", "entries") + " " + verb;
 }
 
 // The last line of the account: where the entries went.
@@ -120,8 +120,7 @@ std::string resetAccountText(const std::string& applicationName, const ResetOutc
         text += outcome.leftovers[i] + "\n";
     }
     if (outcome.leftovers.size() > kMaxNamedLeftovers) {
-        text +=
-            "...and " + std::to_string(outcome.leftovers.size() - kMaxNamedLeftovers) + " more.\n";
+        text += andMore(outcome.leftovers.size() - kMaxNamedLeftovers) + ".\n";
     }
     if (!outcome.reasons.empty()) {
         text += "\nThey stayed because:\n";

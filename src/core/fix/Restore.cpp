@@ -1,6 +1,7 @@
 #include "core/fix/Restore.h"
 
 #include "base/Paths.h"
+#include "base/Text.h"
 #include "core/UserFolders.h"
 #include "core/fix/Interruption.h"
 #include "core/fix/LibraryRemover.h"
@@ -60,10 +61,6 @@ bool isPlaceInLibrary(const FileSystem& fs, const std::string& place, const std:
     }
     const std::optional<std::string> resolved = fs.resolvedPath(folder);
     return folderInside[parent] = resolved && isInsideFolder(*resolved, library);
-}
-
-std::string plural(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 // The part of the identity rule a stat settles: the item at `path` has the identity's inode,
@@ -477,7 +474,7 @@ std::string restorePlanText(const RestorePlan& plan) {
             text += paths[i] + "\n";
         }
         if (paths.size() > kMaxNamed) {
-            text += "...and " + std::to_string(paths.size() - kMaxNamed) + " more.\n";
+            text += andMore(paths.size() - kMaxNamed) + ".\n";
         }
         return text;
     };
@@ -542,7 +539,7 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
         text += lines[i] + "\n";
     }
     if (lines.size() > kMaxNamed) {
-        text += "...and " + std::to_string(lines.size() - kMaxNamed) + " more.\n";
+        text += andMore(lines.size() - kMaxNamed) + ".\n";
     }
     if (!result.leftInTrash().empty()) {
         text += "\nRestore can try again for what stays in the Trash.\n";
