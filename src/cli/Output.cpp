@@ -1,5 +1,6 @@
 #include "cli/Output.h"
 
+#include "base/RegularFile.h"
 #include "base/Text.h"
 
 #include <algorithm>
@@ -17,16 +18,8 @@ constexpr std::size_t kBatch = std::size_t{64} * 1024;
 DescriptorOutput::DescriptorOutput(int fd) : m_fd(fd) {}
 
 void DescriptorOutput::writeOut(const char* text, std::size_t count) {
-    while (count > 0 && m_error == 0) {
-        const ssize_t written = ::write(m_fd, text, count);
-        if (written < 0) {
-            if (errno != EINTR) {
-                m_error = errno;
-            }
-            continue;
-        }
-        text += written;
-        count -= static_cast<std::size_t>(written);
+    if (m_error == 0) {
+        m_error = writeAll(m_fd, {text, count});
     }
 }
 

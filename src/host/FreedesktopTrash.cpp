@@ -251,21 +251,6 @@ std::string candidateName(const std::string& name, int attempt, std::size_t limi
     return keep == 0 ? std::string() : name.substr(0, keep) + suffix;
 }
 
-// The errno of the failure, or 0.
-int writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return written < 0 ? errno : ENOSPC;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
 int copyContent(int in, int out) {
     char buffer[65536];
     for (;;) {

@@ -126,17 +126,10 @@ Error systemError(const std::string& what, int code) {
         code};
 }
 
-Status writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        killPoint();
-        const ssize_t wrote = write(fd, bytes.data(), bytes.size());
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return systemError("could not write the reset record", errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+Status writeRecord(int fd, std::string_view bytes) {
+    killPoint();
+    if (const int error = writeAll(fd, bytes)) {
+        return systemError("could not write the reset record", error);
     }
     return Done{};
 }
@@ -533,7 +526,7 @@ ResetJournal::~ResetJournal() {
 }
 
 Status ResetJournal::append(const std::string& line) {
-    Status wrote = writeAll(m_fd, line);
+    Status wrote = writeRecord(m_fd, line);
     if (!wrote) {
         return wrote;
     }
@@ -622,7 +615,7 @@ Result<std::unique_ptr<ResetJournal>> ResetRecords::begin(ResetRecord& record, s
         return Error{"too many resets in one second", EEXIST};
     }
     auto journal = std::make_unique<ResetJournal>(fd, id, m_folder);
-    Status written = writeAll(fd, resetRecordHeadLine(record));
+    Status written = writeRecord(fd, resetRecordHeadLine(record));
     if (written) {
         written = journal->sync();
     }
@@ -658,7 +651,7 @@ Status ResetRecords::rewrite(const ResetRecord& record) {
     if (fd < 0) {
         return systemError("could not rewrite the reset record", errno);
     }
-    Status written = writeAll(fd, resetRecordText(record));
+    Status written = writeRecord(fd, resetRecordText(record));
     if (written && fsync(fd) != 0) {
         written = systemError("could not write the reset record to the disk", errno);
     }
