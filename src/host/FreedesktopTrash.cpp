@@ -1,5 +1,6 @@
 #include "host/FreedesktopTrash.h"
 
+#include "base/Directory.h"
 #include "base/KillPoint.h"
 #include "base/Paths.h"
 #include "base/RegularFile.h"
@@ -12,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <set>
@@ -41,22 +41,6 @@ bool isUnder(const std::string& path, const std::string& folder) {
 bool exists(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
-}
-
-bool isFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool makeFolders(const std::string& folder, mode_t mode) {
-    if (isFolder(folder)) {
-        return true;
-    }
-    if (folder.empty() || folder == "/" || !makeFolders(parentFolder(folder), mode)) {
-        return false;
-    }
-    killPoint();
-    return mkdir(folder.c_str(), mode) == 0 || (errno == EEXIST && isFolder(folder));
 }
 
 // rename() that fails with EEXIST rather than replace what is at `to`.
@@ -265,17 +249,6 @@ int copyContent(int in, int out) {
             return error;
         }
     }
-}
-
-void forEachName(const std::string& folder, const std::function<void(std::string_view)>& visit) {
-    DIR* listing = opendir(folder.c_str());
-    if (!listing) {
-        return;
-    }
-    while (const dirent* entry = readdir(listing)) {
-        visit(entry->d_name);
-    }
-    closedir(listing);
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -762,15 +735,18 @@ void FreedesktopTrash::forEachInfoFile(
     for (const auto& [root, topdir] : trashRootsFor(originals)) {
         const std::string infoFolder = joined(root, "info");
         std::vector<std::string> stems;
-        forEachName(infoFolder, [&stems](std::string_view name) {
-            if (name.size() > infoSuffix.size() && name.ends_with(infoSuffix)) {
-                stems.emplace_back(name.substr(0, name.size() - infoSuffix.size()));
+        forEachEntry(infoFolder, [&stems](const FolderEntry& entry) {
+            if (entry.name.size() > infoSuffix.size() && entry.name.ends_with(infoSuffix)) {
+                stems.emplace_back(entry.name.substr(0, entry.name.size() - infoSuffix.size()));
             }
+            return true;
         });
         // One listing of files/ tells which items are there, where a stat each would not do.
         std::unordered_set<std::string> items;
-        forEachName(joined(root, "files"),
-                    [&items](std::string_view name) { items.emplace(name); });
+        forEachEntry(joined(root, "files"), [&items](const FolderEntry& entry) {
+            items.emplace(entry.name);
+            return true;
+        });
         for (const std::string& stem : stems) {
             visit(joined(infoFolder, stem + std::string(infoSuffix)), joined(root, "files/" + stem),
                   stem, items.contains(stem));

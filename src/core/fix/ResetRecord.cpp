@@ -1,5 +1,6 @@
 #include "core/fix/ResetRecord.h"
 
+#include "base/Directory.h"
 #include "base/KillPoint.h"
 #include "base/Paths.h"
 #include "base/RegularFile.h"
@@ -11,7 +12,6 @@
 #include <charconv>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -555,34 +555,23 @@ std::string ResetRecords::fileFor(const std::string& id) const {
 
 Status ResetRecords::makeFolder() const {
     // Each missing folder on the way, for the user alone.
-    std::size_t slash = 1;
-    while (slash != std::string::npos) {
-        slash = m_folder.find('/', slash + 1);
-        const std::string folder = m_folder.substr(0, slash);
-        killPoint();
-        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-            return systemError("could not make the folder " + folder, errno);
-        }
+    if (makeFolders(m_folder, 0700)) {
+        return Done{};
     }
-    struct stat info {};
-    if (stat(m_folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    if (errno == EEXIST) {
         return Error{"the records' place " + m_folder + " is not a folder", ENOTDIR};
     }
-    return Done{};
+    return systemError("could not make the folder " + m_folder, errno);
 }
 
 std::vector<std::string> ResetRecords::ids() const {
     std::vector<std::string> found;
-    DIR* folder = opendir(m_folder.c_str());
-    if (!folder) {
-        return found;
-    }
-    while (const dirent* entry = readdir(folder)) {
-        if (isRecordId(entry->d_name)) {
-            found.emplace_back(entry->d_name);
+    forEachEntry(m_folder, [&found](const FolderEntry& entry) {
+        if (isRecordId(entry.name)) {
+            found.emplace_back(entry.name);
         }
-    }
-    closedir(folder);
+        return true;
+    });
     std::sort(found.begin(), found.end());
     return found;
 }
