@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <locale.h>
 
 namespace corvane {
 
@@ -117,8 +118,12 @@ std::string timeText(std::int64_t seconds, const char* format, bool utc) {
     } else {
         localtime_r(&time, &parts);
     }
+    // Names of months and days in English whatever locale the process took from its user (the
+    // window's toolkit takes one): records and texts read the same everywhere.
+    static const locale_t plain = newlocale(LC_ALL_MASK, "C", nullptr);
     char text[64];
-    const std::size_t length = std::strftime(text, sizeof text, format, &parts);
+    const std::size_t length = plain ? strftime_l(text, sizeof text, format, &parts, plain)
+                                     : std::strftime(text, sizeof text, format, &parts);
     return std::string(text, length);
 }
 

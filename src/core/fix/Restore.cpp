@@ -446,16 +446,11 @@ RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& pla
 }
 
 std::string resetTimeText(std::int64_t time) {
-    static constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
-                                              "May",       "June",     "July",     "August",
-                                              "September", "October",  "November", "December"};
-    const std::time_t seconds = static_cast<std::time_t>(time);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char clock[8];
-    std::snprintf(clock, sizeof clock, "%02d:%02d", local.tm_hour, local.tm_min);
-    return std::to_string(local.tm_mday) + " " + kMonths[local.tm_mon] + " " +
-           std::to_string(local.tm_year + 1900) + " at " + clock;
+    std::string day = timeText(time, "%d", false);
+    if (day.starts_with('0')) {
+        day.erase(0, 1);
+    }
+    return day + timeText(time, " %B %Y at %H:%M", false);
 }
 
 std::string restoreQuestionText(const ResetRecord& record) {
