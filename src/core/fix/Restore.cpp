@@ -463,23 +463,25 @@ std::string restoreQuestionText(const ResetRecord& record) {
 }
 
 std::string restorePlanText(const RestorePlan& plan) {
-    const auto listed = [](const std::string& heading, const std::vector<std::string>& paths) {
+    // `paths` holds at least the first ones named of the `count` there are.
+    const auto listed = [](const std::string& heading, const std::vector<std::string>& paths,
+                           std::size_t count) {
         std::string text = heading + "\n";
-        for (std::size_t i = 0; i < paths.size() && i < kMaxNamed; ++i) {
+        for (std::size_t i = 0; i < count && i < kMaxNamed; ++i) {
             text += paths[i] + "\n";
         }
-        if (paths.size() > kMaxNamed) {
-            text += andMore(paths.size() - kMaxNamed) + ".\n";
+        if (count > kMaxNamed) {
+            text += andMore(count - kMaxNamed) + ".\n";
         }
         return text;
     };
     std::vector<std::string> comingBack;
-    for (std::size_t i = 0; i < plan.comeBack.size() && i <= kMaxNamed; ++i) {
+    for (std::size_t i = 0; i < plan.comeBack.size() && i < kMaxNamed; ++i) {
         comingBack.push_back(plan.record.moved[plan.comeBack[i]].original);
     }
-    std::string text = listed("These come back from the Trash:", comingBack);
+    std::string text = listed("These come back from the Trash:", comingBack, plan.comeBack.size());
     if (!plan.replaced.empty()) {
-        text += "\n" + listed(kWrittenSinceHeading, plan.replaced);
+        text += "\n" + listed(kWrittenSinceHeading, plan.replaced, plan.replaced.size());
     }
     return text;
 }
