@@ -184,8 +184,14 @@ Untrashable ResetTransaction::untrashable() {
         m_remover.emplace(*m_ports.fileSystem, m_library, m_home, m_ports.runTool, m_ports.log,
                           m_ports.trash);
     }
-    // Listed once: the look ahead and the journal's head name the same entries.
-    m_targets = m_remover->targets(planned());
+    // Listed once: the look ahead and the journal's head name the same entries. A listing that
+    // is all there is to remove, as it is but for a Hard reset, is not copied first: it may hold
+    // 100,000 paths.
+    if (m_plan.hardReset.empty() && !m_plan.cookieStoreFile) {
+        m_targets = m_remover->targets(m_plan.listed);
+    } else {
+        m_targets = m_remover->targets(planned());
+    }
     return m_remover->findUntrashable(m_targets);
 }
 
@@ -199,7 +205,7 @@ std::vector<ResetTransaction::Move> ResetTransaction::moves() {
         index.emplace(target, moves.size());
         moves.push_back({target, 0});
     }
-    for (const std::string& path : planned()) {
+    const auto carry = [&](const std::string& path) {
         const std::optional<std::string> target = m_remover->targetOf(path);
         // The topmost move at or above it carries it.
         std::optional<std::size_t> carrier;
@@ -212,6 +218,11 @@ std::vector<ResetTransaction::Move> ResetTransaction::moves() {
         if (carrier) {
             ++moves[*carrier].items;
         }
+    };
+    std::for_each(m_plan.listed.begin(), m_plan.listed.end(), carry);
+    std::for_each(m_plan.hardReset.begin(), m_plan.hardReset.end(), carry);
+    if (m_plan.cookieStoreFile) {
+        carry(*m_plan.cookieStoreFile);
     }
     return moves;
 }
