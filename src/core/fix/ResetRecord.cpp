@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -376,7 +377,12 @@ bool isRecordId(std::string_view id) {
     return true;
 }
 
-std::string resetRecordHeadLine(const ResetRecord& record) {
+namespace {
+
+// Builds the head line in `line`, handing it to `flush` (which empties it, and returns false
+// when it failed) each time it has grown to `batch` bytes; false when a flush failed.
+bool buildHeadLine(const ResetRecord& record, std::string& line, std::size_t batch,
+                   const std::function<bool(std::string&)>& flush) {
     json head = {{"format", kFormat},
                  {"identifier", pathJson(record.identifier)},
                  {"application",
@@ -388,7 +394,7 @@ std::string resetRecordHeadLine(const ResetRecord& record) {
         head["replacedByRestoring"] = record.replacedByRestoring;
     }
     // The planned entries, which may be many, are written straight after the rest.
-    std::string line = head.dump();
+    line += head.dump();
     line.pop_back();
     line += R"(,"planned":[)";
     for (std::size_t i = 0; i < record.planned.size(); ++i) {
@@ -396,8 +402,41 @@ std::string resetRecordHeadLine(const ResetRecord& record) {
             line += ',';
         }
         appendPath(line, record.planned[i]);
+        if (line.size() >= batch && !flush(line)) {
+            return false;
+        }
     }
     line += "]}\n";
+    return true;
+}
+
+// Writes the head line a piece at a time: with 100,000 planned entries it is some 10 MB, which
+// would otherwise be held whole, and copied as it grew, beside the list it is made from.
+Status writeHeadLine(int fd, const ResetRecord& record) {
+    constexpr std::size_t kBatch = std::size_t{64} * 1024;
+    killPoint();
+    int error = 0;
+    const auto flush = [fd, &error](std::string& piece) {
+        error = writeAll(fd, piece);
+        piece.clear();
+        return error == 0;
+    };
+    std::string line;
+    line.reserve(kBatch + 4096);
+    if (buildHeadLine(record, line, kBatch, flush)) {
+        flush(line);
+    }
+    if (error != 0) {
+        return systemError("could not write the reset record", error);
+    }
+    return Done{};
+}
+
+} // namespace
+
+std::string resetRecordHeadLine(const ResetRecord& record) {
+    std::string line;
+    buildHeadLine(record, line, std::string::npos, [](std::string&) { return true; });
     return line;
 }
 
@@ -604,7 +643,7 @@ Result<std::unique_ptr<ResetJournal>> ResetRecords::begin(ResetRecord& record, s
         return Error{"too many resets in one second", EEXIST};
     }
     auto journal = std::make_unique<ResetJournal>(fd, id, m_folder);
-    Status written = writeRecord(fd, resetRecordHeadLine(record));
+    Status written = writeHeadLine(fd, record);
     if (written) {
         written = journal->sync();
     }
