@@ -10,6 +10,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Dialogs.h"
+#include "base/Directory.h"
 #include "base/RegularFile.h"
 #include "core/ProcessWideValues.h"
 #include "core/analysis/Discovery.h"
@@ -25,7 +26,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <string>
 #include <sys/stat.h>
 #include <variant>
@@ -134,14 +134,12 @@ int refusals(const AppDelegate& delegate) {
 // whole would add its own memory to the peak being measured.
 std::size_t movedInNewestRecord(const std::string& folder) {
     std::string newest;
-    if (DIR* listing = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(listing)) {
-            if (isRecordId(entry->d_name) && newest < entry->d_name) {
-                newest = entry->d_name;
-            }
+    forEachEntry(folder, [&newest](const FolderEntry& entry) {
+        if (isRecordId(entry.name) && newest < entry.name) {
+            newest = entry.name;
         }
-        closedir(listing);
-    }
+        return true;
+    });
     std::size_t moved = 0;
     std::size_t stayed = 0;
     if (!newest.empty()) {

@@ -1,62 +1,26 @@
 #include "cli/CommandLine.h"
-#include "gui/FirstPaintProbe.h"
-#include "gui/FrontEnd.h"
-#include "gui/MainWindow.h"
+#include "host/posix/HelperPrograms.h"
 
-#include <QApplication>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <optional>
+#include <cstring>
 #include <string>
-#include <string_view>
+#include <unistd.h>
 #include <variant>
 
-namespace {
-
-// Without a display Qt would abort with a plugin error; say plainly what to do instead. A
-// platform named on the command line (-platform offscreen) needs none.
-bool hasDisplay(int argc, char** argv) {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform) {
-        return true;
-    }
-    for (int index = 1; index < argc; ++index) {
-        const std::string_view argument = argv[index];
-        const std::string_view name = argument.substr(0, argument.find('='));
-        if (name == "-platform" || name == "--platform") {
-            return true;
-        }
-    }
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
-}
-
-} // namespace
-
+// The command line runs here, in a program that loads no window toolkit: loading the toolkit's
+// libraries cost a one-entry reset several times its own work. The window is a program of its
+// own, started in this process's place with the same arguments.
 int main(int argc, char** argv) {
     const auto command = corvane::cli::runCommandLine(argc, argv);
     if (const int* status = std::get_if<int>(&command)) {
         return *status;
     }
-    const std::optional<std::string> application =
-        std::get<corvane::cli::OpenWindow>(command).application;
-
-#ifndef __APPLE__
-    if (!hasDisplay(argc, argv)) {
-        std::fputs("corvane: the window needs a graphical session (DISPLAY or WAYLAND_DISPLAY), "
-                   "and none was found.\n"
-                   "The command-line actions (--list, --reset, --restore, --history) work "
-                   "without one;\n"
-                   "'xvfb-run -a corvane' runs the window on a virtual display.\n",
-                   stderr);
-        return 2;
+    const std::string window = corvane::helperProgramPath("corvane-window");
+    if (!window.empty()) {
+        execv(window.c_str(), argv);
     }
-#endif
-    QApplication app(argc, argv);
-    corvane::describeApplication();
-    corvane::FrontEnd frontEnd;
-    corvane::recordFirstPaint(frontEnd.window());
-    frontEnd.start(application);
-    return QApplication::exec();
+    std::fprintf(stderr, "corvane: could not start the window program corvane-window: %s\n",
+                 window.empty() ? "it is not installed beside this program" : std::strerror(errno));
+    return 2;
 }

@@ -1,5 +1,7 @@
 #include "app/Alerts.h"
 
+#include "base/Text.h"
+
 namespace corvane {
 
 Alert safariModePrompt() {
@@ -36,7 +38,7 @@ Alert removeForGoodQuestion(const Untrashable& untrashable) {
         question.informativeText += untrashable.paths[i] + "\n";
     }
     if (count > kMaxNamed) {
-        question.informativeText += "...and " + std::to_string(count - kMaxNamed) + " more.\n";
+        question.informativeText += andMore(count - kMaxNamed) + ".\n";
     }
     question.buttons = {{"Cancel", std::string("\r")}, {"Remove for Good", std::string()}};
     question.style = AlertStyle::Critical;

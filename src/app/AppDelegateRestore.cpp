@@ -4,6 +4,7 @@
 #include "app/BusySpan.h"
 #include "app/Dialogs.h"
 #include "base/Paths.h"
+#include "base/Text.h"
 #include "core/UserFolders.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
 #include "core/fix/Interruption.h"
@@ -63,7 +64,7 @@ PastReset pastReset(const KeptRecord& kept, Trash& trash, const std::string& hom
         details += lines[i] + "\n";
     }
     if (lines.size() > kShown) {
-        details += "...and " + std::to_string(lines.size() - kShown) + " more\n";
+        details += andMore(lines.size() - kShown) + "\n";
     }
     const std::size_t inTrash = entriesInTrash(record, trash);
     return {resetTimeText(record.time),

@@ -13,6 +13,10 @@ namespace corvane {
 // device) of at most `maxSize` bytes; none otherwise, or when it cannot be read.
 std::optional<std::string> readRegularFile(const std::string& path, std::size_t maxSize);
 
+// Writes all of `bytes` to `fd`, again after an interruption or a short write: 0 once all are
+// written, else the errno of the failure (ENOSPC where the descriptor takes no more).
+int writeAll(int fd, std::string_view bytes);
+
 // How a file read line by line ended.
 struct LinesRead {
     std::int64_t modifiedSeconds = 0; // when the file was last written

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <locale.h>
 
 namespace corvane {
 
@@ -89,6 +90,26 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
+std::string plural(std::size_t count, std::string_view one, std::string_view many) {
+    std::string text = std::to_string(count);
+    text += ' ';
+    text += count == 1 ? one : many;
+    return text;
+}
+
+std::string andMore(std::size_t left) {
+    return "...and " + std::to_string(left) + " more";
+}
+
+void appendHex(std::string& out, std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xf];
+    }
+}
+
 std::string timeText(std::int64_t seconds, const char* format, bool utc) {
     const std::time_t time = static_cast<std::time_t>(seconds);
     std::tm parts{};
@@ -97,8 +118,12 @@ std::string timeText(std::int64_t seconds, const char* format, bool utc) {
     } else {
         localtime_r(&time, &parts);
     }
+    // Names of months and days in English whatever locale the process took from its user (the
+    // window's toolkit takes one): records and texts read the same everywhere.
+    static const locale_t plain = newlocale(LC_ALL_MASK, "C", nullptr);
     char text[64];
-    const std::size_t length = std::strftime(text, sizeof text, format, &parts);
+    const std::size_t length = plain ? strftime_l(text, sizeof text, format, &parts, plain)
+                                     : std::strftime(text, sizeof text, format, &parts);
     return std::string(text, length);
 }
 

@@ -22,6 +22,15 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);
 
+// The count with the word that goes with it: "1 entry", "2 entries".
+std::string plural(std::size_t count, std::string_view one, std::string_view many);
+
+// "...and N more": the end of a list that names only some of its items, N being those left out.
+std::string andMore(std::size_t left);
+
+// Each byte of `bytes` as two lower-case hex digits, appended to `out`.
+void appendHex(std::string& out, std::string_view bytes);
+
 // The time (seconds since the epoch) written by strftime's `format`, in UTC or local time.
 std::string timeText(std::int64_t seconds, const char* format, bool utc);
 

@@ -1,5 +1,6 @@
 #include "cli/CommandLineActions.h"
 
+#include "base/Text.h"
 #include "cli/ActionSupport.h"
 #include "cli/Output.h"
 #include "core/LoggedTool.h"
@@ -63,10 +64,6 @@ std::string placesLookedIn(const UserFolders& folders, const std::string& identi
            folders.library + "/Containers/" + identifier;
 }
 
-std::string counted(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 // A Hard reset loses more than settings; the plan says so as the window's notice does, with
 // how much of Safari's own folder goes.
 std::string hardResetWarning(const HardResetPreview& preview, const UserFolders& folders) {
@@ -74,7 +71,7 @@ std::string hardResetWarning(const HardResetPreview& preview, const UserFolders&
     std::string size;
     for (const HardResetPreview::Entry& entry : preview.entries) {
         if (entry.path == safari && entry.exists && entry.items) {
-            size = " (" + counted(*entry.items, "item", "items") + ")";
+            size = " (" + plural(*entry.items, "item", "items") + ")";
         }
     }
     return "A Hard reset takes all of " + safari + size +
@@ -87,9 +84,8 @@ void reportReset(Console& console, const Target& target, const ResetOutcome& out
     if (outcome.ending == ResetEnding::Interrupted) {
         const std::size_t all = outcome.trashed + outcome.removedForGood + outcome.leftovers.size();
         say(console, "Interrupted: " + std::to_string(outcome.trashed) + " of " +
-                         counted(all, "entry", "entries") +
-                         (outcome.trashed == 1 ? " is" : " are") + " in the Trash" +
-                         (outcome.recorded ? "; " + restore : "."));
+                         plural(all, "entry", "entries") + (outcome.trashed == 1 ? " is" : " are") +
+                         " in the Trash" + (outcome.recorded ? "; " + restore : "."));
         return;
     }
     if (outcome.ending == ResetEnding::Done) {
@@ -111,7 +107,7 @@ void reportReset(Console& console, const Target& target, const ResetOutcome& out
     }
     console.err << std::flush;
     if (!json && outcome.trashed > 0) {
-        console.out << counted(outcome.trashed, "entry is", "entries are") << " in the Trash"
+        console.out << plural(outcome.trashed, "entry is", "entries are") << " in the Trash"
                     << (outcome.recorded ? "; " + restore : ".") << '\n';
     }
 }

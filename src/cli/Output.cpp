@@ -1,5 +1,6 @@
 #include "cli/Output.h"
 
+#include "base/RegularFile.h"
 #include "base/Text.h"
 
 #include <algorithm>
@@ -17,16 +18,8 @@ constexpr std::size_t kBatch = std::size_t{64} * 1024;
 DescriptorOutput::DescriptorOutput(int fd) : m_fd(fd) {}
 
 void DescriptorOutput::writeOut(const char* text, std::size_t count) {
-    while (count > 0 && m_error == 0) {
-        const ssize_t written = ::write(m_fd, text, count);
-        if (written < 0) {
-            if (errno != EINTR) {
-                m_error = errno;
-            }
-            continue;
-        }
-        text += written;
-        count -= static_cast<std::size_t>(written);
+    if (m_error == 0) {
+        m_error = writeAll(m_fd, {text, count});
     }
 }
 
@@ -147,12 +140,8 @@ nlohmann::json jsonPath(const std::string& path) {
         entry["path"] = path;
         return entry;
     }
-    static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;
-    for (const char c : path) {
-        hex += kDigits[(static_cast<unsigned char>(c) >> 4) & 0xf];
-        hex += kDigits[static_cast<unsigned char>(c) & 0xf];
-    }
+    appendHex(hex, path);
     // The readable form keeps every valid part and marks each bad byte with U+FFFD.
     entry["path"] = nlohmann::json::parse(
         nlohmann::json(path).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));

@@ -194,6 +194,23 @@ TEST(RestoreText, NamesWhatDidNotComeBackUpToTen) {
     EXPECT_NE(text.find("...and 3 more."), std::string::npos);
 }
 
+TEST(RestoreText, ThePlanCountsWhatItDoesNotName) {
+    RestorePlan plan;
+    for (std::size_t i = 0; i < 25; ++i) {
+        plan.record.moved.push_back(
+            {"/L/entry" + std::to_string(10 + i), "/T/files/entry", {}, std::nullopt});
+        plan.comeBack.push_back(i);
+    }
+    for (int i = 0; i < 12; ++i) {
+        plan.replaced.push_back("/L/written" + std::to_string(10 + i));
+    }
+    const std::string text = restorePlanText(plan);
+    EXPECT_NE(text.find("/L/entry19\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("/L/entry20"), std::string::npos) << text;
+    EXPECT_NE(text.find("/L/entry19\n...and 15 more.\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("/L/written19\n...and 2 more.\n"), std::string::npos) << text;
+}
+
 // The Restore button and action of the window, over the recording Trash.
 class RestoreFlow : public DelegateFixture {
 protected:

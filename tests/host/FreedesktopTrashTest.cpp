@@ -71,6 +71,9 @@ TEST(TrashInfoText, PercentEncodingRoundTripsEveryUnsafeByte) {
         EXPECT_EQ(percentDecodedPath(encoded), path);
     }
     EXPECT_EQ(percentDecodedPath("/%ff%c3%A9"), "/\xff\xc3\xa9");
+    for (const char* cut : {"/%4", "/%", "/%zz", "/a%4g", "/%g4b"}) {
+        EXPECT_FALSE(percentDecodedPath(cut)) << cut;
+    }
 }
 
 TEST(TrashInfoText, PathComesFromTheFirstTrashInfoGroupAndMustDecode) {

@@ -27,7 +27,8 @@ prefix=$work/prefix
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 
 data=$prefix/share
-for file in bin/corvane libexec/corvane/corvane-plist-reader libexec/corvane/corvane-open; do
+for file in bin/corvane libexec/corvane/corvane-window libexec/corvane/corvane-plist-reader \
+    libexec/corvane/corvane-open; do
     [ -x "$prefix/$file" ] || fail "$file is not installed as a program"
 done
 for file in applications/net.corvane.Corvane.desktop \

@@ -11,10 +11,6 @@ namespace {
 
 constexpr const char* kHeading = "The Hard reset takes:";
 
-std::string counted(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 } // namespace
 
 std::string hardResetCookieLine(const HardResetPreview& preview, const std::string& home) {
@@ -26,7 +22,7 @@ std::string hardResetCookieLine(const HardResetPreview& preview, const std::stri
     if (!preview.cookies) {
         return store + " (it could not be read, so its cookies cannot be counted)";
     }
-    return store + " (" + counted(*preview.cookies, "cookie", "cookies") + ")";
+    return store + " (" + plural(*preview.cookies, "cookie", "cookies") + ")";
 }
 
 HardResetReport composeHardResetReport(const HardResetPreview& preview, const std::string& home,
@@ -39,7 +35,7 @@ HardResetReport composeHardResetReport(const HardResetPreview& preview, const st
         }
         std::string line = pathRelativeTo(entry.path, home);
         if (entry.items) {
-            line += " (" + counted(*entry.items, "item", "items") + ")";
+            line += " (" + plural(*entry.items, "item", "items") + ")";
         }
         lines.push_back(std::move(line));
     }

@@ -1,6 +1,7 @@
 #include "core/fix/LibraryRemover.h"
 
 #include "base/Paths.h"
+#include "base/Text.h"
 #include "core/UserFolders.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
@@ -114,8 +115,7 @@ std::string Untrashable::reasonText() const {
 }
 
 std::string Untrashable::sentence() const {
-    return std::to_string(paths.size()) +
-           (paths.size() == 1 ? " entry cannot" : " entries cannot") + " be moved to the Trash (" +
+    return plural(paths.size(), "entry", "entries") + " cannot be moved to the Trash (" +
            reasonText() + ")";
 }
 

@@ -1,5 +1,6 @@
 #include "core/fix/ResetRecord.h"
 
+#include "base/Directory.h"
 #include "base/KillPoint.h"
 #include "base/Paths.h"
 #include "base/RegularFile.h"
@@ -8,10 +9,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -29,14 +31,6 @@ constexpr int kFormat = 3;
 constexpr int kOldestFormat = 2;
 // A reset of 100,000 entries writes about 30 MB.
 constexpr std::size_t kLargestRecord = std::size_t{256} * 1024 * 1024;
-
-void appendHex(std::string& out, std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    for (const unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 0xf];
-    }
-}
 
 // File names need not be UTF-8 on every system; a path that is not is kept as its bytes in hex.
 json pathJson(const std::string& path) {
@@ -81,18 +75,25 @@ void appendPath(std::string& out, std::string_view path) {
         return;
     }
     out += '"';
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    // Runs of bytes that need no escape are copied whole.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        const bool quoted = c == '"' || c == '\\';
+        if (!quoted && static_cast<unsigned char>(c) >= 0x20) {
+            continue;
+        }
+        out.append(path.substr(start, i - start));
+        start = i + 1;
+        if (quoted) {
             out += '\\';
             out += c;
-        } else if (byte < 0x20) {
-            out += "\\u00";
-            appendHex(out, std::string_view(&c, 1));
         } else {
-            out += c;
+            out += "\\u00";
+            appendHex(out, path.substr(i, 1));
         }
     }
+    out.append(path.substr(start));
     out += '"';
 }
 
@@ -126,17 +127,10 @@ Error systemError(const std::string& what, int code) {
         code};
 }
 
-Status writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        killPoint();
-        const ssize_t wrote = write(fd, bytes.data(), bytes.size());
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return systemError("could not write the reset record", errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+Status writeRecord(int fd, std::string_view bytes) {
+    killPoint();
+    if (const int error = writeAll(fd, bytes)) {
+        return systemError("could not write the reset record", error);
     }
     return Done{};
 }
@@ -212,7 +206,8 @@ void applyLine(const json& line, ResetRecord& record) {
     }
 }
 
-void applyHead(const json& head, ResetRecord& record) {
+// The head without its list of planned places.
+void applyHeadFields(const json& head, ResetRecord& record) {
     const int format = head.at("format").get<int>();
     if (format < kOldestFormat || format > kFormat) {
         throw std::invalid_argument("another format");
@@ -229,9 +224,146 @@ void applyHead(const json& head, ResetRecord& record) {
     record.applicationPath = pathFrom(application.at("path"));
     record.systemTarget = application.at("system").get<bool>();
     record.time = head.at("time").get<std::int64_t>();
+}
+
+void applyHead(const json& head, ResetRecord& record) {
+    applyHeadFields(head, record);
     for (const json& path : head.at("planned")) {
         record.planned.push_back(pathFrom(path));
     }
+}
+
+// Reads the parts of a line that a reset writes by the thousand (a moved entry's line, the
+// head's list of planned places) in exactly the form written here, without building a JSON
+// value. Anything else (an escape, a name kept as hex, spaces, a leading zero) it does not
+// take, and the JSON parser reads that line instead, to the same values.
+class PlainJsonReader {
+public:
+    explicit PlainJsonReader(std::string_view text) : m_rest(text) {}
+
+    bool take(std::string_view literal) {
+        if (!m_rest.starts_with(literal)) {
+            return false;
+        }
+        m_rest.remove_prefix(literal.size());
+        return true;
+    }
+
+    template <typename Integer> std::optional<Integer> integer() {
+        const char* begin = m_rest.data();
+        const char* end = begin + m_rest.size();
+        const char* digits = begin != end && *begin == '-' ? begin + 1 : begin;
+        if (digits != end && *digits == '0' && digits + 1 != end && digits[1] >= '0' &&
+            digits[1] <= '9') {
+            return std::nullopt;
+        }
+        Integer value{};
+        const auto [stop, error] = std::from_chars(begin, end, value);
+        if (error != std::errc{} ||
+            (stop != end && (*stop == '.' || *stop == 'e' || *stop == 'E'))) {
+            return std::nullopt;
+        }
+        m_rest.remove_prefix(static_cast<std::size_t>(stop - begin));
+        return value;
+    }
+
+    std::optional<std::string_view> string() {
+        if (!take("\"")) {
+            return std::nullopt;
+        }
+        const std::size_t close = m_rest.find('"');
+        if (close == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view text = m_rest.substr(0, close);
+        const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+            return c == '\\' || static_cast<unsigned char>(c) < 0x20;
+        });
+        if (!plain || !isValidUtf8(text)) {
+            return std::nullopt;
+        }
+        m_rest.remove_prefix(close + 1);
+        return text;
+    }
+
+    bool atEnd() const { return m_rest.empty(); }
+
+private:
+    std::string_view m_rest;
+};
+
+// A moved entry's line as movedEntryLine() writes it.
+std::optional<TrashedEntry> plainMovedEntry(std::string_view line) {
+    PlainJsonReader in(line);
+    TrashedEntry entry;
+    EntryIdentity& identity = entry.identity;
+    const auto device = in.take(R"({"device":)") ? in.integer<std::uint64_t>() : std::nullopt;
+    const auto inode =
+        device && in.take(R"(,"inode":)") ? in.integer<std::uint64_t>() : std::nullopt;
+    if (!inode) {
+        return std::nullopt;
+    }
+    identity.device = *device;
+    identity.inode = *inode;
+    if (in.take(R"(,"size":)") && !(identity.size = in.integer<std::uint64_t>())) {
+        return std::nullopt;
+    }
+    if (in.take(R"(,"modifiedNanoseconds":)") &&
+        !(identity.modifiedNanoseconds = in.integer<std::int64_t>())) {
+        return std::nullopt;
+    }
+    if (in.take(R"(,"deletionDate":)")) {
+        const std::optional<std::string_view> date = in.string();
+        if (!date) {
+            return std::nullopt;
+        }
+        identity.deletionDate = *date;
+    }
+    const auto original = in.take(R"(,"original":)") ? in.string() : std::nullopt;
+    const auto trashed = original && in.take(R"(,"trashed":)") ? in.string() : std::nullopt;
+    if (!trashed || !in.take("}") || !in.atEnd()) {
+        return std::nullopt;
+    }
+    entry.original = *original;
+    entry.trashed = *trashed;
+    return entry;
+}
+
+// The head as resetRecordHeadLine() writes it: its small part by the JSON parser, the list of
+// planned places, which may be long, read plainly. False when it is not in that form.
+bool applyPlainHead(std::string_view line, ResetRecord& record) {
+    constexpr std::string_view kPlanned = R"(,"planned":[)";
+    // A quote inside a string is escaped, so this cannot occur before the list itself.
+    const std::size_t at = line.find(kPlanned);
+    if (at == std::string_view::npos) {
+        return false;
+    }
+    PlainJsonReader in(line.substr(at + kPlanned.size()));
+    std::vector<std::string> planned;
+    if (!in.take("]")) {
+        do {
+            const std::optional<std::string_view> path = in.string();
+            if (!path) {
+                return false;
+            }
+            planned.emplace_back(*path);
+        } while (in.take(","));
+        if (!in.take("]")) {
+            return false;
+        }
+    }
+    if (!in.take("}") || !in.atEnd()) {
+        return false;
+    }
+    std::string rest(line.substr(0, at));
+    rest += '}';
+    const json head = json::parse(rest, nullptr, false);
+    if (head.is_discarded() || !head.is_object() || head.contains("planned")) {
+        return false;
+    }
+    applyHeadFields(head, record);
+    record.planned = std::move(planned);
+    return true;
 }
 
 } // namespace
@@ -248,7 +380,12 @@ bool isRecordId(std::string_view id) {
     return true;
 }
 
-std::string resetRecordHeadLine(const ResetRecord& record) {
+namespace {
+
+// Builds the head line in `line`, handing it to `flush` (which empties it, and returns false
+// when it failed) each time it has grown to `batch` bytes; false when a flush failed.
+bool buildHeadLine(const ResetRecord& record, std::string& line, std::size_t batch,
+                   const std::function<bool(std::string&)>& flush) {
     json head = {{"format", kFormat},
                  {"identifier", pathJson(record.identifier)},
                  {"application",
@@ -263,7 +400,7 @@ std::string resetRecordHeadLine(const ResetRecord& record) {
         head["kinds"] = record.kinds;
     }
     // The planned entries, which may be many, are written straight after the rest.
-    std::string line = head.dump();
+    line += head.dump();
     line.pop_back();
     line += R"(,"planned":[)";
     for (std::size_t i = 0; i < record.planned.size(); ++i) {
@@ -271,8 +408,41 @@ std::string resetRecordHeadLine(const ResetRecord& record) {
             line += ',';
         }
         appendPath(line, record.planned[i]);
+        if (line.size() >= batch && !flush(line)) {
+            return false;
+        }
     }
     line += "]}\n";
+    return true;
+}
+
+// Writes the head line a piece at a time: with 100,000 planned entries it is some 10 MB, which
+// would otherwise be held whole, and copied as it grew, beside the list it is made from.
+Status writeHeadLine(int fd, const ResetRecord& record) {
+    constexpr std::size_t kBatch = std::size_t{64} * 1024;
+    killPoint();
+    int error = 0;
+    const auto flush = [fd, &error](std::string& piece) {
+        error = writeAll(fd, piece);
+        piece.clear();
+        return error == 0;
+    };
+    std::string line;
+    line.reserve(kBatch + 4096);
+    if (buildHeadLine(record, line, kBatch, flush)) {
+        flush(line);
+    }
+    if (error != 0) {
+        return systemError("could not write the reset record", error);
+    }
+    return Done{};
+}
+
+} // namespace
+
+std::string resetRecordHeadLine(const ResetRecord& record) {
+    std::string line;
+    buildHeadLine(record, line, std::string::npos, [](std::string&) { return true; });
     return line;
 }
 
@@ -334,6 +504,22 @@ namespace {
 class RecordParser {
 public:
     bool feed(std::string_view text) {
+        if (m_lines > 0) {
+            if (std::optional<TrashedEntry> entry = plainMovedEntry(text)) {
+                m_record.moved.push_back(std::move(*entry));
+                ++m_lines;
+                return true;
+            }
+        } else {
+            try {
+                if (applyPlainHead(text, m_record)) {
+                    ++m_lines;
+                    return true;
+                }
+            } catch (const std::exception&) {
+                return m_ok = false;
+            }
+        }
         const json line = json::parse(text, nullptr, false);
         if (line.is_discarded() || !line.is_object()) {
             return m_ok = false;
@@ -385,7 +571,7 @@ ResetJournal::~ResetJournal() {
 }
 
 Status ResetJournal::append(const std::string& line) {
-    Status wrote = writeAll(m_fd, line);
+    Status wrote = writeRecord(m_fd, line);
     if (!wrote) {
         return wrote;
     }
@@ -414,34 +600,23 @@ std::string ResetRecords::fileFor(const std::string& id) const {
 
 Status ResetRecords::makeFolder() const {
     // Each missing folder on the way, for the user alone.
-    std::size_t slash = 1;
-    while (slash != std::string::npos) {
-        slash = m_folder.find('/', slash + 1);
-        const std::string folder = m_folder.substr(0, slash);
-        killPoint();
-        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-            return systemError("could not make the folder " + folder, errno);
-        }
+    if (makeFolders(m_folder, 0700)) {
+        return Done{};
     }
-    struct stat info {};
-    if (stat(m_folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    if (errno == EEXIST) {
         return Error{"the records' place " + m_folder + " is not a folder", ENOTDIR};
     }
-    return Done{};
+    return systemError("could not make the folder " + m_folder, errno);
 }
 
 std::vector<std::string> ResetRecords::ids() const {
     std::vector<std::string> found;
-    DIR* folder = opendir(m_folder.c_str());
-    if (!folder) {
-        return found;
-    }
-    while (const dirent* entry = readdir(folder)) {
-        if (isRecordId(entry->d_name)) {
-            found.emplace_back(entry->d_name);
+    forEachEntry(m_folder, [&found](const FolderEntry& entry) {
+        if (isRecordId(entry.name)) {
+            found.emplace_back(entry.name);
         }
-    }
-    closedir(folder);
+        return true;
+    });
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -474,7 +649,7 @@ Result<std::unique_ptr<ResetJournal>> ResetRecords::begin(ResetRecord& record, s
         return Error{"too many resets in one second", EEXIST};
     }
     auto journal = std::make_unique<ResetJournal>(fd, id, m_folder);
-    Status written = writeAll(fd, resetRecordHeadLine(record));
+    Status written = writeHeadLine(fd, record);
     if (written) {
         written = journal->sync();
     }
@@ -510,7 +685,7 @@ Status ResetRecords::rewrite(const ResetRecord& record) {
     if (fd < 0) {
         return systemError("could not rewrite the reset record", errno);
     }
-    Status written = writeAll(fd, resetRecordText(record));
+    Status written = writeRecord(fd, resetRecordText(record));
     if (written && fsync(fd) != 0) {
         written = systemError("could not write the reset record to the disk", errno);
     }

@@ -39,7 +39,7 @@ std::string withName(const std::string& format, const std::string& name) {
 }
 
 std::string entries(std::size_t count, const char* verb) {
-    return std::to_string(count) + (count == 1 ? " entry " : " entries ") + verb;
+    return plural(count, "entry", "entries") + " " + verb;
 }
 
 // The last line of the account: where the entries went.
@@ -139,8 +139,7 @@ std::string resetAccountText(const std::string& applicationName, const ResetOutc
         text += outcome.leftovers[i] + "\n";
     }
     if (outcome.leftovers.size() > kMaxNamedLeftovers) {
-        text +=
-            "...and " + std::to_string(outcome.leftovers.size() - kMaxNamedLeftovers) + " more.\n";
+        text += andMore(outcome.leftovers.size() - kMaxNamedLeftovers) + ".\n";
     }
     if (!outcome.reasons.empty()) {
         text += "\nThey stayed because:\n";
@@ -204,8 +203,14 @@ Untrashable ResetTransaction::untrashable() {
         m_remover.emplace(*m_ports.fileSystem, m_library, m_home, m_ports.runTool, m_ports.log,
                           m_ports.trash);
     }
-    // Listed once: the look ahead and the journal's head name the same entries.
-    m_targets = m_remover->targets(planned());
+    // Listed once: the look ahead and the journal's head name the same entries. A listing that
+    // is all there is to remove, as it is but for a Hard reset, is not copied first: it may hold
+    // 100,000 paths.
+    if (m_plan.hardReset.empty() && !m_plan.cookieStoreFile) {
+        m_targets = m_remover->targets(m_plan.listed);
+    } else {
+        m_targets = m_remover->targets(planned());
+    }
     return m_remover->findUntrashable(m_targets);
 }
 
@@ -219,7 +224,7 @@ std::vector<ResetTransaction::Move> ResetTransaction::moves() {
         index.emplace(target, moves.size());
         moves.push_back({target, 0});
     }
-    for (const std::string& path : planned()) {
+    const auto carry = [&](const std::string& path) {
         const std::optional<std::string> target = m_remover->targetOf(path);
         // The topmost move at or above it carries it.
         std::optional<std::size_t> carrier;
@@ -232,6 +237,11 @@ std::vector<ResetTransaction::Move> ResetTransaction::moves() {
         if (carrier) {
             ++moves[*carrier].items;
         }
+    };
+    std::for_each(m_plan.listed.begin(), m_plan.listed.end(), carry);
+    std::for_each(m_plan.hardReset.begin(), m_plan.hardReset.end(), carry);
+    if (m_plan.cookieStoreFile) {
+        carry(*m_plan.cookieStoreFile);
     }
     return moves;
 }

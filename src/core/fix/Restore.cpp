@@ -1,6 +1,7 @@
 #include "core/fix/Restore.h"
 
 #include "base/Paths.h"
+#include "base/Text.h"
 #include "core/UserFolders.h"
 #include "core/fix/Interruption.h"
 #include "core/fix/LibraryRemover.h"
@@ -60,10 +61,6 @@ bool isPlaceInLibrary(const FileSystem& fs, const std::string& place, const std:
     }
     const std::optional<std::string> resolved = fs.resolvedPath(folder);
     return folderInside[parent] = resolved && isInsideFolder(*resolved, library);
-}
-
-std::string plural(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 // The part of the identity rule a stat settles: the item at `path` has the identity's inode,
@@ -449,16 +446,11 @@ RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& pla
 }
 
 std::string resetTimeText(std::int64_t time) {
-    static constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
-                                              "May",       "June",     "July",     "August",
-                                              "September", "October",  "November", "December"};
-    const std::time_t seconds = static_cast<std::time_t>(time);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char clock[8];
-    std::snprintf(clock, sizeof clock, "%02d:%02d", local.tm_hour, local.tm_min);
-    return std::to_string(local.tm_mday) + " " + kMonths[local.tm_mon] + " " +
-           std::to_string(local.tm_year + 1900) + " at " + clock;
+    std::string day = timeText(time, "%d", false);
+    if (day.starts_with('0')) {
+        day.erase(0, 1);
+    }
+    return day + timeText(time, " %B %Y at %H:%M", false);
 }
 
 std::string restoreQuestionText(const ResetRecord& record) {
@@ -471,23 +463,25 @@ std::string restoreQuestionText(const ResetRecord& record) {
 }
 
 std::string restorePlanText(const RestorePlan& plan) {
-    const auto listed = [](const std::string& heading, const std::vector<std::string>& paths) {
+    // `paths` holds at least the first ones named of the `count` there are.
+    const auto listed = [](const std::string& heading, const std::vector<std::string>& paths,
+                           std::size_t count) {
         std::string text = heading + "\n";
-        for (std::size_t i = 0; i < paths.size() && i < kMaxNamed; ++i) {
+        for (std::size_t i = 0; i < count && i < kMaxNamed; ++i) {
             text += paths[i] + "\n";
         }
-        if (paths.size() > kMaxNamed) {
-            text += "...and " + std::to_string(paths.size() - kMaxNamed) + " more.\n";
+        if (count > kMaxNamed) {
+            text += andMore(count - kMaxNamed) + ".\n";
         }
         return text;
     };
     std::vector<std::string> comingBack;
-    for (std::size_t i = 0; i < plan.comeBack.size() && i <= kMaxNamed; ++i) {
+    for (std::size_t i = 0; i < plan.comeBack.size() && i < kMaxNamed; ++i) {
         comingBack.push_back(plan.record.moved[plan.comeBack[i]].original);
     }
-    std::string text = listed("These come back from the Trash:", comingBack);
+    std::string text = listed("These come back from the Trash:", comingBack, plan.comeBack.size());
     if (!plan.replaced.empty()) {
-        text += "\n" + listed(kWrittenSinceHeading, plan.replaced);
+        text += "\n" + listed(kWrittenSinceHeading, plan.replaced, plan.replaced.size());
     }
     return text;
 }
@@ -542,7 +536,7 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
         text += lines[i] + "\n";
     }
     if (lines.size() > kMaxNamed) {
-        text += "...and " + std::to_string(lines.size() - kMaxNamed) + " more.\n";
+        text += andMore(lines.size() - kMaxNamed) + ".\n";
     }
     if (!result.leftInTrash().empty()) {
         text += "\nRestore can try again for what stays in the Trash.\n";

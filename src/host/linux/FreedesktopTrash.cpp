@@ -1,5 +1,6 @@
 #include "host/linux/FreedesktopTrash.h"
 
+#include "base/Directory.h"
 #include "base/KillPoint.h"
 #include "base/Paths.h"
 #include "base/RegularFile.h"
@@ -12,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <set>
@@ -41,22 +41,6 @@ bool isUnder(const std::string& path, const std::string& folder) {
 bool exists(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
-}
-
-bool isFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool makeFolders(const std::string& folder, mode_t mode) {
-    if (isFolder(folder)) {
-        return true;
-    }
-    if (folder.empty() || folder == "/" || !makeFolders(parentFolder(folder), mode)) {
-        return false;
-    }
-    killPoint();
-    return mkdir(folder.c_str(), mode) == 0 || (errno == EEXIST && isFolder(folder));
 }
 
 // rename() that fails with EEXIST rather than replace what is at `to`.
@@ -251,21 +235,6 @@ std::string candidateName(const std::string& name, int attempt, std::size_t limi
     return keep == 0 ? std::string() : name.substr(0, keep) + suffix;
 }
 
-// The errno of the failure, or 0.
-int writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return written < 0 ? errno : ENOSPC;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
 int copyContent(int in, int out) {
     char buffer[65536];
     for (;;) {
@@ -282,17 +251,6 @@ int copyContent(int in, int out) {
     }
 }
 
-void forEachName(const std::string& folder, const std::function<void(std::string_view)>& visit) {
-    DIR* listing = opendir(folder.c_str());
-    if (!listing) {
-        return;
-    }
-    while (const dirent* entry = readdir(listing)) {
-        visit(entry->d_name);
-    }
-    closedir(listing);
-}
-
 std::string_view trimmed(std::string_view text) {
     const std::size_t start = std::min(text.find_first_not_of(" \t"), text.size());
     return text.substr(start, text.find_last_not_of(" \t") + 1 - start);
@@ -303,35 +261,43 @@ std::string_view trimmed(std::string_view text) {
 std::string percentEncodedPath(std::string_view path) {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string text;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
+    text.reserve(path.size());
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
         if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            std::string_view("-_.~/").find(c) != std::string_view::npos) {
-            text += c;
-        } else {
-            text += {'%', hex[byte >> 4], hex[byte & 0xF]};
+            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+            continue;
         }
+        const auto byte = static_cast<unsigned char>(c);
+        text.append(path.substr(start, i - start));
+        text += {'%', hex[byte >> 4], hex[byte & 0xF]};
+        start = i + 1;
     }
+    text.append(path.substr(start));
     return text;
 }
 
 std::optional<std::string> percentDecodedPath(std::string_view text) {
-    constexpr std::string_view hex = "0123456789abcdef";
-    const auto digit = [&](char c) {
-        return hex.find(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
     };
     std::string bytes;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            bytes += text[i];
-            continue;
+    bytes.reserve(text.size());
+    for (std::size_t percent = text.find('%'); !text.empty(); percent = text.find('%')) {
+        bytes.append(text.substr(0, percent));
+        if (percent == std::string_view::npos) {
+            break;
         }
-        if (i + 2 >= text.size() || digit(text[i + 1]) == hex.npos ||
-            digit(text[i + 2]) == hex.npos) {
+        if (percent + 2 >= text.size() || digit(text[percent + 1]) < 0 ||
+            digit(text[percent + 2]) < 0) {
             return std::nullopt;
         }
-        bytes += static_cast<char>(digit(text[i + 1]) * 16 + digit(text[i + 2]));
-        i += 2;
+        bytes += static_cast<char>(digit(text[percent + 1]) * 16 + digit(text[percent + 2]));
+        text.remove_prefix(percent + 3);
     }
     return bytes;
 }
@@ -769,15 +735,18 @@ void FreedesktopTrash::forEachInfoFile(
     for (const auto& [root, topdir] : trashRootsFor(originals)) {
         const std::string infoFolder = joined(root, "info");
         std::vector<std::string> stems;
-        forEachName(infoFolder, [&stems](std::string_view name) {
-            if (name.size() > infoSuffix.size() && name.ends_with(infoSuffix)) {
-                stems.emplace_back(name.substr(0, name.size() - infoSuffix.size()));
+        forEachEntry(infoFolder, [&stems](const FolderEntry& entry) {
+            if (entry.name.size() > infoSuffix.size() && entry.name.ends_with(infoSuffix)) {
+                stems.emplace_back(entry.name.substr(0, entry.name.size() - infoSuffix.size()));
             }
+            return true;
         });
         // One listing of files/ tells which items are there, where a stat each would not do.
         std::unordered_set<std::string> items;
-        forEachName(joined(root, "files"),
-                    [&items](std::string_view name) { items.emplace(name); });
+        forEachEntry(joined(root, "files"), [&items](const FolderEntry& entry) {
+            items.emplace(entry.name);
+            return true;
+        });
         for (const std::string& stem : stems) {
             visit(joined(infoFolder, stem + std::string(infoSuffix)), joined(root, "files/" + stem),
                   stem, items.contains(stem));

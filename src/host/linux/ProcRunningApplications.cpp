@@ -1,5 +1,6 @@
 #include "host/linux/ProcRunningApplications.h"
 
+#include "base/Directory.h"
 #include "ports/Workspace.h"
 
 #include <algorithm>
@@ -25,10 +26,6 @@ namespace {
 
 constexpr std::string_view kExecutableFolder = ".app/Contents/MacOS/";
 constexpr std::string_view kDeletedSuffix = " (deleted)";
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
 
 std::optional<pid_t> pidOf(const char* name) {
     if (*name == '\0' || std::strlen(name) > 9) {
@@ -174,31 +171,25 @@ ProcRunningApplications::withBundleIdentifier(const std::string& identifier) con
     if (identifier.empty()) {
         return found;
     }
-    // Every look below is relative to this one folder: most processes need a single readlink.
-    std::unique_ptr<DIR, DirCloser> proc(opendir("/proc"));
-    if (!proc) {
-        return Error{"the list of running processes (/proc) cannot be read: " +
-                         std::string(std::strerror(errno)),
-                     errno};
-    }
-    const int procFd = dirfd(proc.get());
     const uid_t user = getuid();
     const pid_t self = getpid();
     // Reading a bundle can take a child process; each bundle is read once per query.
     std::map<std::string, bool> bundleMatches;
     std::array<char, PATH_MAX> buffer{};
     std::string link;
-    while (const dirent* entry = readdir(proc.get())) {
-        const std::optional<pid_t> pid = pidOf(entry->d_name);
+    // Every look below is relative to the folder listed: most processes need a single readlink.
+    const bool listed = forEachEntry("/proc", [&](const FolderEntry& entry) {
+        const int procFd = entry.folder;
+        const std::optional<pid_t> pid = pidOf(entry.name.data());
         // Never ask ourselves to quit, even when the target is this program's own bundle.
         if (!pid || *pid == self) {
-            continue;
+            return true;
         }
-        const std::string name = entry->d_name;
+        const std::string name(entry.name);
         link.assign(name).append("/exe");
         const std::string_view executable = withoutDeletedMark(readProcLink(procFd, link, buffer));
         if (executable.empty()) {
-            continue; // a kernel thread, an ended process, or another user's
+            return true; // a kernel thread, an ended process, or another user's
         }
         std::optional<std::string> bundle = bundleOfExecutable(executable);
         // A script in the bundle runs under an interpreter that lies elsewhere.
@@ -207,7 +198,7 @@ ProcRunningApplications::withBundleIdentifier(const std::string& identifier) con
             bundle = script ? bundleOfExecutable(*script) : std::nullopt;
         }
         if (!bundle || !isLiveProcessOfUser(procFd, name, user)) {
-            continue;
+            return true;
         }
         auto known = bundleMatches.find(*bundle);
         if (known == bundleMatches.end()) {
@@ -217,6 +208,12 @@ ProcRunningApplications::withBundleIdentifier(const std::string& identifier) con
         if (known->second) {
             found.push_back(*pid);
         }
+        return true;
+    });
+    if (!listed) {
+        return Error{"the list of running processes (/proc) cannot be read: " +
+                         std::string(std::strerror(errno)),
+                     errno};
     }
     std::sort(found.begin(), found.end());
     return found;

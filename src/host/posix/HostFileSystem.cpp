@@ -1,5 +1,7 @@
 #include "host/posix/HostFileSystem.h"
 
+#include "base/Directory.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -44,39 +46,28 @@ struct Listing {
     }
 };
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
 // Lists a folder opened as `fd` (taking ownership of it) in walk order.
 void listFolder(int fd, Listing& listing) {
     listing.names.clear();
     listing.folded.clear();
     listing.children.clear();
-    std::unique_ptr<DIR, DirCloser> dir(fdopendir(fd));
-    if (!dir) {
-        close(fd);
-        return;
-    }
-    while (const dirent* entry = readdir(dir.get())) {
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
-            continue;
-        }
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
+    forEachEntryOf(fd, [&listing](const FolderEntry& entry) {
+        bool isDirectory = entry.type == DT_DIR;
+        if (entry.type == DT_UNKNOWN) {
             struct stat info {};
-            isDirectory = fstatat(dirfd(dir.get()), name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                          S_ISDIR(info.st_mode);
+            isDirectory =
+                fstatat(entry.folder, entry.name.data(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISDIR(info.st_mode);
         }
-        const std::size_t length = std::strlen(name);
+        const std::size_t length = entry.name.size();
         listing.children.push_back({listing.names.size(), length, isDirectory});
-        listing.names.append(name, length + 1);
+        listing.names.append(entry.name.data(), length + 1);
         for (std::size_t i = 0; i <= length; ++i) {
             listing.folded.push_back(
-                static_cast<char>(foldCase(static_cast<unsigned char>(name[i]))));
+                static_cast<char>(foldCase(static_cast<unsigned char>(entry.name.data()[i]))));
         }
-    }
+        return true;
+    });
     // Comparing the folded names as bytes gives the order of walkOrderLess: the first letter
     // that differs ignoring case, else the shorter name, else the exact bytes.
     std::sort(listing.children.begin(), listing.children.end(),

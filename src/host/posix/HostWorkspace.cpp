@@ -1,11 +1,11 @@
 #include "host/posix/HostWorkspace.h"
 
+#include "base/Directory.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "ports/FileSystem.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <variant>
 
@@ -63,18 +63,14 @@ std::optional<std::string> HostWorkspace::fullPathForApplication(const std::stri
 std::vector<std::string> HostWorkspace::installedApplications() const {
     std::vector<std::string> found;
     for (const std::string& folder : applicationFolders()) {
-        DIR* listing = opendir(folder.c_str());
-        if (!listing) {
-            continue;
-        }
         std::vector<std::string> names;
-        while (const dirent* entry = readdir(listing)) {
-            const std::string name = entry->d_name;
+        forEachEntry(folder, [&](const FolderEntry& entry) {
+            std::string name(entry.name);
             if (hasAppExtension(name) && isBundle(appendPathComponent(folder, name))) {
-                names.push_back(name);
+                names.push_back(std::move(name));
             }
-        }
-        closedir(listing);
+            return true;
+        });
         std::sort(names.begin(), names.end());
         for (const std::string& name : names) {
             found.push_back(appendPathComponent(folder, name));

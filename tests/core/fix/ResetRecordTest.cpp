@@ -111,6 +111,79 @@ TEST(ResetRecordText, ReadsBackWhatItWroteIgnoresATornLastLineAndRefusesDamage) 
     }
 }
 
+TEST(ResetRecordText, ALineReadsTheSameInEveryJsonFormAndIsRefusedInNone) {
+    const TrashedEntry entry{
+        "/o/a\"b\\c\u00e9", "/t/files/a", {1, 2, 3, -4, "2026-12-08T10:00:00"}, std::nullopt};
+    const std::string date = R"("deletionDate":"2026-12-08T10:00:00")";
+    const std::string rest = R"("original":"/o/a\"b\\c\u00e9","trashed":"/t/files/a"})";
+    const std::string plainEnd = R"(,"original":"/o/a","trashed":"/t/files/a"})";
+    TrashedEntry plain = entry;
+    plain.original = "/o/a";
+    TrashedEntry hex = plain;
+    hex.original = "/o/\xff";
+    TrashedEntry bare = plain;
+    bare.identity = {1, 2};
+    std::string written = movedEntryLine(entry);
+    written.pop_back();
+    const std::vector<std::pair<std::string, std::optional<TrashedEntry>>> rows = {
+        // As written, and as any JSON writer may write the same values.
+        {written, entry},
+        {R"({"device":1,"inode":2,"size":3,"modifiedNanoseconds":-4,)" + date + "," + rest, entry},
+        {R"({ "device" : 1 , "inode":2,"size":3,"modifiedNanoseconds":-4,)" + date + "," + rest,
+         entry},
+        {R"({"inode":2,"device":1,"modifiedNanoseconds":-4,"size":3,)" + date + "," + rest, entry},
+        {R"({"device":1,"inode":2,"size":3,"modifiedNanoseconds":-4,)" + date + plainEnd, plain},
+        {R"({"device":1,"inode":2,"size":3,"modifiedNanoseconds":-4,)" + date +
+             R"(,"original":{"hex":"2f6f2fff"},"trashed":"/t/files/a"})",
+         hex},
+        {R"({"device":1,"inode":2)" + plainEnd, bare},
+        // Not JSON, or not a moved entry's line.
+        {R"({"device":01,"inode":2)" + plainEnd, std::nullopt},
+        {R"({"device":1,"inode":2)" + plainEnd + "x", std::nullopt},
+        {R"({"device":1,"inode":2,"original":"/o/)" + std::string(1, '\x01') +
+             R"(","trashed":"/t/files/a"})",
+         std::nullopt},
+        {R"({"device":1,"inode":2,"original":"/o/)" + std::string(1, '\xff') +
+             R"(","trashed":"/t/files/a"})",
+         std::nullopt},
+        {R"({"device":1,"inode":2,"original":"/o/a"})", std::nullopt},
+    };
+    const std::string head = resetRecordHeadLine(sample(1796686860));
+    for (const auto& [line, expected] : rows) {
+        SCOPED_TRACE(line);
+        const std::optional<ResetRecord> read = parseResetRecord(head + line + "\n");
+        ASSERT_EQ(read.has_value(), expected.has_value());
+        if (expected) {
+            EXPECT_EQ(read->moved, std::vector<TrashedEntry>{*expected});
+        }
+    }
+
+    // The head's list of planned places, however it is written.
+    const std::string fields = R"({"application":{"name":"n","path":"p","system":false},)"
+                               R"("format":3,"identifier":"i","time":5)";
+    const std::vector<std::pair<std::string, std::optional<std::vector<std::string>>>> heads = {
+        {fields + R"(,"planned":[]})", std::vector<std::string>{}},
+        {fields + R"(,"planned":["/a","/b"]})", std::vector<std::string>{"/a", "/b"}},
+        {fields + R"(,"planned": [ "/a" , "/b\"" ]})", std::vector<std::string>{"/a", "/b\""}},
+        {fields + R"(,"planned":["/a",{"hex":"2fff"}]})", std::vector<std::string>{"/a", "/\xff"}},
+        {R"({"planned":["/a"],)" + fields.substr(1) + "}", std::vector<std::string>{"/a"}},
+        {fields + R"(,"planned":["/a",]})", std::nullopt},
+        {fields + R"(,"planned":["/a"]}})", std::nullopt},
+        {R"({,"planned":["/a"]})", std::nullopt},
+        {R"({"format":3,"planned":["/a"]})", std::nullopt},
+    };
+    for (const auto& [line, expected] : heads) {
+        SCOPED_TRACE(line);
+        const std::optional<ResetRecord> read = parseResetRecord(line + "\n");
+        ASSERT_EQ(read.has_value(), expected.has_value());
+        if (expected) {
+            EXPECT_EQ(read->planned, *expected);
+            EXPECT_EQ(read->identifier, "i");
+            EXPECT_EQ(read->time, 5);
+        }
+    }
+}
+
 class ResetRecordFolder : public ::testing::Test {
 protected:
     std::vector<std::string> files() const {
