@@ -23,6 +23,7 @@ class Application;
 class BundleReader;
 class Clock;
 class CookieStore;
+class DesktopApplications;
 class FileSystem;
 class LibraryRemover;
 class Notifications;
@@ -74,6 +75,7 @@ struct Services {
     Clock* clock = nullptr; // none: the steady clock and real sleeps
     Trash* trash = nullptr; // none: entries are removed for good and nothing can be put back
     ResetChooser* resetChooser = nullptr; // none: Restore offers the latest reset alone
+    DesktopApplications* desktopApplications = nullptr; // none: a desktop file is no target
 };
 
 using PathList = std::vector<std::string>;
@@ -210,6 +212,9 @@ private:
     // says why), and show the analysis.
     void showPick(const std::string& picked);
     bool acceptPick(const std::string& picked);
+    // A Linux desktop application picked by its desktop file; false when it names none.
+    bool acceptDesktopFile(const std::string& picked);
+    void rejectPick(const std::string& sentence);
     // True (the window says why, Fix unavailable) when the home is another user's.
     bool refuseForeignHome();
     void showAnalysis(const AnalyserResult& analysis);
@@ -230,7 +235,7 @@ private:
     struct RestorePlace {
         std::string home;
         std::string library;
-        std::string resolvedLibrary;
+        Confinement confinement;
     };
     std::optional<RestorePlace> restorePlace();
     // Takes the home's lock, plans the record's restore, asks about it (naming what was written
@@ -290,6 +295,7 @@ private:
     PathList _fullStatePaths;
     std::vector<SkippedFolder> _skippedFolders;
     std::optional<TargetPlan> _plan;
+    TargetFamily _targetFamily = TargetFamily::Bundle;
     KindSelection _kinds;
     std::optional<std::string> _path;
     bool _autoCheck = false;

@@ -229,6 +229,7 @@ public:
         services.cookieStore = &m_host.cookies;
         services.systemLog = &m_host.log;
         services.trash = m_host.trashOrNone();
+        services.desktopApplications = &m_host.desktopApplications;
         // What went wrong is said once by the command itself; the details are in the system log.
         m_host.log.setEchoToStandardError(false);
     }

@@ -80,6 +80,7 @@ FrontEnd::FrontEnd()
     services.notifications = m_notifications.get();
     services.trash = m_host->trashOrNone();
     services.resetChooser = m_resetChooser.get();
+    services.desktopApplications = &m_host->desktopApplications;
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
 
     m_application->inputGate().setCancelControl(m_window->cancelButton());

@@ -8,6 +8,7 @@
 #include "host/PosixProcessLauncher.h"
 #include "host/ProcRunningApplications.h"
 #include "host/SyslogSystemLog.h"
+#include "host/linux/XdgDesktopApplications.h"
 
 #include <optional>
 
@@ -30,6 +31,7 @@ struct HostFacilities {
     FileCookieStore cookies{fileSystem};
     SyslogSystemLog log;
     std::optional<FreedesktopTrash> trash = FreedesktopTrash::locate();
+    XdgDesktopApplications desktopApplications;
 };
 
 } // namespace corvane

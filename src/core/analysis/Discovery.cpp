@@ -29,6 +29,9 @@ std::string skippedFolderLine(const SkippedFolder& skipped) {
     case SkippedFolder::Reason::Link:
         why = "is a link";
         break;
+    case SkippedFolder::Reason::LeadsOutsideHome:
+        why = "leads outside your home";
+        break;
     case SkippedFolder::Reason::Unreadable:
         break;
     }
