@@ -19,6 +19,7 @@
 namespace corvane {
 
 class Alerts;
+class ApplicationChooser;
 class Application;
 class BundleReader;
 class Clock;
@@ -76,6 +77,7 @@ struct Services {
     Trash* trash = nullptr; // none: entries are removed for good and nothing can be put back
     ResetChooser* resetChooser = nullptr; // none: Restore offers the latest reset alone
     DesktopApplications* desktopApplications = nullptr; // none: a desktop file is no target
+    ApplicationChooser* applicationChooser = nullptr;   // none: no list of installed applications
 };
 
 using PathList = std::vector<std::string>;
@@ -118,6 +120,8 @@ public:
     void chooseApp();
     // Chooses the application at path as if it had been picked in the open panel.
     void chooseAppAtPath(const std::string& path);
+    // Chooses from the list of installed Linux applications, as its desktop file would.
+    void chooseInstalledApp();
     void fixButtonMethod();
     void restoreButtonMethod();
     // Puts back the latest reset (of the identifier, when given) after asking; what came of it,

@@ -54,6 +54,28 @@ void AppDelegate::chooseAppAtPath(const std::string& path) {
     chooseAppFrom(path);
 }
 
+void AppDelegate::chooseInstalledApp() {
+    const std::optional<std::string> home = _services.fileSystem->homeDirectory();
+    if (!_services.applicationChooser || !_services.desktopApplications || !home) {
+        return;
+    }
+    std::vector<InstalledApplication> applications =
+        findInstalledApplications(*_services.fileSystem, *_services.desktopApplications, *home)
+            .applications;
+    // Those left out of menus are helpers and settings pages, not what a user names.
+    std::erase_if(applications, [](const InstalledApplication& app) { return app.noDisplay; });
+    std::vector<InstalledChoice> choices;
+    choices.reserve(applications.size());
+    for (const InstalledApplication& app : applications) {
+        choices.push_back({app.name, app.id, app.icon});
+    }
+    if (const std::optional<std::size_t> chosen =
+            _services.applicationChooser->chooseApplication(choices);
+        chosen && *chosen < applications.size()) {
+        chooseAppFrom(applications[*chosen].desktopFilePath);
+    }
+}
+
 void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
     _safariAggressive = false;
     _isSystemApp = false;

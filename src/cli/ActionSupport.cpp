@@ -70,10 +70,7 @@ std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::st
     if (!home || home->empty()) {
         return std::nullopt;
     }
-    const std::vector<std::string> directories = applicationDirectories(
-        *home, fs.environmentValue("XDG_DATA_HOME"), fs.environmentValue("XDG_DATA_DIRS"));
-    const ApplicationList list =
-        installedApplications(ports.desktopApplications->desktopFiles(directories));
+    const ApplicationList list = findInstalledApplications(fs, *ports.desktopApplications, *home);
     for (const InstalledApplication& app : list.applications) {
         if (app.id == id) {
             return Target{id, std::nullopt, app.name, TargetFamily::LinuxApplication,

@@ -1,3 +1,4 @@
+#include "app/Dialogs.h"
 #include "cli/CommandLineFixture.h"
 #include "core/analysis/Kinds.h"
 #include "host/linux/XdgDesktopApplications.h"
@@ -216,6 +217,39 @@ TEST_F(LinuxApplication, ItsDesktopFilePicksItInTheWindow) {
         EXPECT_NE(window.nameField.value.find(c.said), std::string::npos) << window.nameField.value;
         EXPECT_FALSE(window.fixButton.enabled);
     }
+}
+
+// The list of installed applications offers each id once per package, and the one chosen is
+// analysed as its desktop file would be.
+TEST_F(LinuxApplication, TheListOfInstalledApplicationsPicksOne) {
+    struct PickFlatpak : ApplicationChooser {
+        std::optional<std::size_t>
+        chooseApplication(const std::vector<InstalledChoice>& choices) override {
+            offered = choices;
+            for (std::size_t i = 0; i < choices.size(); ++i) {
+                if (choices[i].name == "Text Editor (Flatpak)") {
+                    return i;
+                }
+            }
+            return std::nullopt;
+        }
+        std::vector<InstalledChoice> offered;
+    } chooser;
+    XdgDesktopApplications desktop;
+    services.desktopApplications = &desktop;
+    services.applicationChooser = &chooser;
+    delegate().chooseInstalledApp();
+    std::vector<std::string> offered;
+    for (const InstalledChoice& choice : chooser.offered) {
+        offered.push_back(choice.name + " " + choice.id);
+    }
+    EXPECT_EQ(offered, (std::vector<std::string>{"Text Editor org.gnome.TextEditor",
+                                                 "Text Editor (Flatpak) org.gnome.TextEditor",
+                                                 "VLC media player vlc"}));
+    // One target per id: the Flatpak and the host package share it, and the name.
+    EXPECT_EQ(window.nameField.value, "Text Editor");
+    EXPECT_TRUE(window.fixButton.enabled);
+    EXPECT_FALSE(delegate().fullFilePaths().empty());
 }
 
 } // namespace
