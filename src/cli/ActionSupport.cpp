@@ -73,8 +73,12 @@ std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::st
     const ApplicationList list = findInstalledApplications(fs, *ports.desktopApplications, *home);
     for (const InstalledApplication& app : list.applications) {
         if (app.id == id) {
-            return Target{id, std::nullopt, app.name, TargetFamily::LinuxApplication,
-                          app.tooGeneric};
+            return Target{id,
+                          std::nullopt,
+                          app.name,
+                          TargetFamily::LinuxApplication,
+                          app.tooGeneric,
+                          app.desktopFilePath};
         }
     }
     return std::nullopt;

@@ -20,6 +20,8 @@ struct Target {
     TargetFamily family = TargetFamily::Bundle;
     // A Linux application whose id has no dot: no folder is its own.
     bool tooGeneric = false;
+    std::optional<std::string> desktopFile =
+        std::nullopt; // a Linux application's, which the window opens on
 };
 
 // A refusal: what to say, and the exit code it ends with.
