@@ -27,6 +27,8 @@ std::string reasonWord(SkippedFolder::Reason reason) {
         return "is a link";
     case SkippedFolder::Reason::LeadsOutsideHome:
         return "leads outside the home";
+    case SkippedFolder::Reason::GenericName:
+        return "is named by a generic id";
     case SkippedFolder::Reason::Unreadable:
         break;
     }

@@ -138,6 +138,10 @@ TEST_F(LinuxApplication, TargetsAreInstalledIdsAndBundlesComeFirst) {
          {"--list", "vlc"},
          1,
          "an application id without a dot names no folder of its own"},
+        {"and its folder is named, not searched",
+         {"--list", "vlc"},
+         1,
+         "\".config/vlc\" is named by an id without a dot"},
         {"a one-word name that is not installed", {"--list", "gedit"}, 2, "neither PATH.app"},
         {"an id that is not installed is not reset",
          {"--reset", "--yes", "org.example.Gone"},
@@ -148,13 +152,14 @@ TEST_F(LinuxApplication, TargetsAreInstalledIdsAndBundlesComeFirst) {
          2,
          "found no installed application"},
     };
+    home.file(".config/vlc/vlcrc", "[qt]\n");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Outcome run = corvane(c.arguments);
         EXPECT_EQ(run.status, c.status) << run.out << run.err;
         EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
     }
-    EXPECT_EQ(files().size(), layout.size() + 3);
+    EXPECT_EQ(files().size(), layout.size() + 4);
 
     // An installed bundle of the same identifier stays the target, with its Library's kinds.
     home.file("Library/Preferences/org.gnome.TextEditor.plist", "bundle");

@@ -43,6 +43,16 @@ bool namesOwnFolders(std::string_view identifier) {
     return applicationIdFit(std::string(identifier)) == ApplicationIdFit::Own;
 }
 
+// A folder named by a one-word id (vlc) may be anyone's: it is named, not searched.
+void noteGenericFolder(const FileSystem& fs, const std::string& home, const std::string& folder,
+                       std::string_view identifier, FolderSearch& search) {
+    if (applicationIdFit(std::string(identifier)) == ApplicationIdFit::TooGeneric &&
+        fs.entryExists(folder)) {
+        search.skipped.push_back(
+            {pathRelativeTo(folder, home), SkippedFolder::Reason::GenericName});
+    }
+}
+
 } // namespace
 
 FolderSearch searchFlatpakFolder(const FileSystem& fs, const std::string& home,
@@ -51,6 +61,8 @@ FolderSearch searchFlatpakFolder(const FileSystem& fs, const std::string& home,
     FolderSearch search;
     const std::optional<std::string> resolvedHome = fs.resolvedPath(home);
     if (!resolvedHome || !namesOwnFolders(identifier)) {
+        noteGenericFolder(fs, home, home + "/.var/app/" + std::string(identifier), identifier,
+                          search);
         return search;
     }
     std::vector<std::string> steps = {".var", "app", std::string(identifier)};
@@ -67,7 +79,12 @@ FolderSearch searchBaseFolder(const FileSystem& fs, const std::string& home, Bas
                               std::string_view identifier, const Tick& tick) {
     FolderSearch search;
     const std::string folder = baseFolder(fs, home, base);
-    if (!namesOwnFolders(identifier) || !fs.entryExists(folder)) {
+    if (!namesOwnFolders(identifier)) {
+        noteGenericFolder(fs, home, appendPathComponent(folder, std::string(identifier)),
+                          identifier, search);
+        return search;
+    }
+    if (!fs.entryExists(folder)) {
         return search;
     }
     const std::optional<std::string> resolved = confinedFolder(fs, home, folder);

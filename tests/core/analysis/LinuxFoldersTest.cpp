@@ -101,14 +101,16 @@ TEST(LinuxApplicationFolders, OnlyTheFoldersNamedExactlyByTheIdAreFound) {
          [](const TempHome&, EnvironmentFileSystem&) {},
          kEditorEntries,
          {}},
-        {"an id without a dot names nothing",
+        {"an id without a dot names nothing of its own; its folders are named, once each",
          "gedit",
          [](const TempHome& home, EnvironmentFileSystem&) {
              home.file(".var/app/gedit/config/x");
+             home.file(".var/app/gedit/cache/x");
              home.file(".config/gedit/x");
          },
          {},
-         {}},
+         {{".var/app/gedit", SkippedFolder::Reason::GenericName},
+          {".config/gedit", SkippedFolder::Reason::GenericName}}},
         {"a sandbox folder that is a link",
          kEditor,
          [](const TempHome& home, EnvironmentFileSystem&) {
@@ -167,24 +169,6 @@ TEST(LinuxApplicationFolders, OnlyTheFoldersNamedExactlyByTheIdAreFound) {
         EXPECT_EQ(found.entries, c.entries);
         EXPECT_EQ(found.skipped, c.skipped);
         fs::remove_all(canonical + ".elsewhere");
-    }
-}
-
-// A bundle's plan never looks at a Linux application's folders, nor the other way round.
-TEST(LinuxApplicationFolders, EachFamilyPlansItsOwnKinds) {
-    TempHome home;
-    const std::string canonical = fs::canonical(home.path()).string();
-    giveEditorLayout(home);
-    home.file("Library/Preferences/org.gnome.TextEditor.plist");
-    HostFileSystem fileSystem;
-    const UserFolders folders{canonical, canonical + "/Library"};
-    for (const TargetFamily family : {TargetFamily::Bundle, TargetFamily::LinuxApplication}) {
-        const TargetPlan planned =
-            planTarget({kEditor, false, family}, fileSystem, folders, nullptr);
-        ASSERT_FALSE(planned.entries.empty());
-        for (const PlannedEntry& entry : planned.entries) {
-            EXPECT_EQ(kindRow(entry.kind).family, family) << entry.path;
-        }
     }
 }
 
