@@ -2,6 +2,7 @@
 #include "cli/CommandLineFixture.h"
 #include "core/analysis/Kinds.h"
 #include "host/linux/XdgDesktopApplications.h"
+#include "support/RecordingTrash.h"
 
 #include <map>
 #include <nlohmann/json.hpp>
@@ -179,6 +180,8 @@ TEST_F(LinuxApplication, TargetsAreInstalledIdsAndBundlesComeFirst) {
 TEST_F(LinuxApplication, ItsDesktopFilePicksItInTheWindow) {
     XdgDesktopApplications desktop;
     services.desktopApplications = &desktop;
+    RecordingTrash trash(home.path() + "/.test-trash");
+    services.trash = &trash;
     const std::string exported =
         home.path() +
         "/.local/share/flatpak/exports/share/applications/org.gnome.TextEditor.desktop";
@@ -202,6 +205,17 @@ TEST_F(LinuxApplication, ItsDesktopFilePicksItInTheWindow) {
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(shown, listed);
     EXPECT_EQ(window.infoView.string().find("drafts"), std::string::npos);
+
+    // Fix takes what the report lists, and nothing of the documents.
+    delegate().fixButtonMethod();
+    for (const char* gone :
+         {".var/app/org.gnome.TextEditor/config", ".var/app/org.gnome.TextEditor/.local/state",
+          ".var/app/org.gnome.TextEditor/cache", ".config/org.gnome.TextEditor"}) {
+        EXPECT_FALSE(home.exists(gone)) << gone;
+    }
+    EXPECT_TRUE(home.exists(".var/app/org.gnome.TextEditor/data/org.gnome.TextEditor/drafts/1"));
+    EXPECT_TRUE(home.exists(".local/share/org.gnome.TextEditor/drafts/2"));
+    EXPECT_EQ(trash.moved.size(), 4u);
 
     struct Case {
         const char* what;
