@@ -19,10 +19,12 @@
 namespace corvane {
 
 class Alerts;
+class ApplicationChooser;
 class Application;
 class BundleReader;
 class Clock;
 class CookieStore;
+class DesktopApplications;
 class FileSystem;
 class LibraryRemover;
 class Notifications;
@@ -74,6 +76,8 @@ struct Services {
     Clock* clock = nullptr; // none: the steady clock and real sleeps
     Trash* trash = nullptr; // none: entries are removed for good and nothing can be put back
     ResetChooser* resetChooser = nullptr; // none: Restore offers the latest reset alone
+    DesktopApplications* desktopApplications = nullptr; // none: a desktop file is no target
+    ApplicationChooser* applicationChooser = nullptr;   // none: no list of installed applications
 };
 
 using PathList = std::vector<std::string>;
@@ -116,6 +120,8 @@ public:
     void chooseApp();
     // Chooses the application at path as if it had been picked in the open panel.
     void chooseAppAtPath(const std::string& path);
+    // Chooses from the list of installed Linux applications, as its desktop file would.
+    void chooseInstalledApp();
     void fixButtonMethod();
     void restoreButtonMethod();
     // Puts back the latest reset (of the identifier, when given) after asking; what came of it,
@@ -210,6 +216,9 @@ private:
     // says why), and show the analysis.
     void showPick(const std::string& picked);
     bool acceptPick(const std::string& picked);
+    // A Linux desktop application picked by its desktop file; false when it names none.
+    bool acceptDesktopFile(const std::string& picked);
+    void rejectPick(const std::string& sentence);
     // True (the window says why, Fix unavailable) when the home is another user's.
     bool refuseForeignHome();
     void showAnalysis(const AnalyserResult& analysis);
@@ -230,7 +239,7 @@ private:
     struct RestorePlace {
         std::string home;
         std::string library;
-        std::string resolvedLibrary;
+        Confinement confinement;
     };
     std::optional<RestorePlace> restorePlace();
     // Takes the home's lock, plans the record's restore, asks about it (naming what was written
@@ -290,6 +299,7 @@ private:
     PathList _fullStatePaths;
     std::vector<SkippedFolder> _skippedFolders;
     std::optional<TargetPlan> _plan;
+    TargetFamily _targetFamily = TargetFamily::Bundle;
     KindSelection _kinds;
     std::optional<std::string> _path;
     bool _autoCheck = false;

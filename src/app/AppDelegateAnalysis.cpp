@@ -31,7 +31,7 @@ void takeList(const TargetPlan& plan, const KindSelection& kinds, ReportList lis
 
 const TargetPlan* AppDelegate::currentPlan() {
     const std::string identifier = processWide().targetBundleIdentifier.value_or("");
-    if (_plan && _plan->identifier == identifier) {
+    if (_plan && _plan->identifier == identifier && _plan->family == _targetFamily) {
         return &*_plan;
     }
     const auto located = locateUserFolders(*_services.fileSystem);
@@ -40,9 +40,10 @@ const TargetPlan* AppDelegate::currentPlan() {
         return nullptr;
     }
     ResponsiveWork work(_services.application, _outlets.progressIndicator,
-                        "Looking through your Library");
-    _plan = planTarget({identifier, false}, *_services.fileSystem, *folders, _services.cookieStore,
-                       [&work] { work.tick(); });
+                        _targetFamily == TargetFamily::Bundle ? "Looking through your Library"
+                                                              : "Looking through your folders");
+    _plan = planTarget({identifier, false, _targetFamily}, *_services.fileSystem, *folders,
+                       _services.cookieStore, [&work] { work.tick(); });
     _skippedFolders = _plan->skipped;
     return &*_plan;
 }

@@ -6,6 +6,8 @@
 #include "core/ProcessWideValues.h"
 #include "core/analysis/AnalysisReport.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
+#include "core/linuxapps/InstalledApplications.h"
+#include "ports/DesktopApplications.h"
 #include "ports/Workspace.h"
 
 #include <algorithm>
@@ -50,6 +52,28 @@ void AppDelegate::chooseApp() {
 
 void AppDelegate::chooseAppAtPath(const std::string& path) {
     chooseAppFrom(path);
+}
+
+void AppDelegate::chooseInstalledApp() {
+    const std::optional<std::string> home = _services.fileSystem->homeDirectory();
+    if (!_services.applicationChooser || !_services.desktopApplications || !home) {
+        return;
+    }
+    std::vector<InstalledApplication> applications =
+        findInstalledApplications(*_services.fileSystem, *_services.desktopApplications, *home)
+            .applications;
+    // Those left out of menus are helpers and settings pages, not what a user names.
+    std::erase_if(applications, [](const InstalledApplication& app) { return app.noDisplay; });
+    std::vector<InstalledChoice> choices;
+    choices.reserve(applications.size());
+    for (const InstalledApplication& app : applications) {
+        choices.push_back({app.name, app.id, app.icon});
+    }
+    if (const std::optional<std::size_t> chosen =
+            _services.applicationChooser->chooseApplication(choices);
+        chosen && *chosen < applications.size()) {
+        chooseAppFrom(applications[*chosen].desktopFilePath);
+    }
 }
 
 void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
@@ -133,7 +157,48 @@ void AppDelegate::showPick(const std::string& picked) {
     }
 }
 
+bool AppDelegate::acceptDesktopFile(const std::string& picked) {
+    // The folder's reader gives each file's text; only the picked one is taken.
+    std::vector<DesktopFileText> files;
+    if (_services.desktopApplications) {
+        for (DesktopFileText& file :
+             _services.desktopApplications->desktopFiles({parentFolder(picked)})) {
+            if (file.relativePath == lastPathComponent(picked)) {
+                files.push_back(std::move(file));
+            }
+        }
+    }
+    ApplicationList list = installedApplications(files);
+    if (list.applications.empty()) {
+        rejectPick(list.rejected.empty() ? rejectedName(picked)
+                                         : "Error: " + list.rejected.front().reason);
+        return false;
+    }
+    const InstalledApplication& application = list.applications.front();
+    _targetFamily = TargetFamily::LinuxApplication;
+    processWide().targetBundleIdentifier = application.id;
+    processWide().targetApplicationName = application.name;
+    return true;
+}
+
+void AppDelegate::rejectPick(const std::string& sentence) {
+    _isApp = false;
+    if (_outlets.fixButton) {
+        _outlets.fixButton->setEnabled(false);
+    }
+    if (_outlets.nameOfAppToFix) {
+        _outlets.nameOfAppToFix->setStringValue(sentence);
+    }
+    if (_outlets.infoField) {
+        _outlets.infoField->setString(kRejectedInfo);
+    }
+}
+
 bool AppDelegate::acceptPick(const std::string& picked) {
+    _targetFamily = TargetFamily::Bundle;
+    if (picked.ends_with(".desktop")) {
+        return acceptDesktopFile(picked);
+    }
     // The picked bundle's own identifier decides; the lookup by name only serves items that
     // are not bundles themselves.
     Result<BundleInfo, BundleError> bundle = _services.bundles->readBundle(picked);
@@ -144,19 +209,9 @@ bool AppDelegate::acceptPick(const std::string& picked) {
     if (processWide().targetBundleIdentifier) {
         return true;
     }
-    _isApp = false;
-    if (_outlets.fixButton) {
-        _outlets.fixButton->setEnabled(false);
-    }
     // When the means of reading failed, the user learns that rather than blame the item.
     const bool readerFailed = !bundle && isReaderFault(bundle.error().failure);
-    if (_outlets.nameOfAppToFix) {
-        _outlets.nameOfAppToFix->setStringValue(readerFailed ? "Error: " + bundle.error().reason
-                                                             : rejectedName(picked));
-    }
-    if (_outlets.infoField) {
-        _outlets.infoField->setString(kRejectedInfo);
-    }
+    rejectPick(readerFailed ? "Error: " + bundle.error().reason : rejectedName(picked));
     return false;
 }
 

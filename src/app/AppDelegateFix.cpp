@@ -207,7 +207,7 @@ ResetPlan AppDelegate::resetPlan() const {
     plan.applicationPath = _path.value_or("");
     plan.systemTarget = _isSystemApp || (_path && isSystemTargetPath(*_path));
     plan.hardSafari = _safariAggressive && _kinds.chosen(EntryKind::HardReset);
-    plan.clearsDomain = _kinds.clearsDomain();
+    plan.clearsDomain = _targetFamily == TargetFamily::Bundle && _kinds.clearsDomain();
     plan.kinds = _plan ? _plan->takenKinds(_kinds) : _kinds.ids();
     plan.listed = _fullFilePaths;
     plan.listed.insert(plan.listed.end(), _fullStatePaths.begin(), _fullStatePaths.end());

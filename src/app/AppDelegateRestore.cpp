@@ -103,13 +103,12 @@ std::optional<AppDelegate::RestorePlace> AppDelegate::restorePlace() {
         updateRestoreButton();
         return std::nullopt;
     }
-    const std::optional<std::string> library =
-        folders ? usableLibraryFolder(fs, folders->library, folders->home) : std::nullopt;
-    if (!library) {
+    Confinement confinement = folders ? Confinement::ofHome(fs, *folders) : Confinement();
+    if (confinement.empty()) {
         updateRestoreButton();
         return std::nullopt;
     }
-    return RestorePlace{folders->home, folders->library, *library};
+    return RestorePlace{folders->home, folders->library, std::move(confinement)};
 }
 
 void AppDelegate::restoreButtonMethod() {
@@ -211,7 +210,7 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
         return std::nullopt;
     }
     const RestorePlan plan =
-        planRestore(std::move(*current), trash, *_services.fileSystem, place.resolvedLibrary);
+        planRestore(std::move(*current), trash, *_services.fileSystem, place.confinement);
     current = nullptr;
     const ResetRecord& chosen = plan.record;
     if (_services.alerts->runModal(restoreQuestion(plan)) != kAlertFirstButtonReturn) {

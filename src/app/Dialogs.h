@@ -76,4 +76,20 @@ public:
                                                    std::size_t preselected) = 0;
 };
 
+// One installed Linux application as the list of them shows it.
+struct InstalledChoice {
+    std::string name;
+    std::string id;
+    std::string icon; // a theme icon name or an absolute path; may be empty
+};
+
+class ApplicationChooser {
+public:
+    virtual ~ApplicationChooser() = default;
+    // Application-modal, in the order given, with a field that narrows the list by name or id;
+    // the index chosen, none when the user cancelled.
+    virtual std::optional<std::size_t>
+    chooseApplication(const std::vector<InstalledChoice>& choices) = 0;
+};
+
 } // namespace corvane

@@ -3,6 +3,8 @@
 #include "base/Paths.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
 #include "core/fix/QuitWait.h"
+#include "core/linuxapps/InstalledApplications.h"
+#include "ports/DesktopApplications.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Workspace.h"
@@ -56,6 +58,32 @@ std::variant<Target, Refusal> bundleTarget(const Ports& ports, const std::string
     return Target{*bundle->identifier, found, name};
 }
 
+// The installed Linux desktop application with the id. A Flatpak and a host package of the same
+// id are one target: their folders differ, and both sets are the id's own. The host package's
+// name is used, as it sorts first.
+std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::string& id) {
+    if (!ports.desktopApplications) {
+        return std::nullopt;
+    }
+    const FileSystem& fs = *ports.fileSystem;
+    const std::optional<std::string> home = fs.homeDirectory();
+    if (!home || home->empty()) {
+        return std::nullopt;
+    }
+    const ApplicationList list = findInstalledApplications(fs, *ports.desktopApplications, *home);
+    for (const InstalledApplication& app : list.applications) {
+        if (app.id == id) {
+            return Target{id,
+                          std::nullopt,
+                          app.name,
+                          TargetFamily::LinuxApplication,
+                          app.tooGeneric,
+                          app.desktopFilePath};
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool namesABundle(const std::string& argument) {
@@ -69,14 +97,28 @@ std::variant<Target, Refusal> resolveTarget(const Ports& ports, const std::strin
     if (namesABundle(argument)) {
         return bundleTarget(ports, argument);
     }
-    if (!isAcceptableBundleIdentifier(argument)) {
+    const ApplicationIdFit fit = applicationIdFit(argument);
+    if (fit != ApplicationIdFit::Own) {
+        // A one-word id is a target only as an installed desktop application's.
+        if (fit == ApplicationIdFit::TooGeneric) {
+            if (std::optional<Target> linux = desktopApplicationTarget(ports, argument)) {
+                return *linux;
+            }
+        }
         return Refusal{"\"" + argument + "\" is neither PATH.app nor an application identifier",
                        kBadInput, true};
+    }
+    std::optional<Target> linux = desktopApplicationTarget(ports, argument);
+    std::optional<std::string> bundle;
+    if (needBundle || linux) {
+        bundle = bundleWithIdentifier(ports, argument);
+    }
+    if (linux && !bundle) {
+        return *linux;
     }
     if (!needBundle) {
         return Target{argument, std::nullopt, argument};
     }
-    const std::optional<std::string> bundle = bundleWithIdentifier(ports, argument);
     if (!bundle) {
         return Refusal{"found no installed application with the identifier " + argument +
                        "; name its bundle, PATH.app"};

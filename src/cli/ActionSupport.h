@@ -16,7 +16,12 @@ namespace corvane::cli {
 struct Target {
     std::string identifier;
     std::optional<std::string> bundle;
-    std::string name; // "Widget.app", or the identifier when there is no bundle
+    std::string name; // "Widget.app", a desktop entry's Name, or the identifier
+    TargetFamily family = TargetFamily::Bundle;
+    // A Linux application whose id has no dot: no folder is its own.
+    bool tooGeneric = false;
+    std::optional<std::string> desktopFile =
+        std::nullopt; // a Linux application's, which the window opens on
 };
 
 // A refusal: what to say, and the exit code it ends with.
@@ -26,8 +31,9 @@ struct Refusal {
     bool usage = false; // a mistake in the command line: the help is pointed to
 };
 
-// The target named on the command line; with `needBundle`, an identifier is looked up among the
-// installed applications.
+// The target named on the command line. An identifier that is no installed bundle's but an
+// installed Linux desktop application's id is that application; otherwise, with `needBundle`,
+// it must be an installed bundle's.
 std::variant<Target, Refusal> resolveTarget(const Ports& ports, const std::string& argument,
                                             bool needBundle);
 

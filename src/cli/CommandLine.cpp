@@ -230,6 +230,7 @@ public:
         services.cookieStore = &m_host->cookies();
         services.systemLog = &m_host->log();
         services.trash = m_host->trashOrNone();
+        services.desktopApplications = m_host->desktopApplications();
         // What went wrong is said once by the command itself; the details are in the system log.
         m_host->setLogEchoToStandardError(false);
     }
@@ -438,7 +439,8 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
 
     OpenWindow window;
     if (target && !namesABundle(*target)) {
-        // An identifier opens the window on the installed application that has it.
+        // An identifier opens the window on the installed application that has it: a bundle, or
+        // a Linux application's desktop file.
         HostServices host;
         const auto resolved = resolveTarget(host.services, *target, true);
         if (const auto* refusal = std::get_if<Refusal>(&resolved)) {
@@ -449,7 +451,8 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
                     QStringLiteral("corvane: %1\n").arg(QString::fromStdString(refusal->sentence)));
             return refusal->code;
         }
-        window.application = std::get<Target>(resolved).bundle;
+        const Target& found = std::get<Target>(resolved);
+        window.application = found.bundle ? found.bundle : found.desktopFile;
     } else if (target) {
         const std::string path = absolute(*target);
         struct stat info {};

@@ -26,6 +26,10 @@ std::string reasonWord(SkippedFolder::Reason reason) {
         return "leads outside the Library";
     case SkippedFolder::Reason::Link:
         return "is a link";
+    case SkippedFolder::Reason::LeadsOutsideHome:
+        return "leads outside the home";
+    case SkippedFolder::Reason::GenericName:
+        return "is named by a generic id";
     case SkippedFolder::Reason::Unreadable:
         break;
     }
@@ -36,7 +40,9 @@ nlohmann::json targetJson(const char* action, const Target& target) {
     return {{"format", 1},
             {"action", action},
             {"identifier", target.identifier},
-            {"application", target.bundle ? nlohmann::json(target.name) : nlohmann::json()},
+            {"application", target.bundle || target.family == TargetFamily::LinuxApplication
+                                ? nlohmann::json(target.name)
+                                : nlohmann::json()},
             {"bundle", target.bundle ? jsonPath(*target.bundle) : nlohmann::json()}};
 }
 
@@ -55,11 +61,22 @@ std::optional<Refusal> safariMisuse(const Target& target, const std::optional<bo
 
 TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target& target,
                    bool hard) {
-    return planTarget({target.identifier, hard}, *ports.fileSystem, folders, ports.cookieStore);
+    return planTarget({target.identifier, hard, target.family}, *ports.fileSystem, folders,
+                      ports.cookieStore);
 }
 
 // Where a listing looked, for the line that says it found nothing.
-std::string placesLookedIn(const UserFolders& folders, const std::string& identifier) {
+std::string placesLookedIn(const FileSystem& fs, const UserFolders& folders, const Target& target) {
+    const std::string& identifier = target.identifier;
+    if (target.tooGeneric) {
+        return "nowhere: an application id without a dot names no folder of its own";
+    }
+    if (target.family == TargetFamily::LinuxApplication) {
+        return folders.home + "/.var/app/" + identifier + ", " +
+               baseFolder(fs, folders.home, BaseFolder::Config) + "/" + identifier + ", " +
+               baseFolder(fs, folders.home, BaseFolder::State) + "/" + identifier + " and " +
+               baseFolder(fs, folders.home, BaseFolder::Cache) + "/" + identifier;
+    }
     return folders.library + "/Preferences, " + folders.library + "/Saved Application State and " +
            folders.library + "/Containers/" + identifier;
 }
@@ -151,7 +168,13 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         document["safari"] = options.safariHard
                                  ? nlohmann::json(*options.safariHard ? "hard" : "soft")
                                  : nlohmann::json();
-        document["kinds"] = kinds.ids();
+        nlohmann::json chosen = nlohmann::json::array();
+        for (const std::string& id : kinds.ids()) {
+            if (kindRow(*kindWithId(id)).family == target.family) {
+                chosen.push_back(id);
+            }
+        }
+        document["kinds"] = std::move(chosen);
         document["entries"] = std::move(entries);
         document["skipped"] = std::move(skipped);
         if (plan.hard && kinds.chosen(EntryKind::HardReset)) {
@@ -178,7 +201,7 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
     }
     if (nothing) {
         say(console, "found nothing of " + target.identifier + "; looked in " +
-                         placesLookedIn(folders, target.identifier));
+                         placesLookedIn(*ports.fileSystem, folders, target));
     }
     return nothing ? kNothingFound : kDone;
 }
@@ -254,10 +277,14 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
                         hardResetCookieLine(*plan.hard, std::get<UserFolders>(located).home) + ".");
         lines.push_back(hardResetWarning(*plan.hard, std::get<UserFolders>(located)));
     }
-    const bool system = isSystemTargetPath(*target.bundle);
-    if (const std::string running =
-            system ? std::string() : runningNote(ports, target.identifier, target.name);
-        !running.empty()) {
+    const bool linux = target.family == TargetFamily::LinuxApplication;
+    const bool system = !linux && isSystemTargetPath(*target.bundle);
+    if (linux) {
+        lines.push_back("Corvane does not tell yet whether " + target.name +
+                        " is running: quit it first, or it may write its settings back.");
+    } else if (const std::string running =
+                   system ? std::string() : runningNote(ports, target.identifier, target.name);
+               !running.empty()) {
         lines.push_back(running);
     }
     showPlan(console, options.json, lines);
@@ -270,17 +297,18 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     ResetPlan reset;
     reset.identifier = target.identifier;
     reset.applicationName = target.name;
-    reset.applicationPath = *target.bundle;
+    reset.applicationPath = target.bundle.value_or(std::string());
     reset.systemTarget = system;
     reset.hardSafari = hard;
     reset.listed = std::move(listed);
-    reset.clearsDomain = kinds.clearsDomain();
+    reset.clearsDomain = !linux && kinds.clearsDomain();
     reset.kinds = plan.takenKinds(kinds);
     if (hard && ports.cookieStore) {
         reset.cookieStoreFile = ports.cookieStore->storeFile();
     }
     transaction->setPlan(std::move(reset));
-    if (!system && !targetHasQuit(ports, console, target.identifier, target.name, "removed")) {
+    if (!system && !linux &&
+        !targetHasQuit(ports, console, target.identifier, target.name, "removed")) {
         return finish(ResetEnding::Declined);
     }
     const Untrashable untrashable = transaction->untrashable();

@@ -10,6 +10,7 @@ namespace corvane {
 
 class BundleReader;
 class CookieStore;
+class DesktopApplications;
 class FileSystem;
 class ProcessLauncher;
 class RunningApplications;
@@ -29,6 +30,7 @@ struct Ports {
     CookieStore* cookieStore = nullptr;
     SystemLog* systemLog = nullptr;
     Trash* trash = nullptr;
+    DesktopApplications* desktopApplications = nullptr; // none: no Linux application is a target
 };
 
 // The same for every command: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done,
@@ -69,7 +71,7 @@ struct RestoreOptions {
 };
 
 // A target is an application bundle (an argument holding "/" or ending in ".app") or an
-// identifier.
+// identifier: a bundle's, or else an installed Linux desktop application's id.
 bool namesABundle(const std::string& argument);
 
 // Prints the absolute path of every entry a reset would remove, in the order the window lists

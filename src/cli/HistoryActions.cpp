@@ -81,8 +81,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     }
     const UserFolders& folders = std::get<UserFolders>(located);
     const FileSystem& fs = *ports.fileSystem;
-    const std::optional<std::string> library =
-        usableLibraryFolder(fs, folders.library, folders.home);
+    const Confinement confinement = Confinement::ofHome(fs, folders);
     nlohmann::json document = {
         {"format", 1}, {"action", "restore"}, {"home", jsonPath(folders.home)}};
     const auto finish = [&](ResetEnding ending) {
@@ -92,7 +91,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
         }
         return exitCodeFor(ending);
     };
-    if (!library || !ports.trash) {
+    if (confinement.empty() || !ports.trash) {
         say(console, nothingToPutBack(choice));
         return finish(ResetEnding::NothingToDo);
     }
@@ -138,7 +137,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     document["identifier"] = record->identifier;
     document["application"] = record->applicationName;
 
-    const RestorePlan plan = planRestore(std::move(*record), trash, fs, *library);
+    const RestorePlan plan = planRestore(std::move(*record), trash, fs, confinement);
     record.reset();
     const ResetRecord* const chosen = &plan.record;
     const std::string when =

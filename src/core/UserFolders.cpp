@@ -57,6 +57,58 @@ bool isStrictlyInside(const std::string& path, const std::string& folder) {
 }
 } // namespace
 
+std::string baseFolder(const FileSystem& fs, const std::string& home, BaseFolder which) {
+    const char* variable = "XDG_CONFIG_HOME";
+    const char* fallback = ".config";
+    switch (which) {
+    case BaseFolder::Config:
+        break;
+    case BaseFolder::State:
+        variable = "XDG_STATE_HOME";
+        fallback = ".local/state";
+        break;
+    case BaseFolder::Cache:
+        variable = "XDG_CACHE_HOME";
+        fallback = ".cache";
+        break;
+    }
+    // The specification ignores a relative value, as if it were unset.
+    if (const std::optional<std::string> set = fs.environmentValue(variable);
+        set && !set->empty() && set->front() == '/') {
+        return withoutTrailingSlashes(*set);
+    }
+    return appendPathComponent(home, fallback);
+}
+
+std::optional<std::string> confinedFolder(const FileSystem& fs, const std::string& home,
+                                          const std::string& folder) {
+    const std::optional<std::string> resolvedHome = fs.resolvedPath(home);
+    if (!resolvedHome || folder.empty() || folder.front() != '/') {
+        return std::nullopt;
+    }
+    std::string existing = withoutTrailingSlashes(folder);
+    std::string rest;
+    while (existing != "/" && !fs.entryExists(existing)) {
+        const std::string name = lastPathComponent(existing);
+        if (name == "." || name == "..") {
+            return std::nullopt;
+        }
+        rest = rest.empty() ? name : appendPathComponent(name, rest);
+        existing = parentFolder(existing);
+    }
+    std::optional<std::string> resolved = fs.resolvedPath(existing);
+    if (!resolved) {
+        return std::nullopt;
+    }
+    if (!rest.empty()) {
+        resolved = appendPathComponent(*resolved, rest);
+    }
+    if (!isStrictlyInside(*resolved, *resolvedHome)) {
+        return std::nullopt;
+    }
+    return resolved;
+}
+
 std::optional<std::string> confinedLibrary(const FileSystem& fs, const UserFolders& folders) {
     std::optional<std::string> library = fs.resolvedPath(folders.library);
     const std::optional<std::string> home = fs.resolvedPath(folders.home);

@@ -18,6 +18,19 @@ struct UserFolders {
 // is one that is missing or not a folder, where nothing could be found or kept.
 std::variant<UserFolders, std::string> locateUserFolders(const FileSystem& fs);
 
+// The freedesktop base folders Linux applications keep their own folders in.
+enum class BaseFolder { Config, State, Cache };
+
+// $XDG_CONFIG_HOME, $XDG_STATE_HOME or $XDG_CACHE_HOME when set to a full path, else its default
+// below the home (~/.config, ~/.local/state, ~/.cache).
+std::string baseFolder(const FileSystem& fs, const std::string& home, BaseFolder which);
+
+// The folder with every link resolved, the part that does not exist yet appended as it is; none
+// when it does not lie strictly beneath the resolved home. The reset and Restore take entries
+// only from inside such a folder.
+std::optional<std::string> confinedFolder(const FileSystem& fs, const std::string& home,
+                                          const std::string& folder);
+
 // When this process runs as root and the home folder belongs to someone else, the sentence that
 // refuses to work there: anything made in it (a Trash, the reset records) would be root's, and
 // of no use to its owner. `subject` is what to run ("this", "Corvane"), `example` the command

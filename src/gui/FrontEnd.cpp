@@ -62,6 +62,7 @@ FrontEnd::FrontEnd()
       m_alerts(std::make_unique<QtAlerts>(m_window.get())),
       m_openPanel(std::make_unique<QtOpenPanel>(m_window.get())),
       m_resetChooser(std::make_unique<QtResetChooser>(m_window.get())),
+      m_applicationChooser(std::make_unique<QtApplicationChooser>(m_window.get())),
       m_application(std::make_unique<QtApplication>()),
       m_urlLoader(std::make_unique<QtUrlLoader>()),
       m_notifications(std::make_unique<DesktopNotifications>(*m_window)) {
@@ -80,6 +81,8 @@ FrontEnd::FrontEnd()
     services.notifications = m_notifications.get();
     services.trash = m_host->trashOrNone();
     services.resetChooser = m_resetChooser.get();
+    services.desktopApplications = m_host->desktopApplications();
+    services.applicationChooser = m_applicationChooser.get();
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
 
     m_application->inputGate().setCancelControl(m_window->cancelButton());
@@ -92,6 +95,8 @@ FrontEnd::FrontEnd()
     });
     connect(m_window->chooseButton(), &QPushButton::clicked, this,
             [delegate] { delegate->chooseApp(); });
+    connect(m_window->chooseInstalledAction(), &QAction::triggered, this,
+            [delegate] { delegate->chooseInstalledApp(); });
     connect(m_window->fixButton(), &QPushButton::clicked, this,
             [delegate] { delegate->fixButtonMethod(); });
     connect(m_window->restoreButton(), &QPushButton::clicked, this,

@@ -19,6 +19,7 @@ class MainWindow;
 class QtAlerts;
 class QtOpenPanel;
 class QtResetChooser;
+class QtApplicationChooser;
 class QtUrlLoader;
 
 // Names the program to the desktop: its name, version, desktop entry and window icon.
@@ -75,6 +76,7 @@ private:
     std::unique_ptr<QtAlerts> m_alerts;
     std::unique_ptr<QtOpenPanel> m_openPanel;
     std::unique_ptr<QtResetChooser> m_resetChooser;
+    std::unique_ptr<QtApplicationChooser> m_applicationChooser;
     std::unique_ptr<QtApplication> m_application;
     std::unique_ptr<QtUrlLoader> m_urlLoader;
     std::unique_ptr<DesktopNotifications> m_notifications;

@@ -193,6 +193,8 @@ void MainWindow::buildMenus() {
     QMenu* file = m_menuBar->addMenu(tr("&File"));
     m_chooseAction = file->addAction(tr("Choose Application..."));
     m_chooseAction->setShortcut(QKeySequence::Open);
+    // Beside the file panel for bundles: the desktop's installed applications, by name and id.
+    m_chooseInstalledAction = file->addAction(tr("Choose Installed Application..."));
     m_restoreAction = file->addAction(tr("Restore..."));
     // Restore undoes the latest reset, so it takes the desktop's key for undoing.
     m_restoreAction->setShortcut(QKeySequence::Undo);
@@ -232,6 +234,7 @@ void MainWindow::pressIfAvailable(QPushButton* button) {
 void MainWindow::followControls() {
     // Choosing is open whenever the window is not busy; a new choice replaces the one shown.
     m_chooseAction->setEnabled(m_chooseButton->isEnabled());
+    m_chooseInstalledAction->setEnabled(m_chooseButton->isEnabled());
     m_restoreAction->setEnabled(m_restoreButton->isEnabled());
     m_updateAction->setEnabled(m_updateButton->isEnabled());
 }

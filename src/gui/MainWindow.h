@@ -56,6 +56,7 @@ public:
     QMenuBar* menuBar() const { return m_menuBar; }
     // The menu items, each the keyboard's and the menu's way to a control of the window.
     QAction* chooseAction() const { return m_chooseAction; }
+    QAction* chooseInstalledAction() const { return m_chooseInstalledAction; }
     QAction* restoreAction() const { return m_restoreAction; }
     QAction* quitAction() const { return m_quitAction; }
     QAction* updateAction() const { return m_updateAction; }
@@ -103,6 +104,7 @@ private:
     QWidget* m_kindRow;
     QMenuBar* m_menuBar;
     QAction* m_chooseAction;
+    QAction* m_chooseInstalledAction;
     QAction* m_restoreAction;
     QAction* m_quitAction;
     QAction* m_updateAction;

@@ -10,11 +10,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -321,6 +325,98 @@ std::optional<std::size_t> QtResetChooser::chooseReset(const std::vector<PastRes
     list->setMinimumWidth(columnsWidth);
     list->setMinimumHeight(list->sizeHintForRow(0) * 6 + list->header()->sizeHint().height());
     list->setFocus();
+
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return chosenRow();
+}
+
+QtApplicationChooser::QtApplicationChooser(QWidget* mainWindow) : m_mainWindow(mainWindow) {}
+
+std::optional<std::size_t>
+QtApplicationChooser::chooseApplication(const std::vector<InstalledChoice>& choices) {
+    QDialog dialog(m_mainWindow);
+    dialog.setObjectName(QStringLiteral("installedApplicationsDialog"));
+    dialog.setWindowTitle(QStringLiteral("Choose Application"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+
+    auto* search = new QLineEdit(&dialog);
+    search->setObjectName(QStringLiteral("applicationSearch"));
+    search->setAccessibleName(QString::fromUtf8(kApplicationSearchName));
+    search->setPlaceholderText(QStringLiteral("Name or id"));
+    search->setClearButtonEnabled(true);
+
+    auto* model = new QStandardItemModel(&dialog);
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        const QString name = QString::fromStdString(choices[i].name);
+        const QString id = QString::fromStdString(choices[i].id);
+        auto* item = new QStandardItem(name + QLatin1Char('\n') + id);
+        const QString icon = QString::fromStdString(choices[i].icon);
+        item->setIcon(QDir::isAbsolutePath(icon) ? QIcon(icon) : QIcon::fromTheme(icon));
+        item->setData(QVariant::fromValue(static_cast<qulonglong>(i)), Qt::UserRole);
+        item->setData(name + QLatin1Char(' ') + id, Qt::UserRole + 1);
+        item->setEditable(false);
+        model->appendRow(item);
+    }
+    auto* shown = new QSortFilterProxyModel(&dialog);
+    shown->setSourceModel(model);
+    shown->setFilterRole(Qt::UserRole + 1);
+    shown->setFilterCaseSensitivity(Qt::CaseInsensitive);
+
+    auto* list = new QListView(&dialog);
+    list->setObjectName(QStringLiteral("installedApplications"));
+    list->setAccessibleName(QString::fromUtf8(kInstalledApplicationsName));
+    list->setModel(shown);
+    list->setUniformItemSizes(true);
+    list->setIconSize(QSize(32, 32));
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* choose =
+        buttons->addButton(QString::fromUtf8(kChooseInstalledTitle), QDialogButtonBox::AcceptRole);
+    QPushButton* cancel =
+        buttons->addButton(QString::fromUtf8(kCancelChoiceTitle), QDialogButtonBox::RejectRole);
+    choose->setAccessibleName(choose->text());
+    cancel->setAccessibleName(cancel->text());
+    choose->setDefault(true);
+
+    // The row in focus, else the first one the search leaves.
+    const auto chosenRow = [list, shown]() -> std::optional<std::size_t> {
+        QModelIndex index = list->currentIndex();
+        if (!index.isValid() && shown->rowCount() > 0) {
+            index = shown->index(0, 0);
+        }
+        if (!index.isValid()) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(index.data(Qt::UserRole).toULongLong());
+    };
+    const auto pickIfAny = [&dialog, chosenRow] {
+        if (chosenRow()) {
+            dialog.accept();
+        }
+    };
+    QObject::connect(search, &QLineEdit::textChanged, list,
+                     [list, shown, choose](const QString& text) {
+                         shown->setFilterFixedString(text);
+                         list->setCurrentIndex(shown->index(0, 0));
+                         choose->setEnabled(shown->rowCount() > 0);
+                     });
+    QObject::connect(search, &QLineEdit::returnPressed, &dialog, pickIfAny);
+    QObject::connect(list, &QListView::activated, &dialog, pickIfAny);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, pickIfAny);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    list->setCurrentIndex(shown->index(0, 0));
+    choose->setEnabled(shown->rowCount() > 0);
+
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(search);
+    layout->addWidget(list, 1);
+    layout->addWidget(buttons);
+    list->setMinimumHeight(list->sizeHintForRow(0) * 8 + 2 * list->frameWidth());
+    search->setFocus();
 
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;

@@ -51,4 +51,23 @@ private:
     QPointer<QWidget> m_mainWindow;
 };
 
+// The list of installed applications: accessible names of its search field and list, and the
+// title of the button that picks.
+inline constexpr const char* kApplicationSearchName = "Search applications";
+inline constexpr const char* kInstalledApplicationsName = "Installed applications";
+inline constexpr const char* kChooseInstalledTitle = "Choose";
+
+// The installed applications, one row each with its icon, name and id. Typing narrows the list
+// by name or id; Return picks the application in focus (the first one shown when none is),
+// a double-click picks the one clicked, Escape cancels.
+class QtApplicationChooser : public ApplicationChooser {
+public:
+    explicit QtApplicationChooser(QWidget* mainWindow);
+    std::optional<std::size_t>
+    chooseApplication(const std::vector<InstalledChoice>& choices) override;
+
+private:
+    QPointer<QWidget> m_mainWindow;
+};
+
 } // namespace corvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ports/DesktopApplications.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
@@ -30,6 +31,8 @@ public:
     virtual Trash* trashOrNone() = 0;
     // The command line says what went wrong in its own words, so its log stays in the system log.
     virtual void setLogEchoToStandardError(bool echo) = 0;
+    // The installed desktop applications; none on a system without them.
+    virtual DesktopApplications* desktopApplications() = 0;
 };
 
 // The facilities of the system the program is built for; each system folder (linux/, macos/)

@@ -24,6 +24,13 @@ public:
     // The user's home folder as the environment gives it, unchecked; none when unknown.
     virtual std::optional<std::string> homeDirectory() const = 0;
 
+    // The environment's value of the variable ($XDG_CONFIG_HOME), unchecked; none when unset. A
+    // stand-in that knows no environment leaves the folders they name at their defaults.
+    virtual std::optional<std::string> environmentValue(const std::string& variable) const {
+        (void)variable;
+        return std::nullopt;
+    }
+
     // True when a file or folder exists at the path (a symlink counts by its target).
     virtual bool fileExists(const std::string& path) const = 0;
 

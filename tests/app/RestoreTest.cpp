@@ -43,7 +43,7 @@ public: // the rows of the table below arrange the test's state
         ResetRecord record;
         record.applicationName = "Example.app";
         record.moved = {entry};
-        return restoreRecord(record, trash, fileSystem, library);
+        return restoreRecord(record, trash, fileSystem, Confinement({library}));
     }
 
     TempHome home;
@@ -169,7 +169,7 @@ TEST_F(PutBackOne, TheLastMovedComesBackFirst) {
     ResetRecord record;
     record.moved = {trashEntry(trash, folder + "/a.plist"), trashEntry(trash, folder)};
 
-    const RestoreResult result = restoreRecord(record, trash, fileSystem, library);
+    const RestoreResult result = restoreRecord(record, trash, fileSystem, Confinement({library}));
 
     EXPECT_EQ(result.restored.size(), 2u);
     EXPECT_EQ(contentOf(folder + "/a.plist"), "a");

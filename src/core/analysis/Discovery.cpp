@@ -29,6 +29,12 @@ std::string skippedFolderLine(const SkippedFolder& skipped) {
     case SkippedFolder::Reason::Link:
         why = "is a link";
         break;
+    case SkippedFolder::Reason::LeadsOutsideHome:
+        why = "leads outside your home";
+        break;
+    case SkippedFolder::Reason::GenericName:
+        why = "is named by an id without a dot, too generic to be the application's own";
+        break;
     case SkippedFolder::Reason::Unreadable:
         break;
     }

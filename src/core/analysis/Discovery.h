@@ -36,7 +36,7 @@ struct EntryList {
 
 // A search folder that was not walked, named as the user knows it ("Preferences").
 struct SkippedFolder {
-    enum class Reason { LeadsOutside, Unreadable, Link };
+    enum class Reason { LeadsOutside, Unreadable, Link, LeadsOutsideHome, GenericName };
     std::string name;
     Reason reason;
     bool operator==(const SkippedFolder&) const = default;

@@ -1,5 +1,9 @@
 #include "core/analysis/Kinds.h"
 
+#include "base/Paths.h"
+#include "core/UserFolders.h"
+#include "core/analysis/LinuxFolders.h"
+
 #include <algorithm>
 #include <array>
 
@@ -32,33 +36,85 @@ FolderSearch findContainerSavedState(const KindSearch& search) {
                                  "Saved Application State", search.tick);
 }
 
-constexpr std::string_view kFromTrash = "put back from the Trash by Restore";
+FolderSearch findFlatpakConfig(const KindSearch& search) {
+    return searchFlatpakFolder(search.fs, search.folders.home, search.identifier, "config",
+                               search.tick);
+}
 
-const std::array<KindRow, 6> kKinds = {{
+FolderSearch findFlatpakState(const KindSearch& search) {
+    return searchFlatpakFolder(search.fs, search.folders.home, search.identifier, ".local/state",
+                               search.tick);
+}
+
+FolderSearch findFlatpakCache(const KindSearch& search) {
+    return searchFlatpakFolder(search.fs, search.folders.home, search.identifier, "cache",
+                               search.tick);
+}
+
+FolderSearch findXdgConfig(const KindSearch& search) {
+    return searchBaseFolder(search.fs, search.folders.home, BaseFolder::Config, search.identifier,
+                            search.tick);
+}
+
+FolderSearch findXdgState(const KindSearch& search) {
+    return searchBaseFolder(search.fs, search.folders.home, BaseFolder::State, search.identifier,
+                            search.tick);
+}
+
+FolderSearch findXdgCache(const KindSearch& search) {
+    return searchBaseFolder(search.fs, search.folders.home, BaseFolder::Cache, search.identifier,
+                            search.tick);
+}
+
+constexpr std::string_view kFromTrash = "put back from the Trash by Restore";
+constexpr std::string_view kSandboxOwn =
+    "everything: the sandbox folder is the application's alone; its data folder is kept";
+constexpr std::string_view kBaseOwn =
+    "the folder named exactly ID (letter case counts), for an id with a dot";
+
+const std::array<KindRow, 12> kKinds = {{
     {EntryKind::Preferences, "preferences", "Settings", "Library/Preferences", "Library",
      "ID, ID.plist and its lock and temporary files, what lies in a folder named ID, and "
      "ID.HOST.plist directly in ByHost",
-     kFromTrash, ReportList::Settings, true, false, false, findPreferences},
+     kFromTrash, ReportList::Settings, true, false, false, TargetFamily::Bundle, findPreferences},
     {EntryKind::ContainerPreferences, "container_preferences", "Sandbox settings",
      "Library/Containers/ID/Data/Library/Preferences", "Library/Containers/ID",
      "everything: the container is the application's alone", kFromTrash, ReportList::Settings, true,
-     false, false, findContainerPreferences},
+     false, false, TargetFamily::Bundle, findContainerPreferences},
     {EntryKind::SafariExtras, "safari_extras", "Safari's last session and adware",
      "Library/Safari/LastSession.plist and Library/Application Support/osxDownloader", "Library",
      "those two names only, for Safari", kFromTrash, ReportList::Settings, false, true, false,
-     findExtras},
+     TargetFamily::Bundle, findExtras},
     {EntryKind::SavedState, "saved_state", "Saved window state", "Library/Saved Application State",
      "Library", "ID.savedState and what lies in it", kFromTrash, ReportList::WindowState, false,
-     false, false, findSavedState},
+     false, false, TargetFamily::Bundle, findSavedState},
     {EntryKind::ContainerSavedState, "container_saved_state", "Sandbox window state",
      "Library/Containers/ID/Data/Library/Saved Application State", "Library/Containers/ID",
      "everything: the container is the application's alone", kFromTrash, ReportList::WindowState,
-     false, false, false, findContainerSavedState},
+     false, false, false, TargetFamily::Bundle, findContainerSavedState},
     {EntryKind::HardReset, "hard_reset", "Safari's data (Hard reset)",
      "Library/Safari, Library/Caches, Library/Cookies and the shared cookie store", "Library",
      "the whole Safari folder; in Caches and Cookies the own names above, letter case ignored",
      "put back from the Trash by Restore; the cookies from the store's copy in the Trash",
-     ReportList::HardReset, false, true, true, nullptr},
+     ReportList::HardReset, false, true, true, TargetFamily::Bundle, nullptr},
+    {EntryKind::FlatpakConfig, "flatpak_config", "Flatpak settings", ".var/app/ID/config",
+     ".var/app/ID", kSandboxOwn, kFromTrash, ReportList::Settings, false, false, false,
+     TargetFamily::LinuxApplication, findFlatpakConfig},
+    {EntryKind::FlatpakState, "flatpak_state", "Flatpak window and session state",
+     ".var/app/ID/.local/state", ".var/app/ID", kSandboxOwn, kFromTrash, ReportList::WindowState,
+     false, false, false, TargetFamily::LinuxApplication, findFlatpakState},
+    {EntryKind::FlatpakCache, "flatpak_cache", "Flatpak cache", ".var/app/ID/cache", ".var/app/ID",
+     kSandboxOwn, kFromTrash, ReportList::Settings, false, false, false,
+     TargetFamily::LinuxApplication, findFlatpakCache},
+    {EntryKind::XdgConfig, "xdg_config", "Settings folder", "$XDG_CONFIG_HOME/ID (~/.config/ID)",
+     "$XDG_CONFIG_HOME", kBaseOwn, kFromTrash, ReportList::Settings, false, false, false,
+     TargetFamily::LinuxApplication, findXdgConfig},
+    {EntryKind::XdgState, "xdg_state", "State folder", "$XDG_STATE_HOME/ID (~/.local/state/ID)",
+     "$XDG_STATE_HOME", kBaseOwn, kFromTrash, ReportList::WindowState, false, false, false,
+     TargetFamily::LinuxApplication, findXdgState},
+    {EntryKind::XdgCache, "xdg_cache", "Cache folder", "$XDG_CACHE_HOME/ID (~/.cache/ID)",
+     "$XDG_CACHE_HOME", kBaseOwn, kFromTrash, ReportList::Settings, false, false, false,
+     TargetFamily::LinuxApplication, findXdgCache},
 }};
 
 unsigned bit(EntryKind kind) {
@@ -69,6 +125,31 @@ unsigned bit(EntryKind kind) {
 
 std::span<const KindRow> kindTable() {
     return kKinds;
+}
+
+std::string kindRootFolder(const KindRow& row, const FileSystem& fs, const std::string& home) {
+    std::string_view root = row.root;
+    std::string folder = home;
+    for (const auto& [variable, base] :
+         {std::pair{std::string_view("$XDG_CONFIG_HOME"), BaseFolder::Config},
+          std::pair{std::string_view("$XDG_STATE_HOME"), BaseFolder::State},
+          std::pair{std::string_view("$XDG_CACHE_HOME"), BaseFolder::Cache}}) {
+        if (root.starts_with(variable)) {
+            folder = baseFolder(fs, home, base);
+            root.remove_prefix(variable.size());
+        }
+    }
+    // The part above "ID" holds every target's root.
+    while (!root.empty()) {
+        root.remove_prefix(root.front() == '/' ? 1 : 0);
+        const std::string_view step = root.substr(0, root.find('/'));
+        if (step == "ID") {
+            break;
+        }
+        folder = appendPathComponent(folder, std::string(step));
+        root.remove_prefix(step.size());
+    }
+    return folder;
 }
 
 const KindRow& kindRow(EntryKind kind) {

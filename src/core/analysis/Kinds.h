@@ -18,7 +18,17 @@ enum class EntryKind {
     SavedState,
     ContainerSavedState,
     HardReset,
+    FlatpakConfig,
+    FlatpakState,
+    FlatpakCache,
+    XdgConfig,
+    XdgState,
+    XdgCache,
 };
+
+// What a kind belongs to: an application bundle's Library folders, or the folders a Linux
+// desktop application names by its application id.
+enum class TargetFamily { Bundle, LinuxApplication };
 
 // Which list of the report a kind's entries join: the settings list, the window-state list, or
 // the Hard reset's own.
@@ -35,21 +45,26 @@ struct KindSearch {
 // One row of the table of kinds: everything the program knows about a kind in one place.
 struct KindRow {
     EntryKind kind;
-    std::string_view id;       // as --only, JSON and the records spell it
-    std::string_view label;    // beside its check box in the window
-    std::string_view where;    // where it looks, relative to the home
-    std::string_view root;     // the folder its entries must stay inside, relative to the home
+    std::string_view id;    // as --only, JSON and the records spell it
+    std::string_view label; // beside its check box in the window
+    std::string_view where; // where it looks, relative to the home
+    // The folder its entries must stay inside, relative to the home or a $XDG_*_HOME.
+    std::string_view root;
     std::string_view ownNames; // which names in that folder are the target's own
     std::string_view undo;     // how Restore undoes it
     ReportList list;
     bool clearsDomain;  // choosing it clears the target's preferences domain
     bool safariOnly;    // looked for only when the target is Safari
     bool hardResetOnly; // looked for only in a Hard Safari reset
+    TargetFamily family;
     // Finds the kind's entries; none for the Hard reset, whose preview finds them.
     FolderSearch (*find)(const KindSearch& search);
 };
 
 std::span<const KindRow> kindTable();
+// The folder a row's root lies in for every target ("ID" and what follows it left out), as an
+// absolute path below `home` or the base folder it names.
+std::string kindRootFolder(const KindRow& row, const FileSystem& fs, const std::string& home);
 const KindRow& kindRow(EntryKind kind);
 std::optional<EntryKind> kindWithId(std::string_view id);
 // "preferences, saved_state, ...", for a sentence naming them.

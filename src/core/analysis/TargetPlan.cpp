@@ -111,10 +111,12 @@ TargetPlan planTarget(const PlanRequest& request, const FileSystem& fs, const Us
                       CookieStore* cookies, const Tick& tick) {
     TargetPlan plan;
     plan.identifier = request.identifier;
-    plan.isSafari = isSafariIdentifier(request.identifier);
+    plan.family = request.family;
+    plan.isSafari =
+        request.family == TargetFamily::Bundle && isSafariIdentifier(request.identifier);
     const KindSearch search{fs, folders, request.identifier, tick};
     for (const KindRow& row : kindTable()) {
-        if (!row.find || (row.safariOnly && !plan.isSafari)) {
+        if (!row.find || row.family != request.family || (row.safariOnly && !plan.isSafari)) {
             continue;
         }
         FolderSearch found = row.find(search);

@@ -17,6 +17,8 @@ class CookieStore;
 struct PlanRequest {
     std::string identifier;
     bool safariHard = false;
+    // The kinds of a bundle's Library, or those of a Linux desktop application's folders.
+    TargetFamily family = TargetFamily::Bundle;
 };
 
 // One entry a reset would take.
@@ -32,6 +34,7 @@ struct PlannedEntry {
 // Everything a face shows and a reset takes for one target, found in one pass.
 struct TargetPlan {
     std::string identifier;
+    TargetFamily family = TargetFamily::Bundle;
     bool isSafari = false;
     std::vector<PlannedEntry> entries;  // in the report's order
     std::vector<SkippedFolder> skipped; // each folder once

@@ -13,25 +13,16 @@
 
 namespace corvane {
 
-std::optional<std::string> usableLibraryFolder(const FileSystem& fs,
-                                               const std::optional<std::string>& library,
-                                               const std::optional<std::string>& home) {
-    if (!library || !home) {
-        return std::nullopt;
-    }
-    // The same confinement as the search: a Library that leads out of the home (a symlink to
-    // "/", say) is not removed from.
-    return confinedLibrary(fs, UserFolders{*home, *library});
-}
-
 LibraryRemover::LibraryRemover(const FileSystem& fs, const std::optional<std::string>& library,
                                const std::optional<std::string>& home, RunTool runTool,
                                SystemLog* log, Trash* trash)
-    : m_fs(fs), m_library(usableLibraryFolder(fs, library, home)), m_runTool(std::move(runTool)),
-      m_log(log), m_trash(trash) {}
+    : m_fs(fs),
+      m_confinement(library && home ? Confinement::ofHome(fs, UserFolders{*home, *library})
+                                    : Confinement()),
+      m_runTool(std::move(runTool)), m_log(log), m_trash(trash) {}
 
 std::optional<std::string> LibraryRemover::removalTarget(const std::string& path) const {
-    if (!m_library) {
+    if (m_confinement.empty()) {
         return std::nullopt;
     }
     const std::string trimmed = withoutTrailingSlashes(path);
@@ -54,7 +45,7 @@ std::optional<std::string> LibraryRemover::removalTarget(const std::string& path
     }
     // Only the parent is resolved: the entry itself, when a symlink, is what gets removed.
     std::string target = appendPathComponent(*parent, name);
-    if (target == *m_library || !isInsideFolder(target, *m_library)) {
+    if (!m_confinement.rootOf(target)) {
         return std::nullopt;
     }
     return target;
@@ -260,8 +251,9 @@ void LibraryRemover::remove(const std::string& path) {
     if (!target) {
         request(path);
         if (m_log) {
-            m_log->log("Not removing " + path + ": it does not lie inside the Library folder " +
-                       m_library.value_or("(none usable)"));
+            m_log->log(
+                "Not removing " + path +
+                ": it does not lie inside a folder Corvane resets: " + m_confinement.listed());
         }
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/fix/Confinement.h"
 #include "core/fix/ResetRecord.h"
 
 #include <functional>
@@ -17,12 +18,6 @@ class FileSystem;
 class SystemLog;
 class Trash;
 
-// The Library folder with every symlink resolved, when it lies inside the home (and is not the
-// home itself); none otherwise: nothing is then removed from it or put back into it.
-std::optional<std::string> usableLibraryFolder(const FileSystem& fs,
-                                               const std::optional<std::string>& library,
-                                               const std::optional<std::string>& home);
-
 // Entries no Trash can take, found before anything moves, and why.
 struct Untrashable {
     std::vector<std::string> paths;   // an entry inside one of them is not counted again
@@ -34,9 +29,10 @@ struct Untrashable {
     std::string sentence() const;
 };
 
-// Removes entries of the user's Library folder one at a time: into the Trash, each move written
-// to the reset's journal before it is made, or for good where no Trash can take the entry and
-// the user agreed. It keeps track of what it was asked to remove, so the result can be checked.
+// Removes entries of the folders a reset takes from (see Confinement) one at a time: into the
+// Trash, each move written to the reset's journal before it is made, or for good where no Trash can
+// take the entry and the user agreed. It keeps track of what it was asked to remove, so the result
+// can be checked.
 class LibraryRemover {
 public:
     using RunTool = std::function<std::optional<std::string>(const std::string& launchPath,
@@ -71,7 +67,7 @@ public:
     bool stopped() const { return m_stopReason.has_value(); }
 
     // Moves the entry to the Trash, or removes it for good as allowed above, unless it is
-    // already gone or does not lie inside the Library folder once its parent folder is resolved
+    // already gone or does not lie inside a confinement root once its parent folder is resolved
     // (then it is skipped and logged). The entry itself is never followed: a symlink is removed
     // as a link.
     void remove(const std::string& path);
@@ -113,7 +109,7 @@ private:
     bool insideUntrashable(const std::string& target) const;
 
     const FileSystem& m_fs;
-    std::optional<std::string> m_library; // resolved; none when removal is refused
+    Confinement m_confinement; // empty when removal is refused
     RunTool m_runTool;
     SystemLog* m_log;
     Trash* m_trash;

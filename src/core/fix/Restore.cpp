@@ -43,12 +43,13 @@ bool isPlainAbsolute(const std::string& path) {
     return true;
 }
 
-// The place lies beneath the Library, and so does the nearest folder above it that exists, once
-// resolved: a folder swapped for a symlink cannot lead the entry out.
+// The place lies beneath a root of the confinement, and so does the nearest folder above it that
+// exists, once resolved: a folder swapped for a symlink cannot lead the entry out.
 // Folders are resolved once per restore: thousands of entries share a few folders.
-bool isPlaceInLibrary(const FileSystem& fs, const std::string& place, const std::string& library,
-                      std::unordered_map<std::string, bool>& folderInside) {
-    if (!isPlainAbsolute(place) || place == library || !isInsideFolder(place, library)) {
+bool isPlaceConfined(const FileSystem& fs, const std::string& place, const Confinement& confinement,
+                     std::unordered_map<std::string, bool>& folderInside) {
+    const std::string* root = confinement.rootOf(place);
+    if (!isPlainAbsolute(place) || !root) {
         return false;
     }
     const std::string parent = parentFolder(place);
@@ -56,11 +57,11 @@ bool isPlaceInLibrary(const FileSystem& fs, const std::string& place, const std:
         return known->second;
     }
     std::string folder = parent;
-    while (folder != library && !fs.entryExists(folder)) {
+    while (folder != *root && !fs.entryExists(folder)) {
         folder = parentFolder(folder);
     }
     const std::optional<std::string> resolved = fs.resolvedPath(folder);
-    return folderInside[parent] = resolved && isInsideFolder(*resolved, library);
+    return folderInside[parent] = resolved && isInsideFolder(*resolved, *root);
 }
 
 // The part of the identity rule a stat settles: the item at `path` has the identity's inode,
@@ -235,14 +236,14 @@ bool hasSomethingToPutBack(const ResetRecord& record, Trash& trash) {
 }
 
 RestorePlan planRestore(ResetRecord record, Trash& trash, const FileSystem& fs,
-                        const std::string& library) {
+                        const Confinement& confinement) {
     std::vector<TrashedEntry> recovered = recoveredEntries(record, trash);
     RestorePlan plan{std::move(record), {}, {}};
     std::move(recovered.begin(), recovered.end(), std::back_inserter(plan.record.moved));
     std::unordered_map<std::string, bool> folderInside;
     for (std::size_t i = 0; i < plan.record.moved.size(); ++i) {
         const TrashedEntry& entry = plan.record.moved[i];
-        if (!isPlaceInLibrary(fs, entry.original, library, folderInside) ||
+        if (!isPlaceConfined(fs, entry.original, confinement, folderInside) ||
             !hasStatOf(fs, entry.trashed, entry.identity)) {
             continue;
         }
@@ -342,7 +343,8 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
 }
 
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,
-                            const std::string& library, const std::function<bool()>& stopRequested,
+                            const Confinement& confinement,
+                            const std::function<bool()>& stopRequested,
                             const std::function<bool(const std::string&)>& makeRoom) {
     RestoreResult result;
     std::unordered_map<std::string, bool> folderInside;
@@ -353,7 +355,7 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
             result.notTried.push_back(entry);
             continue;
         }
-        if (!isPlaceInLibrary(fs, entry.original, library, folderInside)) {
+        if (!isPlaceConfined(fs, entry.original, confinement, folderInside)) {
             result.refused.push_back(entry);
             continue;
         }
@@ -412,9 +414,8 @@ RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& pla
                                    SystemLog* log) {
     const ResetRecord& record = plan.record;
     RestoreResult result;
-    const std::optional<std::string> library =
-        usableLibraryFolder(fs, folders.library, folders.home);
-    if (!library) {
+    const Confinement confinement = Confinement::ofHome(fs, folders);
+    if (confinement.empty()) {
         result.refused = record.moved;
         return result;
     }
@@ -422,7 +423,7 @@ RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& pla
     {
         const InterruptionScope interruption;
         result = restoreRecord(
-            record, trash, fs, *library, [] { return InterruptionScope::requested(); },
+            record, trash, fs, confinement, [] { return InterruptionScope::requested(); },
             [&replacement](const std::string& place) { return replacement.makeRoom(place); });
         result.interrupted = InterruptionScope::requested();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/fix/Confinement.h"
 #include "core/fix/ResetEnding.h"
 #include "core/fix/ResetRecord.h"
 #include "ports/Trash.h"
@@ -37,7 +38,8 @@ struct RestoreResult {
     std::vector<TrashedEntry> notOurs;
     // Removed for good by the reset itself: no Trash took them.
     std::vector<std::string> removedForGood;
-    // Entries the record should not have held: a place outside the Library, or not in a Trash.
+    // Entries the record should not have held: a place outside the confinement, or not in a
+    // Trash.
     std::vector<TrashedEntry> refused;
     // The move back failed; worth another try later.
     std::vector<TrashedEntry> failed;
@@ -78,7 +80,7 @@ bool hasSomethingToPutBack(const ResetRecord& record, Trash& trash);
 // Made to be shown and acted upon at once: an entry counts as in the Trash when the item at
 // its place there has its inode, size and time; the move back checks the rest.
 RestorePlan planRestore(ResetRecord record, Trash& trash, const FileSystem& fs,
-                        const std::string& library);
+                        const Confinement& confinement);
 
 // Which record a Restore without a name takes: the newest (of the identifier, when given) that
 // has something to put back. Damaged records newer than it are named, not taken.
@@ -93,14 +95,14 @@ RestoreChoice newestRestorable(const ResetRecords& records,
 // whose items are gone (a run stopped between a note and its move). The caller holds the lock.
 void tidyRecords(ResetRecords& records, Trash& trash);
 
-// Puts the record's entries back, the last moved first, each only into a place inside `library`
-// (resolved), and only the very item the reset moved (see Trash::examine). A record is read from
-// a file anyone with the user's rights can write, so nothing in it is taken on trust: a place
-// outside the Library is never written. Where something was written at the place since,
-// `makeRoom` is asked to move it out of the way; without it, or when it declines, the entry stays
-// in the Trash. `stopRequested` is asked before each entry.
+// Puts the record's entries back, the last moved first, each only into a place inside a root of
+// the confinement (resolved), and only the very item the reset moved (see Trash::examine). A
+// record is read from a file anyone with the user's rights can write, so nothing in it is taken
+// on trust: a place outside those roots is never written. Where something was written at the place
+// since, `makeRoom` is asked to move it out of the way; without it, or when it declines, the entry
+// stays in the Trash. `stopRequested` is asked before each entry.
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,
-                            const std::string& library,
+                            const Confinement& confinement,
                             const std::function<bool()>& stopRequested = {},
                             const std::function<bool(const std::string&)>& makeRoom = {});
 

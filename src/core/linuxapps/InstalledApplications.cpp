@@ -2,6 +2,7 @@
 
 #include "core/analysis/BundleIdentifierPolicy.h"
 #include "core/linuxapps/DesktopEntry.h"
+#include "ports/FileSystem.h"
 
 #include <algorithm>
 #include <set>
@@ -58,6 +59,12 @@ std::vector<std::string> applicationDirectories(const std::string& home,
         }
     }
     return directories;
+}
+
+ApplicationList findInstalledApplications(const FileSystem& fs, const DesktopApplications& desktop,
+                                          const std::string& home) {
+    return installedApplications(desktop.desktopFiles(applicationDirectories(
+        home, fs.environmentValue("XDG_DATA_HOME"), fs.environmentValue("XDG_DATA_DIRS"))));
 }
 
 ApplicationIdFit applicationIdFit(const std::string& id) {

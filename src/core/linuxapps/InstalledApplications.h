@@ -45,6 +45,13 @@ struct ApplicationList {
 // package of the same id are separate applications.
 ApplicationList installedApplications(const std::vector<DesktopFileText>& files);
 
+class FileSystem;
+
+// The installed applications of the user whose home is given, from the applications/ folders the
+// environment names ($XDG_DATA_HOME, $XDG_DATA_DIRS) read through `desktop`.
+ApplicationList findInstalledApplications(const FileSystem& fs, const DesktopApplications& desktop,
+                                          const std::string& home);
+
 enum class ApplicationIdFit { Own, TooGeneric, Rejected };
 
 // Whether an application id can name folders of its own: the identifier policy's reverse-DNS

@@ -1,6 +1,7 @@
 #include "host/HostFacilities.h"
 #include "host/linux/FreedesktopTrash.h"
 #include "host/linux/ProcRunningApplications.h"
+#include "host/linux/XdgDesktopApplications.h"
 #include "host/posix/FileCookieStore.h"
 #include "host/posix/HostFileSystem.h"
 #include "host/posix/HostWorkspace.h"
@@ -26,6 +27,7 @@ public:
     SystemLog& log() override { return m_log; }
     Trash* trashOrNone() override { return m_trash ? &*m_trash : nullptr; }
     void setLogEchoToStandardError(bool echo) override { m_log.setEchoToStandardError(echo); }
+    DesktopApplications* desktopApplications() override { return &m_desktopApplications; }
 
 private:
     HostFileSystem m_fileSystem;
@@ -36,6 +38,7 @@ private:
     FileCookieStore m_cookies{m_fileSystem};
     SyslogSystemLog m_log;
     std::optional<FreedesktopTrash> m_trash = FreedesktopTrash::locate();
+    XdgDesktopApplications m_desktopApplications;
 };
 
 } // namespace

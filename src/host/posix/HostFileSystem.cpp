@@ -134,6 +134,13 @@ bool walkOrderLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+std::optional<std::string> HostFileSystem::environmentValue(const std::string& variable) const {
+    if (const char* value = std::getenv(variable.c_str())) {
+        return std::string(value);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> HostFileSystem::homeDirectory() const {
     if (const char* home = std::getenv("HOME")) {
         return std::string(home);

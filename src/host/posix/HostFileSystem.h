@@ -8,6 +8,7 @@ namespace corvane {
 class HostFileSystem : public FileSystem {
 public:
     std::optional<std::string> homeDirectory() const override;
+    std::optional<std::string> environmentValue(const std::string& variable) const override;
     bool fileExists(const std::string& path) const override;
     bool entryExists(const std::string& path) const override;
     std::optional<EntryStamp> stamp(const std::string& path) const override;

@@ -1,0 +1,275 @@
+#include "app/Dialogs.h"
+#include "cli/CommandLineFixture.h"
+#include "core/analysis/Kinds.h"
+#include "host/linux/XdgDesktopApplications.h"
+#include "support/RecordingTrash.h"
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+
+namespace corvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kEditor = "org.gnome.TextEditor";
+
+// The environment a run sees: the desktop files of a temporary system and the base folders at
+// their defaults, put back when the test ends.
+class EnvironmentScope {
+public:
+    explicit EnvironmentScope(const std::map<std::string, std::optional<std::string>>& values) {
+        for (const auto& [name, value] : values) {
+            const char* before = std::getenv(name.c_str());
+            m_before.emplace(name, before ? std::optional<std::string>(before) : std::nullopt);
+            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+        }
+    }
+    ~EnvironmentScope() {
+        for (const auto& [name, value] : m_before) {
+            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+        }
+    }
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+private:
+    std::map<std::string, std::optional<std::string>> m_before;
+};
+
+class LinuxApplication : public CommandLine {
+protected:
+    LinuxApplication()
+        : environment({{"XDG_DATA_DIRS", home.path() + "/system/share"},
+                       {"XDG_CONFIG_HOME", std::nullopt},
+                       {"XDG_STATE_HOME", std::nullopt},
+                       {"XDG_CACHE_HOME", std::nullopt}}) {
+        // The host package, and the Flatpak of the same id exported for the user.
+        home.file("system/share/applications/org.gnome.TextEditor.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Text Editor\n"
+                  "Exec=gnome-text-editor %U\nIcon=org.gnome.TextEditor\n");
+        home.file(".local/share/flatpak/exports/share/applications/org.gnome.TextEditor.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Text Editor\n"
+                  "Exec=/usr/bin/flatpak run --branch=stable org.gnome.TextEditor\n"
+                  "X-Flatpak=org.gnome.TextEditor\n");
+        home.file("system/share/applications/vlc.desktop",
+                  "[Desktop Entry]\nType=Application\nName=VLC media player\nExec=vlc\n");
+        for (const auto& [file, content] : layout) {
+            home.file(file, content);
+        }
+    }
+
+    // Every file below the home but the Trash and the program's own records, with its bytes.
+    std::map<std::string, std::string> files() const {
+        std::map<std::string, std::string> found;
+        for (const auto& item : fs::recursive_directory_iterator(home.path())) {
+            const std::string relative = fs::relative(item.path(), home.path()).string();
+            if (item.is_regular_file() && !relative.starts_with(".local/share/Trash") &&
+                !relative.starts_with("Library") && relative != "stderr.txt") {
+                found[relative] = contentOf(item.path().string());
+            }
+        }
+        return found;
+    }
+
+    const std::map<std::string, std::string> layout = {
+        {".var/app/org.gnome.TextEditor/config/glib-2.0/settings/keyfile",
+         "[org/gnome/TextEditor]\nstyle-scheme='builder-dark'\n"},
+        {".var/app/org.gnome.TextEditor/.local/state/org.gnome.TextEditor/session.gvariant",
+         std::string("\x01\x00session\xff", 10)},
+        {".var/app/org.gnome.TextEditor/cache/thumbnails/a.png", "png"},
+        {".var/app/org.gnome.TextEditor/data/org.gnome.TextEditor/drafts/1", "flatpak draft"},
+        {".config/org.gnome.TextEditor/settings.ini", "[window]\nwidth=800\n"},
+        {".local/share/org.gnome.TextEditor/drafts/2", "host draft"},
+    };
+    EnvironmentScope environment;
+};
+
+TEST_F(LinuxApplication, ListsResetsAndRestoresItsFoldersButNeverItsDocuments) {
+    const std::map<std::string, std::string> before = files();
+
+    const Outcome listed = corvane({"--list", "--json", kEditor});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const nlohmann::json document = nlohmann::json::parse(listed.out);
+    EXPECT_EQ(document["application"], "Text Editor");
+    std::set<std::string> kinds;
+    for (const nlohmann::json& entry : document["entries"]) {
+        const std::string path = entry["path"];
+        kinds.insert(entry["kind"].get<std::string>());
+        EXPECT_EQ(path.find("/data"), std::string::npos) << path;
+        EXPECT_EQ(path.find("/.local/share"), std::string::npos) << path;
+    }
+    EXPECT_EQ(kinds, (std::set<std::string>{"flatpak_config", "flatpak_state", "flatpak_cache",
+                                            "xdg_config"}));
+    const Outcome lines = corvane({"--list", kEditor});
+    EXPECT_EQ(lines.out.find("drafts"), std::string::npos) << lines.out;
+    EXPECT_NE(lines.out.find(home.path() + "/.var/app/org.gnome.TextEditor/.local/state\n"),
+              std::string::npos)
+        << lines.out;
+
+    const Outcome reset = corvane({"--reset", "--yes", kEditor});
+    ASSERT_EQ(reset.status, 0) << reset.out << reset.err;
+    for (const char* gone :
+         {".var/app/org.gnome.TextEditor/config", ".var/app/org.gnome.TextEditor/.local/state",
+          ".var/app/org.gnome.TextEditor/cache", ".config/org.gnome.TextEditor"}) {
+        EXPECT_FALSE(home.exists(gone)) << gone;
+    }
+    EXPECT_TRUE(fs::exists(home.path() + "/.local/share/Trash/files/config"));
+    EXPECT_EQ(contentOf(home.path() + "/.local/share/org.gnome.TextEditor/drafts/2"), "host draft");
+    EXPECT_EQ(contentOf(home.path() +
+                        "/.var/app/org.gnome.TextEditor/data/org.gnome.TextEditor/drafts/1"),
+              "flatpak draft");
+    EXPECT_EQ(corvane({"--list", kEditor}).status, 1);
+
+    const Outcome restored = corvane({"--restore", "--yes", kEditor});
+    ASSERT_EQ(restored.status, 0) << restored.out << restored.err;
+    EXPECT_EQ(files(), before);
+}
+
+TEST_F(LinuxApplication, TargetsAreInstalledIdsAndBundlesComeFirst) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        int status;
+        std::string said; // in the diagnostics
+    };
+    const std::vector<Case> cases = {
+        {"an id without a dot is a target with nothing of its own",
+         {"--list", "vlc"},
+         1,
+         "an application id without a dot names no folder of its own"},
+        {"and its folder is named, not searched",
+         {"--list", "vlc"},
+         1,
+         "\".config/vlc\" is named by an id without a dot"},
+        {"a one-word name that is not installed", {"--list", "gedit"}, 2, "neither PATH.app"},
+        {"an id that is not installed is not reset",
+         {"--reset", "--yes", "org.example.Gone"},
+         2,
+         "found no installed application"},
+        {"the prefix of an installed id is not that id",
+         {"--reset", "--yes", "org.gnome"},
+         2,
+         "found no installed application"},
+    };
+    home.file(".config/vlc/vlcrc", "[qt]\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome run = corvane(c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.out << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(files().size(), layout.size() + 4);
+
+    // An installed bundle of the same identifier stays the target, with its Library's kinds.
+    home.file("Library/Preferences/org.gnome.TextEditor.plist", "bundle");
+    app("TextEditor.app", kEditor);
+    const Outcome listed = corvane({"--list", "--json", kEditor});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const nlohmann::json entries = nlohmann::json::parse(listed.out)["entries"];
+    ASSERT_EQ(entries.size(), 1u) << listed.out;
+    for (const nlohmann::json& entry : entries) {
+        EXPECT_EQ(kindRow(*kindWithId(entry["kind"].get<std::string>())).family,
+                  TargetFamily::Bundle);
+    }
+}
+
+// Dropping or opening a desktop file in the window picks its application: the report lists what
+// --list lists. A desktop file that names no application is refused with its reason.
+TEST_F(LinuxApplication, ItsDesktopFilePicksItInTheWindow) {
+    XdgDesktopApplications desktop;
+    services.desktopApplications = &desktop;
+    RecordingTrash trash(home.path() + "/.test-trash");
+    services.trash = &trash;
+    const std::string exported =
+        home.path() +
+        "/.local/share/flatpak/exports/share/applications/org.gnome.TextEditor.desktop";
+    delegate().chooseAppAtPath(exported);
+    EXPECT_EQ(window.nameField.value, "Text Editor");
+    EXPECT_TRUE(window.fixButton.enabled);
+    std::vector<std::string> shown = delegate().fullFilePaths();
+    shown.insert(shown.end(), delegate().fullStatePaths().begin(),
+                 delegate().fullStatePaths().end());
+    std::vector<std::string> listed;
+    const Outcome listing = corvane({"--list", "--json", kEditor});
+    ASSERT_EQ(listing.status, 0) << listing.err;
+    const nlohmann::json document = nlohmann::json::parse(listing.out);
+    for (const nlohmann::json& entry : document["entries"]) {
+        listed.push_back(entry["path"]);
+    }
+    ASSERT_FALSE(listed.empty()) << listing.out;
+    EXPECT_EQ(document["kinds"], nlohmann::json({"flatpak_config", "flatpak_state", "flatpak_cache",
+                                                 "xdg_config", "xdg_state", "xdg_cache"}));
+    std::sort(shown.begin(), shown.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(shown, listed);
+    EXPECT_EQ(window.infoView.string().find("drafts"), std::string::npos);
+
+    // Fix takes what the report lists, and nothing of the documents.
+    delegate().fixButtonMethod();
+    for (const char* gone :
+         {".var/app/org.gnome.TextEditor/config", ".var/app/org.gnome.TextEditor/.local/state",
+          ".var/app/org.gnome.TextEditor/cache", ".config/org.gnome.TextEditor"}) {
+        EXPECT_FALSE(home.exists(gone)) << gone;
+    }
+    EXPECT_TRUE(home.exists(".var/app/org.gnome.TextEditor/data/org.gnome.TextEditor/drafts/1"));
+    EXPECT_TRUE(home.exists(".local/share/org.gnome.TextEditor/drafts/2"));
+    EXPECT_EQ(trash.moved.size(), 4u);
+
+    struct Case {
+        const char* what;
+        const char* file;
+        const char* text;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"a name that is no application id", "Text Editor.desktop",
+         "[Desktop Entry]\nType=Application\nName=Text Editor\nExec=te\n", "is no application id"},
+        {"a link, not an application", "org.example.Site.desktop",
+         "[Desktop Entry]\nType=Link\nName=Site\nURL=https://example.org\n", "Error: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        home.file(std::string("picked/") + c.file, c.text);
+        delegate().chooseAppAtPath(home.path() + "/picked/" + c.file);
+        EXPECT_NE(window.nameField.value.find(c.said), std::string::npos) << window.nameField.value;
+        EXPECT_FALSE(window.fixButton.enabled);
+    }
+}
+
+// The list of installed applications offers each id once per package, and the one chosen is
+// analysed as its desktop file would be.
+TEST_F(LinuxApplication, TheListOfInstalledApplicationsPicksOne) {
+    struct PickFlatpak : ApplicationChooser {
+        std::optional<std::size_t>
+        chooseApplication(const std::vector<InstalledChoice>& choices) override {
+            offered = choices;
+            for (std::size_t i = 0; i < choices.size(); ++i) {
+                if (choices[i].name == "Text Editor (Flatpak)") {
+                    return i;
+                }
+            }
+            return std::nullopt;
+        }
+        std::vector<InstalledChoice> offered;
+    } chooser;
+    XdgDesktopApplications desktop;
+    services.desktopApplications = &desktop;
+    services.applicationChooser = &chooser;
+    delegate().chooseInstalledApp();
+    std::vector<std::string> offered;
+    for (const InstalledChoice& choice : chooser.offered) {
+        offered.push_back(choice.name + " " + choice.id);
+    }
+    EXPECT_EQ(offered, (std::vector<std::string>{"Text Editor org.gnome.TextEditor",
+                                                 "Text Editor (Flatpak) org.gnome.TextEditor",
+                                                 "VLC media player vlc"}));
+    // One target per id: the Flatpak and the host package share it, and the name.
+    EXPECT_EQ(window.nameField.value, "Text Editor");
+    EXPECT_TRUE(window.fixButton.enabled);
+    EXPECT_FALSE(delegate().fullFilePaths().empty());
+}
+
+} // namespace
+} // namespace corvane::testing
