@@ -235,8 +235,8 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     const TargetPlan plan = planFor(ports, std::get<UserFolders>(located), target, hard);
     nlohmann::json document = targetJson("reset", target);
     document["home"] = jsonPath(std::get<UserFolders>(located).home);
-    document["safari"] =
-        options.safariHard ? nlohmann::json(hard ? "hard" : "soft") : nlohmann::json();
+    document["safari"] = options.safariHard ? nlohmann::json(*options.safariHard ? "hard" : "soft")
+                                            : nlohmann::json();
     document["kinds"] = plan.takenKinds(kinds);
     const auto finish = [&](ResetEnding ending) {
         if (options.json) {

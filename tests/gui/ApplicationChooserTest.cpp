@@ -1,4 +1,5 @@
 #include "gui/QtDialogs.h"
+#include "support/GuiHelpers.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -47,6 +48,9 @@ TEST(ApplicationChooser, TypingNarrowsTheListAndReturnPicks) {
             auto* search = dialog->findChild<QLineEdit*>();
             ASSERT_TRUE(search);
             QTest::keyClicks(search, QString::fromUtf8(c.typed));
+            if (c.typed == std::string("edit")) {
+                saveScreenshot(*dialog, QStringLiteral("installed-applications"));
+            }
             for (const Qt::Key key : c.keys) {
                 if (key == Qt::Key_Escape) {
                     EXPECT_TRUE(dialog->isVisible()) << "closed before Escape";
