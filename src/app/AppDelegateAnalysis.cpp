@@ -16,15 +16,22 @@ namespace corvane {
 
 namespace {
 
-// The chosen entries of one of the report's lists, as shown and as their absolute paths.
-void takeList(const TargetPlan& plan, const KindSelection& kinds, ReportList list, PathList& shown,
+// Adds the chosen entries of one of the report's lists, as shown and as their absolute paths;
+// true when there were any. The settings list ends with its "\n" entry, as the report wants.
+bool takeList(const TargetPlan& plan, const KindSelection& kinds, ReportList list, PathList& shown,
               PathList& full) {
+    const std::size_t before = full.size();
     for (const PlannedEntry& entry : plan.entries) {
         if (kindRow(entry.kind).list == list && kinds.chosen(entry.kind)) {
             shown.push_back(entry.shown);
             full.push_back(entry.path);
         }
     }
+    const bool any = full.size() > before;
+    if (any && list == ReportList::Settings) {
+        shown.emplace_back("\n");
+    }
+    return any;
 }
 
 } // namespace
@@ -72,12 +79,7 @@ void AppDelegate::hasPrefFile() {
             }
         }
     }
-    const std::size_t before = _fullFilePaths.size();
-    takeList(*plan, _kinds, ReportList::Settings, _shortFilePaths, _fullFilePaths);
-    _hasPrefPlist = _fullFilePaths.size() > before;
-    if (_hasPrefPlist) {
-        _shortFilePaths.push_back("\n");
-    }
+    _hasPrefPlist = takeList(*plan, _kinds, ReportList::Settings, _shortFilePaths, _fullFilePaths);
 }
 
 void AppDelegate::hasSavedState() {
@@ -86,9 +88,8 @@ void AppDelegate::hasSavedState() {
     if (!plan) {
         return;
     }
-    const std::size_t before = _fullStatePaths.size();
-    takeList(*plan, _kinds, ReportList::WindowState, _shortStatePaths, _fullStatePaths);
-    _hasAppSaveState = _fullStatePaths.size() > before;
+    _hasAppSaveState =
+        takeList(*plan, _kinds, ReportList::WindowState, _shortStatePaths, _fullStatePaths);
 }
 
 void AppDelegate::takeChosenEntries() {
@@ -101,13 +102,9 @@ void AppDelegate::takeChosenEntries() {
     if (!_plan) {
         return;
     }
-    takeList(*_plan, _kinds, ReportList::Settings, _shortFilePaths, _fullFilePaths);
-    _hasPrefPlist = !_fullFilePaths.empty();
-    if (_hasPrefPlist) {
-        _shortFilePaths.push_back("\n");
-    }
-    takeList(*_plan, _kinds, ReportList::WindowState, _shortStatePaths, _fullStatePaths);
-    _hasAppSaveState = !_fullStatePaths.empty();
+    _hasPrefPlist = takeList(*_plan, _kinds, ReportList::Settings, _shortFilePaths, _fullFilePaths);
+    _hasAppSaveState =
+        takeList(*_plan, _kinds, ReportList::WindowState, _shortStatePaths, _fullStatePaths);
 }
 
 } // namespace corvane

@@ -72,7 +72,7 @@ std::string baseFolder(const FileSystem& fs, const std::string& home, BaseFolder
         fallback = ".cache";
         break;
     }
-    // The specification ignores a relative value, as if it were unset.
+    // A relative value is no base folder: it counts as unset.
     if (const std::optional<std::string> set = fs.environmentValue(variable);
         set && !set->empty() && set->front() == '/') {
         return withoutTrailingSlashes(*set);

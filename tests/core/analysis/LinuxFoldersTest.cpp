@@ -1,6 +1,6 @@
 #include "core/UserFolders.h"
 #include "core/analysis/TargetPlan.h"
-#include "host/posix/HostFileSystem.h"
+#include "support/EnvironmentFileSystem.h"
 #include "support/TempHome.h"
 
 #include <filesystem>
@@ -12,15 +12,6 @@ namespace corvane::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-class EnvironmentFileSystem : public HostFileSystem {
-public:
-    std::optional<std::string> environmentValue(const std::string& variable) const override {
-        const auto found = values.find(variable);
-        return found == values.end() ? std::nullopt : std::optional(found->second);
-    }
-    std::map<std::string, std::string> values;
-};
 
 constexpr const char* kEditor = "org.gnome.TextEditor";
 

@@ -4,7 +4,7 @@
 #include "core/analysis/Kinds.h"
 #include "core/fix/LibraryRemover.h"
 #include "core/fix/Restore.h"
-#include "host/posix/HostFileSystem.h"
+#include "support/EnvironmentFileSystem.h"
 #include "support/RecordingTrash.h"
 #include "support/Records.h"
 #include "support/TempHome.h"
@@ -18,16 +18,6 @@ namespace corvane::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The real disk, with the base folders' variables given by the test.
-class EnvironmentFileSystem : public HostFileSystem {
-public:
-    std::optional<std::string> environmentValue(const std::string& variable) const override {
-        const auto found = values.find(variable);
-        return found == values.end() ? std::nullopt : std::optional(found->second);
-    }
-    std::map<std::string, std::string> values;
-};
 
 // For the root of every kind: an entry inside it is taken by the reset and put back by Restore;
 // once the root is swapped for a link that leads out of the home, the same entry is neither.
