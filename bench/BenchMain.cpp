@@ -6,7 +6,8 @@
 //   startup-memory: ours X MiB, reference Y MiB, difference +Z MiB
 //
 //   corvane_bench [--rounds N] [--scale-rounds N] [--rest SECONDS] [--gio-limit SECONDS]
-//                 [--only analysis,fix,restore,entries,scale,safari,startup] [--markdown FILE]
+//                 [--only analysis,fix,restore,entries,scale,safari,startup,linux] [--markdown
+//                 FILE]
 //
 // --scale-rounds: rounds of 100,000 separate entries (half of --rounds); --rest: how long each
 // freshly built Library is left alone before its timed run (3 s);
@@ -1140,6 +1141,158 @@ void startup(Run& run, int rounds) {
     leave(run, library.home);
 }
 
+// A home with many Linux desktop applications: each one's desktop file (exported by Flatpak),
+// its ~/.var/app folder, XDG folders named by its id, and its settings among a dconf database
+// of kLinuxKeys keys, served by a session bus and dconf service of the benchmark's own.
+constexpr int kLinuxApplications = 300;
+constexpr int kLinuxKeys = 50000;
+// Corvane's list of one application against the system's tools reading the same: `dconf dump`
+// of its settings folder and `find` of its folders.
+constexpr double kLinuxAnalysisGoal = 1.0;
+constexpr double kApplicationListGoalMs = 100;
+
+std::string linuxId(int i) {
+    return "org.example.App" + std::to_string(i);
+}
+
+void writeFile(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text;
+}
+
+void linuxApplications(Run& run) {
+    const fs::path home = run.scratch / "linux";
+    const fs::path runtime = run.scratch / "linux-runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    const fs::path exports = home / ".local/share/flatpak/exports/share/applications";
+    std::ostringstream keys;
+    int written = 0;
+    for (int i = 0; i < kLinuxApplications; ++i) {
+        const std::string id = linuxId(i);
+        writeFile(exports / (id + ".desktop"),
+                  "[Desktop Entry]\nType=Application\nName=Application " + std::to_string(i) +
+                      "\nIcon=" + id + "\nExec=/usr/bin/flatpak run " + id + "\nX-Flatpak=" + id +
+                      "\n");
+        const fs::path sandbox = home / ".var/app" / id;
+        for (const char* folder : {"config", "cache", ".local/state", "data"}) {
+            for (int f = 0; f < 5; ++f) {
+                writeFile(sandbox / folder / ("file" + std::to_string(f)), "x");
+            }
+        }
+        for (const char* folder : {".config", ".cache", ".local/state", ".local/share"}) {
+            writeFile(home / folder / id / "settings.ini", "[a]\nb=1\n");
+        }
+        std::string path = id;
+        std::replace(path.begin(), path.end(), '.', '/');
+        keys << "[" << path << "]\n";
+        for (int k = 0; k < kLinuxKeys / kLinuxApplications - 10; ++k, ++written) {
+            keys << "key" << k << "=" << k << "\n";
+        }
+        keys << "\n";
+    }
+    // The rest of the database belongs to no application of the list.
+    for (int folder = 0; written < kLinuxKeys; ++folder) {
+        keys << "[org/example/desktop/part" << folder << "]\n";
+        for (int k = 0; k < 100 && written < kLinuxKeys; ++k, ++written) {
+            keys << "key" << k << "='value'\n";
+        }
+        keys << "\n";
+    }
+    writeFile(run.scratch / "linux-keys.ini", keys.str());
+
+    std::vector<std::string> environment = {"HOME=" + home.string(),
+                                            "XDG_CONFIG_HOME=" + (home / ".config").string(),
+                                            "XDG_CACHE_HOME=" + (home / ".cache").string(),
+                                            "XDG_STATE_HOME=" + (home / ".local/state").string(),
+                                            "XDG_DATA_HOME=" + (home / ".local/share").string(),
+                                            "XDG_DATA_DIRS=" + (home / "system").string(),
+                                            "XDG_RUNTIME_DIR=" + runtime.string()};
+    // The bus starts the dconf service with its own environment: the home's, or the service
+    // would write to the user's own database.
+    const std::unique_ptr<HelperProcess> bus = HelperProcess::start(
+        {"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=3"}, 30, environment);
+    if (!bus) {
+        run.problems.push_back("the Linux applications part needs dbus-daemon");
+        return;
+    }
+    environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + bus->line());
+    const TimedProcess load = TimedProcess::run(
+        {"/bin/sh", "-c", "dconf load / < \"$0\"", (run.scratch / "linux-keys.ini").string()},
+        environment);
+    if (load.exitCode != 0) {
+        run.problems.push_back("dconf load of " + std::to_string(kLinuxKeys) + " keys failed");
+        return;
+    }
+    sync();
+
+    const std::string id = linuxId(kLinuxApplications / 2);
+    std::string settingsFolder = "/" + id + "/";
+    std::replace(settingsFolder.begin(), settingsFolder.end(), '.', '/');
+    const std::string corvane = (fs::path(run.binDir).parent_path() / "corvane").string();
+    const auto ours = [&] {
+        const TimedProcess p =
+            TimedProcess::run({corvane, "--list", "--json", id}, environment, true);
+        for (const std::string& wanted :
+             {settingsFolder, std::string("/.var/app/" + id + "/config"),
+              std::string("/.config/" + id)}) {
+            if (p.exitCode != 0 || p.output.find(wanted) == std::string::npos) {
+                run.problems.push_back("corvane --list " + id + " did not list " + wanted);
+                break;
+            }
+        }
+        return p.seconds;
+    };
+    const fs::path sandbox = home / ".var/app" / id;
+    const auto reference = [&] {
+        const TimedProcess dump =
+            TimedProcess::run({"/usr/bin/dconf", "dump", settingsFolder}, environment, true);
+        const TimedProcess find = TimedProcess::run(
+            {"/usr/bin/find", (sandbox / "config").string(), (sandbox / ".local/state").string(),
+             (sandbox / "cache").string(), (home / ".config" / id).string(),
+             (home / ".local/state" / id).string(), (home / ".cache" / id).string()},
+            environment, true);
+        if (dump.exitCode != 0 || countLines(dump.output) < 2 || find.exitCode != 0) {
+            run.problems.push_back("dconf dump or find of " + id + " failed");
+        }
+        return dump.seconds + find.seconds;
+    };
+    ours();
+    reference();
+    const auto [oursTime, referenceTime] = alternate(run.rounds * 2 + 1, ours, reference);
+    Figure figure{"linux-analysis-" + std::to_string(kLinuxApplications) + "-applications",
+                  oursTime, referenceTime, kLinuxAnalysisGoal};
+    print(figure);
+    run.figures.push_back(figure);
+
+    // The window's list of the same applications, on the offscreen platform.
+    std::vector<std::string> listEnvironment = environment;
+    listEnvironment.push_back("QT_QPA_PLATFORM=offscreen");
+    const TimedProcess list =
+        TimedProcess::run({run.binDir + "/corvane-bench-applications",
+                           std::to_string(kLinuxApplications), std::to_string(run.rounds * 2 + 1)},
+                          listEnvironment, true);
+    const std::size_t at = list.output.find("ready in ");
+    if (list.exitCode != 0 || at == std::string::npos) {
+        run.problems.push_back("the list of installed applications did not show: " + list.output);
+        return;
+    }
+    const double ms = std::atof(list.output.c_str() + at + 9);
+    std::printf("%s", list.output.c_str());
+    std::fflush(stdout);
+    char note[160];
+    std::snprintf(note, sizeof note,
+                  "the window's list of %d installed applications was ready in %.1f ms "
+                  "(goal: within %.0f ms): %s",
+                  kLinuxApplications, ms, kApplicationListGoalMs,
+                  ms <= kApplicationListGoalMs ? "met" : "MISSED");
+    run.notes.push_back(note);
+    if (ms > kApplicationListGoalMs) {
+        run.problems.push_back(note);
+    }
+    leave(run, home.string());
+}
+
 // Cost per entry between the sizes: a linear walk keeps it roughly constant.
 void growth(Run& run) {
     std::vector<const Figure*> sizes;
@@ -1408,6 +1561,16 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "`corvane-bench-window`: the same window with the same widgets, texts, images and "
            "menus that does no start-up work (no record looked up, no notifications set up); "
            "both record the moment their window's first paint begins, in the same code.\n\n";
+    out << "`linux-analysis-" << kLinuxApplications
+        << "-applications` is `corvane --list --json ID` for one of " << kLinuxApplications
+        << " installed Flatpak applications (each with its desktop file, a `~/.var/app/ID` "
+           "folder, `~/.config/ID`, `~/.cache/ID`, `~/.local/state/ID` and `~/.local/share/ID`) "
+           "in a dconf database of "
+        << kLinuxKeys
+        << " keys, on a session bus and dconf service of the benchmark's own, against `dconf "
+           "dump` of its settings folder plus `find` of the same six folders, two processes "
+           "summed. The window's list of the same installed applications is timed from the menu "
+           "command to the first paint of its rows, on Qt's offscreen platform.\n\n";
     if (run.fileSystem == "ext4 without a journal") {
         out << "Ext4 without a journal passes over inodes freed in the last minutes each time it "
                "makes a file, which makes creating files several times slower after many were "
@@ -1464,7 +1627,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr,
                          "usage: %s [--rounds N] [--scale-rounds N] [--rest SECONDS] "
                          "[--gio-limit SECONDS] "
-                         "[--only analysis,fix,restore,entries,scale,safari,startup] "
+                         "[--only analysis,fix,restore,entries,scale,safari,startup,linux] "
                          "[--markdown FILE]\n",
                          argv[0]);
             return 2;
@@ -1507,6 +1670,9 @@ int main(int argc, char** argv) {
         }
         if (wanted("startup")) {
             startup(run, run.rounds * 3);
+        }
+        if (wanted("linux")) {
+            linuxApplications(run);
         }
         std::vector<EntriesSize> sizes;
         const bool gio = access("/usr/bin/gio", X_OK) == 0;
