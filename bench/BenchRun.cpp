@@ -9,6 +9,7 @@
 // starting this program costs by itself.
 
 #include "app/AppDelegate.h"
+#include "app/Application.h"
 #include "app/Dialogs.h"
 #include "base/Directory.h"
 #include "base/RegularFile.h"
@@ -20,6 +21,7 @@
 #include "host/linux/ProcRunningApplications.h"
 #include "host/posix/FileCookieStore.h"
 #include "host/posix/HostFileSystem.h"
+#include "host/posix/HostWorkspace.h"
 #include "host/posix/PlistBundleReader.h"
 #include "host/posix/PosixProcessLauncher.h"
 
@@ -52,6 +54,16 @@ public:
     }
     std::string sheetText;
     int removeForGoodQuestions = 0;
+};
+
+// The bench picks its target itself and has no window to keep responsive.
+class NoOpenPanel : public OpenPanel {
+public:
+    std::optional<std::string> runModal(const OpenPanelOptions&) override { return std::nullopt; }
+};
+class NoWindow : public Application {
+public:
+    void terminateLater() override {}
 };
 
 // Counts the removal runs, and those for an entry that was already gone.
@@ -176,25 +188,21 @@ int main(int argc, char** argv) {
     FileCookieStore cookies(fileSystem);
     CountingLog log;
     HardAnswer alerts;
-    Services services;
-    services.fileSystem = &fileSystem;
-    services.bundles = &bundles;
-    services.launcher = &launcher;
-    services.runningApplications = &running;
-    services.cookieStore = &cookies;
-    services.systemLog = &log;
-    services.alerts = &alerts;
+    HostWorkspace workspace(fileSystem);
+    NoOpenPanel openPanel;
+    NoWindow application;
     std::optional<FreedesktopTrash> trash = FreedesktopTrash::locate();
     if (!trash) {
         std::fprintf(stderr, "%s: no Trash for %s\n", argv[0], argv[2]);
         return 2;
     }
     PutBackTrash putBackTrash(*trash);
-    services.trash = mode == "restore" ? static_cast<Trash*>(&putBackTrash) : &*trash;
+    Ports ports{fileSystem, workspace, bundles, launcher, running, cookies, log};
+    ports.trash = mode == "restore" ? static_cast<Trash*>(&putBackTrash) : &*trash;
 
     processWide().targetBundleIdentifier = identifier;
     processWide().targetApplicationName = safari ? "Safari.app" : "Target.app";
-    AppDelegate delegate(Outlets{}, services);
+    AppDelegate delegate(Outlets{}, ports, WindowParts{openPanel, alerts, application});
     delegate.applicationDidFinishLaunching();
     if (mode == "restore") {
         delegate.restoreButtonMethod();

@@ -16,8 +16,8 @@ constexpr const char* kInfoFontFamily = "Helvetica Neue";
 constexpr double kInfoFontPoints = 12.0;
 } // namespace
 
-AppDelegate::AppDelegate(Outlets outlets, Services services)
-    : _outlets(outlets), _services(services) {}
+AppDelegate::AppDelegate(Outlets outlets, Ports ports, WindowParts windowParts)
+    : _outlets(outlets), _ports(ports), _windowParts(windowParts) {}
 
 void AppDelegate::applicationWillFinishLaunching() {
     _launchBegun = true;
@@ -56,9 +56,7 @@ void AppDelegate::showHint(bool shown) {
 }
 
 void AppDelegate::quitTheApp() {
-    if (_services.application) {
-        _services.application->terminateLater();
-    }
+    _windowParts.application.terminateLater();
 }
 
 void AppDelegate::stopProgress() {

@@ -8,6 +8,7 @@
 #include "core/fix/ResetLock.h"
 #include "core/fix/Restore.h"
 #include "ports/Network.h"
+#include "ports/Ports.h"
 
 #include <cstdint>
 #include <memory>
@@ -21,11 +22,6 @@ namespace corvane {
 class Alerts;
 class ApplicationChooser;
 class Application;
-class BundleReader;
-class Clock;
-class CookieStore;
-class DesktopApplications;
-class FileSystem;
 class LibraryRemover;
 class Notifications;
 class ResetJournal;
@@ -33,15 +29,9 @@ class ResetRecords;
 class ResponsiveWork;
 class ResetChooser;
 class OpenPanel;
-class ProcessLauncher;
-class RunningApplications;
-class SystemLog;
-class Trash;
 class UrlLoader;
-class Workspace;
 struct UserNotification;
 struct ResetPlan;
-struct ResetPorts;
 struct Untrashable;
 struct UserFolders;
 
@@ -59,25 +49,16 @@ struct Outlets {
     KindChoices* kindChoices = nullptr;
 };
 
-// The host facilities the controller reaches; the front end (or a test) supplies them.
-struct Services {
-    FileSystem* fileSystem = nullptr;
-    OpenPanel* openPanel = nullptr;
-    Alerts* alerts = nullptr;
-    Workspace* workspace = nullptr;
-    BundleReader* bundles = nullptr;
-    ProcessLauncher* launcher = nullptr;
-    RunningApplications* runningApplications = nullptr;
-    UrlLoader* urlLoader = nullptr;
-    Notifications* notifications = nullptr;
-    CookieStore* cookieStore = nullptr;
-    SystemLog* systemLog = nullptr;
-    Application* application = nullptr;
-    Clock* clock = nullptr; // none: the steady clock and real sleeps
-    Trash* trash = nullptr; // none: entries are removed for good and nothing can be put back
-    ResetChooser* resetChooser = nullptr; // none: Restore offers the latest reset alone
-    DesktopApplications* desktopApplications = nullptr; // none: a desktop file is no target
-    ApplicationChooser* applicationChooser = nullptr;   // none: no list of installed applications
+// The window's own dialogs and links to the desktop, which only the window has: not host ports.
+// The front end (or a test) supplies them.
+struct WindowParts {
+    OpenPanel& openPanel;
+    Alerts& alerts;
+    Application& application;
+    UrlLoader* urlLoader = nullptr;         // none: an update check fails as if offline
+    Notifications* notifications = nullptr; // none: the update check's notices are not shown
+    ResetChooser* resetChooser = nullptr;   // none: Restore offers the latest reset alone
+    ApplicationChooser* applicationChooser = nullptr; // none: no list of installed applications
 };
 
 using PathList = std::vector<std::string>;
@@ -105,7 +86,7 @@ using AnalyserResult = std::variant<AnalyserReport, HardResetChosen>;
 // every action of the main window. All of it runs on the main thread.
 class AppDelegate : public UrlConnectionDelegate {
 public:
-    AppDelegate(Outlets outlets, Services services);
+    AppDelegate(Outlets outlets, Ports ports, WindowParts windowParts);
 
     // Application life cycle. The launch comes in two steps, so that a face can put its window on
     // screen in between: the waiting look, then what needs the disk (whether Restore has anything
@@ -204,7 +185,8 @@ public:
     void setSafariAggressive(bool value) { _safariAggressive = value; }
     void setIsSafari(bool value) { _isSafari = value; }
 
-    const Services& services() const { return _services; }
+    const Ports& ports() const { return _ports; }
+    const WindowParts& windowParts() const { return _windowParts; }
 
     // How the latest fix or restore ended.
     ResetEnding lastEnding() const { return _lastEnding; }
@@ -267,7 +249,6 @@ private:
 
     // The steps of a fix and a restore.
     ResetPlan resetPlan() const;
-    ResetPorts resetPorts();
     void keepWindowResponsive();
     // Waits up to a bound for another reset or restore of this home to end; none (the user
     // told why) when it does not, or when the records' folder cannot be used.
@@ -291,7 +272,8 @@ private:
                                 const RestorePlace& place);
 
     Outlets _outlets;
-    Services _services;
+    Ports _ports;
+    WindowParts _windowParts;
 
     PathList _shortFilePaths;
     PathList _fullFilePaths;

@@ -41,16 +41,16 @@ const TargetPlan* AppDelegate::currentPlan() {
     if (_plan && _plan->identifier == identifier && _plan->family == _targetFamily) {
         return &*_plan;
     }
-    const auto located = locateUserFolders(*_services.fileSystem);
+    const auto located = locateUserFolders(_ports.fileSystem);
     const auto* folders = std::get_if<UserFolders>(&located);
     if (!folders) {
         return nullptr;
     }
-    ResponsiveWork work(_services.application, _outlets.progressIndicator,
+    ResponsiveWork work(&_windowParts.application, _outlets.progressIndicator,
                         _targetFamily == TargetFamily::Bundle ? "Looking through your Library"
                                                               : "Looking through your folders");
-    _plan = planTarget({identifier, false, _targetFamily}, *_services.fileSystem, *folders,
-                       _services.cookieStore, [&work] { work.tick(); });
+    _plan = planTarget({identifier, false, _targetFamily}, _ports.fileSystem, *folders,
+                       &_ports.cookieStore, [&work] { work.tick(); });
     _skippedFolders = _plan->skipped;
     return &*_plan;
 }
@@ -66,14 +66,13 @@ void AppDelegate::hasPrefFile() {
         _isSafari = true;
         // Hard only when its own button was pressed, Soft by its button or Return; Cancel,
         // Escape and closing the question choose neither, and the pick is given up.
-        const int answer = _services.alerts->runModal(safariModePrompt());
+        const int answer = _windowParts.alerts.runModal(safariModePrompt());
         _safariCancelled = answer != kAlertFirstButtonReturn && answer != kAlertSecondButtonReturn;
         if (answer == kAlertFirstButtonReturn) {
             _safariAggressive = true;
-            const UserFolders folders =
-                std::get<UserFolders>(locateUserFolders(*_services.fileSystem));
+            const UserFolders folders = std::get<UserFolders>(locateUserFolders(_ports.fileSystem));
             processWide().safariFolder = appendPathComponent(folders.library, "Safari");
-            addHardReset(*_plan, *_services.fileSystem, folders, _services.cookieStore);
+            addHardReset(*_plan, _ports.fileSystem, folders, &_ports.cookieStore);
             if (_outlets.infoField) {
                 _outlets.infoField->setString(kHardResetNotice);
             }

@@ -29,12 +29,12 @@ std::optional<std::string> acceptable(const std::optional<std::string>& identifi
 }
 
 // The bundle of the installed application of that name, when the workspace knows one.
-Result<BundleInfo, BundleError> installedBundle(const Services& services, const std::string& name) {
-    const std::optional<std::string> found = services.workspace->fullPathForApplication(name);
+Result<BundleInfo, BundleError> installedBundle(const Ports& ports, const std::string& name) {
+    const std::optional<std::string> found = ports.workspace.fullPathForApplication(name);
     if (!found) {
         return BundleError{BundleFailure::NotABundle, "no application of that name is installed"};
     }
-    return services.bundles->readBundle(*found);
+    return ports.bundles.readBundle(*found);
 }
 
 // The refusal names the item picked, so that a wrong pick is seen at once.
@@ -55,12 +55,12 @@ void AppDelegate::chooseAppAtPath(const std::string& path) {
 }
 
 void AppDelegate::chooseInstalledApp() {
-    const std::optional<std::string> home = _services.fileSystem->homeDirectory();
-    if (!_services.applicationChooser || !_services.desktopApplications || !home) {
+    const std::optional<std::string> home = _ports.fileSystem.homeDirectory();
+    if (!_windowParts.applicationChooser || !_ports.desktopApplications || !home) {
         return;
     }
     std::vector<InstalledApplication> applications =
-        findInstalledApplications(*_services.fileSystem, *_services.desktopApplications, *home)
+        findInstalledApplications(_ports.fileSystem, *_ports.desktopApplications, *home)
             .applications;
     // Those left out of menus are helpers and settings pages, not what a user names.
     std::erase_if(applications, [](const InstalledApplication& app) { return app.noDisplay; });
@@ -70,7 +70,7 @@ void AppDelegate::chooseInstalledApp() {
         choices.push_back({app.name, app.id, app.icon});
     }
     if (const std::optional<std::size_t> chosen =
-            _services.applicationChooser->chooseApplication(choices);
+            _windowParts.applicationChooser->chooseApplication(choices);
         chosen && *chosen < applications.size()) {
         chooseAppFrom(applications[*chosen].desktopFilePath);
     }
@@ -88,7 +88,7 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
     }
 
     const std::optional<std::string> picked =
-        given ? given : _services.openPanel->runModal({kPanelMessage, false, true});
+        given ? given : _windowParts.openPanel.runModal({kPanelMessage, false, true});
     if (!picked) {
         if (_outlets.appIconImage) {
             _outlets.appIconImage->setHidden(true);
@@ -117,7 +117,7 @@ void AppDelegate::chooseAppFrom(const std::optional<std::string>& given) {
     }
     // Input made while the analysis runs is dropped, so no click can act on the report before it
     // was on screen.
-    const BusySpan busy(_services.application);
+    const BusySpan busy(&_windowParts.application);
     _safariCancelled = false;
     const AnalyserResult analysis = analyser();
     if (_safariCancelled) {
@@ -160,9 +160,9 @@ void AppDelegate::showPick(const std::string& picked) {
 bool AppDelegate::acceptDesktopFile(const std::string& picked) {
     // The folder's reader gives each file's text; only the picked one is taken.
     std::vector<DesktopFileText> files;
-    if (_services.desktopApplications) {
+    if (_ports.desktopApplications) {
         for (DesktopFileText& file :
-             _services.desktopApplications->desktopFiles({parentFolder(picked)})) {
+             _ports.desktopApplications->desktopFiles({parentFolder(picked)})) {
             if (file.relativePath == lastPathComponent(picked)) {
                 files.push_back(std::move(file));
             }
@@ -201,9 +201,9 @@ bool AppDelegate::acceptPick(const std::string& picked) {
     }
     // The picked bundle's own identifier decides; the lookup by name only serves items that
     // are not bundles themselves.
-    Result<BundleInfo, BundleError> bundle = _services.bundles->readBundle(picked);
+    Result<BundleInfo, BundleError> bundle = _ports.bundles.readBundle(picked);
     if (!bundle && bundle.error().failure == BundleFailure::NotABundle) {
-        bundle = installedBundle(_services, *processWide().targetApplicationName);
+        bundle = installedBundle(_ports, *processWide().targetApplicationName);
     }
     processWide().targetBundleIdentifier = bundle ? acceptable(bundle->identifier) : std::nullopt;
     if (processWide().targetBundleIdentifier) {
@@ -264,7 +264,7 @@ void AppDelegate::showAnalysis(const AnalyserResult& analysis) {
 
 std::optional<std::string>
 AppDelegate::bundleIdentifierForApplicationName(const std::string& name) {
-    const Result<BundleInfo, BundleError> bundle = installedBundle(_services, name);
+    const Result<BundleInfo, BundleError> bundle = installedBundle(_ports, name);
     return bundle ? acceptable(bundle->identifier) : std::nullopt;
 }
 

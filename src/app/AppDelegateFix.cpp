@@ -28,19 +28,6 @@ namespace corvane {
 
 namespace {
 
-// How many entries the reset goes through, one step of its progress each. A Hard reset's further
-// entries are found again here as the transaction will find them.
-std::size_t entriesToTake(const ResetPlan& plan, const FileSystem& fs) {
-    std::size_t count = plan.listed.size() + plan.hardReset.size();
-    if (plan.hardSafari && plan.hardReset.empty() && plan.identifier) {
-        const auto located = locateUserFolders(fs);
-        if (const auto* folders = std::get_if<UserFolders>(&located)) {
-            count += hardResetEntries(fs, *folders, *plan.identifier).size();
-        }
-    }
-    return count;
-}
-
 constexpr const char* kSystemTargetText = "Please log out and log back in to complete the restore.";
 constexpr const char* kFixingText = "Fixing...";
 constexpr const char* kRunningText = "App is running. Trying to quit...";
@@ -73,8 +60,8 @@ void AppDelegate::showInfo(const ShownInfo& shown) {
 QuitWaitOutcome AppDelegate::waitForTargetToQuit(const std::string& identifier,
                                                  std::vector<pid_t> instances, Button* paused,
                                                  const ShownInfo& before) {
-    RunningApplications& running = *_services.runningApplications;
-    Clock& clock = _services.clock ? *_services.clock : steadyClock();
+    RunningApplications& running = _ports.runningApplications;
+    Clock& clock = _ports.clock ? *_ports.clock : steadyClock();
     const QuitWaitBounds bounds;
     std::string shownCountdown;
     const auto showCountdown = [&](std::chrono::milliseconds left) {
@@ -94,14 +81,12 @@ QuitWaitOutcome AppDelegate::waitForTargetToQuit(const std::string& identifier,
     QuitWaitOutcome outcome = QuitWaitOutcome::Quit;
     {
         // The one step whose wait the user may cut short: the cancel control stays live.
-        const BusySpan busy(_services.application, BusySpan::Cancel::Allowed);
+        const BusySpan busy(&_windowParts.application, BusySpan::Cancel::Allowed);
         outcome = quitAndWait(
             running, identifier, std::move(instances), clock,
             [&](std::chrono::milliseconds left) {
                 // Input is taken here, so a stop asked for during the last pause is seen at once.
-                if (_services.application) {
-                    _services.application->keepResponsive();
-                }
+                _windowParts.application.keepResponsive();
                 showCountdown(left);
                 return !_quitWaitStopRequested;
             },
@@ -119,7 +104,7 @@ QuitWaitOutcome AppDelegate::waitForTargetToQuit(const std::string& identifier,
 
 std::optional<ResetLock> AppDelegate::takeResetLock(const std::string& library) {
     Result<ResetLock> lock = ResetLock::take(
-        ResetRecords::folderIn(library), _services.clock ? *_services.clock : steadyClock(),
+        ResetRecords::folderIn(library), _ports.clock ? *_ports.clock : steadyClock(),
         ResetTransaction::kLockWait, [this] { keepWindowResponsive(); });
     if (!lock) {
         tellRefusal(lock.error().reason);
@@ -130,50 +115,34 @@ std::optional<ResetLock> AppDelegate::takeResetLock(const std::string& library) 
 
 void AppDelegate::keepWindowResponsive() {
     // The window stays responsive, in its busy state, while another run finishes.
-    if (_services.application) {
-        _services.application->keepResponsive();
-    }
+    _windowParts.application.keepResponsive();
 }
 
 std::optional<std::string> AppDelegate::foreignHome() const {
-    if (!_services.fileSystem) {
-        return std::nullopt;
-    }
-    const auto located = locateUserFolders(*_services.fileSystem);
+    const auto located = locateUserFolders(_ports.fileSystem);
     const UserFolders* folders = std::get_if<UserFolders>(&located);
     return folders ? foreignHomeRefusal(folders->home, "Corvane", "corvane") : std::nullopt;
 }
 
 void AppDelegate::tellRefusal(const std::string& text) {
     _lastEnding = ResetEnding::Declined;
-    if (_services.systemLog) {
-        _services.systemLog->log(text);
-    }
-    if (_services.alerts) {
-        Alert alert;
-        alert.messageText = "Corvane";
-        alert.informativeText = text;
-        alert.buttons = {{"OK", std::nullopt}};
-        alert.style = AlertStyle::Warning;
-        _services.alerts->runModal(alert);
-    }
+    _ports.systemLog.log(text);
+    Alert alert;
+    alert.messageText = "Corvane";
+    alert.informativeText = text;
+    alert.buttons = {{"OK", std::nullopt}};
+    alert.style = AlertStyle::Warning;
+    _windowParts.alerts.runModal(alert);
 }
 
 bool AppDelegate::agreesToRemoveForGood(const Untrashable& untrashable) {
-    if (!_services.alerts) {
-        return false;
-    }
-    return _services.alerts->runModal(removeForGoodQuestion(untrashable)) ==
+    return _windowParts.alerts.runModal(removeForGoodQuestion(untrashable)) ==
            kAlertSecondButtonReturn;
 }
 
 bool AppDelegate::targetHasQuit(const std::string& identifier, const std::string& name,
                                 const QuitStep& step) {
-    RunningApplications* running = _services.runningApplications;
-    if (!running) {
-        return true;
-    }
-    Result<std::vector<pid_t>> looked = running->withBundleIdentifier(identifier);
+    Result<std::vector<pid_t>> looked = _ports.runningApplications.withBundleIdentifier(identifier);
     if (!looked) {
         tellRefusal("Corvane could not tell whether " + name + " is running, so nothing was " +
                     step.undone + ".");
@@ -187,8 +156,8 @@ bool AppDelegate::targetHasQuit(const std::string& identifier, const std::string
     }
     const QuitWaitOutcome outcome =
         waitForTargetToQuit(identifier, std::move(instances), step.paused, step.before);
-    if (outcome == QuitWaitOutcome::StillRunning && _services.alerts) {
-        _services.alerts->runModal(didNotQuitAlert(name, step.undone, step.button));
+    if (outcome == QuitWaitOutcome::StillRunning) {
+        _windowParts.alerts.runModal(didNotQuitAlert(name, step.undone, step.button));
     }
     if (outcome != QuitWaitOutcome::Quit) {
         _lastEnding = ResetEnding::Declined;
@@ -211,20 +180,15 @@ ResetPlan AppDelegate::resetPlan() const {
     plan.kinds = _plan ? _plan->takenKinds(_kinds) : _kinds.ids();
     plan.listed = _fullFilePaths;
     plan.listed.insert(plan.listed.end(), _fullStatePaths.begin(), _fullStatePaths.end());
-    if (plan.hardSafari && _services.cookieStore) {
-        plan.cookieStoreFile = _services.cookieStore->storeFile();
+    if (plan.hardSafari) {
+        plan.cookieStoreFile = _ports.cookieStore.storeFile();
     }
     return plan;
 }
 
-ResetPorts AppDelegate::resetPorts() {
-    return resetPortsThrough(_services.fileSystem, _services.trash, _services.cookieStore,
-                             _services.systemLog, _services.clock, _services.launcher);
-}
-
 void AppDelegate::fixButtonMethod() {
     // Clicks made while the fix runs must not act once it has ended.
-    const BusySpan busy(_services.application);
+    const BusySpan busy(&_windowParts.application);
     _lastEnding = ResetEnding::Done;
     TextView* info = _outlets.infoField;
     const auto show = [&](const char* text) {
@@ -239,9 +203,7 @@ void AppDelegate::fixButtonMethod() {
         bool systemTarget;
         std::optional<std::string> identifier;
         std::string applicationName;
-        std::size_t steps;
-    } plan{wholePlan.systemTarget, wholePlan.identifier, wholePlan.applicationName,
-           entriesToTake(wholePlan, *_services.fileSystem)};
+    } plan{wholePlan.systemTarget, wholePlan.identifier, wholePlan.applicationName};
     // The report, to put back when the fix does not go ahead.
     const ShownInfo report = shownInfo();
 
@@ -250,8 +212,8 @@ void AppDelegate::fixButtonMethod() {
         return;
     }
     // Held through the quit wait, the questions and the moves: one reset or restore at a time.
-    Result<ResetTransaction> transaction = ResetTransaction::begin(
-        std::move(wholePlan), resetPorts(), [this] { keepWindowResponsive(); });
+    Result<ResetTransaction> transaction =
+        ResetTransaction::begin(std::move(wholePlan), _ports, [this] { keepWindowResponsive(); });
     if (!transaction) {
         tellRefusal(transaction.error().reason);
         return;
@@ -281,8 +243,8 @@ void AppDelegate::fixButtonMethod() {
     }
     ResetOutcome outcome;
     {
-        ResponsiveWork work(_services.application, _outlets.progressIndicator,
-                            "Moving to the Trash", plan.steps);
+        ResponsiveWork work(&_windowParts.application, _outlets.progressIndicator,
+                            "Moving to the Trash", transaction->entryCount());
         outcome = transaction->apply(removeForGood, [&work] { work.tick(); });
     }
     if (outcome.ending == ResetEnding::Declined) {
@@ -301,17 +263,15 @@ void AppDelegate::fixButtonMethod() {
         _lastEnding = ResetEnding::NothingToDo;
         return;
     }
-    if (_services.alerts) {
-        Alert sheet;
-        sheet.buttons = {{"OK", std::nullopt}};
-        sheet.informativeText = resetAccountText(plan.applicationName, outcome);
-        sheet.style = outcome.leftovers.empty() ? AlertStyle::Informational : AlertStyle::Warning;
-        _services.alerts->beginSheet(sheet, _outlets.window, [](int) {});
-    }
+    Alert sheet;
+    sheet.buttons = {{"OK", std::nullopt}};
+    sheet.informativeText = resetAccountText(plan.applicationName, outcome);
+    sheet.style = outcome.leftovers.empty() ? AlertStyle::Informational : AlertStyle::Warning;
+    _windowParts.alerts.beginSheet(sheet, _outlets.window, [](int) {});
     stopProgress();
     // The signal asked the program to end; it does, now that the journal is complete.
-    if (outcome.ending == ResetEnding::Interrupted && _services.application) {
-        _services.application->terminateLater();
+    if (outcome.ending == ResetEnding::Interrupted) {
+        _windowParts.application.terminateLater();
     }
 }
 

@@ -16,7 +16,7 @@ AnalyserResult AppDelegate::analyser() {
     _plan.reset();
     _kinds = KindSelection();
 
-    const auto located = locateUserFolders(*_services.fileSystem);
+    const auto located = locateUserFolders(_ports.fileSystem);
     if (const auto* refusal = std::get_if<std::string>(&located)) {
         _hasPrefPlist = false;
         _hasAppSaveState = false;
@@ -33,7 +33,7 @@ AnalyserResult AppDelegate::composedReport() const {
         return AnalyserReport{};
     }
     const std::string name = processWide().targetApplicationName.value_or("");
-    const auto located = locateUserFolders(*_services.fileSystem);
+    const auto located = locateUserFolders(_ports.fileSystem);
     const auto* folders = std::get_if<UserFolders>(&located);
     const PlanReport report = composePlanReport(*_plan, _kinds, name, folders ? folders->home : "");
     if (!report.fileList.empty()) {

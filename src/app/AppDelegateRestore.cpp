@@ -83,10 +83,10 @@ void AppDelegate::updateRestoreButton() {
         return;
     }
     bool enabled = false;
-    if (_services.trash && _services.fileSystem && !foreignHome()) {
-        if (const std::optional<ResetRecords> records = recordsOf(*_services.fileSystem)) {
+    if (_ports.trash && !foreignHome()) {
+        if (const std::optional<ResetRecords> records = recordsOf(_ports.fileSystem)) {
             records->forEach(std::nullopt, [&](const KeptRecord& one) {
-                enabled = canComeBack(one, *_services.trash);
+                enabled = canComeBack(one, *_ports.trash);
                 return !enabled;
             });
         }
@@ -95,7 +95,7 @@ void AppDelegate::updateRestoreButton() {
 }
 
 std::optional<AppDelegate::RestorePlace> AppDelegate::restorePlace() {
-    const FileSystem& fs = *_services.fileSystem;
+    const FileSystem& fs = _ports.fileSystem;
     const auto located = locateUserFolders(fs);
     const UserFolders* folders = std::get_if<UserFolders>(&located);
     if (const std::optional<std::string> refusal = foreignHome()) {
@@ -113,14 +113,14 @@ std::optional<AppDelegate::RestorePlace> AppDelegate::restorePlace() {
 
 void AppDelegate::restoreButtonMethod() {
     _lastEnding = ResetEnding::NothingToDo;
-    if (!_services.trash || !_services.fileSystem || !_services.alerts) {
+    if (!_ports.trash) {
         return;
     }
     const std::optional<RestorePlace> place = restorePlace();
     if (!place) {
         return;
     }
-    Trash& trash = *_services.trash;
+    Trash& trash = *_ports.trash;
     ResetRecords records(ResetRecords::folderIn(place->library));
     // Counted a record at a time: one reset may hold many thousands of entries.
     std::size_t restorable = 0;
@@ -129,7 +129,7 @@ void AppDelegate::restoreButtonMethod() {
         return restorable < 2;
     });
     // With a single reset to put back, Restore asks about it directly.
-    if (restorable < 2 || !_services.resetChooser) {
+    if (restorable < 2 || !_windowParts.resetChooser) {
         restoreLatest(std::nullopt);
         return;
     }
@@ -146,12 +146,12 @@ std::optional<ResetRecord> AppDelegate::chooseReset(const std::vector<KeptRecord
     std::vector<PastReset> rows;
     rows.reserve(kept.size());
     for (const KeptRecord& one : kept) {
-        rows.push_back(pastReset(one, *_services.trash, home));
+        rows.push_back(pastReset(one, *_ports.trash, home));
     }
     const auto newest =
         std::find_if(rows.begin(), rows.end(), [](const PastReset& row) { return row.restorable; });
-    const std::optional<std::size_t> chosen =
-        _services.resetChooser->chooseReset(rows, static_cast<std::size_t>(newest - rows.begin()));
+    const std::optional<std::size_t> chosen = _windowParts.resetChooser->chooseReset(
+        rows, static_cast<std::size_t>(newest - rows.begin()));
     if (!chosen || *chosen >= rows.size() || !rows[*chosen].restorable) {
         return std::nullopt;
     }
@@ -161,7 +161,7 @@ std::optional<ResetRecord> AppDelegate::chooseReset(const std::vector<KeptRecord
 std::optional<RestoreResult>
 AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
     _lastEnding = ResetEnding::NothingToDo;
-    if (!_services.trash || !_services.fileSystem || !_services.alerts) {
+    if (!_ports.trash) {
         return std::nullopt;
     }
     const std::optional<RestorePlace> place = restorePlace();
@@ -170,11 +170,9 @@ AppDelegate::restoreLatest(const std::optional<std::string>& identifier) {
     }
     ResetRecords records(ResetRecords::folderIn(place->library));
     // A damaged record never stands in the way of the reset that can come back.
-    RestoreChoice choice = newestRestorable(records, identifier, *_services.trash);
+    RestoreChoice choice = newestRestorable(records, identifier, *_ports.trash);
     for (const DamagedRecord& damaged : choice.skipped) {
-        if (_services.systemLog) {
-            _services.systemLog->log("Passed over the damaged reset record " + damaged.id);
-        }
+        _ports.systemLog.log("Passed over the damaged reset record " + damaged.id);
     }
     if (!choice.record) {
         updateRestoreButton();
@@ -192,13 +190,13 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
     std::optional<ResetLock> lock;
     {
         // Clicks made while it waits must not act once it has ended.
-        const BusySpan busy(_services.application);
+        const BusySpan busy(&_windowParts.application);
         lock = takeResetLock(place.library);
     }
     if (!lock) {
         return std::nullopt;
     }
-    Trash& trash = *_services.trash;
+    Trash& trash = *_ports.trash;
     tidyRecords(records, trash);
     // Planned under the lock: another run may have put it back, or written at its places,
     // while this one waited.
@@ -210,14 +208,14 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
         return std::nullopt;
     }
     const RestorePlan plan =
-        planRestore(std::move(*current), trash, *_services.fileSystem, place.confinement);
+        planRestore(std::move(*current), trash, _ports.fileSystem, place.confinement);
     current = nullptr;
     const ResetRecord& chosen = plan.record;
-    if (_services.alerts->runModal(restoreQuestion(plan)) != kAlertFirstButtonReturn) {
+    if (_windowParts.alerts.runModal(restoreQuestion(plan)) != kAlertFirstButtonReturn) {
         _lastEnding = ResetEnding::Declined;
         return std::nullopt;
     }
-    const BusySpan busy(_services.application);
+    const BusySpan busy(&_windowParts.application);
     // As before a reset: an application that still runs would write over what comes back.
     if (!chosen.systemTarget && isAcceptableBundleIdentifier(chosen.identifier) &&
         !targetHasQuit(chosen.identifier, chosen.applicationName,
@@ -230,17 +228,17 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
 RestoreResult AppDelegate::finishRestore(ResetRecords& records, const RestorePlan& plan,
                                          const RestorePlace& place) {
     RestoreResult result =
-        restoreAndKeepRecord(records, plan, *_services.trash, *_services.fileSystem,
-                             UserFolders{place.home, place.library}, _services.systemLog);
+        restoreAndKeepRecord(records, plan, *_ports.trash, _ports.fileSystem,
+                             UserFolders{place.home, place.library}, &_ports.systemLog);
     _lastEnding = restoreEnding(result);
     Alert done;
     done.informativeText = restoreResultText(plan.record, result);
     done.buttons = {{"OK", std::string("\r")}};
     done.style = result.whole() ? AlertStyle::Informational : AlertStyle::Warning;
-    _services.alerts->runModal(done);
+    _windowParts.alerts.runModal(done);
     updateRestoreButton();
-    if (result.interrupted && _services.application) {
-        _services.application->terminateLater();
+    if (result.interrupted) {
+        _windowParts.application.terminateLater();
     }
     return result;
 }

@@ -6,7 +6,7 @@ namespace corvane {
 std::optional<std::string>
 AppDelegate::callNSTaskWithResult(const std::string& launchPath,
                                   const std::vector<std::string>& arguments) {
-    return runLoggedTool(_services.launcher, _services.systemLog, launchPath, arguments);
+    return runLoggedTool(_ports.launcher, _ports.systemLog, launchPath, arguments);
 }
 
 } // namespace corvane

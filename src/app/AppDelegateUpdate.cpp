@@ -42,12 +42,12 @@ void AppDelegate::checkUpdate(const void* sender) {
     _autoCheck = sender == nullptr;
     _responseData.reset();
     _responseStatus = 0;
-    if (!_services.urlLoader) {
+    if (!_windowParts.urlLoader) {
         connectionDidFailWithError("no URL loader");
         return;
     }
     _updateInProgress = true;
-    _services.urlLoader->start(updateRequest(), *this);
+    _windowParts.urlLoader->start(updateRequest(), *this);
 }
 
 void AppDelegate::connectionDidReceiveResponse(int statusCode) {
@@ -75,8 +75,8 @@ void AppDelegate::connectionDidFinishLoading() {
     const std::string bytes = _responseData.value_or(std::string());
     if (decideUpdatePage(_responseStatus, bytes, updateRequest().maxBodyBytes,
                          installedVersion()) == UpdateOutcome::Unreadable) {
-        if (_services.notifications) {
-            _services.notifications->deliver(notice(kUnreadableText));
+        if (_windowParts.notifications) {
+            _windowParts.notifications->deliver(notice(kUnreadableText));
         }
         return;
     }
@@ -85,9 +85,7 @@ void AppDelegate::connectionDidFinishLoading() {
 
 void AppDelegate::connectionDidFailWithError(const std::string& error) {
     _updateInProgress = false;
-    if (_services.systemLog) {
-        _services.systemLog->log("The update check failed: " + error);
-    }
+    _ports.systemLog.log("The update check failed: " + error);
     parseUpdate(std::nullopt);
 }
 
@@ -96,22 +94,20 @@ void AppDelegate::parseUpdate(const std::optional<std::string>& text) {
     alert.messageText = kTitle;
     switch (decideUpdate(text, installedVersion())) {
     case UpdateOutcome::NoConnection:
-        if (_services.notifications) {
-            _services.notifications->deliver(notice(kNoConnectionText));
+        if (_windowParts.notifications) {
+            _windowParts.notifications->deliver(notice(kNoConnectionText));
         }
         return;
     case UpdateOutcome::Unreadable:
-        if (_services.notifications) {
-            _services.notifications->deliver(notice(kUnreadableText));
+        if (_windowParts.notifications) {
+            _windowParts.notifications->deliver(notice(kUnreadableText));
         }
         return;
     case UpdateOutcome::NewerVersion:
         alert.informativeText = kNewerVersionText;
         alert.buttons = {{"Quit & Update", std::nullopt}, {"Not now", std::nullopt}};
-        if (_services.alerts && _services.alerts->runModal(alert) == kAlertFirstButtonReturn) {
-            callNSTaskWithResult(_services.launcher ? _services.launcher->toolPath(Tool::Open)
-                                                    : systemToolPath(Tool::Open),
-                                 {build::kProductUrl});
+        if (_windowParts.alerts.runModal(alert) == kAlertFirstButtonReturn) {
+            callNSTaskWithResult(_ports.launcher.toolPath(Tool::Open), {build::kProductUrl});
             quitTheApp();
         }
         return;
@@ -121,9 +117,7 @@ void AppDelegate::parseUpdate(const std::optional<std::string>& text) {
         }
         alert.informativeText = kUpToDateText;
         alert.buttons = {{"OK", std::nullopt}};
-        if (_services.alerts) {
-            _services.alerts->runModal(alert);
-        }
+        _windowParts.alerts.runModal(alert);
         return;
     }
 }

@@ -17,11 +17,8 @@ namespace corvane::cli {
 namespace {
 
 std::optional<std::string> bundleWithIdentifier(const Ports& ports, const std::string& identifier) {
-    if (!ports.workspace) {
-        return std::nullopt;
-    }
-    for (const std::string& bundle : ports.workspace->installedApplications()) {
-        const Result<BundleInfo, BundleError> info = ports.bundles->readBundle(bundle);
+    for (const std::string& bundle : ports.workspace.installedApplications()) {
+        const Result<BundleInfo, BundleError> info = ports.bundles.readBundle(bundle);
         if (info && info->identifier == identifier) {
             return bundle;
         }
@@ -31,16 +28,16 @@ std::optional<std::string> bundleWithIdentifier(const Ports& ports, const std::s
 
 std::variant<Target, Refusal> bundleTarget(const Ports& ports, const std::string& argument) {
     const std::string path = withoutTrailingSlashes(argument);
-    if (path.empty() || !ports.fileSystem->fileExists(path)) {
+    if (path.empty() || !ports.fileSystem.fileExists(path)) {
         return Refusal{"there is no application at " + argument};
     }
     const std::string name = lastPathComponent(path);
-    Result<BundleInfo, BundleError> bundle = ports.bundles->readBundle(path);
+    Result<BundleInfo, BundleError> bundle = ports.bundles.readBundle(path);
     std::string found = path;
     // A bare "Widget.app" that is not here names the installed one, as the chooser takes it.
-    if (!bundle && bundle.error().failure == BundleFailure::NotABundle && ports.workspace) {
-        if (const auto installed = ports.workspace->fullPathForApplication(name)) {
-            bundle = ports.bundles->readBundle(*installed);
+    if (!bundle && bundle.error().failure == BundleFailure::NotABundle) {
+        if (const auto installed = ports.workspace.fullPathForApplication(name)) {
+            bundle = ports.bundles.readBundle(*installed);
             found = *installed;
         }
     }
@@ -65,7 +62,7 @@ std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::st
     if (!ports.desktopApplications) {
         return std::nullopt;
     }
-    const FileSystem& fs = *ports.fileSystem;
+    const FileSystem& fs = ports.fileSystem;
     const std::optional<std::string> home = fs.homeDirectory();
     if (!home || home->empty()) {
         return std::nullopt;
@@ -128,7 +125,7 @@ std::variant<Target, Refusal> resolveTarget(const Ports& ports, const std::strin
 
 std::variant<UserFolders, Refusal> userFolders(const Ports& ports, bool changes,
                                                const std::string& commandLine) {
-    auto located = locateUserFolders(*ports.fileSystem);
+    auto located = locateUserFolders(ports.fileSystem);
     if (const auto* refusal = std::get_if<std::string>(&located)) {
         return Refusal{*refusal};
     }
@@ -186,11 +183,8 @@ std::string processes(const std::vector<pid_t>& instances) {
 
 std::string runningNote(const Ports& ports, const std::string& identifier,
                         const std::string& name) {
-    if (!ports.runningApplications) {
-        return {};
-    }
     const Result<std::vector<pid_t>> looked =
-        ports.runningApplications->withBundleIdentifier(identifier);
+        ports.runningApplications.withBundleIdentifier(identifier);
     if (!looked || looked->empty()) {
         return {};
     }
@@ -199,10 +193,10 @@ std::string runningNote(const Ports& ports, const std::string& identifier,
 
 bool targetHasQuit(const Ports& ports, Console& console, const std::string& identifier,
                    const std::string& name, const std::string& undone) {
-    if (!ports.runningApplications || !isAcceptableBundleIdentifier(identifier)) {
+    if (!isAcceptableBundleIdentifier(identifier)) {
         return true;
     }
-    Result<std::vector<pid_t>> looked = ports.runningApplications->withBundleIdentifier(identifier);
+    Result<std::vector<pid_t>> looked = ports.runningApplications.withBundleIdentifier(identifier);
     if (!looked) {
         say(console, "could not tell whether " + name + " is running, so nothing was " + undone +
                          " (" + looked.error().reason + ")");
@@ -215,7 +209,7 @@ bool targetHasQuit(const Ports& ports, Console& console, const std::string& iden
     if (!console.quiet) {
         say(console, "quitting " + name + " (" + processes(instances) + ")...");
     }
-    if (quitAndWait(*ports.runningApplications, identifier, std::move(instances), steadyClock()) ==
+    if (quitAndWait(ports.runningApplications, identifier, std::move(instances), steadyClock()) ==
         QuitWaitOutcome::Quit) {
         return true;
     }

@@ -218,27 +218,13 @@ std::string commandLineOf(int argc, char** argv) {
     return line;
 }
 
-// The host's services without a window.
-class HostServices {
-public:
-    HostServices() {
-        services.fileSystem = &m_host->fileSystem();
-        services.workspace = &m_host->workspace();
-        services.bundles = &m_host->bundles();
-        services.launcher = &m_host->launcher();
-        services.runningApplications = &m_host->running();
-        services.cookieStore = &m_host->cookies();
-        services.systemLog = &m_host->log();
-        services.trash = m_host->trashOrNone();
-        services.desktopApplications = m_host->desktopApplications();
-        // What went wrong is said once by the command itself; the details are in the system log.
-        m_host->setLogEchoToStandardError(false);
-    }
-    Ports services;
-
-private:
-    std::unique_ptr<HostFacilities> m_host = makeHostFacilities();
-};
+// The host's facilities for a command: what went wrong is said once by the command itself, the
+// details are in the system log.
+std::unique_ptr<HostFacilities> commandHost() {
+    std::unique_ptr<HostFacilities> host = makeHostFacilities();
+    host->setLogEchoToStandardError(false);
+    return host;
+}
 
 // Which options go with which actions; the first mistake found, in plain words.
 std::optional<QString> misplacedOption(const QCommandLineParser& parser) {
@@ -390,7 +376,7 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
     const std::string commandLine = commandLineOf(argc, argv);
 
     if (parser.isSet(kList)) {
-        HostServices host;
+        const std::unique_ptr<HostFacilities> host = commandHost();
         ListOptions options;
         options.form = json                  ? OutputForm::Json
                        : parser.isSet(kNull) ? OutputForm::NulTerminated
@@ -399,12 +385,12 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
         options.kinds = kinds;
         return runAction(
             [&](Console& console) {
-                return listEntries(host.services, absolute(*target), options, console);
+                return listEntries(host->ports(), absolute(*target), options, console);
             },
             true, quiet, json);
     }
     if (parser.isSet(kReset)) {
-        HostServices host;
+        const std::unique_ptr<HostFacilities> host = commandHost();
         ResetOptions options;
         options.confirmed = parser.isSet(kYes);
         options.removeForGood = parser.isSet(kNoTrash);
@@ -414,25 +400,25 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
         options.commandLine = commandLine;
         return runAction(
             [&](Console& console) {
-                return resetApplication(host.services, absolute(*target), options, console);
+                return resetApplication(host->ports(), absolute(*target), options, console);
             },
             false, quiet, json, !options.confirmed);
     }
     if (parser.isSet(kRestore)) {
-        HostServices host;
+        const std::unique_ptr<HostFacilities> host = commandHost();
         RestoreOptions options;
         options.confirmed = parser.isSet(kYes);
         options.json = json;
         options.commandLine = commandLine;
         return runAction(
-            [&](Console& console) { return restoreReset(host.services, target, options, console); },
+            [&](Console& console) { return restoreReset(host->ports(), target, options, console); },
             false, quiet, json, !options.confirmed);
     }
     if (parser.isSet(kHistory)) {
-        HostServices host;
+        const std::unique_ptr<HostFacilities> host = commandHost();
         return runAction(
             [&](Console& console) {
-                return listHistory(host.services, target, json, !parser.isSet(kNoLegend), console);
+                return listHistory(host->ports(), target, json, !parser.isSet(kNoLegend), console);
             },
             true, quiet, json);
     }
@@ -441,8 +427,8 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
     if (target && !namesABundle(*target)) {
         // An identifier opens the window on the installed application that has it: a bundle, or
         // a Linux application's desktop file.
-        HostServices host;
-        const auto resolved = resolveTarget(host.services, *target, true);
+        const std::unique_ptr<HostFacilities> host = commandHost();
+        const auto resolved = resolveTarget(host->ports(), *target, true);
         if (const auto* refusal = std::get_if<Refusal>(&resolved)) {
             if (refusal->usage) {
                 return usageError(QString::fromStdString(refusal->sentence));

@@ -61,8 +61,8 @@ std::optional<Refusal> safariMisuse(const Target& target, const std::optional<bo
 
 TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target& target,
                    bool hard) {
-    return planTarget({target.identifier, hard, target.family}, *ports.fileSystem, folders,
-                      ports.cookieStore);
+    return planTarget({target.identifier, hard, target.family}, ports.fileSystem, folders,
+                      &ports.cookieStore);
 }
 
 // Where a listing looked, for the line that says it found nothing.
@@ -201,7 +201,7 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
     }
     if (nothing) {
         say(console, "found nothing of " + target.identifier + "; looked in " +
-                         placesLookedIn(*ports.fileSystem, folders, target));
+                         placesLookedIn(ports.fileSystem, folders, target));
     }
     return nothing ? kNothingFound : kDone;
 }
@@ -222,10 +222,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     }
     // Planned under the lock: a reset that waited for another run lists what that run left.
     Result<ResetTransaction> transaction =
-        ResetTransaction::begin({},
-                                resetPortsThrough(ports.fileSystem, ports.trash, ports.cookieStore,
-                                                  ports.systemLog, nullptr, ports.launcher),
-                                waitingNotice(console));
+        ResetTransaction::begin({}, ports, waitingNotice(console));
     if (!transaction) {
         say(console, transaction.error().reason);
         return exitCodeFor(ResetEnding::Declined);
@@ -303,8 +300,8 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     reset.listed = std::move(listed);
     reset.clearsDomain = !linux && kinds.clearsDomain();
     reset.kinds = plan.takenKinds(kinds);
-    if (hard && ports.cookieStore) {
-        reset.cookieStoreFile = ports.cookieStore->storeFile();
+    if (hard) {
+        reset.cookieStoreFile = ports.cookieStore.storeFile();
     }
     transaction->setPlan(std::move(reset));
     if (!system && !linux &&

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/analysis/Kinds.h"
+#include "ports/Ports.h"
 
 #include <iosfwd>
 #include <optional>
@@ -8,30 +9,7 @@
 
 namespace corvane {
 
-class BundleReader;
-class CookieStore;
-class DesktopApplications;
-class FileSystem;
-class ProcessLauncher;
-class RunningApplications;
-class SystemLog;
-class Trash;
-class Workspace;
-
 namespace cli {
-
-// The host's facilities the commands reach.
-struct Ports {
-    FileSystem* fileSystem = nullptr;
-    Workspace* workspace = nullptr;
-    BundleReader* bundles = nullptr;
-    ProcessLauncher* launcher = nullptr;
-    RunningApplications* runningApplications = nullptr;
-    CookieStore* cookieStore = nullptr;
-    SystemLog* systemLog = nullptr;
-    Trash* trash = nullptr;
-    DesktopApplications* desktopApplications = nullptr; // none: no Linux application is a target
-};
 
 // The same for every command: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done,
 // 4 declined or refused (nothing was changed).

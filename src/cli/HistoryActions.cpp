@@ -80,7 +80,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
         return refuse(console, *refusal);
     }
     const UserFolders& folders = std::get<UserFolders>(located);
-    const FileSystem& fs = *ports.fileSystem;
+    const FileSystem& fs = ports.fileSystem;
     const Confinement confinement = Confinement::ofHome(fs, folders);
     nlohmann::json document = {
         {"format", 1}, {"action", "restore"}, {"home", jsonPath(folders.home)}};
@@ -176,7 +176,7 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
         return finish(ResetEnding::Declined);
     }
     const RestoreResult result =
-        restoreAndKeepRecord(records, plan, trash, fs, folders, ports.systemLog);
+        restoreAndKeepRecord(records, plan, trash, fs, folders, &ports.systemLog);
     const std::string account = restoreResultText(plan.record, result);
     if (options.json) {
         document["restored"] = jsonPaths(result.restored);
@@ -212,7 +212,7 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
     if (const auto* refusal = std::get_if<Refusal>(&located)) {
         return refuse(console, *refusal);
     }
-    const FileSystem& fs = *ports.fileSystem;
+    const FileSystem& fs = ports.fileSystem;
     (void)fs;
     const ResetRecords records(ResetRecords::folderIn(std::get<UserFolders>(located).library));
     const std::vector<KeptRecord> kept = records.all(identifier);

@@ -29,23 +29,16 @@ std::string firstLine(const std::string& text) {
 
 } // namespace
 
-std::optional<std::string> runLoggedTool(ProcessLauncher* launcher, SystemLog* systemLog,
+std::optional<std::string> runLoggedTool(ProcessLauncher& launcher, SystemLog& systemLog,
                                          const std::string& launchPath,
                                          const std::vector<std::string>& arguments) {
-    const auto log = [systemLog](const std::string& line) {
-        if (systemLog) {
-            systemLog->log(line);
-        }
-    };
-    if (!launcher) {
-        return std::nullopt;
-    }
+    const auto log = [&systemLog](const std::string& line) { systemLog.log(line); };
     // Tools are named by absolute path only; a relative one would depend on the working folder.
     if (launchPath.empty() || launchPath.front() != '/') {
         log("could not start \"" + launchPath + "\": a tool is run by its absolute path only");
         return std::nullopt;
     }
-    Result<ProcessOutput> ran = launcher->run(launchPath, arguments);
+    Result<ProcessOutput> ran = launcher.run(launchPath, arguments);
     if (!ran) {
         log(ran.error().reason);
         return std::nullopt;

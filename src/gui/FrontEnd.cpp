@@ -9,6 +9,7 @@
 #include "gui/QtUrlLoader.h"
 #include "gui/Settings.h"
 #include "host/HostFacilities.h"
+#include "ports/Processes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,24 +67,12 @@ FrontEnd::FrontEnd()
       m_application(std::make_unique<QtApplication>()),
       m_urlLoader(std::make_unique<QtUrlLoader>()),
       m_notifications(std::make_unique<DesktopNotifications>(*m_window)) {
-    Services services;
-    services.fileSystem = &m_host->fileSystem();
-    services.openPanel = m_openPanel.get();
-    services.alerts = m_alerts.get();
-    services.workspace = &m_host->workspace();
-    services.bundles = &m_host->bundles();
-    services.application = m_application.get();
-    services.launcher = &m_host->launcher();
-    services.runningApplications = &m_host->running();
-    services.cookieStore = &m_host->cookies();
-    services.systemLog = &m_host->log();
-    services.urlLoader = m_urlLoader.get();
-    services.notifications = m_notifications.get();
-    services.trash = m_host->trashOrNone();
-    services.resetChooser = m_resetChooser.get();
-    services.desktopApplications = m_host->desktopApplications();
-    services.applicationChooser = m_applicationChooser.get();
-    m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
+    WindowParts parts{*m_openPanel, *m_alerts, *m_application};
+    parts.urlLoader = m_urlLoader.get();
+    parts.notifications = m_notifications.get();
+    parts.resetChooser = m_resetChooser.get();
+    parts.applicationChooser = m_applicationChooser.get();
+    m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), m_host->ports(), parts);
 
     m_application->inputGate().setCancelControl(m_window->cancelButton());
 
@@ -198,8 +187,8 @@ void FrontEnd::showAbout() {
             label->setTextInteractionFlags(Qt::TextBrowserInteraction);
             // Through the same opener as the update's page: the browser never holds the window.
             connect(label, &QLabel::linkActivated, this, [this](const QString& link) {
-                (void)m_host->launcher().run(m_host->launcher().toolPath(Tool::Open),
-                                             {link.toStdString()});
+                ProcessLauncher& launcher = m_host->ports().launcher;
+                (void)launcher.run(launcher.toolPath(Tool::Open), {link.toStdString()});
             });
         }
     }

@@ -1,11 +1,6 @@
 #pragma once
 
-#include "ports/DesktopApplications.h"
-#include "ports/FileSystem.h"
-#include "ports/Processes.h"
-#include "ports/Services.h"
-#include "ports/Trash.h"
-#include "ports/Workspace.h"
+#include "ports/Ports.h"
 
 #include <memory>
 
@@ -20,19 +15,10 @@ public:
     HostFacilities& operator=(const HostFacilities&) = delete;
     virtual ~HostFacilities() = default;
 
-    virtual FileSystem& fileSystem() = 0;
-    virtual Workspace& workspace() = 0;
-    virtual BundleReader& bundles() = 0;
-    virtual ProcessLauncher& launcher() = 0;
-    virtual RunningApplications& running() = 0;
-    virtual CookieStore& cookies() = 0;
-    virtual SystemLog& log() = 0;
-    // None when this home has no Trash the program can move items into.
-    virtual Trash* trashOrNone() = 0;
+    // Every port this host has, valid for as long as the facilities live.
+    virtual Ports ports() = 0;
     // The command line says what went wrong in its own words, so its log stays in the system log.
     virtual void setLogEchoToStandardError(bool echo) = 0;
-    // The installed desktop applications; none on a system without them.
-    virtual DesktopApplications* desktopApplications() = 0;
 };
 
 // The facilities of the system the program is built for; each system folder (linux/, macos/)

@@ -1,3 +1,4 @@
+#include "app/ResponsiveWork.h"
 #include "core/UserFolders.h"
 #include "core/fix/ResetTransaction.h"
 #include "host/linux/FreedesktopTrash.h"
@@ -322,6 +323,50 @@ TEST_F(FixOnDisk, AHardResetNamesACookieStoreItCouldNotEmpty) {
         EXPECT_EQ(text.find("successfully") == std::string::npos, unreadable) << text;
         EXPECT_EQ(home.exists(store), bytes.has_value());
     }
+}
+
+// Counts the walks of one folder.
+class WalkCountingFileSystem : public HostFileSystem {
+public:
+    WalkResult walk(const std::string& root,
+                    const std::function<bool(const std::string&)>& visit) const override {
+        walks += root == watched ? 1 : 0;
+        return HostFileSystem::walk(root, visit);
+    }
+    std::string watched;
+    mutable int walks = 0;
+};
+
+// A Hard reset's progress counts every entry it goes through, its further entries found once,
+// after the target has quit.
+TEST_F(FixOnDisk, AHardResetsProgressCountsEachEntryItTakesAndWalksCachesOnce) {
+    WalkCountingFileSystem counting;
+    counting.watched = home.library() + "/Caches";
+    services.fileSystem = &counting;
+    RecordingProgress progress;
+    window.progress = &progress;
+    const auto interval = ResponsiveWork::defaultInterval();
+    ResponsiveWork::setDefaultInterval(std::chrono::milliseconds(0));
+    const StandInBundle safari(bundlesFolder, "Safari", "com.apple.Safari");
+    home.file("Library/Preferences/com.apple.Safari.plist");
+    home.file("Library/Caches/com.apple.Safari/Cache.db");
+    home.file("Library/Caches/com.apple.Safari.SafeBrowsing/data");
+    home.file("Library/Caches/org.corvane.test.Other/keep");
+    alerts.answers = {kAlertFirstButtonReturn}; // Hard
+    choose(safari.bundlePath());
+    const int walksBeforeFix = counting.walks;
+
+    delegate().fixButtonMethod();
+    ResponsiveWork::setDefaultInterval(interval);
+
+    EXPECT_EQ(counting.walks - walksBeforeFix, 1);
+    ASSERT_FALSE(progress.totals.empty());
+    ASSERT_TRUE(progress.totals.back().has_value());
+    EXPECT_EQ(*progress.totals.back(), progress.lastSeen);
+    // The preferences file, the Safari folder and the two caches of Safari's own.
+    EXPECT_EQ(progress.lastSeen, 4u);
+    EXPECT_FALSE(home.exists("Library/Caches/com.apple.Safari"));
+    EXPECT_TRUE(home.exists("Library/Caches/org.corvane.test.Other/keep"));
 }
 
 TEST_F(FixOnDisk, AHardResetPreviewCountsWhatItWouldTakeBeforeItRuns) {

@@ -59,13 +59,12 @@ TEST(Menus, ItemsFollowTheirControlsAndTheShortcutReachesTheChooser) {
     EXPECT_TRUE(window.chooseAction()->isEnabled());
 
     // While Corvane works, the shortcut is input like any other, and dropped.
-    Application* application = frontEnd.delegate().services().application;
-    ASSERT_TRUE(application);
+    Application& application = frontEnd.delegate().windowParts().application;
     bool came = false;
     noteOpenPanel(&came, 30);
-    application->beginBusy(false);
+    application.beginBusy(false);
     QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
-    application->endBusy();
+    application.endBusy();
     QTest::qWait(400);
     EXPECT_FALSE(came) << "a shortcut made while busy acted";
 

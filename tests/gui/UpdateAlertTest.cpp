@@ -2,6 +2,7 @@
 #include "gui/FrontEnd.h"
 #include "gui/MainWindow.h"
 #include "gui/QtDialogs.h"
+#include "support/FakeServices.h"
 #include "support/GuiHelpers.h"
 #include "support/UpdateDoubles.h"
 
@@ -34,11 +35,11 @@ class UpdateAlert : public ::testing::Test {
 protected:
     UpdateAlert() : alerts(&window), application(events) {
         launcher.onRun = [this] { events.push_back("open"); };
-        Services services;
         services.alerts = &alerts;
         services.launcher = &launcher;
         services.application = &application;
-        delegate = std::make_unique<AppDelegate>(window.outlets(), services);
+        delegate = std::make_unique<AppDelegate>(window.outlets(), services.ports(),
+                                                 services.windowParts());
         window.show();
     }
 
@@ -89,6 +90,7 @@ protected:
     ToolRunRecorder launcher;
     std::vector<std::string> events;
     NotingApplication application;
+    DelegateDoubles services;
     std::unique_ptr<AppDelegate> delegate;
     QString messageText;
     QString informativeText;

@@ -36,13 +36,13 @@ protected:
         m_previousCertFile = qgetenv("SSL_CERT_FILE");
         m_hadCertFile = qEnvironmentVariableIsSet("SSL_CERT_FILE");
         qputenv("SSL_CERT_FILE", trusted->certificatePath.toLocal8Bit());
-        Services services;
         services.alerts = &alerts;
         services.notifications = &notifications;
         services.launcher = &launcher;
         services.application = &application;
         services.urlLoader = &loader;
-        delegate = std::make_unique<AppDelegate>(window.outlets(), services);
+        delegate = std::make_unique<AppDelegate>(window.outlets(), services.ports(),
+                                                 services.windowParts());
         alerts.answers = {kAlertSecondButtonReturn}; // "Not now"
     }
 
@@ -96,6 +96,7 @@ protected:
     ToolRunRecorder launcher;
     RecordingApplication application;
     QtUrlLoader loader;
+    DelegateDoubles services;
     std::unique_ptr<AppDelegate> delegate;
 
 private:

@@ -30,7 +30,8 @@ protected:
 
     AppDelegate& delegate() {
         if (!m_delegate) {
-            m_delegate = std::make_unique<AppDelegate>(window.outlets(), services);
+            m_delegate = std::make_unique<AppDelegate>(window.outlets(), services.ports(),
+                                                       services.windowParts());
             m_delegate->applicationDidFinishLaunching();
         }
         return *m_delegate;
@@ -52,7 +53,7 @@ protected:
     MapBundleReader bundles;
     RecordingApplication application;
     RecordingLog log;
-    Services services;
+    DelegateDoubles services;
 
 private:
     std::unique_ptr<AppDelegate> m_delegate;

@@ -82,6 +82,18 @@ public:
     std::vector<Choice> choices;
 };
 
+// Records each piece of work shown: its total when known, and the last count it showed.
+class RecordingProgress : public ProgressIndicator {
+public:
+    void begin(const std::string&, std::optional<std::size_t> total) override {
+        totals.push_back(total);
+    }
+    void update(std::size_t itemsSeen) override { lastSeen = itemsSeen; }
+    void end() override {}
+    std::vector<std::optional<std::size_t>> totals;
+    std::size_t lastSeen = 0;
+};
+
 // The whole main window as test doubles.
 struct FakeMainWindow {
     FakeWindow window;
@@ -93,10 +105,11 @@ struct FakeMainWindow {
     FakeButton restoreButton;
     FakeLabel hint;
     FakeKindChoices kindChoices;
+    ProgressIndicator* progress = nullptr; // none unless a test watches the progress
 
     Outlets outlets() {
         return {&window,   &chooseButton, &nameField,     &infoView, &fixButton,
-                &iconView, nullptr,       &restoreButton, &hint,     &kindChoices};
+                &iconView, progress,      &restoreButton, &hint,     &kindChoices};
     }
 };
 

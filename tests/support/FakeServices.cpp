@@ -37,4 +37,24 @@ std::optional<std::string> ScriptedOpenPanel::runModal(const OpenPanelOptions& o
     return pick;
 }
 
+Ports DelegateDoubles::ports() const {
+    Ports ports{*fileSystem,          *workspace,   *bundles,  *launcher,
+                *runningApplications, *cookieStore, *systemLog};
+    ports.trash = trash;
+    ports.clock = clock;
+    ports.desktopApplications = desktopApplications;
+    ports.settingsDatabase = settingsDatabase;
+    ports.sessionProcesses = sessionProcesses;
+    return ports;
+}
+
+WindowParts DelegateDoubles::windowParts() const {
+    WindowParts parts{*openPanel, *alerts, *application};
+    parts.urlLoader = urlLoader;
+    parts.notifications = notifications;
+    parts.resetChooser = resetChooser;
+    parts.applicationChooser = applicationChooser;
+    return parts;
+}
+
 } // namespace corvane::testing

@@ -26,6 +26,11 @@ Result<ProcessOutput> RecordingLauncher::run(const std::string& launchPath,
     return scripted == outputs.end() ? Result<ProcessOutput>(ProcessOutput{}) : scripted->second;
 }
 
+Result<ProcessOutput> NoProcessLauncher::run(const std::string& launchPath,
+                                             const std::vector<std::string>&) {
+    return Error{"could not start " + launchPath + ": this host starts no process"};
+}
+
 Result<std::vector<pid_t>>
 ScriptedRunningApplications::withBundleIdentifier(const std::string& identifier) const {
     ++queries;

@@ -31,6 +31,15 @@ public:
     std::vector<std::string>* events = nullptr; // shared with other doubles to check order
 };
 
+// A host that starts no process, as a face without a launcher would: every run fails and no tool
+// is installed.
+class NoProcessLauncher : public ProcessLauncher {
+public:
+    Result<ProcessOutput> run(const std::string& launchPath,
+                              const std::vector<std::string>& arguments) override;
+    bool isInstalled(const std::string&) const override { return false; }
+};
+
 // Running instances per identifier. An instance asked to quit is gone from the next query on,
 // unless it is stubborn.
 class ScriptedRunningApplications : public RunningApplications {

@@ -108,22 +108,11 @@ HardResetPreview previewHardReset(const FileSystem& fs, const UserFolders& folde
     return preview;
 }
 
-ResetPorts resetPortsThrough(const FileSystem* fileSystem, Trash* trash, CookieStore* cookieStore,
-                             SystemLog* log, Clock* clock, ProcessLauncher* launcher) {
-    ResetPorts ports;
-    ports.fileSystem = fileSystem;
-    ports.trash = trash;
-    ports.cookieStore = cookieStore;
-    ports.log = log;
-    ports.clock = clock;
-    ports.runTool = [launcher, log](const std::string& tool,
-                                    const std::vector<std::string>& arguments) {
+LibraryRemover::RunTool toolRunnerThrough(const Ports& ports) {
+    return [&launcher = ports.launcher, &log = ports.systemLog](
+               const std::string& tool, const std::vector<std::string>& arguments) {
         return runLoggedTool(launcher, log, tool, arguments);
     };
-    ports.hasTool = [launcher](const std::string& tool) {
-        return launcher && launcher->isInstalled(tool);
-    };
-    return ports;
 }
 
 std::string resetAccountText(const std::string& applicationName, const ResetOutcome& outcome,
@@ -150,15 +139,16 @@ std::string resetAccountText(const std::string& applicationName, const ResetOutc
     return text + extra;
 }
 
-ResetTransaction::ResetTransaction(ResetPlan plan, ResetPorts ports, std::optional<ResetLock> lock,
+ResetTransaction::ResetTransaction(ResetPlan plan, const Ports& ports,
+                                   std::optional<ResetLock> lock,
                                    std::optional<std::string> library,
                                    std::optional<std::string> home)
-    : m_plan(std::move(plan)), m_ports(std::move(ports)), m_lock(std::move(lock)),
-      m_library(std::move(library)), m_home(std::move(home)) {}
+    : m_plan(std::move(plan)), m_ports(ports), m_runTool(toolRunnerThrough(ports)),
+      m_lock(std::move(lock)), m_library(std::move(library)), m_home(std::move(home)) {}
 
-Result<ResetTransaction> ResetTransaction::begin(ResetPlan plan, ResetPorts ports,
+Result<ResetTransaction> ResetTransaction::begin(ResetPlan plan, const Ports& ports,
                                                  const std::function<void()>& whileWaiting) {
-    const auto located = locateUserFolders(*ports.fileSystem);
+    const auto located = locateUserFolders(ports.fileSystem);
     const UserFolders* folders = std::get_if<UserFolders>(&located);
     std::optional<ResetLock> lock;
     // Without a Trash nothing is recorded, so there is nothing to keep in step with.
@@ -173,7 +163,7 @@ Result<ResetTransaction> ResetTransaction::begin(ResetPlan plan, ResetPorts port
         ResetRecords records(ResetRecords::folderIn(folders->library));
         tidyRecords(records, *ports.trash);
     }
-    return ResetTransaction(std::move(plan), std::move(ports), std::move(lock),
+    return ResetTransaction(std::move(plan), ports, std::move(lock),
                             folders ? std::optional(folders->library) : std::nullopt,
                             folders ? std::optional(folders->home) : std::nullopt);
 }
@@ -196,11 +186,11 @@ std::vector<std::string> ResetTransaction::planned() const {
 Untrashable ResetTransaction::untrashable() {
     // Caches and Cookies are walked only now, after the target has quit and written its last.
     if (m_plan.hardSafari && m_plan.hardReset.empty() && m_library && m_home) {
-        m_plan.hardReset = hardResetEntries(*m_ports.fileSystem, UserFolders{*m_home, *m_library},
+        m_plan.hardReset = hardResetEntries(m_ports.fileSystem, UserFolders{*m_home, *m_library},
                                             m_plan.identifier.value_or(""));
     }
     if (!m_remover) {
-        m_remover.emplace(*m_ports.fileSystem, m_library, m_home, m_ports.runTool, m_ports.log,
+        m_remover.emplace(m_ports.fileSystem, m_library, m_home, m_runTool, &m_ports.systemLog,
                           m_ports.trash);
     }
     // Listed once: the look ahead and the journal's head name the same entries. A listing that
@@ -247,14 +237,12 @@ std::vector<ResetTransaction::Move> ResetTransaction::moves() {
 }
 
 void ResetTransaction::log(const std::string& line) const {
-    if (m_ports.log) {
-        m_ports.log->log(line);
-    }
+    m_ports.systemLog.log(line);
 }
 
 std::optional<std::string> ResetTransaction::runTool(const std::string& tool,
                                                      const std::vector<std::string>& arguments) {
-    return m_ports.runTool ? m_ports.runTool(tool, arguments) : std::nullopt;
+    return m_runTool(tool, arguments);
 }
 
 void ResetTransaction::removeEach(LibraryRemover& remover, const std::vector<std::string>& paths,
@@ -271,7 +259,7 @@ void ResetTransaction::removeEach(LibraryRemover& remover, const std::vector<std
 }
 
 bool ResetTransaction::hasDefaults() const {
-    return !m_ports.hasTool || m_ports.hasTool(systemToolPath(Tool::Defaults));
+    return m_ports.launcher.isInstalled(systemToolPath(Tool::Defaults));
 }
 
 void ResetTransaction::clearDomain() {
@@ -283,10 +271,8 @@ void ResetTransaction::clearDomain() {
     // Without a preferences daemon the files just moved were the preferences: nothing is left to
     // clear, and that is no fault.
     if (!hasDefaults()) {
-        if (m_ports.log) {
-            m_ports.log->debug(defaults + " is not on this host; the preferences domain of " +
-                               identifier + " needs no clearing");
-        }
+        m_ports.systemLog.debug(defaults + " is not on this host; the preferences domain of " +
+                                identifier + " needs no clearing");
         return;
     }
     // A tool that could not be run at all did not succeed, whatever it would have printed.
@@ -317,11 +303,8 @@ void ResetTransaction::restartSystemTarget() {
 }
 
 std::optional<std::string> ResetTransaction::emptyCookieStore(LibraryRemover& remover) {
-    CookieStore* store = m_ports.cookieStore;
-    if (!store) {
-        return std::nullopt;
-    }
-    const FileSystem& fs = *m_ports.fileSystem;
+    CookieStore* store = &m_ports.cookieStore;
+    const FileSystem& fs = m_ports.fileSystem;
     const std::optional<std::string>& file = m_plan.cookieStoreFile;
     // The store's file is emptied in place; a copy in the Trash keeps the cookies. Without that
     // copy the cookies are deleted only where the user agreed to lose them.
@@ -350,7 +333,7 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     LibraryRemover& remover = *m_remover;
     ResetOutcome outcome;
     // Another run may have taken everything listed while this one waited for the lock.
-    const FileSystem& fs = *m_ports.fileSystem;
+    const FileSystem& fs = m_ports.fileSystem;
     const auto exists = [&fs](const std::string& path) { return fs.entryExists(path); };
     const bool listedAny =
         !m_plan.listed.empty() || !m_plan.hardReset.empty() || m_plan.cookieStoreFile.has_value();

@@ -4,6 +4,7 @@
 #include "core/fix/LibraryRemover.h"
 #include "core/fix/ResetEnding.h"
 #include "core/fix/ResetLock.h"
+#include "ports/Ports.h"
 
 #include <cstddef>
 #include <functional>
@@ -13,12 +14,8 @@
 
 namespace corvane {
 
-class Clock;
 class CookieStore;
-class ProcessLauncher;
 class FileSystem;
-class SystemLog;
-class Trash;
 struct UserFolders;
 
 // What a reset takes, decided before anything moves.
@@ -56,22 +53,9 @@ struct HardResetPreview {
 HardResetPreview previewHardReset(const FileSystem& fs, const UserFolders& folders,
                                   const std::string& identifier, CookieStore* cookies);
 
-// The ports a reset works through; `runTool` runs a system tool and gives its output.
-struct ResetPorts {
-    const FileSystem* fileSystem = nullptr;
-    Trash* trash = nullptr; // none: nothing goes to the Trash and nothing is recorded
-    CookieStore* cookieStore = nullptr;
-    SystemLog* log = nullptr;
-    Clock* clock = nullptr; // none: the steady clock
-    LibraryRemover::RunTool runTool;
-    // Whether the host has the tool at that path; unset: every tool is taken to be there.
-    std::function<bool(const std::string& tool)> hasTool;
-};
-
-// The ports of a reset as every face wires them: system tools are run through the launcher and
-// what they say is logged.
-ResetPorts resetPortsThrough(const FileSystem* fileSystem, Trash* trash, CookieStore* cookieStore,
-                             SystemLog* log, Clock* clock, ProcessLauncher* launcher);
+// The system tools as every face runs them for a reset: through the ports' launcher, with what
+// they say logged.
+LibraryRemover::RunTool toolRunnerThrough(const Ports& ports);
 
 // How a reset ended, for any face to show.
 struct ResetOutcome {
@@ -99,7 +83,8 @@ public:
 
     // Takes the lock, trying again for up to kLockWait while another run holds it; `whileWaiting`
     // is called between tries. The refusal says in plain words why nothing can be done.
-    static Result<ResetTransaction> begin(ResetPlan plan, ResetPorts ports,
+    // The facilities of `ports` must outlive the transaction.
+    static Result<ResetTransaction> begin(ResetPlan plan, const Ports& ports,
                                           const std::function<void()>& whileWaiting = {});
 
     // Replaces the plan, for a face that plans only once it holds the lock.
@@ -116,13 +101,17 @@ public:
     };
     std::vector<Move> moves();
 
+    // How many entries apply() goes through, one tick each: what the plan lists and, once the
+    // look ahead has found them, a Hard reset's further entries.
+    std::size_t entryCount() const { return m_plan.listed.size() + m_plan.hardReset.size(); }
+
     // Moves what the plan lists to the Trash (and removes for good what no Trash takes, when
     // allowed), clears the preferences domain, and restarts a system target. SIGINT, SIGTERM
     // and SIGHUP stop it after the entry in hand. `tick` is called for every entry.
     ResetOutcome apply(bool removeForGood, const std::function<void()>& tick = {});
 
 private:
-    ResetTransaction(ResetPlan plan, ResetPorts ports, std::optional<ResetLock> lock,
+    ResetTransaction(ResetPlan plan, const Ports& ports, std::optional<ResetLock> lock,
                      std::optional<std::string> library, std::optional<std::string> home);
     std::vector<std::string> planned() const;
     void removeEach(LibraryRemover& remover, const std::vector<std::string>& paths,
@@ -136,7 +125,8 @@ private:
     void log(const std::string& line) const;
 
     ResetPlan m_plan;
-    ResetPorts m_ports;
+    Ports m_ports;
+    LibraryRemover::RunTool m_runTool;
     std::optional<ResetLock> m_lock;
     std::optional<std::string> m_library;
     std::optional<std::string> m_home;

@@ -1,6 +1,8 @@
 #include "host/HostFacilities.h"
+#include "host/linux/DconfSettingsDatabase.h"
 #include "host/linux/FreedesktopTrash.h"
 #include "host/linux/ProcRunningApplications.h"
+#include "host/linux/ProcSessionProcesses.h"
 #include "host/linux/XdgDesktopApplications.h"
 #include "host/posix/FileCookieStore.h"
 #include "host/posix/HostFileSystem.h"
@@ -15,19 +17,19 @@ namespace corvane {
 
 namespace {
 
-// The shared POSIX parts with the running applications from /proc and the freedesktop Trash.
+// The shared POSIX parts with the running applications from /proc, the freedesktop Trash and the
+// settings database through dconf.
 class LinuxHostFacilities final : public HostFacilities {
 public:
-    FileSystem& fileSystem() override { return m_fileSystem; }
-    Workspace& workspace() override { return m_workspace; }
-    BundleReader& bundles() override { return m_bundles; }
-    ProcessLauncher& launcher() override { return m_launcher; }
-    RunningApplications& running() override { return m_running; }
-    CookieStore& cookies() override { return m_cookies; }
-    SystemLog& log() override { return m_log; }
-    Trash* trashOrNone() override { return m_trash ? &*m_trash : nullptr; }
+    Ports ports() override {
+        Ports ports{m_fileSystem, m_workspace, m_bundles, m_launcher, m_running, m_cookies, m_log};
+        ports.trash = m_trash ? &*m_trash : nullptr;
+        ports.desktopApplications = &m_desktopApplications;
+        ports.settingsDatabase = &m_settingsDatabase;
+        ports.sessionProcesses = &m_sessionProcesses;
+        return ports;
+    }
     void setLogEchoToStandardError(bool echo) override { m_log.setEchoToStandardError(echo); }
-    DesktopApplications* desktopApplications() override { return &m_desktopApplications; }
 
 private:
     HostFileSystem m_fileSystem;
@@ -39,6 +41,9 @@ private:
     SyslogSystemLog m_log;
     std::optional<FreedesktopTrash> m_trash = FreedesktopTrash::locate();
     XdgDesktopApplications m_desktopApplications;
+    // Reaches the session bus only at its first call, so a start without one is not held up.
+    DconfSettingsDatabase m_settingsDatabase;
+    ProcSessionProcesses m_sessionProcesses;
 };
 
 } // namespace
