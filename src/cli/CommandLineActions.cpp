@@ -30,6 +30,8 @@ std::string reasonWord(SkippedFolder::Reason reason) {
         return "leads outside the home";
     case SkippedFolder::Reason::GenericName:
         return "is named by a generic id";
+    case SkippedFolder::Reason::Unreachable:
+        return "could not be reached";
     case SkippedFolder::Reason::Unreadable:
         break;
     }
@@ -69,13 +71,15 @@ TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target&
 std::string placesLookedIn(const FileSystem& fs, const UserFolders& folders, const Target& target) {
     const std::string& identifier = target.identifier;
     if (target.tooGeneric) {
-        return "nowhere: an application id without a dot names no folder of its own";
+        return "only the desktop's settings database: an application id without a dot names no "
+               "folder of its own";
     }
     if (target.family == TargetFamily::LinuxApplication) {
         return folders.home + "/.var/app/" + identifier + ", " +
                baseFolder(fs, folders.home, BaseFolder::Config) + "/" + identifier + ", " +
-               baseFolder(fs, folders.home, BaseFolder::State) + "/" + identifier + " and " +
-               baseFolder(fs, folders.home, BaseFolder::Cache) + "/" + identifier;
+               baseFolder(fs, folders.home, BaseFolder::State) + "/" + identifier + ", " +
+               baseFolder(fs, folders.home, BaseFolder::Cache) + "/" + identifier +
+               " and the desktop's settings database";
     }
     return folders.library + "/Preferences, " + folders.library + "/Saved Application State and " +
            folders.library + "/Containers/" + identifier;
