@@ -23,7 +23,8 @@ std::vector<std::string> differingKeys(const SettingsValues& a, const SettingsVa
 } // namespace
 
 Result<SettingsValues> dumpThenReset(SettingsDatabase& database, const SettingsFolder& folder,
-                                     int maxDumps) {
+                                     int maxDumps,
+                                     const std::function<Status(const SettingsValues&)>& keep) {
     Result<SettingsValues> previous = database.dump(folder);
     if (!previous) {
         return previous;
@@ -34,6 +35,11 @@ Result<SettingsValues> dumpThenReset(SettingsDatabase& database, const SettingsF
             return current;
         }
         if (*current == *previous) {
+            if (keep) {
+                if (Status kept = keep(*current); !kept) {
+                    return kept.error();
+                }
+            }
             if (Status reset = database.replace(folder, {}); !reset) {
                 return reset.error();
             }
