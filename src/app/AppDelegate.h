@@ -35,6 +35,8 @@ class ResetChooser;
 class OpenPanel;
 class ProcessLauncher;
 class RunningApplications;
+class SessionProcesses;
+class SettingsDatabase;
 class SystemLog;
 class Trash;
 class UrlLoader;
@@ -78,6 +80,8 @@ struct Services {
     ResetChooser* resetChooser = nullptr; // none: Restore offers the latest reset alone
     DesktopApplications* desktopApplications = nullptr; // none: a desktop file is no target
     ApplicationChooser* applicationChooser = nullptr;   // none: no list of installed applications
+    SettingsDatabase* settings = nullptr;               // none: no gsettings kind
+    const SessionProcesses* session = nullptr;
 };
 
 using PathList = std::vector<std::string>;

@@ -218,8 +218,11 @@ ResetPlan AppDelegate::resetPlan() const {
 }
 
 ResetPorts AppDelegate::resetPorts() {
-    return resetPortsThrough(_services.fileSystem, _services.trash, _services.cookieStore,
-                             _services.systemLog, _services.clock, _services.launcher);
+    ResetPorts ports =
+        resetPortsThrough(_services.fileSystem, _services.trash, _services.cookieStore,
+                          _services.systemLog, _services.clock, _services.launcher);
+    ports.settings = _services.settings;
+    return ports;
 }
 
 void AppDelegate::fixButtonMethod() {

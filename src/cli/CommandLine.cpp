@@ -231,6 +231,8 @@ public:
         services.systemLog = &m_host->log();
         services.trash = m_host->trashOrNone();
         services.desktopApplications = m_host->desktopApplications();
+        services.settings = m_host->settingsDatabase();
+        services.session = m_host->sessionProcesses();
         // What went wrong is said once by the command itself; the details are in the system log.
         m_host->setLogEchoToStandardError(false);
     }

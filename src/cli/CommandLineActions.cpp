@@ -225,11 +225,11 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         return refuse(console, *refusal);
     }
     // Planned under the lock: a reset that waited for another run lists what that run left.
+    ResetPorts resetPorts = resetPortsThrough(ports.fileSystem, ports.trash, ports.cookieStore,
+                                              ports.systemLog, nullptr, ports.launcher);
+    resetPorts.settings = ports.settings;
     Result<ResetTransaction> transaction =
-        ResetTransaction::begin({},
-                                resetPortsThrough(ports.fileSystem, ports.trash, ports.cookieStore,
-                                                  ports.systemLog, nullptr, ports.launcher),
-                                waitingNotice(console));
+        ResetTransaction::begin({}, std::move(resetPorts), waitingNotice(console));
     if (!transaction) {
         say(console, transaction.error().reason);
         return exitCodeFor(ResetEnding::Declined);

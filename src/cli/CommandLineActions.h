@@ -14,6 +14,8 @@ class DesktopApplications;
 class FileSystem;
 class ProcessLauncher;
 class RunningApplications;
+class SessionProcesses;
+class SettingsDatabase;
 class SystemLog;
 class Trash;
 class Workspace;
@@ -31,6 +33,8 @@ struct Ports {
     SystemLog* systemLog = nullptr;
     Trash* trash = nullptr;
     DesktopApplications* desktopApplications = nullptr; // none: no Linux application is a target
+    SettingsDatabase* settings = nullptr;               // none: no gsettings kind
+    const SessionProcesses* session = nullptr;
 };
 
 // The same for every command: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done,

@@ -4,6 +4,8 @@
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
+#include "ports/SessionProcesses.h"
+#include "ports/SettingsDatabase.h"
 #include "ports/Trash.h"
 #include "ports/Workspace.h"
 
@@ -33,6 +35,9 @@ public:
     virtual void setLogEchoToStandardError(bool echo) = 0;
     // The installed desktop applications; none on a system without them.
     virtual DesktopApplications* desktopApplications() = 0;
+    // The desktop's settings database and the session's processes; none where there are none.
+    virtual SettingsDatabase* settingsDatabase() { return nullptr; }
+    virtual SessionProcesses* sessionProcesses() { return nullptr; }
 };
 
 // The facilities of the system the program is built for; each system folder (linux/, macos/)
