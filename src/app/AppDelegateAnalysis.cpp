@@ -7,6 +7,7 @@
 #include "core/ProcessWideValues.h"
 #include "core/UserFolders.h"
 #include "core/analysis/Discovery.h"
+#include "core/analysis/SettingsKind.h"
 #include "ports/FileSystem.h"
 #include "ports/Services.h"
 
@@ -49,8 +50,15 @@ const TargetPlan* AppDelegate::currentPlan() {
     ResponsiveWork work(_services.application, _outlets.progressIndicator,
                         _targetFamily == TargetFamily::Bundle ? "Looking through your Library"
                                                               : "Looking through your folders");
-    _plan = planTarget({identifier, false, _targetFamily}, *_services.fileSystem, *folders,
-                       _services.cookieStore, [&work] { work.tick(); });
+    std::optional<SettingsSearch> settings;
+    if (_targetFamily == TargetFamily::LinuxApplication) {
+        settings = settingsSearchFor(identifier, _services.settings, _services.desktopApplications,
+                                     _services.session, *_services.fileSystem, folders->home);
+    }
+    PlanRequest request{identifier, false, _targetFamily};
+    request.settings = settings ? &*settings : nullptr;
+    _plan = planTarget(request, *_services.fileSystem, *folders, _services.cookieStore,
+                       [&work] { work.tick(); });
     _skippedFolders = _plan->skipped;
     return &*_plan;
 }

@@ -7,6 +7,7 @@
 #include "base/Text.h"
 #include "core/UserFolders.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
+#include "core/analysis/SettingsKind.h"
 #include "core/fix/Interruption.h"
 #include "core/fix/LibraryRemover.h"
 #include "core/fix/QuitWait.h"
@@ -59,6 +60,9 @@ PastReset pastReset(const KeptRecord& kept, Trash& trash, const std::string& hom
     for (const std::string& path : record.removed) {
         lines.push_back(pathRelativeTo(path, home) + " (removed for good)");
     }
+    for (const SettingsDump& dump : record.settings) {
+        lines.push_back(settingsFolderShown(dump.folder.path, dump.values.size()));
+    }
     std::string details;
     for (std::size_t i = 0; i < lines.size() && i < kShown; ++i) {
         details += lines[i] + "\n";
@@ -69,10 +73,10 @@ PastReset pastReset(const KeptRecord& kept, Trash& trash, const std::string& hom
     const std::size_t inTrash = entriesInTrash(record, trash);
     return {resetTimeText(record.time),
             record.applicationName,
-            std::to_string(record.moved.size() + record.removed.size()),
+            std::to_string(record.moved.size() + record.removed.size() + record.settings.size()),
             std::to_string(inTrash),
             details,
-            inTrash > 0};
+            inTrash > 0 || !record.settings.empty()};
 }
 
 } // namespace
@@ -209,8 +213,8 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
         updateRestoreButton();
         return std::nullopt;
     }
-    const RestorePlan plan =
-        planRestore(std::move(*current), trash, *_services.fileSystem, place.confinement);
+    const RestorePlan plan = planRestore(std::move(*current), trash, *_services.fileSystem,
+                                         place.confinement, _services.settings);
     current = nullptr;
     const ResetRecord& chosen = plan.record;
     if (_services.alerts->runModal(restoreQuestion(plan)) != kAlertFirstButtonReturn) {
@@ -229,9 +233,9 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
 
 RestoreResult AppDelegate::finishRestore(ResetRecords& records, const RestorePlan& plan,
                                          const RestorePlace& place) {
-    RestoreResult result =
-        restoreAndKeepRecord(records, plan, *_services.trash, *_services.fileSystem,
-                             UserFolders{place.home, place.library}, _services.systemLog);
+    RestoreResult result = restoreAndKeepRecord(
+        records, plan, *_services.trash, *_services.fileSystem,
+        UserFolders{place.home, place.library}, _services.systemLog, _services.settings);
     _lastEnding = restoreEnding(result);
     Alert done;
     done.informativeText = restoreResultText(plan.record, result);

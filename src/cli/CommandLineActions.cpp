@@ -6,6 +6,7 @@
 #include "core/LoggedTool.h"
 #include "core/analysis/AnalysisReport.h"
 #include "core/analysis/Discovery.h"
+#include "core/analysis/SettingsKind.h"
 #include "core/analysis/TargetPlan.h"
 #include "core/fix/HardResetReport.h"
 #include "core/fix/ResetTransaction.h"
@@ -63,8 +64,24 @@ std::optional<Refusal> safariMisuse(const Target& target, const std::optional<bo
 
 TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target& target,
                    bool hard) {
-    return planTarget({target.identifier, hard, target.family}, *ports.fileSystem, folders,
-                      ports.cookieStore);
+    std::optional<SettingsSearch> settings;
+    if (target.family == TargetFamily::LinuxApplication) {
+        settings = settingsSearchFor(target.identifier, ports.settings, ports.desktopApplications,
+                                     ports.session, *ports.fileSystem, folders.home);
+    }
+    PlanRequest request{target.identifier, hard, target.family};
+    request.settings = settings ? &*settings : nullptr;
+    return planTarget(request, *ports.fileSystem, folders, ports.cookieStore);
+}
+
+// The keys a folder of the settings database holds, for JSON.
+std::size_t keysOf(const TargetPlan& plan, const std::string& folder) {
+    for (const PlannedSettings& planned : plan.settings) {
+        if (planned.folder.path == folder) {
+            return planned.keys;
+        }
+    }
+    return 0;
 }
 
 // Where a listing looked, for the line that says it found nothing.
@@ -160,6 +177,9 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
             if (kinds.chosen(entry.kind)) {
                 nlohmann::json item = jsonPath(entry.path);
                 item["kind"] = kindRow(entry.kind).id;
+                if (entry.kind == EntryKind::GSettings) {
+                    item["keys"] = keysOf(plan, entry.path);
+                }
                 entries.push_back(std::move(item));
             }
         }
@@ -261,11 +281,28 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         return finish(ResetEnding::NothingToDo);
     }
 
+    const std::vector<SettingsFolder> settings = plan.settingsFolders(kinds);
+    if (options.json) {
+        nlohmann::json folders = nlohmann::json::array();
+        for (const SettingsFolder& folder : settings) {
+            folders.push_back({{"folder", folder.path}, {"keys", keysOf(plan, folder.path)}});
+        }
+        document["settings"] = std::move(folders);
+    }
     // The entries are written as they come, not held as lines: there may be 100,000 of them.
     if (std::ostream* where = planStream(console, options.json)) {
-        *where << "These entries of " << target.name << " go to the Trash:\n";
+        if (!listed.empty()) {
+            *where << "These entries of " << target.name << " go to the Trash:\n";
+        }
         for (const std::string& path : listed) {
             *where << "  " << shellEscaped(path) << '\n';
+        }
+        if (!settings.empty()) {
+            *where << "These folders of the desktop's settings database are reset, their keys "
+                      "kept in the record:\n";
+        }
+        for (const SettingsFolder& folder : settings) {
+            *where << "  " << settingsFolderShown(folder.path, keysOf(plan, folder.path)) << '\n';
         }
     }
     std::vector<std::string> lines;
@@ -307,6 +344,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     reset.listed = std::move(listed);
     reset.clearsDomain = !linux && kinds.clearsDomain();
     reset.kinds = plan.takenKinds(kinds);
+    reset.settings = settings;
     if (hard && ports.cookieStore) {
         reset.cookieStoreFile = ports.cookieStore->storeFile();
     }
@@ -352,6 +390,8 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         document["removed_for_good"] = outcome.removedForGood;
         document["stayed"] = jsonPaths(outcome.leftovers);
         document["reasons"] = outcome.reasons;
+        document["settings_reset"] = outcome.settingsReset;
+        document["locked_keys"] = outcome.lockedKeys;
     }
     reportReset(console, target, outcome, options.json);
     return finish(outcome.ending);
