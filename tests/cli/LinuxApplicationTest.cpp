@@ -199,8 +199,9 @@ TEST_F(LinuxApplication, ItsDesktopFilePicksItInTheWindow) {
         listed.push_back(entry["path"]);
     }
     ASSERT_FALSE(listed.empty()) << listing.out;
-    EXPECT_EQ(document["kinds"], nlohmann::json({"flatpak_config", "flatpak_state", "flatpak_cache",
-                                                 "xdg_config", "xdg_state", "xdg_cache"}));
+    EXPECT_EQ(document["kinds"],
+              nlohmann::json({"flatpak_config", "flatpak_state", "flatpak_cache", "xdg_config",
+                              "xdg_state", "xdg_cache", "gsettings"}));
     std::sort(shown.begin(), shown.end());
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(shown, listed);
