@@ -127,6 +127,31 @@ TEST_F(LinuxApplication, ListsResetsAndRestoresItsFoldersButNeverItsDocuments) {
     EXPECT_EQ(files(), before);
 }
 
+// Without a session bus the settings database's folders are named as not searched, with the
+// reason, and the files are reset as ever; asked for only those folders, nothing is found.
+TEST_F(LinuxApplication, WithoutTheSettingsDatabaseItsFoldersAreNamedAndTheFilesStillGo) {
+    const Outcome only = corvane({"--list", "--json", "--only=gsettings", kEditor});
+    EXPECT_EQ(only.status, 1) << only.out << only.err;
+    const nlohmann::json listing = nlohmann::json::parse(only.out);
+    EXPECT_EQ(listing["kinds"], nlohmann::json({"gsettings"}));
+    EXPECT_TRUE(listing["entries"].empty());
+    EXPECT_TRUE(std::any_of(listing["skipped"].begin(), listing["skipped"].end(),
+                            [](const nlohmann::json& folder) {
+                                return folder["folder"] == "/org/gnome/TextEditor/" &&
+                                       folder["reason"] == "could not be reached";
+                            }))
+        << only.out;
+    EXPECT_EQ(corvane({"--reset", "--yes", "--only=gsettings", kEditor}).status, 1);
+
+    const Outcome reset = corvane({"--reset", "--yes", "--json", kEditor});
+    ASSERT_EQ(reset.status, 0) << reset.out << reset.err;
+    const nlohmann::json document = nlohmann::json::parse(reset.out);
+    EXPECT_EQ(document["outcome"], "done");
+    EXPECT_TRUE(document["settings"].empty());
+    EXPECT_FALSE(home.exists(".config/org.gnome.TextEditor"));
+    EXPECT_EQ(contentOf(home.path() + "/.local/share/org.gnome.TextEditor/drafts/2"), "host draft");
+}
+
 TEST_F(LinuxApplication, TargetsAreInstalledIdsAndBundlesComeFirst) {
     struct Case {
         const char* what;
