@@ -201,6 +201,7 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         document["kinds"] = std::move(chosen);
         document["entries"] = std::move(entries);
         document["skipped"] = std::move(skipped);
+        document["notes"] = plan.notes;
         if (plan.hard && kinds.chosen(EntryKind::HardReset)) {
             document["cookies"] = {{"store", plan.hard->cookieStore},
                                    {"count", plan.hard->cookies
@@ -217,6 +218,9 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         }
         for (const SkippedFolder& folder : plan.skipped) {
             say(console, skippedFolderLine(folder));
+        }
+        for (const std::string& note : console.quiet ? std::vector<std::string>{} : plan.notes) {
+            say(console, note);
         }
         if (plan.hard && kinds.chosen(EntryKind::HardReset) && !console.quiet) {
             say(console,
@@ -320,6 +324,9 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     }
     const bool linux = target.family == TargetFamily::LinuxApplication;
     const bool system = !linux && isSystemTargetPath(*target.bundle);
+    if (!settings.empty()) {
+        lines.insert(lines.end(), plan.notes.begin(), plan.notes.end());
+    }
     if (linux) {
         lines.push_back("Corvane does not tell yet whether " + target.name +
                         " is running: quit it first, or it may write its settings back.");

@@ -148,9 +148,13 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
             : ", replaced by restoring " + chosen->replacedByRestoring + " on ";
     // Written as they come, not held as lines: there may be 100,000 of them.
     if (std::ostream* where = planStream(console, options.json)) {
-        *where << "These entries of " << chosen->applicationName << when
-               << resetTimeText(chosen->time) << ", come back"
-               << (plan.comeBack.empty() ? ":\n" : " from the Trash:\n");
+        if (plan.comeBack.empty()) {
+            *where << "The settings of " << chosen->applicationName << when
+                   << resetTimeText(chosen->time) << ", come back.\n";
+        } else {
+            *where << "These entries of " << chosen->applicationName << when
+                   << resetTimeText(chosen->time) << ", come back from the Trash:\n";
+        }
         for (const std::size_t index : plan.comeBack) {
             *where << "  " << shellEscaped(plan.record.moved[index].original) << '\n';
         }

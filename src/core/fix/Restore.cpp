@@ -582,8 +582,12 @@ std::string restorePlanText(const RestorePlan& plan) {
 }
 
 std::string restoreResultText(const ResetRecord& record, const RestoreResult& result) {
-    std::string text = plural(result.restored.size(), "entry", "entries") + " of " +
-                       record.applicationName + " came back.\n";
+    std::string text;
+    // A reset of settings alone moved no entry to speak of.
+    if (!record.moved.empty() || !record.removed.empty() || record.settings.empty()) {
+        text = plural(result.restored.size(), "entry", "entries") + " of " +
+               record.applicationName + " came back.\n";
+    }
     if (!result.alreadyBack.empty()) {
         text += plural(result.alreadyBack.size(), "entry was", "entries were") +
                 " back in place already.\n";
