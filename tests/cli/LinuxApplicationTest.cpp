@@ -1,7 +1,10 @@
 #include "app/Dialogs.h"
 #include "cli/CommandLineFixture.h"
 #include "core/analysis/Kinds.h"
+#include "core/analysis/SettingsKind.h"
+#include "core/fix/ResetRecord.h"
 #include "host/linux/XdgDesktopApplications.h"
+#include "support/MemorySettingsDatabase.h"
 #include "support/RecordingTrash.h"
 
 #include <map>
@@ -150,6 +153,39 @@ TEST_F(LinuxApplication, WithoutTheSettingsDatabaseItsFoldersAreNamedAndTheFiles
     EXPECT_TRUE(document["settings"].empty());
     EXPECT_FALSE(home.exists(".config/org.gnome.TextEditor"));
     EXPECT_EQ(contentOf(home.path() + "/.local/share/org.gnome.TextEditor/drafts/2"), "host draft");
+}
+
+// The window lists the settings database's folder beside the files, Fix resets it without
+// taking it for a file, and Restore writes its keys back.
+TEST_F(LinuxApplication, TheWindowResetsAndRestoresItsSettingsFolder) {
+    XdgDesktopApplications desktop;
+    services.desktopApplications = &desktop;
+    RecordingTrash trash(home.path() + "/.test-trash");
+    services.trash = &trash;
+    MemorySettingsDatabase settings;
+    settings.keys = {{"/org/gnome/TextEditor/style-scheme", "'classic-dark'"},
+                     {"/org/gnome/TextEditor/window/size", "(800, 600)"},
+                     {"/org/gnome/TextEditorial/kept", "true"}};
+    const SettingsValues before = settings.keys;
+    services.settings = &settings;
+    delegate().chooseAppAtPath(home.path() +
+                               "/system/share/applications/org.gnome.TextEditor.desktop");
+    EXPECT_NE(window.infoView.string().find(settingsFolderShown("/org/gnome/TextEditor/", 2)),
+              std::string::npos)
+        << window.infoView.string();
+
+    delegate().fixButtonMethod();
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Done) << "the folder is no file to move";
+    EXPECT_EQ(settings.keys, (SettingsValues{{"/org/gnome/TextEditorial/kept", "true"}}));
+    EXPECT_EQ(trash.moved.size(), 4u);
+    const std::vector<KeptRecord> kept = ResetRecords(ResetRecords::folderIn(home.library())).all();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(std::get<ResetRecord>(kept[0]).settings.size(), 1u);
+
+    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+    delegate().restoreButtonMethod();
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Done);
+    EXPECT_EQ(settings.keys, before);
 }
 
 TEST_F(LinuxApplication, TargetsAreInstalledIdsAndBundlesComeFirst) {
