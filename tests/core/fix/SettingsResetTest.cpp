@@ -24,7 +24,13 @@ public:
         }
         return MemorySettingsDatabase::dump(folder);
     }
+    // A reset checks that the record on the disk holds the keys already: a run killed by the
+    // reset must not lose them.
     Status replace(const SettingsFolder& folder, const SettingsValues& values) override {
+        LatestRecord latest = ResetRecords(records).latest();
+        const auto* record = std::get_if<ResetRecord>(&latest);
+        recordedFirst = record && !record->settings.empty() &&
+                        record->settings.back() == SettingsDump{folder, *dump(folder)};
         if (failReplace) {
             return Error{"the service refused the change"};
         }
@@ -33,6 +39,8 @@ public:
     std::function<void(int, SettingsValues&)> onDump;
     bool failReplace = false;
     int dumps = 0;
+    std::string records;
+    bool recordedFirst = false;
 };
 
 // What becomes of a folder whose keys change while it is reset, or whose reset cannot be
@@ -76,6 +84,7 @@ TEST(SettingsReset, AFolderIsResetOnlyWithItsLastKeysInTheRecord) {
         database.keys = kKeys;
         database.onDump = c.onDump;
         database.failReplace = c.failReplace;
+        database.records = ResetRecords::folderIn(home.library());
         ResetPlan plan;
         plan.identifier = "org.example.App";
         plan.applicationName = "App";
@@ -101,6 +110,7 @@ TEST(SettingsReset, AFolderIsResetOnlyWithItsLastKeysInTheRecord) {
         if (record) {
             // What was there when the reset happened, a late key included.
             EXPECT_EQ(record->settings, (std::vector<SettingsDump>{{kFolder, c.recorded}}));
+            EXPECT_TRUE(database.recordedFirst);
         }
     }
 }
