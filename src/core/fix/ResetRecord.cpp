@@ -184,6 +184,10 @@ void applyLine(const json& line, ResetRecord& record) {
         dump.folder.path = line.at("settings").get<std::string>();
         dump.folder.excludedSubfolders = line.at("excluded").get<std::vector<std::string>>();
         dump.values = line.at("values").get<SettingsValues>();
+        // A later dump of the folder, kept because it changed meanwhile, replaces the earlier.
+        std::erase_if(record.settings, [&](const SettingsDump& kept) {
+            return kept.folder.path == dump.folder.path;
+        });
         record.settings.push_back(std::move(dump));
     } else if (line.contains("settingsStayed")) {
         const std::string folder = line.at("settingsStayed").get<std::string>();

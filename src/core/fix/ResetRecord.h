@@ -71,8 +71,8 @@ std::string removedEntryLine(const std::string& path);
 std::string leftInPlaceLine(const std::string& trashed, const EntryStamp& stamp);
 // The move announced by the line for `trashed` failed: the entry stayed where it was.
 std::string stayedLine(const std::string& trashed);
-// A folder of the settings database about to be reset, with its keys; an error when a value
-// cannot be kept as text the record reads back.
+// A folder of the settings database about to be reset, with its keys (a later line of the same
+// folder replaces it); an error when a value cannot be kept as text the record reads back.
 Result<std::string> settingsDumpLine(const SettingsDump& dump);
 // The reset of the folder announced by its dump did not happen.
 std::string settingsStayedLine(const std::string& folder);

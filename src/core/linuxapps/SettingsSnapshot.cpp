@@ -39,6 +39,16 @@ Result<SettingsValues> dumpThenReset(SettingsDatabase& database, const SettingsF
                 if (Status kept = keep(*current); !kept) {
                     return kept.error();
                 }
+                // Keeping it took a write to the disk: the reset follows a read that still
+                // agrees with what was kept, or the folder is read again.
+                Result<SettingsValues> after = database.dump(folder);
+                if (!after) {
+                    return after;
+                }
+                if (*after != *current) {
+                    previous = std::move(after);
+                    continue;
+                }
             }
             if (Status reset = database.replace(folder, {}); !reset) {
                 return reset.error();

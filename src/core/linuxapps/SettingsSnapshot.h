@@ -9,7 +9,8 @@ namespace corvane {
 // Dumps the folder, then resets it. The database cannot reset "only if unchanged", so the folder
 // is dumped until two dumps in a row agree (at most `maxDumps` times) and the reset follows the
 // last one at once; a folder that keeps changing is an error and stays as it is. `keep`, when
-// given, is handed the dump before the reset, which happens only when it succeeds.
+// given, is handed the dump before the reset, which happens only when it succeeds and a read
+// after it still agrees; otherwise the folder is dumped again and a later dump handed over.
 Result<SettingsValues> dumpThenReset(SettingsDatabase& database, const SettingsFolder& folder,
                                      int maxDumps = 4,
                                      const std::function<Status(const SettingsValues&)>& keep = {});

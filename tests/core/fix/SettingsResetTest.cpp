@@ -17,20 +17,23 @@ const SettingsValues kKeys = {{"/org/example/App/a", "1"}, {"/org/example/App/b/
 // The memory database with another client's write or a failure at chosen calls.
 class Disturbed final : public MemorySettingsDatabase {
 public:
+    // Another client's write lands right after the read numbered `dumps`.
     Result<SettingsValues> dump(const SettingsFolder& folder) override {
+        Result<SettingsValues> read = MemorySettingsDatabase::dump(folder);
         ++dumps;
         if (onDump) {
             onDump(dumps, keys);
         }
-        return MemorySettingsDatabase::dump(folder);
+        return read;
     }
     // A reset checks that the record on the disk holds the keys already: a run killed by the
     // reset must not lose them.
     Status replace(const SettingsFolder& folder, const SettingsValues& values) override {
         LatestRecord latest = ResetRecords(records).latest();
         const auto* record = std::get_if<ResetRecord>(&latest);
-        recordedFirst = record && !record->settings.empty() &&
-                        record->settings.back() == SettingsDump{folder, *dump(folder)};
+        recordedFirst =
+            record && !record->settings.empty() &&
+            record->settings.back() == SettingsDump{folder, *MemorySettingsDatabase::dump(folder)};
         if (failReplace) {
             return Error{"the service refused the change"};
         }
@@ -62,6 +65,13 @@ TEST(SettingsReset, AFolderIsResetOnlyWithItsLastKeysInTheRecord) {
         {"a key written between the first two dumps",
          [](int dump, SettingsValues& keys) {
              if (dump == 1) {
+                 keys["/org/example/App/late"] = "true";
+             }
+         },
+         false, true, true, withLate},
+        {"a key written while the dump went to the disk",
+         [](int dump, SettingsValues& keys) {
+             if (dump == 2) {
                  keys["/org/example/App/late"] = "true";
              }
          },
