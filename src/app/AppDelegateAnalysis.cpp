@@ -7,6 +7,7 @@
 #include "core/ProcessWideValues.h"
 #include "core/UserFolders.h"
 #include "core/analysis/Discovery.h"
+#include "core/analysis/SettingsKind.h"
 #include "ports/FileSystem.h"
 #include "ports/Services.h"
 
@@ -49,8 +50,15 @@ const TargetPlan* AppDelegate::currentPlan() {
     ResponsiveWork work(&_windowParts.application, _outlets.progressIndicator,
                         _targetFamily == TargetFamily::Bundle ? "Looking through your Library"
                                                               : "Looking through your folders");
-    _plan = planTarget({identifier, false, _targetFamily}, _ports.fileSystem, *folders,
-                       &_ports.cookieStore, [&work] { work.tick(); });
+    std::optional<SettingsSearch> settings;
+    if (_targetFamily == TargetFamily::LinuxApplication) {
+        settings = settingsSearchFor(identifier, _ports.settingsDatabase, _ports.desktopApplications,
+                                     _ports.sessionProcesses, _ports.fileSystem, folders->home);
+    }
+    PlanRequest request{identifier, false, _targetFamily};
+    request.settings = settings ? &*settings : nullptr;
+    _plan = planTarget(request, _ports.fileSystem, *folders, &_ports.cookieStore,
+                       [&work] { work.tick(); });
     _skippedFolders = _plan->skipped;
     return &*_plan;
 }

@@ -180,6 +180,15 @@ ResetPlan AppDelegate::resetPlan() const {
     plan.kinds = _plan ? _plan->takenKinds(_kinds) : _kinds.ids();
     plan.listed = _fullFilePaths;
     plan.listed.insert(plan.listed.end(), _fullStatePaths.begin(), _fullStatePaths.end());
+    if (_plan) {
+        // The settings database's folders are listed beside the files but are no files.
+        plan.settings = _plan->settingsFolders(_kinds);
+        std::erase_if(plan.listed, [&plan](const std::string& path) {
+            return std::any_of(
+                plan.settings.begin(), plan.settings.end(),
+                [&path](const SettingsFolder& folder) { return folder.path == path; });
+        });
+    }
     if (plan.hardSafari) {
         plan.cookieStoreFile = _ports.cookieStore.storeFile();
     }

@@ -7,6 +7,7 @@
 #include "base/Text.h"
 #include "core/UserFolders.h"
 #include "core/analysis/BundleIdentifierPolicy.h"
+#include "core/analysis/SettingsKind.h"
 #include "core/fix/Interruption.h"
 #include "core/fix/LibraryRemover.h"
 #include "core/fix/QuitWait.h"
@@ -59,6 +60,9 @@ PastReset pastReset(const KeptRecord& kept, Trash& trash, const std::string& hom
     for (const std::string& path : record.removed) {
         lines.push_back(pathRelativeTo(path, home) + " (removed for good)");
     }
+    for (const SettingsDump& dump : record.settings) {
+        lines.push_back(settingsFolderShown(dump.folder.path, dump.values.size()));
+    }
     std::string details;
     for (std::size_t i = 0; i < lines.size() && i < kShown; ++i) {
         details += lines[i] + "\n";
@@ -69,10 +73,10 @@ PastReset pastReset(const KeptRecord& kept, Trash& trash, const std::string& hom
     const std::size_t inTrash = entriesInTrash(record, trash);
     return {resetTimeText(record.time),
             record.applicationName,
-            std::to_string(record.moved.size() + record.removed.size()),
+            std::to_string(record.moved.size() + record.removed.size() + record.settings.size()),
             std::to_string(inTrash),
             details,
-            inTrash > 0};
+            inTrash > 0 || !record.settings.empty()};
 }
 
 } // namespace
@@ -207,8 +211,8 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
         updateRestoreButton();
         return std::nullopt;
     }
-    const RestorePlan plan =
-        planRestore(std::move(*current), trash, _ports.fileSystem, place.confinement);
+    const RestorePlan plan = planRestore(std::move(*current), trash, _ports.fileSystem,
+                                         place.confinement, _ports.settingsDatabase);
     current = nullptr;
     const ResetRecord& chosen = plan.record;
     if (_windowParts.alerts.runModal(restoreQuestion(plan)) != kAlertFirstButtonReturn) {
@@ -227,9 +231,9 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
 
 RestoreResult AppDelegate::finishRestore(ResetRecords& records, const RestorePlan& plan,
                                          const RestorePlace& place) {
-    RestoreResult result =
-        restoreAndKeepRecord(records, plan, *_ports.trash, _ports.fileSystem,
-                             UserFolders{place.home, place.library}, &_ports.systemLog);
+    RestoreResult result = restoreAndKeepRecord(
+        records, plan, *_ports.trash, _ports.fileSystem, UserFolders{place.home, place.library},
+        &_ports.systemLog, _ports.settingsDatabase);
     _lastEnding = restoreEnding(result);
     Alert done;
     done.informativeText = restoreResultText(plan.record, result);

@@ -6,6 +6,7 @@
 #include "core/LoggedTool.h"
 #include "core/analysis/AnalysisReport.h"
 #include "core/analysis/Discovery.h"
+#include "core/analysis/SettingsKind.h"
 #include "core/analysis/TargetPlan.h"
 #include "core/fix/HardResetReport.h"
 #include "core/fix/ResetTransaction.h"
@@ -30,6 +31,8 @@ std::string reasonWord(SkippedFolder::Reason reason) {
         return "leads outside the home";
     case SkippedFolder::Reason::GenericName:
         return "is named by a generic id";
+    case SkippedFolder::Reason::Unreachable:
+        return "could not be reached";
     case SkippedFolder::Reason::Unreadable:
         break;
     }
@@ -61,21 +64,40 @@ std::optional<Refusal> safariMisuse(const Target& target, const std::optional<bo
 
 TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target& target,
                    bool hard) {
-    return planTarget({target.identifier, hard, target.family}, ports.fileSystem, folders,
-                      &ports.cookieStore);
+    std::optional<SettingsSearch> settings;
+    if (target.family == TargetFamily::LinuxApplication) {
+        settings = settingsSearchFor(target.identifier, ports.settingsDatabase,
+                                     ports.desktopApplications, ports.sessionProcesses,
+                                     ports.fileSystem, folders.home);
+    }
+    PlanRequest request{target.identifier, hard, target.family};
+    request.settings = settings ? &*settings : nullptr;
+    return planTarget(request, ports.fileSystem, folders, &ports.cookieStore);
+}
+
+// The keys a folder of the settings database holds, for JSON.
+std::size_t keysOf(const TargetPlan& plan, const std::string& folder) {
+    for (const PlannedSettings& planned : plan.settings) {
+        if (planned.folder.path == folder) {
+            return planned.keys;
+        }
+    }
+    return 0;
 }
 
 // Where a listing looked, for the line that says it found nothing.
 std::string placesLookedIn(const FileSystem& fs, const UserFolders& folders, const Target& target) {
     const std::string& identifier = target.identifier;
     if (target.tooGeneric) {
-        return "nowhere: an application id without a dot names no folder of its own";
+        return "only the desktop's settings database: an application id without a dot names no "
+               "folder of its own";
     }
     if (target.family == TargetFamily::LinuxApplication) {
         return folders.home + "/.var/app/" + identifier + ", " +
                baseFolder(fs, folders.home, BaseFolder::Config) + "/" + identifier + ", " +
-               baseFolder(fs, folders.home, BaseFolder::State) + "/" + identifier + " and " +
-               baseFolder(fs, folders.home, BaseFolder::Cache) + "/" + identifier;
+               baseFolder(fs, folders.home, BaseFolder::State) + "/" + identifier + ", " +
+               baseFolder(fs, folders.home, BaseFolder::Cache) + "/" + identifier +
+               " and the desktop's settings database";
     }
     return folders.library + "/Preferences, " + folders.library + "/Saved Application State and " +
            folders.library + "/Containers/" + identifier;
@@ -156,6 +178,9 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
             if (kinds.chosen(entry.kind)) {
                 nlohmann::json item = jsonPath(entry.path);
                 item["kind"] = kindRow(entry.kind).id;
+                if (entry.kind == EntryKind::GSettings) {
+                    item["keys"] = keysOf(plan, entry.path);
+                }
                 entries.push_back(std::move(item));
             }
         }
@@ -177,6 +202,7 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         document["kinds"] = std::move(chosen);
         document["entries"] = std::move(entries);
         document["skipped"] = std::move(skipped);
+        document["notes"] = plan.notes;
         if (plan.hard && kinds.chosen(EntryKind::HardReset)) {
             document["cookies"] = {{"store", plan.hard->cookieStore},
                                    {"count", plan.hard->cookies
@@ -193,6 +219,9 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         }
         for (const SkippedFolder& folder : plan.skipped) {
             say(console, skippedFolderLine(folder));
+        }
+        for (const std::string& note : console.quiet ? std::vector<std::string>{} : plan.notes) {
+            say(console, note);
         }
         if (plan.hard && kinds.chosen(EntryKind::HardReset) && !console.quiet) {
             say(console,
@@ -254,11 +283,28 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         return finish(ResetEnding::NothingToDo);
     }
 
+    const std::vector<SettingsFolder> settings = plan.settingsFolders(kinds);
+    if (options.json) {
+        nlohmann::json folders = nlohmann::json::array();
+        for (const SettingsFolder& folder : settings) {
+            folders.push_back({{"folder", folder.path}, {"keys", keysOf(plan, folder.path)}});
+        }
+        document["settings"] = std::move(folders);
+    }
     // The entries are written as they come, not held as lines: there may be 100,000 of them.
     if (std::ostream* where = planStream(console, options.json)) {
-        *where << "These entries of " << target.name << " go to the Trash:\n";
+        if (!listed.empty()) {
+            *where << "These entries of " << target.name << " go to the Trash:\n";
+        }
         for (const std::string& path : listed) {
             *where << "  " << shellEscaped(path) << '\n';
+        }
+        if (!settings.empty()) {
+            *where << "These folders of the desktop's settings database are reset, their keys "
+                      "kept in the record:\n";
+        }
+        for (const SettingsFolder& folder : settings) {
+            *where << "  " << settingsFolderShown(folder.path, keysOf(plan, folder.path)) << '\n';
         }
     }
     std::vector<std::string> lines;
@@ -276,6 +322,9 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     }
     const bool linux = target.family == TargetFamily::LinuxApplication;
     const bool system = !linux && isSystemTargetPath(*target.bundle);
+    if (!settings.empty()) {
+        lines.insert(lines.end(), plan.notes.begin(), plan.notes.end());
+    }
     if (linux) {
         lines.push_back("Corvane does not tell yet whether " + target.name +
                         " is running: quit it first, or it may write its settings back.");
@@ -300,6 +349,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     reset.listed = std::move(listed);
     reset.clearsDomain = !linux && kinds.clearsDomain();
     reset.kinds = plan.takenKinds(kinds);
+    reset.settings = settings;
     if (hard) {
         reset.cookieStoreFile = ports.cookieStore.storeFile();
     }
@@ -345,6 +395,8 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         document["removed_for_good"] = outcome.removedForGood;
         document["stayed"] = jsonPaths(outcome.leftovers);
         document["reasons"] = outcome.reasons;
+        document["settings_reset"] = outcome.settingsReset;
+        document["locked_keys"] = outcome.lockedKeys;
     }
     reportReset(console, target, outcome, options.json);
     return finish(outcome.ending);

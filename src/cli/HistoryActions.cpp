@@ -2,6 +2,7 @@
 #include "cli/ActionSupport.h"
 #include "cli/CommandLineActions.h"
 #include "cli/Output.h"
+#include "core/analysis/SettingsKind.h"
 #include "core/fix/QuitWait.h"
 #include "core/fix/ResetLock.h"
 #include "core/fix/ResetRecord.h"
@@ -137,7 +138,8 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
     document["identifier"] = record->identifier;
     document["application"] = record->applicationName;
 
-    const RestorePlan plan = planRestore(std::move(*record), trash, fs, confinement);
+    const RestorePlan plan =
+        planRestore(std::move(*record), trash, fs, confinement, ports.settingsDatabase);
     record.reset();
     const ResetRecord* const chosen = &plan.record;
     const std::string when =
@@ -146,13 +148,30 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
             : ", replaced by restoring " + chosen->replacedByRestoring + " on ";
     // Written as they come, not held as lines: there may be 100,000 of them.
     if (std::ostream* where = planStream(console, options.json)) {
-        *where << "These entries of " << chosen->applicationName << when
-               << resetTimeText(chosen->time) << ", come back from the Trash:\n";
+        if (plan.comeBack.empty()) {
+            *where << "The settings of " << chosen->applicationName << when
+                   << resetTimeText(chosen->time) << ", come back.\n";
+        } else {
+            *where << "These entries of " << chosen->applicationName << when
+                   << resetTimeText(chosen->time) << ", come back from the Trash:\n";
+        }
         for (const std::size_t index : plan.comeBack) {
             *where << "  " << shellEscaped(plan.record.moved[index].original) << '\n';
         }
     }
     std::vector<std::string> lines;
+    if (!chosen->settings.empty()) {
+        lines.emplace_back(kSettingsBackHeading);
+        for (const SettingsDump& dump : chosen->settings) {
+            lines.push_back("  " + settingsFolderShown(dump.folder.path, dump.values.size()));
+        }
+    }
+    if (!plan.settingsReplaced.empty()) {
+        lines.emplace_back(kSettingsWrittenSinceHeading);
+        for (const std::string& folder : plan.settingsReplaced) {
+            lines.push_back("  " + folder);
+        }
+    }
     if (!plan.replaced.empty()) {
         lines.emplace_back(kWrittenSinceHeading);
         for (const std::string& path : plan.replaced) {
@@ -176,7 +195,8 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
         return finish(ResetEnding::Declined);
     }
     const RestoreResult result =
-        restoreAndKeepRecord(records, plan, trash, fs, folders, &ports.systemLog);
+        restoreAndKeepRecord(records, plan, trash, fs, folders, &ports.systemLog,
+                             ports.settingsDatabase);
     const std::string account = restoreResultText(plan.record, result);
     if (options.json) {
         document["restored"] = jsonPaths(result.restored);
@@ -192,6 +212,13 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
         document["refused"] = jsonTrashed(result.refused);
         document["failed"] = jsonTrashed(result.failed);
         document["not_tried"] = jsonTrashed(result.notTried);
+        document["settings_restored"] = result.settingsRestored;
+        document["settings_replaced"] = result.settingsReplaced;
+        nlohmann::json left = nlohmann::json::array();
+        for (const RestoreResult::SettingsLeft& one : result.settingsLeft) {
+            left.push_back({{"folder", one.dump.folder.path}, {"reason", one.reason}});
+        }
+        document["settings_left"] = std::move(left);
         console.err << account;
     } else {
         console.out << account;
@@ -231,7 +258,8 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
             continue;
         }
         const ResetRecord& record = std::get<ResetRecord>(one);
-        const std::size_t entries = record.moved.size() + record.removed.size();
+        const std::size_t entries =
+            record.moved.size() + record.removed.size() + record.settings.size();
         const std::size_t inTrash = ports.trash ? entriesInTrash(record, *ports.trash) : 0;
         if (json) {
             list.push_back({{"record", record.id},

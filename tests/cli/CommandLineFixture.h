@@ -32,6 +32,9 @@ protected:
         }
         services.bundles = &plistBundles;
         apps = home.path() + "/Applications";
+        // The program reaches no session bus, so it never touches the settings of whoever runs
+        // the tests; a test that wants one starts its own.
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + home.path() + "/no-bus").c_str(), 1);
     }
 
     // `redirect` is added to the shell's command, e.g. ">/dev/full" or ">&-".

@@ -1,7 +1,10 @@
 #include "app/Dialogs.h"
 #include "cli/CommandLineFixture.h"
 #include "core/analysis/Kinds.h"
+#include "core/analysis/SettingsKind.h"
+#include "core/fix/ResetRecord.h"
 #include "host/linux/XdgDesktopApplications.h"
+#include "support/MemorySettingsDatabase.h"
 #include "support/RecordingTrash.h"
 
 #include <map>
@@ -127,6 +130,64 @@ TEST_F(LinuxApplication, ListsResetsAndRestoresItsFoldersButNeverItsDocuments) {
     EXPECT_EQ(files(), before);
 }
 
+// Without a session bus the settings database's folders are named as not searched, with the
+// reason, and the files are reset as ever; asked for only those folders, nothing is found.
+TEST_F(LinuxApplication, WithoutTheSettingsDatabaseItsFoldersAreNamedAndTheFilesStillGo) {
+    const Outcome only = corvane({"--list", "--json", "--only=gsettings", kEditor});
+    EXPECT_EQ(only.status, 1) << only.out << only.err;
+    const nlohmann::json listing = nlohmann::json::parse(only.out);
+    EXPECT_EQ(listing["kinds"], nlohmann::json({"gsettings"}));
+    EXPECT_TRUE(listing["entries"].empty());
+    EXPECT_TRUE(std::any_of(listing["skipped"].begin(), listing["skipped"].end(),
+                            [](const nlohmann::json& folder) {
+                                return folder["folder"] == "/org/gnome/TextEditor/" &&
+                                       folder["reason"] == "could not be reached";
+                            }))
+        << only.out;
+    EXPECT_EQ(corvane({"--reset", "--yes", "--only=gsettings", kEditor}).status, 1);
+
+    const Outcome reset = corvane({"--reset", "--yes", "--json", kEditor});
+    ASSERT_EQ(reset.status, 0) << reset.out << reset.err;
+    const nlohmann::json document = nlohmann::json::parse(reset.out);
+    EXPECT_EQ(document["outcome"], "done");
+    EXPECT_TRUE(document["settings"].empty());
+    EXPECT_FALSE(home.exists(".config/org.gnome.TextEditor"));
+    EXPECT_EQ(contentOf(home.path() + "/.local/share/org.gnome.TextEditor/drafts/2"), "host draft");
+}
+
+// The window lists the settings database's folder beside the files, Fix resets it without
+// taking it for a file, and Restore writes its keys back.
+TEST_F(LinuxApplication, TheWindowResetsAndRestoresItsSettingsFolder) {
+    XdgDesktopApplications desktop;
+    services.desktopApplications = &desktop;
+    RecordingTrash trash(home.path() + "/.test-trash");
+    services.trash = &trash;
+    MemorySettingsDatabase settings;
+    settings.keys = {{"/org/gnome/TextEditor/style-scheme", "'classic-dark'"},
+                     {"/org/gnome/TextEditor/window/size", "(800, 600)"},
+                     {"/org/gnome/TextEditorial/kept", "true"}};
+    const SettingsValues before = settings.keys;
+    services.settingsDatabase = &settings;
+    delegate().chooseAppAtPath(home.path() +
+                               "/system/share/applications/org.gnome.TextEditor.desktop");
+    EXPECT_NE(window.infoView.string().find(settingsFolderShown("/org/gnome/TextEditor/", 2)),
+              std::string::npos)
+        << window.infoView.string();
+
+    delegate().fixButtonMethod();
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Done) << "the folder is no file to move";
+    EXPECT_EQ(settings.keys, (SettingsValues{{"/org/gnome/TextEditorial/kept", "true"}}));
+    EXPECT_EQ(trash.moved.size(), 4u);
+    const std::vector<KeptRecord> kept = ResetRecords(ResetRecords::folderIn(home.library())).all();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(std::get<ResetRecord>(kept[0]).settings.size(), 1u);
+
+    alerts.answers = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+    delegate().restoreButtonMethod();
+    EXPECT_EQ(delegate().lastEnding(), ResetEnding::Done);
+    EXPECT_EQ(settings.keys, before);
+}
+
 TEST_F(LinuxApplication, TargetsAreInstalledIdsAndBundlesComeFirst) {
     struct Case {
         const char* what;
@@ -199,8 +260,9 @@ TEST_F(LinuxApplication, ItsDesktopFilePicksItInTheWindow) {
         listed.push_back(entry["path"]);
     }
     ASSERT_FALSE(listed.empty()) << listing.out;
-    EXPECT_EQ(document["kinds"], nlohmann::json({"flatpak_config", "flatpak_state", "flatpak_cache",
-                                                 "xdg_config", "xdg_state", "xdg_cache"}));
+    EXPECT_EQ(document["kinds"],
+              nlohmann::json({"flatpak_config", "flatpak_state", "flatpak_cache", "xdg_config",
+                              "xdg_state", "xdg_cache", "gsettings"}));
     std::sort(shown.begin(), shown.end());
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(shown, listed);

@@ -37,17 +37,6 @@ std::optional<std::string> ScriptedOpenPanel::runModal(const OpenPanelOptions& o
     return pick;
 }
 
-Ports DelegateDoubles::ports() const {
-    Ports ports{*fileSystem,          *workspace,   *bundles,  *launcher,
-                *runningApplications, *cookieStore, *systemLog};
-    ports.trash = trash;
-    ports.clock = clock;
-    ports.desktopApplications = desktopApplications;
-    ports.settingsDatabase = settingsDatabase;
-    ports.sessionProcesses = sessionProcesses;
-    return ports;
-}
-
 WindowParts DelegateDoubles::windowParts() const {
     WindowParts parts{*openPanel, *alerts, *application};
     parts.urlLoader = urlLoader;

@@ -3,10 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "host/posix/HostFileSystem.h"
-#include "ports/Ports.h"
-#include "support/FixDoubles.h"
-#include "support/PortDoubles.h"
+#include "support/InertPorts.h"
 
 #include <deque>
 #include <functional>
@@ -61,44 +58,19 @@ public:
     std::function<void()> onPass; // what the user does while the window is kept responsive
 };
 
-// Which double stands for each port and window part of a controller. Every entry starts at an
-// inert double of its own (the real file system, no application installed or running, no
-// process started, an empty cookie store); a test points entries at its own doubles before the
-// controller is made. The optional ones start as none.
-class DelegateDoubles {
+// Which double stands for each port and window part of a controller: the ports as InertPorts
+// has them, and an inert double of each window part; a test points entries at its own doubles
+// before the controller is made.
+class DelegateDoubles : public InertPorts {
 public:
-    DelegateDoubles() = default;
-    DelegateDoubles(const DelegateDoubles&) = delete;
-    DelegateDoubles& operator=(const DelegateDoubles&) = delete;
-
-    Ports ports() const;
     WindowParts windowParts() const;
 
 private:
-    HostFileSystem m_fileSystem;
-    MapWorkspace m_workspace;
-    MapBundleReader m_bundles;
-    NoProcessLauncher m_launcher;
-    ScriptedRunningApplications m_running;
-    RecordingCookieStore m_cookies;
-    RecordingLog m_log;
     ScriptedOpenPanel m_openPanel;
     ScriptedAlerts m_alerts;
     RecordingApplication m_application;
 
 public:
-    FileSystem* fileSystem = &m_fileSystem;
-    Workspace* workspace = &m_workspace;
-    BundleReader* bundles = &m_bundles;
-    ProcessLauncher* launcher = &m_launcher;
-    RunningApplications* runningApplications = &m_running;
-    CookieStore* cookieStore = &m_cookies;
-    SystemLog* systemLog = &m_log;
-    Trash* trash = nullptr;
-    Clock* clock = nullptr;
-    DesktopApplications* desktopApplications = nullptr;
-    SettingsDatabase* settingsDatabase = nullptr;
-    SessionProcesses* sessionProcesses = nullptr;
     OpenPanel* openPanel = &m_openPanel;
     Alerts* alerts = &m_alerts;
     Application* application = &m_application;

@@ -35,6 +35,10 @@ std::string skippedFolderLine(const SkippedFolder& skipped) {
     case SkippedFolder::Reason::GenericName:
         why = "is named by an id without a dot, too generic to be the application's own";
         break;
+    case SkippedFolder::Reason::Unreachable:
+        return "The folder \"" + skipped.name +
+               "\" of the desktop's settings database was not searched: the database (dconf) "
+               "could not be reached.";
     case SkippedFolder::Reason::Unreadable:
         break;
     }

@@ -36,7 +36,14 @@ struct EntryList {
 
 // A search folder that was not walked, named as the user knows it ("Preferences").
 struct SkippedFolder {
-    enum class Reason { LeadsOutside, Unreadable, Link, LeadsOutsideHome, GenericName };
+    enum class Reason {
+        LeadsOutside,
+        Unreadable,
+        Link,
+        LeadsOutsideHome,
+        GenericName,
+        Unreachable, // a folder of the settings database, which could not be reached
+    };
     std::string name;
     Reason reason;
     bool operator==(const SkippedFolder&) const = default;

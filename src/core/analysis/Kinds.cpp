@@ -72,7 +72,7 @@ constexpr std::string_view kSandboxOwn =
 constexpr std::string_view kBaseOwn =
     "the folder named exactly ID (letter case counts), for an id with a dot";
 
-const std::array<KindRow, 12> kKinds = {{
+const std::array<KindRow, 13> kKinds = {{
     {EntryKind::Preferences, "preferences", "Settings", "Library/Preferences", "Library",
      "ID, ID.plist and its lock and temporary files, what lies in a folder named ID, and "
      "ID.HOST.plist directly in ByHost",
@@ -115,6 +115,12 @@ const std::array<KindRow, 12> kKinds = {{
     {EntryKind::XdgCache, "xdg_cache", "Cache folder", "$XDG_CACHE_HOME/ID (~/.cache/ID)",
      "$XDG_CACHE_HOME", kBaseOwn, kFromTrash, ReportList::Settings, false, false, false,
      TargetFamily::LinuxApplication, findXdgCache},
+    {EntryKind::GSettings, "gsettings", "Desktop settings (dconf)",
+     "dconf /ID/ (dots as slashes) and its schemas' paths", "",
+     "the folder /ID/ and the paths of the schemas whose id is ID or begins with ID and a dot, "
+     "without the folders of other installed applications inside them",
+     "each folder's keys, kept in the record, written back by Restore as one change",
+     ReportList::Settings, false, false, false, TargetFamily::LinuxApplication, nullptr},
 }};
 
 unsigned bit(EntryKind kind) {

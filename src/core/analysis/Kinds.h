@@ -24,6 +24,7 @@ enum class EntryKind {
     XdgConfig,
     XdgState,
     XdgCache,
+    GSettings,
 };
 
 // What a kind belongs to: an application bundle's Library folders, or the folders a Linux
@@ -48,7 +49,8 @@ struct KindRow {
     std::string_view id;    // as --only, JSON and the records spell it
     std::string_view label; // beside its check box in the window
     std::string_view where; // where it looks, relative to the home
-    // The folder its entries must stay inside, relative to the home or a $XDG_*_HOME.
+    // The folder its entries must stay inside, relative to the home or a $XDG_*_HOME; empty for
+    // a kind whose entries are no files.
     std::string_view root;
     std::string_view ownNames; // which names in that folder are the target's own
     std::string_view undo;     // how Restore undoes it
@@ -57,7 +59,8 @@ struct KindRow {
     bool safariOnly;    // looked for only when the target is Safari
     bool hardResetOnly; // looked for only in a Hard Safari reset
     TargetFamily family;
-    // Finds the kind's entries; none for the Hard reset, whose preview finds them.
+    // Finds the kind's entries; none for the Hard reset, whose preview finds them, and for the
+    // settings database's folders, which the plan reads through its own port.
     FolderSearch (*find)(const KindSearch& search);
 };
 

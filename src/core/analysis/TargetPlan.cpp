@@ -3,7 +3,9 @@
 #include "base/Paths.h"
 #include "core/UserFolders.h"
 #include "core/analysis/AnalysisReport.h"
+#include "core/analysis/SettingsKind.h"
 #include "core/fix/HardResetReport.h"
+#include "core/linuxapps/InstalledApplications.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -46,7 +48,45 @@ void addSkipped(std::vector<SkippedFolder>& skipped, const std::vector<SkippedFo
     }
 }
 
+// The application's folders of the settings database that have keys set. A database that
+// cannot be reached leaves each of them not searched, and the rest of the plan as it is.
+void addSettings(TargetPlan& plan, const SettingsSearch& search) {
+    bool reached = search.database != nullptr;
+    for (const SettingsFolder& folder : search.folders) {
+        Result<SettingsValues> dumped =
+            reached ? search.database->dump(folder) : Result<SettingsValues>(Error{""});
+        if (!dumped) {
+            reached = false;
+            plan.skipped.push_back({folder.path, SkippedFolder::Reason::Unreachable});
+            continue;
+        }
+        if (dumped->empty()) {
+            continue;
+        }
+        plan.entries.push_back({EntryKind::GSettings,
+                                settingsFolderShown(folder.path, dumped->size()), folder.path, true,
+                                0, std::nullopt});
+        plan.settings.push_back({folder, dumped->size()});
+    }
+    if (search.migratePath && !plan.settings.empty()) {
+        plan.notes.push_back("Its Flatpak rebuilds its settings from " + *search.migratePath +
+                             " in the desktop's settings database when they are missing, so a "
+                             "reset takes that folder too; a host package of the same id shares "
+                             "it.");
+    }
+}
+
 } // namespace
+
+std::vector<SettingsFolder> TargetPlan::settingsFolders(const KindSelection& selection) const {
+    std::vector<SettingsFolder> folders;
+    if (selection.chosen(EntryKind::GSettings)) {
+        for (const PlannedSettings& planned : settings) {
+            folders.push_back(planned.folder);
+        }
+    }
+    return folders;
+}
 
 std::vector<EntryKind> TargetPlan::kindsFound() const {
     std::vector<EntryKind> kinds;
@@ -78,7 +118,8 @@ bool TargetPlan::hasAny(const KindSelection& selection) const {
 std::vector<std::string> TargetPlan::listed(const KindSelection& selection) const {
     std::vector<std::string> paths;
     for (const PlannedEntry& entry : entries) {
-        if (selection.chosen(entry.kind) && entry.kind != EntryKind::HardReset) {
+        if (selection.chosen(entry.kind) && entry.kind != EntryKind::HardReset &&
+            entry.kind != EntryKind::GSettings) {
             paths.push_back(entry.path);
         }
     }
@@ -128,6 +169,17 @@ TargetPlan planTarget(const PlanRequest& request, const FileSystem& fs, const Us
         markTopmost(plan.entries, from);
         addSkipped(plan.skipped, found.skipped);
     }
+    if (request.family == TargetFamily::LinuxApplication) {
+        if (applicationIdFit(request.identifier) == ApplicationIdFit::TooGeneric) {
+            plan.notes.push_back(request.identifier +
+                                 " has no dot in its id, so no folder is its own by name: only "
+                                 "its settings in the desktop's settings database were looked "
+                                 "for.");
+        }
+        if (request.settings) {
+            addSettings(plan, *request.settings);
+        }
+    }
     if (request.safariHard) {
         addHardReset(plan, fs, folders, cookies);
     }
@@ -156,6 +208,19 @@ std::string notSearchedText(const std::vector<SkippedFolder>& skipped) {
     return text;
 }
 
+namespace {
+
+// The folders not searched, then the plan's notes.
+std::string afterListsText(const TargetPlan& plan) {
+    std::string text = notSearchedText(plan.skipped);
+    for (const std::string& note : plan.notes) {
+        text += (text.empty() ? "" : "\n") + note;
+    }
+    return text;
+}
+
+} // namespace
+
 PlanReport composePlanReport(const TargetPlan& plan, const KindSelection& selection,
                              const std::string& applicationName, const std::string& home) {
     std::vector<std::string> settings = plan.shown(selection, ReportList::Settings);
@@ -163,7 +228,7 @@ PlanReport composePlanReport(const TargetPlan& plan, const KindSelection& select
         settings.emplace_back("\n");
     }
     const std::vector<std::string> state = plan.shown(selection, ReportList::WindowState);
-    const std::string notSearched = notSearchedText(plan.skipped);
+    const std::string notSearched = afterListsText(plan);
     PlanReport report;
     // A Hard reset takes more than the lists, so it shows what it takes even when they are empty.
     if (plan.hard && selection.chosen(EntryKind::HardReset)) {

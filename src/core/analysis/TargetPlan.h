@@ -2,6 +2,7 @@
 
 #include "core/analysis/Kinds.h"
 #include "core/fix/ResetTransaction.h"
+#include "ports/SettingsDatabase.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 namespace corvane {
 
 class CookieStore;
+struct SettingsSearch;
 
 // What a plan is asked for: the target, and whether Safari's Hard reset is part of it.
 struct PlanRequest {
@@ -19,6 +21,14 @@ struct PlanRequest {
     bool safariHard = false;
     // The kinds of a bundle's Library, or those of a Linux desktop application's folders.
     TargetFamily family = TargetFamily::Bundle;
+    // Where a Linux application's settings database folders are looked for; none: not at all.
+    const SettingsSearch* settings = nullptr;
+};
+
+// A folder of the settings database a reset would take, with how many keys are set in it.
+struct PlannedSettings {
+    SettingsFolder folder;
+    std::size_t keys = 0;
 };
 
 // One entry a reset would take.
@@ -39,11 +49,18 @@ struct TargetPlan {
     std::vector<PlannedEntry> entries;  // in the report's order
     std::vector<SkippedFolder> skipped; // each folder once
     std::optional<HardResetPreview> hard;
+    // The gsettings kind's folders, which its entries name by their paths.
+    std::vector<PlannedSettings> settings;
+    // Said after the lists: why an id was searched less, what else a reset takes.
+    std::vector<std::string> notes;
 
     // The kinds that found something, in table order.
     std::vector<EntryKind> kindsFound() const;
     bool hasAny(const KindSelection& selection) const;
-    // The chosen entries' absolute paths, in the report's order, the Hard reset's left out.
+    // The chosen folders of the settings database.
+    std::vector<SettingsFolder> settingsFolders(const KindSelection& selection) const;
+    // The chosen entries' absolute paths, in the report's order, the Hard reset's and the
+    // settings database's left out.
     std::vector<std::string> listed(const KindSelection& selection) const;
     // The chosen entries as the report lists them: each list's shown texts.
     std::vector<std::string> shown(const KindSelection& selection, ReportList list) const;

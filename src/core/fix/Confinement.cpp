@@ -22,6 +22,9 @@ Confinement::Confinement(std::vector<std::string> roots) {
 Confinement Confinement::ofHome(const FileSystem& fs, const UserFolders& folders) {
     std::vector<std::string> roots;
     for (const KindRow& row : kindTable()) {
+        if (row.root.empty()) {
+            continue;
+        }
         if (std::optional<std::string> root =
                 confinedFolder(fs, folders.home, kindRootFolder(row, fs, folders.home))) {
             roots.push_back(std::move(*root));

@@ -26,8 +26,8 @@ namespace {
 using nlohmann::json;
 
 // Format 3 adds each item's size, modification time and deletion time, and what a record
-// replaced; format 2 records still read.
-constexpr int kFormat = 3;
+// replaced; format 4 the folders of the settings database; format 2 records still read.
+constexpr int kFormat = 4;
 constexpr int kOldestFormat = 2;
 // A reset of 100,000 entries writes about 30 MB.
 constexpr std::size_t kLargestRecord = std::size_t{256} * 1024 * 1024;
@@ -179,7 +179,21 @@ EntryIdentity identityFrom(const json& value) {
 
 // Applies one journal line after the head to the record.
 void applyLine(const json& line, ResetRecord& record) {
-    if (line.contains("settled")) {
+    if (line.contains("settings")) {
+        SettingsDump dump;
+        dump.folder.path = line.at("settings").get<std::string>();
+        dump.folder.excludedSubfolders = line.at("excluded").get<std::vector<std::string>>();
+        dump.values = line.at("values").get<SettingsValues>();
+        // A later dump of the folder, kept because it changed meanwhile, replaces the earlier.
+        std::erase_if(record.settings, [&](const SettingsDump& kept) {
+            return kept.folder.path == dump.folder.path;
+        });
+        record.settings.push_back(std::move(dump));
+    } else if (line.contains("settingsStayed")) {
+        const std::string folder = line.at("settingsStayed").get<std::string>();
+        std::erase_if(record.settings,
+                      [&](const SettingsDump& dump) { return dump.folder.path == folder; });
+    } else if (line.contains("settled")) {
         // The identity a stat took after the move, where it differs from the one announced.
         const std::string trashed = pathFrom(line.at("trashed"));
         for (TrashedEntry& entry : record.moved) {
@@ -484,8 +498,34 @@ std::string stayedLine(const std::string& trashed) {
     return lineOf({{"stayed", pathJson(trashed)}});
 }
 
+Result<std::string> settingsDumpLine(const SettingsDump& dump) {
+    const json line = {{"settings", dump.folder.path},
+                       {"excluded", dump.folder.excludedSubfolders},
+                       {"values", dump.values}};
+    try {
+        return lineOf(line);
+    } catch (const json::exception&) {
+        return Error{"the settings in " + dump.folder.path + " hold text that is not UTF-8",
+                     EILSEQ};
+    }
+}
+
+std::string settingsStayedLine(const std::string& folder) {
+    try {
+        return lineOf({{"settingsStayed", folder}});
+    } catch (const json::exception&) {
+        return {};
+    }
+}
+
 std::string resetRecordText(const ResetRecord& record) {
     std::string text = resetRecordHeadLine(record);
+    for (const SettingsDump& dump : record.settings) {
+        // A dump that was written once reads as text again.
+        if (Result<std::string> line = settingsDumpLine(dump)) {
+            text += *line;
+        }
+    }
     for (const TrashedEntry& entry : record.moved) {
         text += movedEntryLine(entry);
         if (entry.leftInPlace) {

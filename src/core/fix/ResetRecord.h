@@ -2,6 +2,7 @@
 
 #include "base/Result.h"
 #include "ports/FileSystem.h"
+#include "ports/SettingsDatabase.h"
 #include "ports/Trash.h"
 
 #include <cstddef>
@@ -28,6 +29,13 @@ struct TrashedEntry {
     bool operator==(const TrashedEntry&) const = default;
 };
 
+// A folder of the settings database as a reset found it, just before resetting it.
+struct SettingsDump {
+    SettingsFolder folder;
+    SettingsValues values;
+    bool operator==(const SettingsDump&) const = default;
+};
+
 // What one reset did, kept so that it can be undone.
 struct ResetRecord {
     std::string id; // the record's name among the others, given when it is first written
@@ -45,6 +53,9 @@ struct ResetRecord {
     // The kinds of entries the reset took (ids of the kinds table); empty in records written
     // before kinds could be chosen, which took every kind.
     std::vector<std::string> kinds;
+    // The folders of the settings database it reset, each with the keys it held; they stay in
+    // the record until they are written back.
+    std::vector<SettingsDump> settings;
     // When its file was last written (seconds since the epoch), as read; not kept in the file.
     std::int64_t lastWritten = 0;
 };
@@ -60,6 +71,11 @@ std::string removedEntryLine(const std::string& path);
 std::string leftInPlaceLine(const std::string& trashed, const EntryStamp& stamp);
 // The move announced by the line for `trashed` failed: the entry stayed where it was.
 std::string stayedLine(const std::string& trashed);
+// A folder of the settings database about to be reset, with its keys (a later line of the same
+// folder replaces it); an error when a value cannot be kept as text the record reads back.
+Result<std::string> settingsDumpLine(const SettingsDump& dump);
+// The reset of the folder announced by its dump did not happen.
+std::string settingsStayedLine(const std::string& folder);
 // The whole record as a journal that holds what it lists.
 std::string resetRecordText(const ResetRecord& record);
 // None for text whose head or any whole line does not read.

@@ -9,6 +9,7 @@
 #include "core/fix/QuitWait.h"
 #include "core/fix/ResetRecord.h"
 #include "core/fix/Restore.h"
+#include "core/linuxapps/SettingsSnapshot.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
@@ -119,8 +120,21 @@ std::string resetAccountText(const std::string& applicationName, const ResetOutc
                              const std::string& howToRestore) {
     const std::string line = trashLine(outcome, howToRestore);
     const std::string extra = line.empty() ? std::string() : line + "\n";
+    std::string settings;
+    if (!outcome.settingsReset.empty()) {
+        settings = "The keys of " + plural(outcome.settingsReset.size(), "folder", "folders") +
+                   " of the desktop's settings database were reset; the record keeps them" +
+                   (outcome.recorded ? " for Restore" : "") + ".\n";
+    }
+    if (!outcome.lockedKeys.empty()) {
+        settings += "Locked by the administrator, these keys keep their values:";
+        for (const std::string& key : outcome.lockedKeys) {
+            settings += " " + key;
+        }
+        settings += "\n";
+    }
     if (outcome.leftovers.empty()) {
-        return withName(kSuccessText, applicationName) + extra;
+        return withName(kSuccessText, applicationName) + settings + extra;
     }
     std::string text = "Corvane could not remove everything for " + applicationName +
                        ". These items are still there:\n\n";
@@ -136,7 +150,7 @@ std::string resetAccountText(const std::string& applicationName, const ResetOutc
             text += reason + "\n";
         }
     }
-    return text + extra;
+    return text + settings + extra;
 }
 
 ResetTransaction::ResetTransaction(ResetPlan plan, const Ports& ports,
@@ -326,6 +340,57 @@ std::optional<std::string> ResetTransaction::emptyCookieStore(LibraryRemover& re
     return store->isKnownEmpty() ? std::nullopt : std::optional(store->location());
 }
 
+void ResetTransaction::resetSettings(ResetJournal* journal, ResetOutcome& outcome,
+                                     std::vector<std::pair<std::string, std::string>>& stayed) {
+    SettingsDatabase* database = m_ports.settingsDatabase;
+    for (const SettingsFolder& folder : m_plan.settings) {
+        const auto stay = [&](const std::string& reason) {
+            stayed.emplace_back(folder.path, reason);
+        };
+        if (InterruptionScope::requested()) {
+            stay("Corvane was interrupted before it came to this entry");
+            continue;
+        }
+        if (!database) {
+            stay("the desktop's settings database (dconf) could not be reached");
+            continue;
+        }
+        // Without a record the keys could not be written back: they are not reset.
+        if (!journal) {
+            stay("no record could be kept to put the settings back");
+            continue;
+        }
+        if (Result<std::vector<std::string>> locked = database->lockedKeys(folder)) {
+            outcome.lockedKeys.insert(outcome.lockedKeys.end(), locked->begin(), locked->end());
+        }
+        bool recorded = false;
+        const Result<SettingsValues> dumped =
+            dumpThenReset(*database, folder, 4, [&](const SettingsValues& values) -> Status {
+                if (values.empty()) {
+                    return Done{};
+                }
+                Result<std::string> line = settingsDumpLine({folder, values});
+                if (!line) {
+                    return line.error();
+                }
+                if (Status written = journal->append(*line); !written) {
+                    return written;
+                }
+                // On the disk before the reset: a kill right after it must not lose the keys.
+                recorded = true;
+                return journal->sync();
+            });
+        if (!dumped) {
+            if (recorded) {
+                (void)journal->append(settingsStayedLine(folder.path));
+            }
+            stay(dumped.error().reason);
+        } else if (!dumped->empty()) {
+            outcome.settingsReset.push_back(folder.path);
+        }
+    }
+}
+
 ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<void()>& tick) {
     if (!m_remover) {
         (void)untrashable();
@@ -337,7 +402,8 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     const auto exists = [&fs](const std::string& path) { return fs.entryExists(path); };
     const bool listedAny =
         !m_plan.listed.empty() || !m_plan.hardReset.empty() || m_plan.cookieStoreFile.has_value();
-    if (listedAny && !m_plan.systemTarget &&
+    // Folders of the settings database are looked at again when they are reset.
+    if (listedAny && !m_plan.systemTarget && m_plan.settings.empty() &&
         std::none_of(m_plan.listed.begin(), m_plan.listed.end(), exists) &&
         std::none_of(m_plan.hardReset.begin(), m_plan.hardReset.end(), exists) &&
         !(m_plan.cookieStoreFile && exists(*m_plan.cookieStoreFile))) {
@@ -352,7 +418,7 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     // The targets are not needed again once the journal's head names them.
     record.planned = std::move(m_targets);
     m_targets.clear();
-    if (m_library && m_ports.trash && !record.planned.empty()) {
+    if (m_library && m_ports.trash && (!record.planned.empty() || !m_plan.settings.empty())) {
         record.identifier = m_plan.identifier.value_or("");
         record.applicationName = m_plan.applicationName;
         record.applicationPath = m_plan.applicationPath;
@@ -374,9 +440,11 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     std::vector<std::string>().swap(record.planned);
 
     std::optional<std::string> cookieLeftover;
+    std::vector<std::pair<std::string, std::string>> settingsStayed;
     {
         const InterruptionScope interruption;
         removeEach(remover, m_plan.listed, tick);
+        resetSettings(journal.get(), outcome, settingsStayed);
         if (m_plan.clearsDomain) {
             clearDomain();
         }
@@ -399,7 +467,7 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
         outcome.recorded = journal->sync().ok();
         outcome.record = outcome.recorded ? id : std::string();
         journal.reset();
-        if (outcome.trashed == 0 && outcome.removedForGood == 0) {
+        if (outcome.trashed == 0 && outcome.removedForGood == 0 && outcome.settingsReset.empty()) {
             ResetRecords(ResetRecords::folderIn(*m_library)).remove(id);
             outcome.recorded = false;
             outcome.record.clear();
@@ -415,6 +483,13 @@ ResetOutcome ResetTransaction::apply(bool removeForGood, const std::function<voi
     }
     if (cookieLeftover) {
         outcome.leftovers.push_back(*cookieLeftover);
+    }
+    for (const auto& [folder, reason] : settingsStayed) {
+        outcome.leftovers.push_back(folder);
+        if (std::find(outcome.reasons.begin(), outcome.reasons.end(), reason) ==
+            outcome.reasons.end()) {
+            outcome.reasons.push_back(reason);
+        }
     }
     if (outcome.ending == ResetEnding::Interrupted) {
         log(trashLine(outcome, {}));

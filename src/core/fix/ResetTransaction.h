@@ -5,6 +5,7 @@
 #include "core/fix/ResetEnding.h"
 #include "core/fix/ResetLock.h"
 #include "ports/Ports.h"
+#include "ports/SettingsDatabase.h"
 
 #include <cstddef>
 #include <functional>
@@ -15,6 +16,7 @@
 namespace corvane {
 
 class CookieStore;
+class ResetJournal;
 class FileSystem;
 struct UserFolders;
 
@@ -32,6 +34,8 @@ struct ResetPlan {
     // Whether the target's preferences domain is cleared: only when its settings are taken.
     bool clearsDomain = true;
     std::vector<std::string> kinds; // the ids of the kinds of entries taken, for the record
+    // Folders of the settings database reset after the files, each dumped into the record first.
+    std::vector<SettingsFolder> settings;
 };
 
 // The further entries of a Hard Safari reset: the Safari folder, the adware folder when present,
@@ -67,6 +71,10 @@ struct ResetOutcome {
     bool recorded = false; // Restore can put the trashed entries back
     std::string record;    // the record's name, when recorded
     std::string refusal;   // with Declined: why nothing was changed
+    // Folders of the settings database reset, their keys in the record.
+    std::vector<std::string> settingsReset;
+    // Keys the administrator locked in them: their values stay in force.
+    std::vector<std::string> lockedKeys;
 };
 
 // The account of a reset, as the closing sheet and the command line give it; `howToRestore` says
@@ -122,6 +130,10 @@ private:
     void clearDomain();
     void restartSystemTarget();
     std::optional<std::string> emptyCookieStore(LibraryRemover& remover);
+    // Resets the plan's folders of the settings database, each dump in the journal first; those
+    // that stay are added to `stayed` with their reasons.
+    void resetSettings(ResetJournal* journal, ResetOutcome& outcome,
+                       std::vector<std::pair<std::string, std::string>>& stayed);
     void log(const std::string& line) const;
 
     ResetPlan m_plan;

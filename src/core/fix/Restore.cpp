@@ -3,8 +3,10 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "core/UserFolders.h"
+#include "core/analysis/SettingsKind.h"
 #include "core/fix/Interruption.h"
 #include "core/fix/LibraryRemover.h"
+#include "core/linuxapps/SettingsSnapshot.h"
 #include "ports/FileSystem.h"
 #include "ports/Services.h"
 #include "ports/Trash.h"
@@ -106,6 +108,31 @@ public:
         return !m_fs.entryExists(place);
     }
 
+    // Keeps the keys written since in a folder of the settings database, on the disk before
+    // they are overwritten; only for a folder the user was shown.
+    Status keepSettings(const SettingsDump& dump) {
+        const std::string shownFrom = dump.folder.path + " (";
+        if (std::none_of(m_plan.settingsReplaced.begin(), m_plan.settingsReplaced.end(),
+                         [&](const std::string& shown) { return shown.starts_with(shownFrom); })) {
+            return Error{"keys were written in it since Restore showed what it would do"};
+        }
+        if (!begin()) {
+            return Error{"the keys written since could not be kept in a record"};
+        }
+        Result<std::string> line = settingsDumpLine(dump);
+        if (!line) {
+            return line.error();
+        }
+        if (Status written = m_journal->append(*line); !written) {
+            return written;
+        }
+        if (Status synced = m_journal->sync(); !synced) {
+            return synced;
+        }
+        m_settingsKept.push_back(dump.folder.path);
+        return Done{};
+    }
+
     // Ends the record; gives its name and what went, or nothing when nothing did.
     void finish(RestoreResult& result) {
         if (!m_journal) {
@@ -117,7 +144,8 @@ public:
         for (const TrashedEntry& entry : m_remover->trashed()) {
             result.replaced.push_back(entry.original);
         }
-        if (result.replaced.empty()) {
+        result.settingsReplaced = m_settingsKept;
+        if (result.replaced.empty() && result.settingsReplaced.empty()) {
             m_records.remove(id);
         } else {
             result.replacement = id;
@@ -165,8 +193,44 @@ private:
     std::unordered_set<std::string> m_agreed;
     std::unique_ptr<ResetJournal> m_journal;
     std::optional<LibraryRemover> m_remover;
+    std::vector<std::string> m_settingsKept;
     bool m_failed = false;
 };
+
+// Writes back each folder of the settings database the record holds.
+void restoreSettingsOf(const ResetRecord& record, SettingsDatabase* database,
+                       Replacement& replacement, RestoreResult& result) {
+    for (const SettingsDump& dump : record.settings) {
+        const auto leave = [&](const std::string& reason) {
+            result.settingsLeft.push_back({dump, reason});
+        };
+        if (result.interrupted || InterruptionScope::requested()) {
+            leave("not written back yet, Corvane was interrupted");
+            continue;
+        }
+        if (!database) {
+            leave("the desktop's settings database (dconf) could not be reached");
+            continue;
+        }
+        Result<SettingsValues> now = database->dump(dump.folder);
+        if (!now) {
+            leave(now.error().reason);
+            continue;
+        }
+        if (!now->empty() && *now != dump.values) {
+            // Nothing written since is overwritten before it is kept.
+            if (Status kept = replacement.keepSettings({dump.folder, *now}); !kept) {
+                leave(kept.error().reason + "; nothing was overwritten");
+                continue;
+            }
+        }
+        if (Status written = restoreSettings(*database, dump.folder, dump.values); !written) {
+            leave(written.error().reason);
+            continue;
+        }
+        result.settingsRestored.push_back(dump.folder.path);
+    }
+}
 
 } // namespace
 
@@ -181,7 +245,7 @@ std::vector<TrashedEntry> RestoreResult::leftInTrash() const {
 
 bool RestoreResult::whole() const {
     return keptInTrash.empty() && gone.empty() && notOurs.empty() && removedForGood.empty() &&
-           refused.empty() && failed.empty() && notTried.empty();
+           refused.empty() && failed.empty() && notTried.empty() && settingsLeft.empty();
 }
 
 TimeSpan resetSpan(const ResetRecord& record) {
@@ -230,15 +294,23 @@ std::size_t entriesInTrash(const ResetRecord& record, Trash& trash) {
 }
 
 bool hasSomethingToPutBack(const ResetRecord& record, Trash& trash) {
-    return std::any_of(record.moved.begin(), record.moved.end(),
+    return !record.settings.empty() ||
+           std::any_of(record.moved.begin(), record.moved.end(),
                        [&trash](const TrashedEntry& e) { return isOursInTrash(trash, e); }) ||
            !recoveredEntries(record, trash).empty();
 }
 
 RestorePlan planRestore(ResetRecord record, Trash& trash, const FileSystem& fs,
-                        const Confinement& confinement) {
+                        const Confinement& confinement, SettingsDatabase* settings) {
     std::vector<TrashedEntry> recovered = recoveredEntries(record, trash);
-    RestorePlan plan{std::move(record), {}, {}};
+    RestorePlan plan{std::move(record), {}, {}, {}};
+    for (const SettingsDump& dump : plan.record.settings) {
+        const Result<SettingsValues> now =
+            settings ? settings->dump(dump.folder) : Result<SettingsValues>(Error{""});
+        if (now && !now->empty() && *now != dump.values) {
+            plan.settingsReplaced.push_back(settingsFolderShown(dump.folder.path, now->size()));
+        }
+    }
     std::move(recovered.begin(), recovered.end(), std::back_inserter(plan.record.moved));
     std::unordered_map<std::string, bool> folderInside;
     for (std::size_t i = 0; i < plan.record.moved.size(); ++i) {
@@ -307,7 +379,7 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
                             return state == TrashedItemState::Ours ||
                                    state == TrashedItemState::NotOurs;
                         }) ||
-            !recoveredEntries(*record, trash).empty();
+            !record->settings.empty() || !recoveredEntries(*record, trash).empty();
         if (!somethingLeft) {
             empty.push_back(record->id);
         }
@@ -410,13 +482,16 @@ ResetEnding restoreEnding(const RestoreResult& result) {
 }
 
 RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& plan, Trash& trash,
-                                   const FileSystem& fs, const UserFolders& folders,
-                                   SystemLog* log) {
+                                   const FileSystem& fs, const UserFolders& folders, SystemLog* log,
+                                   SettingsDatabase* settings) {
     const ResetRecord& record = plan.record;
     RestoreResult result;
     const Confinement confinement = Confinement::ofHome(fs, folders);
     if (confinement.empty()) {
         result.refused = record.moved;
+        for (const SettingsDump& dump : record.settings) {
+            result.settingsLeft.push_back({dump, "the home's folders cannot be used"});
+        }
         return result;
     }
     Replacement replacement(records, plan, trash, fs, folders, log);
@@ -425,6 +500,8 @@ RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& pla
         result = restoreRecord(
             record, trash, fs, confinement, [] { return InterruptionScope::requested(); },
             [&replacement](const std::string& place) { return replacement.makeRoom(place); });
+        result.interrupted = InterruptionScope::requested();
+        restoreSettingsOf(record, settings, replacement, result);
         result.interrupted = InterruptionScope::requested();
     }
     replacement.finish(result);
@@ -437,7 +514,10 @@ RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& pla
     for (const TrashedEntry& entry : rest.moved) {
         rest.planned.push_back(entry.original);
     }
-    if (rest.moved.empty()) {
+    for (const RestoreResult::SettingsLeft& left : result.settingsLeft) {
+        rest.settings.push_back(left.dump);
+    }
+    if (rest.moved.empty() && rest.settings.empty()) {
         records.remove(record.id);
     } else if (Status rewritten = records.rewrite(rest); !rewritten && log) {
         log->log("Could not rewrite the reset record " + record.id + ": " +
@@ -480,16 +560,34 @@ std::string restorePlanText(const RestorePlan& plan) {
     for (std::size_t i = 0; i < plan.comeBack.size() && i < kMaxNamed; ++i) {
         comingBack.push_back(plan.record.moved[plan.comeBack[i]].original);
     }
-    std::string text = listed("These come back from the Trash:", comingBack, plan.comeBack.size());
+    std::string text;
+    if (!plan.comeBack.empty()) {
+        text = listed("These come back from the Trash:", comingBack, plan.comeBack.size());
+    }
     if (!plan.replaced.empty()) {
         text += "\n" + listed(kWrittenSinceHeading, plan.replaced, plan.replaced.size());
+    }
+    if (!plan.record.settings.empty()) {
+        std::vector<std::string> folders;
+        for (const SettingsDump& dump : plan.record.settings) {
+            folders.push_back(settingsFolderShown(dump.folder.path, dump.values.size()));
+        }
+        text += (text.empty() ? "" : "\n") + listed(kSettingsBackHeading, folders, folders.size());
+    }
+    if (!plan.settingsReplaced.empty()) {
+        text += "\n" + listed(kSettingsWrittenSinceHeading, plan.settingsReplaced,
+                              plan.settingsReplaced.size());
     }
     return text;
 }
 
 std::string restoreResultText(const ResetRecord& record, const RestoreResult& result) {
-    std::string text = plural(result.restored.size(), "entry", "entries") + " of " +
-                       record.applicationName + " came back.\n";
+    std::string text;
+    // A reset of settings alone moved no entry to speak of.
+    if (!record.moved.empty() || !record.removed.empty() || record.settings.empty()) {
+        text = plural(result.restored.size(), "entry", "entries") + " of " +
+               record.applicationName + " came back.\n";
+    }
     if (!result.alreadyBack.empty()) {
         text += plural(result.alreadyBack.size(), "entry was", "entries were") +
                 " back in place already.\n";
@@ -499,10 +597,22 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
                 " written since went to the Trash first (" + result.replacement +
                 "); Restore can put " + (result.replaced.size() == 1 ? "it" : "them") + " back.\n";
     }
+    for (const std::string& folder : result.settingsRestored) {
+        text += "The keys of " + folder + " were written back.\n";
+    }
+    if (!result.settingsReplaced.empty()) {
+        text += "Keys written since in " +
+                plural(result.settingsReplaced.size(), "folder", "folders") +
+                " of the settings database were kept first (" + result.replacement +
+                "); Restore can put them back.\n";
+    }
     if (result.whole()) {
         return text;
     }
     std::vector<std::string> lines;
+    for (const RestoreResult::SettingsLeft& left : result.settingsLeft) {
+        lines.push_back(left.dump.folder.path + ": not written back, " + left.reason);
+    }
     for (const TrashedEntry& entry : result.keptInTrash) {
         lines.push_back(entry.original +
                         ": written again since and not moved aside; the reset one stays in the "
@@ -541,6 +651,8 @@ std::string restoreResultText(const ResetRecord& record, const RestoreResult& re
     }
     if (!result.leftInTrash().empty()) {
         text += "\nRestore can try again for what stays in the Trash.\n";
+    } else if (!result.settingsLeft.empty()) {
+        text += "\nRestore can try again: the record keeps those keys.\n";
     }
     return text;
 }

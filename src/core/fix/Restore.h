@@ -14,6 +14,7 @@
 namespace corvane {
 
 class FileSystem;
+class SettingsDatabase;
 class SystemLog;
 class Trash;
 
@@ -46,6 +47,17 @@ struct RestoreResult {
     // Not tried: the restore was interrupted first.
     std::vector<TrashedEntry> notTried;
 
+    // Folders of the settings database written back to the record's keys.
+    std::vector<std::string> settingsRestored;
+    // Folders whose keys written since went to the record `replacement` before.
+    std::vector<std::string> settingsReplaced;
+    // Folders not written back, with why; their dumps stay in the record.
+    struct SettingsLeft {
+        SettingsDump dump;
+        std::string reason;
+    };
+    std::vector<SettingsLeft> settingsLeft;
+
     // What stays in the record: everything that may still be in the Trash, in the reset's order.
     std::vector<TrashedEntry> leftInTrash() const;
     bool whole() const;
@@ -62,7 +74,10 @@ struct RestorePlan {
     std::vector<std::size_t> comeBack;
     // What was written since at their places and goes to the Trash first, each topmost once.
     std::vector<std::string> replaced;
-    bool empty() const { return comeBack.empty(); }
+    // Folders of the settings database with keys written since the reset, as the report lists
+    // them; those keys go to that record too.
+    std::vector<std::string> settingsReplaced;
+    bool empty() const { return comeBack.empty() && record.settings.empty(); }
 };
 
 // The seconds within which a record's reset wrote its Trash notes.
@@ -79,8 +94,9 @@ bool hasSomethingToPutBack(const ResetRecord& record, Trash& trash);
 
 // Made to be shown and acted upon at once: an entry counts as in the Trash when the item at
 // its place there has its inode, size and time; the move back checks the rest.
+// `settings` is read for the keys written since; none: the settings database is not there.
 RestorePlan planRestore(ResetRecord record, Trash& trash, const FileSystem& fs,
-                        const Confinement& confinement);
+                        const Confinement& confinement, SettingsDatabase* settings = nullptr);
 
 // Which record a Restore without a name takes: the newest (of the identifier, when given) that
 // has something to put back. Damaged records newer than it are named, not taken.
@@ -111,11 +127,13 @@ ResetEnding restoreEnding(const RestoreResult& result);
 
 // Puts the plan's record back (see restoreRecord) with SIGINT, SIGTERM and SIGHUP stopping it
 // after the entry in hand; what the plan names as replaced goes to the Trash first under a
-// record of its own. Then keeps the record for exactly what is still in the Trash, or drops it
-// when nothing is. The caller holds the home's reset lock.
+// record of its own. Then writes back each folder of the settings database the record holds, the
+// keys written since in it kept in that record first. Keeps the record for exactly what is still
+// in the Trash or not written back, or drops it when nothing is. The caller holds the home's
+// reset lock.
 RestoreResult restoreAndKeepRecord(ResetRecords& records, const RestorePlan& plan, Trash& trash,
-                                   const FileSystem& fs, const UserFolders& folders,
-                                   SystemLog* log);
+                                   const FileSystem& fs, const UserFolders& folders, SystemLog* log,
+                                   SettingsDatabase* settings = nullptr);
 
 // "7 December 2026 at 23:41" in local time.
 std::string resetTimeText(std::int64_t time);
@@ -126,6 +144,10 @@ std::string restoreQuestionText(const ResetRecord& record);
 std::string restorePlanText(const RestorePlan& plan);
 // The heading above what was written since, in every face's plan.
 inline constexpr const char* kWrittenSinceHeading = "These were written since and go to the Trash:";
+inline constexpr const char* kSettingsBackHeading =
+    "These folders of the settings database get the keys the reset took:";
+inline constexpr const char* kSettingsWrittenSinceHeading =
+    "Keys were written in these since; they are kept in a record of their own first:";
 std::string restoreResultText(const ResetRecord& record, const RestoreResult& result);
 
 } // namespace corvane

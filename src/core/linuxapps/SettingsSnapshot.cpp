@@ -23,7 +23,8 @@ std::vector<std::string> differingKeys(const SettingsValues& a, const SettingsVa
 } // namespace
 
 Result<SettingsValues> dumpThenReset(SettingsDatabase& database, const SettingsFolder& folder,
-                                     int maxDumps) {
+                                     int maxDumps,
+                                     const std::function<Status(const SettingsValues&)>& keep) {
     Result<SettingsValues> previous = database.dump(folder);
     if (!previous) {
         return previous;
@@ -34,6 +35,21 @@ Result<SettingsValues> dumpThenReset(SettingsDatabase& database, const SettingsF
             return current;
         }
         if (*current == *previous) {
+            if (keep) {
+                if (Status kept = keep(*current); !kept) {
+                    return kept.error();
+                }
+                // Keeping it took a write to the disk: the reset follows a read that still
+                // agrees with what was kept, or the folder is read again.
+                Result<SettingsValues> after = database.dump(folder);
+                if (!after) {
+                    return after;
+                }
+                if (*after != *current) {
+                    previous = std::move(after);
+                    continue;
+                }
+            }
             if (Status reset = database.replace(folder, {}); !reset) {
                 return reset.error();
             }

@@ -24,6 +24,9 @@ namespace fs = std::filesystem;
 TEST(Confinement, EveryKindsRootTakesItsEntriesAndNoLinkLeadsOut) {
     for (const bool movedBase : {false, true}) {
         for (const KindRow& row : kindTable()) {
+            if (row.root.empty()) {
+                continue; // its entries are no files
+            }
             SCOPED_TRACE(std::string(row.id) + (movedBase ? " with the base folders moved" : ""));
             TempHome home;
             const std::string canonicalHome = fs::canonical(home.path()).string();

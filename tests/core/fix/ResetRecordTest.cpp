@@ -111,6 +111,50 @@ TEST(ResetRecordText, ReadsBackWhatItWroteIgnoresATornLastLineAndRefusesDamage) 
     }
 }
 
+// The keys of a settings folder come back from the record exactly, in the journal and after a
+// rewrite; a reset that did not happen takes its dump out again; a value that cannot be kept
+// whole is refused before anything is reset.
+TEST(ResetRecordText, SettingsDumpsReadBackAsWrittenAndAStayedResetDropsItsDump) {
+    ResetRecord record = sample(1796686860);
+    const SettingsDump editor{{"/org/gnome/TextEditor/", {"/org/gnome/TextEditor/Devel/"}},
+                              {{"/org/gnome/TextEditor/style", "'it\\'s \"x\"'"},
+                               {"/org/gnome/TextEditor/size", "(uint32 800, 600)"},
+                               {"/org/gnome/TextEditor/empty", "@as []"}}};
+    const SettingsDump session{{"/org/gnome/text-editor/", {}},
+                               {{"/org/gnome/text-editor/k", "1"}}};
+    const Result<std::string> editorLine = settingsDumpLine(editor);
+    const Result<std::string> sessionLine = settingsDumpLine(session);
+    ASSERT_TRUE(editorLine.ok() && sessionLine.ok());
+    const std::string head = resetRecordHeadLine(record);
+    const std::string moved = movedEntryLine(record.moved[0]);
+
+    struct Case {
+        const char* what;
+        std::string text;
+        std::vector<SettingsDump> settings;
+    };
+    const std::vector<Case> cases = {
+        {"both dumps", head + *editorLine + moved + *sessionLine, {editor, session}},
+        {"one reset stayed",
+         head + *editorLine + *sessionLine + settingsStayedLine(session.folder.path),
+         {editor}},
+        {"the last dump cut short", head + *editorLine + sessionLine->substr(0, 20), {editor}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<ResetRecord> read = parseResetRecord(c.text);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->settings, c.settings);
+        // A rewrite keeps what the journal holds.
+        ResetRecord rewritten = *read;
+        const std::optional<ResetRecord> again = parseResetRecord(resetRecordText(rewritten));
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->settings, c.settings);
+    }
+    EXPECT_FALSE(settingsDumpLine({{"/a/", {}}, {{"/a/k", "'\xff'"}}}).ok());
+    EXPECT_FALSE(parseResetRecord(head + R"({"settings":"/a/","values":{"/a/k":1}})" + "\n"));
+}
+
 TEST(ResetRecordText, ALineReadsTheSameInEveryJsonFormAndIsRefusedInNone) {
     const TrashedEntry entry{
         "/o/a\"b\\c\u00e9", "/t/files/a", {1, 2, 3, -4, "2026-12-08T10:00:00"}, std::nullopt};
