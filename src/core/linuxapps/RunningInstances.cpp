@@ -3,6 +3,7 @@
 #include "core/linuxapps/KeyFile.h"
 
 #include <algorithm>
+#include <array>
 
 namespace corvane {
 
@@ -49,7 +50,40 @@ bool isRandomPart(std::string_view part) {
     });
 }
 
+std::string_view baseName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 } // namespace
+
+bool execProgramNamesOwnFile(std::string_view program) {
+    static constexpr std::array<std::string_view, 28> kRunOthers = {
+        "bash",   "busybox", "csh",  "dash",   "dotnet", "electron", "env",
+        "fish",   "flatpak", "gjs",  "java",   "ksh",    "lua",      "luajit",
+        "mksh",   "mono",    "node", "nodejs", "perl",   "php",      "pypy",
+        "python", "ruby",    "sh",   "tclsh",  "tcsh",   "wish",     "zsh"};
+    std::string_view name = baseName(program);
+    // python3.12, perl5.36, electron25
+    while (!name.empty() && ((name.back() >= '0' && name.back() <= '9') || name.back() == '.')) {
+        name.remove_suffix(1);
+    }
+    return !name.empty() &&
+           std::find(kRunOthers.begin(), kRunOthers.end(), name) == kRunOthers.end();
+}
+
+std::optional<std::string> applicationProgramFile(const SessionProcesses& session,
+                                                  const std::string& execProgram) {
+    if (!execProgramNamesOwnFile(execProgram)) {
+        return std::nullopt;
+    }
+    std::optional<ProgramFile> file = session.programFile(execProgram);
+    // /usr/bin/x-terminal-emulator leads to a file of any name.
+    if (!file || file->script || !execProgramNamesOwnFile(file->path)) {
+        return std::nullopt;
+    }
+    return std::move(file->path);
+}
 
 std::optional<std::string> applicationIdOfUnit(std::string_view unit) {
     constexpr std::string_view prefix = "app-";
@@ -132,15 +166,18 @@ std::optional<std::string> flatpakDconfMigratePath(std::string_view metadataText
 }
 
 Result<RunningInstances> runningInstances(const SessionProcesses& session,
-                                          std::string_view applicationId) {
+                                          std::string_view applicationId,
+                                          const std::optional<std::string>& programFile) {
     Result<std::vector<ProcessCgroup>> processes = session.userProcessCgroups();
     if (!processes) {
         return processes.error();
     }
     RunningInstances found;
     for (const ProcessCgroup& process : *processes) {
-        if (cgroupRunsApplication(process.cgroupText, applicationId)) {
+        if (cgroupRunsApplication(process.cgroupText, applicationId) ||
+            (programFile && !programFile->empty() && process.executable == *programFile)) {
             found.pids.push_back(process.pid);
+            found.includesThisProgram = found.includesThisProgram || process.thisProgram;
         }
     }
     for (const FlatpakInstance& instance : session.flatpakInstances()) {

@@ -26,17 +26,31 @@ std::optional<std::string> flatpakInstanceApplication(std::string_view infoText)
 // settings keyfile is rebuilt from when missing; none when the application migrates nothing.
 std::optional<std::string> flatpakDconfMigratePath(std::string_view metadataText);
 
-// What runs of an application: its processes found by their scope or service (the Flatpak
-// instances' sandbox processes added), and whether Flatpak lists an instance of it, which
-// counts as running even when its process is not known.
+// Whether a desktop file's Exec program can tell the application's processes by their program
+// file: not when it is a program that runs another one named on its command line (a shell, a
+// script language, env, flatpak), whose file is the same for every application it starts.
+bool execProgramNamesOwnFile(std::string_view program);
+
+// The file of the application's own program, its processes' executable: the Exec program's
+// file, unless the program or the file it leads to runs another one (above) or is a script (a
+// wrapper whose processes run an interpreter). None when it cannot tell.
+std::optional<std::string> applicationProgramFile(const SessionProcesses& session,
+                                                  const std::string& execProgram);
+
+// What runs of an application: its processes found by their scope or service, or by running
+// its program file when it has one (the Flatpak instances' sandbox processes added), whether
+// Flatpak lists an instance of it, which counts as running even when its process is not known,
+// and whether this program itself is among them (started from the application, a terminal).
 struct RunningInstances {
     std::vector<pid_t> pids;
     bool flatpakInstance = false;
+    bool includesThisProgram = false;
     bool running() const { return flatpakInstance || !pids.empty(); }
 };
 
 Result<RunningInstances> runningInstances(const SessionProcesses& session,
-                                          std::string_view applicationId);
+                                          std::string_view applicationId,
+                                          const std::optional<std::string>& programFile = {});
 
 // The host dconf folder the application's installed Flatpak rebuilds its settings from.
 std::optional<std::string> flatpakDconfMigratePath(const SessionProcesses& session,

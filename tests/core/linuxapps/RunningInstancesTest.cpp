@@ -1,5 +1,7 @@
 #include "core/linuxapps/RunningInstances.h"
 
+#include "support/SessionDoubles.h"
+
 #include <gtest/gtest.h>
 
 namespace corvane::testing {
@@ -86,6 +88,69 @@ TEST(FlatpakFiles, MetadataMigratePathIsAFolder) {
     };
     for (const auto& [text, path] : cases) {
         EXPECT_EQ(flatpakDconfMigratePath(text), path) << text;
+    }
+}
+
+TEST(ExecProgram, TellsTheApplicationOnlyByAProgramFileOfItsOwn) {
+    FakeSessionProcesses session;
+    session.programs = {
+        {"gedit", {"/usr/bin/gedit", false}},
+        {"/usr/bin/gnome-text-editor", {"/usr/libexec/gnome-text-editor", false}},
+        {"python3", {"/usr/bin/python3.11", false}},
+        {"org.gnome.Maps", {"/usr/bin/org.gnome.Maps", true}},
+        {"x-terminal-emulator", {"/usr/bin/perl", false}},
+        {"env", {"/usr/bin/env", false}},
+        {"flatpak", {"/usr/bin/flatpak", false}},
+        {"sh", {"/usr/bin/dash", false}},
+        {"/usr/bin/electron25", {"/usr/lib/electron25/electron25", false}},
+    };
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"gedit", "/usr/bin/gedit"},
+        {"/usr/bin/gnome-text-editor", "/usr/libexec/gnome-text-editor"},
+        // Programs that run another one named after them, whatever they lead to.
+        {"python3", std::nullopt},
+        {"env", std::nullopt},
+        {"flatpak", std::nullopt},
+        {"sh", std::nullopt},
+        {"/usr/bin/electron25", std::nullopt},
+        // A wrapper script, and a name that leads to an interpreter.
+        {"org.gnome.Maps", std::nullopt},
+        {"x-terminal-emulator", std::nullopt},
+        {"not-installed", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [program, file] : cases) {
+        EXPECT_EQ(applicationProgramFile(session, program), file) << program;
+    }
+}
+
+TEST(ExecProgram, ItsProcessesRunWhereverTheyWereStarted) {
+    FakeSessionProcesses session;
+    session.processes = {
+        // Started from a terminal of the login session, and from GNOME Terminal.
+        {100, "0::/user.slice/user-1000.slice/session-2.scope\n", "/usr/bin/gedit"},
+        {101,
+         "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+         "app-org.gnome.Terminal.slice/vte-spawn-5e0e5a53-9a6b-4b8e-a1c6-7b1c0e3f2d11.scope\n",
+         "/usr/bin/gedit"},
+        // Started from the desktop: its scope tells it whatever it runs.
+        {102,
+         "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+         "app-gnome-org.gnome.gedit-4242.scope\n",
+         "/usr/bin/bash"},
+        {103, "0::/user.slice/user-1000.slice/session-2.scope\n", "/usr/bin/gedit-helper"},
+        {104, "0::/user.slice/user-1000.slice/session-2.scope\n", ""},
+    };
+    const std::pair<std::optional<std::string>, std::vector<pid_t>> cases[] = {
+        {"/usr/bin/gedit", {100, 101, 102}},
+        {std::nullopt, {102}},
+        {"", {102}},
+    };
+    for (const auto& [file, pids] : cases) {
+        const Result<RunningInstances> found = runningInstances(session, "org.gnome.gedit", file);
+        ASSERT_TRUE(found.ok());
+        EXPECT_EQ(found->pids, pids) << file.value_or("(none)");
+        EXPECT_FALSE(found->includesThisProgram);
     }
 }
 

@@ -1,0 +1,79 @@
+#include "core/linuxapps/ApplicationQuit.h"
+
+#include "core/linuxapps/RunningInstances.h"
+
+namespace corvane {
+
+std::optional<std::string> applicationObjectPath(std::string_view applicationId) {
+    if (applicationId.empty() || applicationId.front() == '.' || applicationId.back() == '.') {
+        return std::nullopt;
+    }
+    std::string path = "/";
+    for (const char c : applicationId) {
+        const bool plain =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+        if (c == '.') {
+            if (path.back() == '/') {
+                return std::nullopt; // "a..b" would make an empty element
+            }
+            path += '/';
+        } else if (c == '-') {
+            path += '_';
+        } else if (plain) {
+            path += c;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return path;
+}
+
+ApplicationInstances::ApplicationInstances(SessionProcesses& session, ApplicationBus* bus,
+                                           std::string applicationId,
+                                           std::optional<std::string> programFile)
+    : m_session(session), m_bus(bus), m_applicationId(std::move(applicationId)),
+      m_programFile(std::move(programFile)) {}
+
+Result<std::vector<pid_t>>
+ApplicationInstances::withBundleIdentifier(const std::string& identifier) const {
+    if (identifier != m_applicationId) {
+        return std::vector<pid_t>{};
+    }
+    Result<RunningInstances> found = runningInstances(m_session, m_applicationId, m_programFile);
+    if (!found) {
+        return found.error();
+    }
+    if (found->includesThisProgram) {
+        return Error{"Corvane itself runs inside " + m_applicationId +
+                     " (it was started from it), so it cannot quit it"};
+    }
+    if (found->flatpakInstance && found->pids.empty()) {
+        return Error{"Flatpak runs " + m_applicationId + " in a sandbox whose process is unknown"};
+    }
+    return std::move(found->pids);
+}
+
+bool ApplicationInstances::askOverBus() {
+    const std::optional<std::string> path = applicationObjectPath(m_applicationId);
+    if (!m_bus || !path) {
+        return false;
+    }
+    const Result<bool> owned = m_bus->nameHasOwner(m_applicationId);
+    if (!owned || !*owned) {
+        return false;
+    }
+    return m_bus->activateAction(m_applicationId, *path, "quit").ok();
+}
+
+void ApplicationInstances::terminate(pid_t pid) {
+    if (!m_asked) {
+        m_asked = true;
+        m_quitOverBus = askOverBus();
+    }
+    // An application quitting on its own closes its other processes itself.
+    if (!m_quitOverBus) {
+        m_session.terminate(pid);
+    }
+}
+
+} // namespace corvane
