@@ -4,7 +4,7 @@
 
 #include <string>
 
-struct _GDBusConnection;
+struct _GDBusConnection; // NOLINT(bugprone-reserved-identifier): GIO names it so
 
 namespace corvane {
 
