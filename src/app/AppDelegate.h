@@ -19,6 +19,7 @@
 namespace corvane {
 
 class Alerts;
+class ApplicationBus;
 class ApplicationChooser;
 class Application;
 class BundleReader;
@@ -32,6 +33,7 @@ class ResetJournal;
 class ResetRecords;
 class ResponsiveWork;
 class ResetChooser;
+class SessionProcesses;
 class OpenPanel;
 class ProcessLauncher;
 class RunningApplications;
@@ -78,6 +80,8 @@ struct Services {
     ResetChooser* resetChooser = nullptr; // none: Restore offers the latest reset alone
     DesktopApplications* desktopApplications = nullptr; // none: a desktop file is no target
     ApplicationChooser* applicationChooser = nullptr;   // none: no list of installed applications
+    SessionProcesses* sessionProcesses = nullptr; // none: no Linux application is seen running
+    ApplicationBus* applicationBus = nullptr;     // none: Linux applications are sent SIGTERM
 };
 
 using PathList = std::vector<std::string>;

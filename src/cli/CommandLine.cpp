@@ -231,6 +231,8 @@ public:
         services.systemLog = &m_host->log();
         services.trash = m_host->trashOrNone();
         services.desktopApplications = m_host->desktopApplications();
+        services.sessionProcesses = m_host->sessionProcesses();
+        services.applicationBus = m_host->applicationBus();
         // What went wrong is said once by the command itself; the details are in the system log.
         m_host->setLogEchoToStandardError(false);
     }

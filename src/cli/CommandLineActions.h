@@ -8,12 +8,14 @@
 
 namespace corvane {
 
+class ApplicationBus;
 class BundleReader;
 class CookieStore;
 class DesktopApplications;
 class FileSystem;
 class ProcessLauncher;
 class RunningApplications;
+class SessionProcesses;
 class SystemLog;
 class Trash;
 class Workspace;
@@ -31,6 +33,8 @@ struct Ports {
     SystemLog* systemLog = nullptr;
     Trash* trash = nullptr;
     DesktopApplications* desktopApplications = nullptr; // none: no Linux application is a target
+    SessionProcesses* sessionProcesses = nullptr; // none: no Linux application is seen running
+    ApplicationBus* applicationBus = nullptr;     // none: Linux applications are sent SIGTERM
 };
 
 // The same for every command: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done,

@@ -83,6 +83,8 @@ FrontEnd::FrontEnd()
     services.resetChooser = m_resetChooser.get();
     services.desktopApplications = m_host->desktopApplications();
     services.applicationChooser = m_applicationChooser.get();
+    services.sessionProcesses = m_host->sessionProcesses();
+    services.applicationBus = m_host->applicationBus();
     m_delegate = std::make_unique<AppDelegate>(m_window->outlets(), services);
 
     m_application->inputGate().setCancelControl(m_window->cancelButton());

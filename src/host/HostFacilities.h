@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ports/ApplicationBus.h"
 #include "ports/DesktopApplications.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
+#include "ports/SessionProcesses.h"
 #include "ports/Trash.h"
 #include "ports/Workspace.h"
 
@@ -33,6 +35,10 @@ public:
     virtual void setLogEchoToStandardError(bool echo) = 0;
     // The installed desktop applications; none on a system without them.
     virtual DesktopApplications* desktopApplications() = 0;
+    // The session's applications that run, and its bus to ask them to quit; none on a system
+    // without them.
+    virtual SessionProcesses* sessionProcesses() = 0;
+    virtual ApplicationBus* applicationBus() = 0;
 };
 
 // The facilities of the system the program is built for; each system folder (linux/, macos/)

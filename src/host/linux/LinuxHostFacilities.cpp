@@ -1,6 +1,8 @@
 #include "host/HostFacilities.h"
 #include "host/linux/FreedesktopTrash.h"
+#include "host/linux/GioApplicationBus.h"
 #include "host/linux/ProcRunningApplications.h"
+#include "host/linux/ProcSessionProcesses.h"
 #include "host/linux/XdgDesktopApplications.h"
 #include "host/posix/FileCookieStore.h"
 #include "host/posix/HostFileSystem.h"
@@ -28,6 +30,8 @@ public:
     Trash* trashOrNone() override { return m_trash ? &*m_trash : nullptr; }
     void setLogEchoToStandardError(bool echo) override { m_log.setEchoToStandardError(echo); }
     DesktopApplications* desktopApplications() override { return &m_desktopApplications; }
+    SessionProcesses* sessionProcesses() override { return &m_sessionProcesses; }
+    ApplicationBus* applicationBus() override { return &m_applicationBus; }
 
 private:
     HostFileSystem m_fileSystem;
@@ -39,6 +43,8 @@ private:
     SyslogSystemLog m_log;
     std::optional<FreedesktopTrash> m_trash = FreedesktopTrash::locate();
     XdgDesktopApplications m_desktopApplications;
+    ProcSessionProcesses m_sessionProcesses;
+    GioApplicationBus m_applicationBus;
 };
 
 } // namespace
