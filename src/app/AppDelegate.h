@@ -266,8 +266,9 @@ private:
     // Asks the target's running instances to quit and waits, counting down in the info view with
     // `paused` unavailable; the cancel control stops the wait. Unless the target quit, the view
     // shows `before` again and `paused` is as it was.
-    QuitWaitOutcome waitForTargetToQuit(const std::string& identifier, std::vector<pid_t> instances,
-                                        Button* paused, const ShownInfo& before);
+    QuitWaitOutcome waitForTargetToQuit(RunningApplications& running, const std::string& identifier,
+                                        std::vector<pid_t> instances, Button* paused,
+                                        const ShownInfo& before);
 
     // The steps of a fix and a restore.
     ResetPlan resetPlan() const;
@@ -287,10 +288,11 @@ private:
         ShownInfo before;     // the view, shown again when the wait does not end in a quit
         bool showBeforeAgain; // shown again after a quit too
     };
-    // Asks the target's running instances to quit and waits. False (the user told why, the run
-    // declined) when it cannot be told whether the target runs, or it did not quit.
-    bool targetHasQuit(const std::string& identifier, const std::string& name,
-                       const QuitStep& step);
+    // Asks the target's running instances, as `running` finds them (none: nothing is seen
+    // running), to quit and waits. False (the user told why, the run declined) when it cannot be
+    // told whether the target runs, or it did not quit.
+    bool targetHasQuit(RunningApplications* running, const std::string& identifier,
+                       const std::string& name, const QuitStep& step);
     RestoreResult finishRestore(ResetRecords& records, const RestorePlan& plan,
                                 const RestorePlace& place);
 

@@ -16,6 +16,7 @@
 #include "core/fix/ResetRecord.h"
 #include "core/fix/ResetTransaction.h"
 #include "core/fix/SystemTarget.h"
+#include "core/linuxapps/ApplicationQuit.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
@@ -70,10 +71,10 @@ void AppDelegate::showInfo(const ShownInfo& shown) {
     }
 }
 
-QuitWaitOutcome AppDelegate::waitForTargetToQuit(const std::string& identifier,
+QuitWaitOutcome AppDelegate::waitForTargetToQuit(RunningApplications& running,
+                                                 const std::string& identifier,
                                                  std::vector<pid_t> instances, Button* paused,
                                                  const ShownInfo& before) {
-    RunningApplications& running = *_services.runningApplications;
     Clock& clock = _services.clock ? *_services.clock : steadyClock();
     const QuitWaitBounds bounds;
     std::string shownCountdown;
@@ -167,9 +168,8 @@ bool AppDelegate::agreesToRemoveForGood(const Untrashable& untrashable) {
            kAlertSecondButtonReturn;
 }
 
-bool AppDelegate::targetHasQuit(const std::string& identifier, const std::string& name,
-                                const QuitStep& step) {
-    RunningApplications* running = _services.runningApplications;
+bool AppDelegate::targetHasQuit(RunningApplications* running, const std::string& identifier,
+                                const std::string& name, const QuitStep& step) {
     if (!running) {
         return true;
     }
@@ -186,7 +186,7 @@ bool AppDelegate::targetHasQuit(const std::string& identifier, const std::string
         return true;
     }
     const QuitWaitOutcome outcome =
-        waitForTargetToQuit(identifier, std::move(instances), step.paused, step.before);
+        waitForTargetToQuit(*running, identifier, std::move(instances), step.paused, step.before);
     if (outcome == QuitWaitOutcome::StillRunning && _services.alerts) {
         _services.alerts->runModal(didNotQuitAlert(name, step.undone, step.button));
     }
@@ -264,8 +264,24 @@ void AppDelegate::fixButtonMethod() {
         show(kSystemTargetText);
     } else {
         show(kFixingText);
+        // A Linux application's instances are found by its scopes and program, not as a bundle.
+        RunningApplications* running = _services.runningApplications;
+        std::optional<ApplicationInstances> linuxInstances;
+        if (_targetFamily == TargetFamily::LinuxApplication && plan.identifier) {
+            running = nullptr;
+            if (_services.sessionProcesses) {
+                std::optional<std::string> program;
+                if (_services.desktopApplications && _path) {
+                    program = desktopFileProgramFile(*_services.desktopApplications,
+                                                     *_services.sessionProcesses, *_path);
+                }
+                running =
+                    &linuxInstances.emplace(*_services.sessionProcesses, _services.applicationBus,
+                                            *plan.identifier, std::move(program));
+            }
+        }
         if (plan.identifier &&
-            !targetHasQuit(*plan.identifier, plan.applicationName,
+            !targetHasQuit(running, *plan.identifier, plan.applicationName,
                            {"removed", "Fix", _outlets.fixButton, report, false})) {
             return;
         }

@@ -220,7 +220,7 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
     const BusySpan busy(_services.application);
     // As before a reset: an application that still runs would write over what comes back.
     if (!chosen.systemTarget && isAcceptableBundleIdentifier(chosen.identifier) &&
-        !targetHasQuit(chosen.identifier, chosen.applicationName,
+        !targetHasQuit(_services.runningApplications, chosen.identifier, chosen.applicationName,
                        {"put back", "Restore", _outlets.restoreButton, shownInfo(), true})) {
         return std::nullopt;
     }

@@ -186,11 +186,15 @@ std::string processes(const std::vector<pid_t>& instances) {
 
 std::string runningNote(const Ports& ports, const std::string& identifier,
                         const std::string& name) {
-    if (!ports.runningApplications) {
+    return runningNote(ports.runningApplications, identifier, name);
+}
+
+std::string runningNote(const RunningApplications* running, const std::string& identifier,
+                        const std::string& name) {
+    if (!running) {
         return {};
     }
-    const Result<std::vector<pid_t>> looked =
-        ports.runningApplications->withBundleIdentifier(identifier);
+    const Result<std::vector<pid_t>> looked = running->withBundleIdentifier(identifier);
     if (!looked || looked->empty()) {
         return {};
     }
@@ -199,10 +203,18 @@ std::string runningNote(const Ports& ports, const std::string& identifier,
 
 bool targetHasQuit(const Ports& ports, Console& console, const std::string& identifier,
                    const std::string& name, const std::string& undone) {
-    if (!ports.runningApplications || !isAcceptableBundleIdentifier(identifier)) {
+    if (!isAcceptableBundleIdentifier(identifier)) {
         return true;
     }
-    Result<std::vector<pid_t>> looked = ports.runningApplications->withBundleIdentifier(identifier);
+    return targetHasQuit(ports.runningApplications, console, identifier, name, undone);
+}
+
+bool targetHasQuit(RunningApplications* running, Console& console, const std::string& identifier,
+                   const std::string& name, const std::string& undone) {
+    if (!running) {
+        return true;
+    }
+    Result<std::vector<pid_t>> looked = running->withBundleIdentifier(identifier);
     if (!looked) {
         say(console, "could not tell whether " + name + " is running, so nothing was " + undone +
                          " (" + looked.error().reason + ")");
@@ -215,7 +227,7 @@ bool targetHasQuit(const Ports& ports, Console& console, const std::string& iden
     if (!console.quiet) {
         say(console, "quitting " + name + " (" + processes(instances) + ")...");
     }
-    if (quitAndWait(*ports.runningApplications, identifier, std::move(instances), steadyClock()) ==
+    if (quitAndWait(*running, identifier, std::move(instances), steadyClock()) ==
         QuitWaitOutcome::Quit) {
         return true;
     }

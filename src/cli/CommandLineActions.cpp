@@ -10,6 +10,7 @@
 #include "core/fix/HardResetReport.h"
 #include "core/fix/ResetTransaction.h"
 #include "core/fix/SystemTarget.h"
+#include "core/linuxapps/ApplicationQuit.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
 
@@ -279,13 +280,27 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     }
     const bool linux = target.family == TargetFamily::LinuxApplication;
     const bool system = !linux && isSystemTargetPath(*target.bundle);
+    // A Linux application's instances are found by its scopes and program, not as a bundle.
+    RunningApplications* running = system ? nullptr : ports.runningApplications;
+    std::optional<ApplicationInstances> linuxInstances;
     if (linux) {
-        lines.push_back("Corvane does not tell yet whether " + target.name +
+        running = nullptr;
+        if (ports.sessionProcesses) {
+            std::optional<std::string> program;
+            if (ports.desktopApplications && target.desktopFile) {
+                program = desktopFileProgramFile(*ports.desktopApplications,
+                                                 *ports.sessionProcesses, *target.desktopFile);
+            }
+            running = &linuxInstances.emplace(*ports.sessionProcesses, ports.applicationBus,
+                                              target.identifier, std::move(program));
+        }
+    }
+    if (linux && !running) {
+        lines.push_back("Corvane cannot tell whether " + target.name +
                         " is running: quit it first, or it may write its settings back.");
-    } else if (const std::string running =
-                   system ? std::string() : runningNote(ports, target.identifier, target.name);
-               !running.empty()) {
-        lines.push_back(running);
+    } else if (const std::string note = runningNote(running, target.identifier, target.name);
+               !note.empty()) {
+        lines.push_back(note);
     }
     showPlan(console, options.json, lines);
     if (!consents(console, options.confirmed,
@@ -307,8 +322,9 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         reset.cookieStoreFile = ports.cookieStore->storeFile();
     }
     transaction->setPlan(std::move(reset));
-    if (!system && !linux &&
-        !targetHasQuit(ports, console, target.identifier, target.name, "removed")) {
+    if (!system &&
+        (linux ? !targetHasQuit(running, console, target.identifier, target.name, "removed")
+               : !targetHasQuit(ports, console, target.identifier, target.name, "removed"))) {
         return finish(ResetEnding::Declined);
     }
     const Untrashable untrashable = transaction->untrashable();

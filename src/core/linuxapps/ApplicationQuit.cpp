@@ -1,5 +1,7 @@
 #include "core/linuxapps/ApplicationQuit.h"
 
+#include "base/Paths.h"
+#include "core/linuxapps/DesktopEntry.h"
 #include "core/linuxapps/RunningInstances.h"
 
 namespace corvane {
@@ -74,6 +76,20 @@ void ApplicationInstances::terminate(pid_t pid) {
     if (!m_quitOverBus) {
         m_session.terminate(pid);
     }
+}
+
+std::optional<std::string> desktopFileProgramFile(const DesktopApplications& desktop,
+                                                  const SessionProcesses& session,
+                                                  const std::string& desktopFilePath) {
+    const std::string name = lastPathComponent(desktopFilePath);
+    for (const DesktopFileText& file : desktop.desktopFiles({parentFolder(desktopFilePath)})) {
+        if (file.relativePath != name) {
+            continue;
+        }
+        const Result<DesktopEntry> entry = parseDesktopEntry(file.text);
+        return entry ? applicationProgramFile(session, entry->execProgram) : std::nullopt;
+    }
+    return std::nullopt;
 }
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ports/ApplicationBus.h"
+#include "ports/DesktopApplications.h"
 #include "ports/Processes.h"
 #include "ports/SessionProcesses.h"
 
@@ -44,5 +45,11 @@ private:
     bool m_asked = false;
     bool m_quitOverBus = false;
 };
+
+// The program file of the application the desktop file starts, read through `desktop` (see
+// applicationProgramFile); none when the file or its Exec program does not tell one.
+std::optional<std::string> desktopFileProgramFile(const DesktopApplications& desktop,
+                                                  const SessionProcesses& session,
+                                                  const std::string& desktopFilePath);
 
 } // namespace corvane
