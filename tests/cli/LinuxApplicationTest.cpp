@@ -1,8 +1,12 @@
+#include "app/Alerts.h"
 #include "app/Dialogs.h"
 #include "cli/CommandLineFixture.h"
 #include "core/analysis/Kinds.h"
 #include "host/linux/XdgDesktopApplications.h"
+#include "support/FixDoubles.h"
 #include "support/RecordingTrash.h"
+#include "support/SessionDoubles.h"
+#include "support/StandInApp.h"
 
 #include <map>
 #include <nlohmann/json.hpp>
@@ -269,6 +273,80 @@ TEST_F(LinuxApplication, TheListOfInstalledApplicationsPicksOne) {
     EXPECT_EQ(window.nameField.value, "Text Editor");
     EXPECT_TRUE(window.fixButton.enabled);
     EXPECT_FALSE(delegate().fullFilePaths().empty());
+}
+
+// The window's Fix asks a running application to quit first: over the session bus when its name
+// has an owner, else with SIGTERM. One that stays keeps every file, and the user is told.
+TEST_F(LinuxApplication, TheWindowsFixQuitsARunningApplicationFirst) {
+    XdgDesktopApplications desktop;
+    services.desktopApplications = &desktop;
+    RecordingTrash trash(home.path() + "/.test-trash");
+    services.trash = &trash;
+    FakeSessionProcesses session;
+    FakeApplicationBus bus;
+    FakeClock clock;
+    services.sessionProcesses = &session;
+    services.applicationBus = &bus;
+    services.clock = &clock;
+    const std::string desktopFile =
+        home.path() + "/system/share/applications/org.gnome.TextEditor.desktop";
+    session.processes = {{4242,
+                          "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                          "app-gnome-org.gnome.TextEditor-4242.scope\n",
+                          "/usr/bin/gnome-text-editor"}};
+
+    session.stubborn = {4242};
+    delegate().chooseAppAtPath(desktopFile);
+    ASSERT_TRUE(window.fixButton.enabled);
+    const std::map<std::string, std::string> before = files();
+    delegate().fixButtonMethod();
+    EXPECT_EQ(files(), before);
+    EXPECT_TRUE(bus.activated.empty());
+    EXPECT_EQ(session.terminated, std::vector<pid_t>{4242});
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].informativeText,
+              didNotQuitAlert("Text Editor", "removed", "Fix").informativeText);
+
+    session.terminated.clear();
+    session.stubborn.clear();
+    bus.owners = {kEditor};
+    bus.onQuit = [&session] { session.processes.clear(); };
+    delegate().chooseAppAtPath(desktopFile);
+    delegate().fixButtonMethod();
+    EXPECT_EQ(bus.activated,
+              std::vector<std::string>{"org.gnome.TextEditor /org/gnome/TextEditor quit"});
+    EXPECT_TRUE(session.terminated.empty());
+    EXPECT_FALSE(home.exists(".config/org.gnome.TextEditor"));
+    EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+// The command line finds a running application by the program its desktop file starts and asks
+// it to quit before the reset; one that does not quit keeps every file, and the run is declined.
+TEST_F(LinuxApplication, TheCommandLineQuitsARunningApplicationFirst) {
+    const std::string id = "org.corvane.test.Editor";
+    const StandInBundle program(home.path() + "/programs", "editor", id);
+    home.file("system/share/applications/org.corvane.test.Editor.desktop",
+              "[Desktop Entry]\nType=Application\nName=Test Editor\nExec=" + program.executable() +
+                  " %U\n");
+    for (const bool stubborn : {true, false}) {
+        SCOPED_TRACE(stubborn ? "ignores SIGTERM" : "quits");
+        home.file(".config/org.corvane.test.Editor/settings.ini", "[window]\nwidth=800\n");
+        StandInProcess running(program.executable(), stubborn);
+        const Outcome reset = corvane({"--reset", id, "--yes"});
+        EXPECT_NE(reset.err.find("quitting Test Editor (process " + std::to_string(running.pid())),
+                  std::string::npos)
+            << reset.err;
+        if (stubborn) {
+            EXPECT_EQ(reset.status, 4) << reset.err;
+            EXPECT_NE(reset.err.find("did not quit"), std::string::npos) << reset.err;
+            EXPECT_TRUE(home.exists(".config/org.corvane.test.Editor/settings.ini"));
+            EXPECT_FALSE(running.hasEnded());
+        } else {
+            EXPECT_EQ(reset.status, 0) << reset.err;
+            EXPECT_FALSE(home.exists(".config/org.corvane.test.Editor"));
+            EXPECT_TRUE(running.waitForEnd(std::chrono::seconds(5)));
+        }
+    }
 }
 
 } // namespace
