@@ -2,6 +2,7 @@
 
 #include "base/Paths.h"
 #include "core/linuxapps/DesktopEntry.h"
+#include "core/linuxapps/KeyFile.h"
 #include "core/linuxapps/RunningInstances.h"
 
 namespace corvane {
@@ -86,8 +87,14 @@ std::optional<std::string> desktopFileProgramFile(const DesktopApplications& des
         if (file.relativePath != name) {
             continue;
         }
-        const Result<DesktopEntry> entry = parseDesktopEntry(file.text);
-        return entry ? applicationProgramFile(session, entry->execProgram) : std::nullopt;
+        // A hidden or broken entry starts nothing.
+        if (!parseDesktopEntry(file.text)) {
+            return std::nullopt;
+        }
+        const std::optional<std::string> exec =
+            KeyFile::parse(file.text).value("Desktop Entry", "Exec");
+        const std::optional<std::string> program = exec ? ownExecProgram(*exec) : std::nullopt;
+        return program ? applicationProgramFile(session, *program) : std::nullopt;
     }
     return std::nullopt;
 }

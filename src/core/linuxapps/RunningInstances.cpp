@@ -72,6 +72,50 @@ bool execProgramNamesOwnFile(std::string_view program) {
            std::find(kRunOthers.begin(), kRunOthers.end(), name) == kRunOthers.end();
 }
 
+std::optional<std::string> ownExecProgram(std::string_view exec) {
+    std::vector<std::string> words;
+    std::optional<std::string> word;
+    for (std::size_t i = 0; i < exec.size(); ++i) {
+        const char c = exec[i];
+        if (c == ' ') {
+            if (word) {
+                words.push_back(std::move(*word));
+                word.reset();
+            }
+        } else if (c == '"') {
+            // Inside quotes a backslash escapes the next character.
+            word.emplace(word.value_or(""));
+            for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+                if (exec[i] == '\\' && i + 1 < exec.size()) {
+                    ++i;
+                }
+                *word += exec[i];
+            }
+            if (i == exec.size()) {
+                return std::nullopt; // a quote left open
+            }
+        } else {
+            word.emplace(word.value_or("")) += c;
+        }
+    }
+    if (word) {
+        words.push_back(std::move(*word));
+    }
+    if (words.empty() || words.front().empty()) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& argument = words[i];
+        const bool fieldCode = argument.size() == 2 && argument[0] == '%';
+        const bool bareOption =
+            argument.size() > 1 && argument[0] == '-' && argument.find('=') == std::string::npos;
+        if (!fieldCode && !bareOption) {
+            return std::nullopt;
+        }
+    }
+    return words.front();
+}
+
 std::optional<std::string> applicationProgramFile(const SessionProcesses& session,
                                                   const std::string& execProgram) {
     if (!execProgramNamesOwnFile(execProgram)) {

@@ -31,6 +31,12 @@ std::optional<std::string> flatpakDconfMigratePath(std::string_view metadataText
 // script language, env, flatpak), whose file is the same for every application it starts.
 bool execProgramNamesOwnFile(std::string_view program);
 
+// The program an Exec value starts when that program is the application's own: none when the
+// value also names something for the program to run or open (`steam steam://rungameid/1`,
+// `epiphany --profile=DIR`, `chromium --app-id=ID`), since other desktop files start the same
+// program for other things. Options without a value and field codes (%U) name nothing.
+std::optional<std::string> ownExecProgram(std::string_view exec);
+
 // The file of the application's own program, its processes' executable: the Exec program's
 // file, unless the program or the file it leads to runs another one (above) or is a script (a
 // wrapper whose processes run an interpreter). None when it cannot tell.

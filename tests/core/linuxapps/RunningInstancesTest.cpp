@@ -124,6 +124,23 @@ TEST(ExecProgram, TellsTheApplicationOnlyByAProgramFileOfItsOwn) {
     }
 }
 
+TEST(ExecProgram, IsTheApplicationsOwnWhenTheRestNamesNothing) {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"gnome-text-editor --new-window %U", "gnome-text-editor"},
+        {"\"/opt/My App/bin/app\" -s %f", "/opt/My App/bin/app"},
+        {"  firefox  %u ", "firefox"},
+        {"steam steam://rungameid/570", std::nullopt},
+        {"epiphany --application-mode \"--profile=/home/u/.local/share/x\"", std::nullopt},
+        {"/opt/google/chrome/google-chrome --profile-directory=Default --app-id=abc", std::nullopt},
+        {"firefox -P work", std::nullopt},
+        {"\"/opt/app", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [exec, program] : cases) {
+        EXPECT_EQ(ownExecProgram(exec), program) << exec;
+    }
+}
+
 TEST(ExecProgram, ItsProcessesRunWhereverTheyWereStarted) {
     FakeSessionProcesses session;
     session.processes = {
