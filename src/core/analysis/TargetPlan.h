@@ -2,6 +2,7 @@
 
 #include "core/analysis/Kinds.h"
 #include "core/fix/ResetTransaction.h"
+#include "core/linuxapps/LinuxPackage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,12 +14,17 @@ namespace corvane {
 
 class CookieStore;
 
+// Whether the kind's entries belong to the package: the sandbox's kinds to the Flatpak, every
+// other kind of a Linux application to the host package.
+bool kindOfPackage(EntryKind kind, LinuxPackage package);
+
 // What a plan is asked for: the target, and whether Safari's Hard reset is part of it.
 struct PlanRequest {
     std::string identifier;
     bool safariHard = false;
     // The kinds of a bundle's Library, or those of a Linux desktop application's folders.
     TargetFamily family = TargetFamily::Bundle;
+    LinuxPackage package = LinuxPackage::Any;
 };
 
 // One entry a reset would take.
@@ -35,6 +41,7 @@ struct PlannedEntry {
 struct TargetPlan {
     std::string identifier;
     TargetFamily family = TargetFamily::Bundle;
+    LinuxPackage package = LinuxPackage::Any;
     bool isSafari = false;
     std::vector<PlannedEntry> entries;  // in the report's order
     std::vector<SkippedFolder> skipped; // each folder once

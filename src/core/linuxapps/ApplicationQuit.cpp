@@ -33,16 +33,18 @@ std::optional<std::string> applicationObjectPath(std::string_view applicationId)
 
 ApplicationInstances::ApplicationInstances(SessionProcesses& session, ApplicationBus* bus,
                                            std::string applicationId,
-                                           std::optional<std::string> programFile)
+                                           std::optional<std::string> programFile,
+                                           LinuxPackage package)
     : m_session(session), m_bus(bus), m_applicationId(std::move(applicationId)),
-      m_programFile(std::move(programFile)) {}
+      m_programFile(std::move(programFile)), m_package(package) {}
 
 Result<std::vector<pid_t>>
 ApplicationInstances::withBundleIdentifier(const std::string& identifier) const {
     if (identifier != m_applicationId) {
         return std::vector<pid_t>{};
     }
-    Result<RunningInstances> found = runningInstances(m_session, m_applicationId, m_programFile);
+    Result<RunningInstances> found =
+        runningInstances(m_session, m_applicationId, m_programFile, m_package);
     if (!found) {
         return found.error();
     }
@@ -60,6 +62,14 @@ bool ApplicationInstances::askOverBus() {
     const std::optional<std::string> path = applicationObjectPath(m_applicationId);
     if (!m_bus || !path) {
         return false;
+    }
+    if (m_package != LinuxPackage::Any) {
+        const Result<RunningInstances> other = runningInstances(
+            m_session, m_applicationId, std::nullopt,
+            m_package == LinuxPackage::Flatpak ? LinuxPackage::Host : LinuxPackage::Flatpak);
+        if (!other || other->running()) {
+            return false;
+        }
     }
     const Result<bool> owned = m_bus->nameHasOwner(m_applicationId);
     if (!owned || !*owned) {

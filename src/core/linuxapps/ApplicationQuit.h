@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/linuxapps/LinuxPackage.h"
 #include "ports/ApplicationBus.h"
 #include "ports/DesktopApplications.h"
 #include "ports/Processes.h"
@@ -23,8 +24,11 @@ std::optional<std::string> applicationObjectPath(std::string_view applicationId)
 class ApplicationInstances final : public RunningApplications {
 public:
     // `bus`: none when the session has no bus to ask; `programFile`: see applicationProgramFile.
+    // `package`: a Flatpak's instances, or a host package's, when both are installed; the bus is
+    // asked only while the other one does not run, since both own the same name.
     ApplicationInstances(SessionProcesses& session, ApplicationBus* bus, std::string applicationId,
-                         std::optional<std::string> programFile);
+                         std::optional<std::string> programFile,
+                         LinuxPackage package = LinuxPackage::Any);
 
     // The application's processes; another identifier has none. An error also when the running
     // instances could be neither asked to quit nor seen to end: a Flatpak instance whose process
@@ -42,6 +46,7 @@ private:
     ApplicationBus* m_bus;
     std::string m_applicationId;
     std::optional<std::string> m_programFile;
+    LinuxPackage m_package;
     bool m_asked = false;
     bool m_quitOverBus = false;
 };

@@ -166,7 +166,8 @@ std::optional<std::string> applicationIdOfUnit(std::string_view unit) {
     return unescapedUnitName(rest);
 }
 
-bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applicationId) {
+bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applicationId,
+                           LinuxPackage package) {
     while (!cgroupText.empty()) {
         const std::size_t end = std::min(cgroupText.find('\n'), cgroupText.size());
         std::string_view line = cgroupText.substr(0, end);
@@ -181,7 +182,10 @@ bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applica
         std::string_view path = line.substr(second + 1);
         while (!path.empty()) {
             const std::size_t slash = std::min(path.find('/'), path.size());
-            if (applicationIdOfUnit(path.substr(0, slash)) == applicationId) {
+            const std::string_view unit = path.substr(0, slash);
+            const bool flatpak = unit.starts_with("app-flatpak-");
+            if (applicationIdOfUnit(unit) == applicationId &&
+                (package == LinuxPackage::Any || flatpak == (package == LinuxPackage::Flatpak))) {
                 return true;
             }
             path.remove_prefix(std::min(slash + 1, path.size()));
@@ -211,21 +215,23 @@ std::optional<std::string> flatpakDconfMigratePath(std::string_view metadataText
 
 Result<RunningInstances> runningInstances(const SessionProcesses& session,
                                           std::string_view applicationId,
-                                          const std::optional<std::string>& programFile) {
+                                          const std::optional<std::string>& programFile,
+                                          LinuxPackage package) {
     Result<std::vector<ProcessCgroup>> processes = session.userProcessCgroups();
     if (!processes) {
         return processes.error();
     }
     RunningInstances found;
     for (const ProcessCgroup& process : *processes) {
-        if (cgroupRunsApplication(process.cgroupText, applicationId) ||
+        if (cgroupRunsApplication(process.cgroupText, applicationId, package) ||
             (programFile && !programFile->empty() && process.executable == *programFile)) {
             found.pids.push_back(process.pid);
             found.includesThisProgram = found.includesThisProgram || process.thisProgram;
         }
     }
     for (const FlatpakInstance& instance : session.flatpakInstances()) {
-        if (flatpakInstanceApplication(instance.infoText) != applicationId) {
+        if (package == LinuxPackage::Host ||
+            flatpakInstanceApplication(instance.infoText) != applicationId) {
             continue;
         }
         found.flatpakInstance = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/linuxapps/LinuxPackage.h"
 #include "ports/SessionProcesses.h"
 
 #include <optional>
@@ -17,7 +18,10 @@ std::optional<std::string> applicationIdOfUnit(std::string_view unit);
 // True when a process whose cgroup file has this text (one "N:controllers:/path" line per
 // hierarchy) runs in a scope or service of the application: any unit along a line's path counts,
 // and the id must match whole (org.gnome.Text is not org.gnome.TextEditor).
-bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applicationId);
+// `package`: only Flatpak's units (app-flatpak-...) count for the Flatpak, only others for the
+// host package.
+bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applicationId,
+                           LinuxPackage package = LinuxPackage::Any);
 
 // The application of a Flatpak instance, from the text of its info file ([Application] name=).
 std::optional<std::string> flatpakInstanceApplication(std::string_view infoText);
@@ -54,9 +58,12 @@ struct RunningInstances {
     bool running() const { return flatpakInstance || !pids.empty(); }
 };
 
+// `package`: the Flatpak's instances are its own, the host package's are found by its units and
+// program file alone.
 Result<RunningInstances> runningInstances(const SessionProcesses& session,
                                           std::string_view applicationId,
-                                          const std::optional<std::string>& programFile = {});
+                                          const std::optional<std::string>& programFile = {},
+                                          LinuxPackage package = LinuxPackage::Any);
 
 // The host dconf folder the application's installed Flatpak rebuilds its settings from.
 std::optional<std::string> flatpakDconfMigratePath(const SessionProcesses& session,

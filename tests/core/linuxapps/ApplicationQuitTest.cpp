@@ -85,6 +85,30 @@ TEST(ApplicationQuit, AsksOverTheBusOnlyAnOwnedNameThenSignalsTheProcesses) {
     }
 }
 
+// Both packages of an id own the same bus name: while the other one runs, the name may be its.
+TEST(ApplicationQuit, TheBusIsNotAskedWhileTheOtherPackageRuns) {
+    for (const bool otherRuns : {true, false}) {
+        FakeSessionProcesses session;
+        session.processes = {{20,
+                              "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                              "app-flatpak-org.example.Some\\x2dApp-77.scope\n",
+                              "/app/bin/some-app"}};
+        if (otherRuns) {
+            session.processes.push_back(scoped(30));
+        }
+        FakeApplicationBus bus;
+        bus.owners.insert(kId);
+        ApplicationInstances instances(session, &bus, kId, std::nullopt, LinuxPackage::Flatpak);
+        const Result<std::vector<pid_t>> running = instances.withBundleIdentifier(kId);
+        ASSERT_TRUE(running.ok());
+        EXPECT_EQ(*running, std::vector<pid_t>{20});
+        instances.terminate(20);
+        EXPECT_EQ(bus.activated.size(), otherRuns ? 0U : 1U) << otherRuns;
+        EXPECT_EQ(session.terminated, otherRuns ? std::vector<pid_t>{20} : std::vector<pid_t>{})
+            << otherRuns;
+    }
+}
+
 TEST(ApplicationQuit, InstancesThatCannotBeAskedOrSeenToEndAreNoAnswer) {
     struct Case {
         std::vector<ProcessCgroup> processes;

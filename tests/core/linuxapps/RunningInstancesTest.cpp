@@ -62,6 +62,30 @@ TEST(ApplicationUnit, CgroupLinesMatchTheWholeIdOnly) {
     }
 }
 
+// A Flatpak and a host package of one id run apart: each is told by its own units.
+TEST(ApplicationUnit, EachPackageRunsInItsOwnUnits) {
+    const std::string slice = "0::/user.slice/user-1000.slice/user@1000.service/app.slice/";
+    FakeSessionProcesses session;
+    session.processes = {
+        {1, slice + "app-flatpak-org.gnome.TextEditor-3215498.scope\n", "/app/bin/x"},
+        {2, slice + "app-gnome-org.gnome.TextEditor-4242.scope\n", "/usr/bin/gnome-text-editor"},
+        {3, slice + "app-kde-org.gnome.TextEditor@77aa.service\n", "/usr/bin/gnome-text-editor"},
+    };
+    session.instances = {{"[Application]\nname=org.gnome.TextEditor\n", 4}};
+    const std::tuple<LinuxPackage, std::vector<pid_t>, bool> cases[] = {
+        {LinuxPackage::Any, {1, 2, 3, 4}, true},
+        {LinuxPackage::Flatpak, {1, 4}, true},
+        {LinuxPackage::Host, {2, 3}, false},
+    };
+    for (const auto& [package, pids, instance] : cases) {
+        const Result<RunningInstances> found =
+            runningInstances(session, "org.gnome.TextEditor", std::nullopt, package);
+        ASSERT_TRUE(found.ok());
+        EXPECT_EQ(found->pids, pids) << static_cast<int>(package);
+        EXPECT_EQ(found->flatpakInstance, instance) << static_cast<int>(package);
+    }
+}
+
 TEST(FlatpakFiles, InstanceInfoNamesItsApplication) {
     const std::pair<const char*, std::optional<std::string>> cases[] = {
         {"[Application]\nname=org.gnome.TextEditor\nruntime=runtime/org.gnome.Platform/"
