@@ -306,6 +306,7 @@ private:
     std::vector<SkippedFolder> _skippedFolders;
     std::optional<TargetPlan> _plan;
     TargetFamily _targetFamily = TargetFamily::Bundle;
+    LinuxPackage _linuxPackage = LinuxPackage::Any; // a Linux application's: Flatpak or host
     KindSelection _kinds;
     std::optional<std::string> _path;
     bool _autoCheck = false;

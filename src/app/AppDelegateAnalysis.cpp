@@ -38,7 +38,8 @@ bool takeList(const TargetPlan& plan, const KindSelection& kinds, ReportList lis
 
 const TargetPlan* AppDelegate::currentPlan() {
     const std::string identifier = processWide().targetBundleIdentifier.value_or("");
-    if (_plan && _plan->identifier == identifier && _plan->family == _targetFamily) {
+    if (_plan && _plan->identifier == identifier && _plan->family == _targetFamily &&
+        _plan->package == _linuxPackage) {
         return &*_plan;
     }
     const auto located = locateUserFolders(*_services.fileSystem);
@@ -49,8 +50,8 @@ const TargetPlan* AppDelegate::currentPlan() {
     ResponsiveWork work(_services.application, _outlets.progressIndicator,
                         _targetFamily == TargetFamily::Bundle ? "Looking through your Library"
                                                               : "Looking through your folders");
-    _plan = planTarget({identifier, false, _targetFamily}, *_services.fileSystem, *folders,
-                       _services.cookieStore, [&work] { work.tick(); });
+    _plan = planTarget({identifier, false, _targetFamily, _linuxPackage}, *_services.fileSystem,
+                       *folders, _services.cookieStore, [&work] { work.tick(); });
     _skippedFolders = _plan->skipped;
     return &*_plan;
 }

@@ -277,7 +277,7 @@ void AppDelegate::fixButtonMethod() {
                 }
                 running =
                     &linuxInstances.emplace(*_services.sessionProcesses, _services.applicationBus,
-                                            *plan.identifier, std::move(program));
+                                            *plan.identifier, std::move(program), _linuxPackage);
             }
         }
         if (plan.identifier &&

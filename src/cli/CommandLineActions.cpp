@@ -62,8 +62,8 @@ std::optional<Refusal> safariMisuse(const Target& target, const std::optional<bo
 
 TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target& target,
                    bool hard) {
-    return planTarget({target.identifier, hard, target.family}, *ports.fileSystem, folders,
-                      ports.cookieStore);
+    return planTarget({target.identifier, hard, target.family, target.package}, *ports.fileSystem,
+                      folders, ports.cookieStore);
 }
 
 // Where a listing looked, for the line that says it found nothing.
@@ -73,7 +73,11 @@ std::string placesLookedIn(const FileSystem& fs, const UserFolders& folders, con
         return "nowhere: an application id without a dot names no folder of its own";
     }
     if (target.family == TargetFamily::LinuxApplication) {
-        return folders.home + "/.var/app/" + identifier + ", " +
+        const std::string sandbox = folders.home + "/.var/app/" + identifier;
+        if (target.package == LinuxPackage::Flatpak) {
+            return sandbox;
+        }
+        return (target.package == LinuxPackage::Any ? sandbox + ", " : std::string()) +
                baseFolder(fs, folders.home, BaseFolder::Config) + "/" + identifier + ", " +
                baseFolder(fs, folders.home, BaseFolder::State) + "/" + identifier + " and " +
                baseFolder(fs, folders.home, BaseFolder::Cache) + "/" + identifier;
@@ -139,6 +143,9 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         return refuse(console, *refusal);
     }
     const Target& target = std::get<Target>(resolved);
+    if (const auto unpicked = packageNotPicked(target)) {
+        return refuse(console, *unpicked);
+    }
     if (const auto misuse = safariMisuse(target, options.safariHard, false)) {
         return refuse(console, *misuse);
     }
@@ -171,7 +178,8 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
                                  : nlohmann::json();
         nlohmann::json chosen = nlohmann::json::array();
         for (const std::string& id : kinds.ids()) {
-            if (kindRow(*kindWithId(id)).family == target.family) {
+            const EntryKind kind = *kindWithId(id);
+            if (kindRow(kind).family == target.family && kindOfPackage(kind, target.package)) {
                 chosen.push_back(id);
             }
         }
@@ -214,6 +222,9 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         return refuse(console, *refusal);
     }
     const Target& target = std::get<Target>(resolved);
+    if (const auto unpicked = packageNotPicked(target)) {
+        return refuse(console, *unpicked);
+    }
     if (const auto misuse = safariMisuse(target, options.safariHard, true)) {
         return refuse(console, *misuse);
     }
@@ -291,8 +302,9 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
                 program = desktopFileProgramFile(*ports.desktopApplications,
                                                  *ports.sessionProcesses, *target.desktopFile);
             }
-            running = &linuxInstances.emplace(*ports.sessionProcesses, ports.applicationBus,
-                                              target.identifier, std::move(program));
+            running =
+                &linuxInstances.emplace(*ports.sessionProcesses, ports.applicationBus,
+                                        target.identifier, std::move(program), target.package);
         }
     }
     if (linux && !running) {

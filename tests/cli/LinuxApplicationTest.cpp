@@ -1,5 +1,6 @@
 #include "app/Alerts.h"
 #include "app/Dialogs.h"
+#include "cli/ActionSupport.h"
 #include "cli/CommandLineFixture.h"
 #include "core/analysis/Kinds.h"
 #include "host/linux/XdgDesktopApplications.h"
@@ -90,45 +91,63 @@ protected:
     EnvironmentScope environment;
 };
 
+// A Flatpak and a host package of the same id are two targets, each with its own folders.
 TEST_F(LinuxApplication, ListsResetsAndRestoresItsFoldersButNeverItsDocuments) {
     const std::map<std::string, std::string> before = files();
-
-    const Outcome listed = corvane({"--list", "--json", kEditor});
-    ASSERT_EQ(listed.status, 0) << listed.err;
-    const nlohmann::json document = nlohmann::json::parse(listed.out);
-    EXPECT_EQ(document["application"], "Text Editor");
-    std::set<std::string> kinds;
-    for (const nlohmann::json& entry : document["entries"]) {
-        const std::string path = entry["path"];
-        kinds.insert(entry["kind"].get<std::string>());
-        EXPECT_EQ(path.find("/data"), std::string::npos) << path;
-        EXPECT_EQ(path.find("/.local/share"), std::string::npos) << path;
-    }
-    EXPECT_EQ(kinds, (std::set<std::string>{"flatpak_config", "flatpak_state", "flatpak_cache",
-                                            "xdg_config"}));
-    const Outcome lines = corvane({"--list", kEditor});
-    EXPECT_EQ(lines.out.find("drafts"), std::string::npos) << lines.out;
-    EXPECT_NE(lines.out.find(home.path() + "/.var/app/org.gnome.TextEditor/.local/state\n"),
-              std::string::npos)
-        << lines.out;
-
-    const Outcome reset = corvane({"--reset", "--yes", kEditor});
-    ASSERT_EQ(reset.status, 0) << reset.out << reset.err;
-    for (const char* gone :
+    struct Case {
+        std::string argument;
+        std::set<std::string> kinds;
+        std::vector<std::string> gone;
+        std::string stays;
+    };
+    const Case cases[] = {
+        {kEditor + std::string(cli::kFlatpakSuffix),
+         {"flatpak_config", "flatpak_state", "flatpak_cache"},
          {".var/app/org.gnome.TextEditor/config", ".var/app/org.gnome.TextEditor/.local/state",
-          ".var/app/org.gnome.TextEditor/cache", ".config/org.gnome.TextEditor"}) {
-        EXPECT_FALSE(home.exists(gone)) << gone;
-    }
-    EXPECT_TRUE(fs::exists(home.path() + "/.local/share/Trash/files/config"));
-    EXPECT_EQ(contentOf(home.path() + "/.local/share/org.gnome.TextEditor/drafts/2"), "host draft");
-    EXPECT_EQ(contentOf(home.path() +
-                        "/.var/app/org.gnome.TextEditor/data/org.gnome.TextEditor/drafts/1"),
-              "flatpak draft");
-    EXPECT_EQ(corvane({"--list", kEditor}).status, 1);
+          ".var/app/org.gnome.TextEditor/cache"},
+         ".config/org.gnome.TextEditor/settings.ini"},
+        {kEditor + std::string(cli::kHostSuffix),
+         {"xdg_config"},
+         {".config/org.gnome.TextEditor"},
+         ".var/app/org.gnome.TextEditor/config/glib-2.0/settings/keyfile"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.argument);
+        const Outcome listed = corvane({"--list", "--json", c.argument});
+        ASSERT_EQ(listed.status, 0) << listed.err;
+        const nlohmann::json document = nlohmann::json::parse(listed.out);
+        EXPECT_EQ(document["identifier"], kEditor);
+        std::set<std::string> kinds;
+        for (const nlohmann::json& entry : document["entries"]) {
+            const std::string path = entry["path"];
+            kinds.insert(entry["kind"].get<std::string>());
+            EXPECT_EQ(path.find("/data"), std::string::npos) << path;
+            EXPECT_EQ(path.find("/.local/share"), std::string::npos) << path;
+        }
+        EXPECT_EQ(kinds, c.kinds);
+        const Outcome lines = corvane({"--list", c.argument});
+        EXPECT_EQ(lines.out.find("drafts"), std::string::npos) << lines.out;
+        EXPECT_NE(lines.out.find(home.path() + "/" + c.gone.front() + "\n"), std::string::npos)
+            << lines.out;
 
-    const Outcome restored = corvane({"--restore", "--yes", kEditor});
-    ASSERT_EQ(restored.status, 0) << restored.out << restored.err;
-    EXPECT_EQ(files(), before);
+        const Outcome reset = corvane({"--reset", "--yes", c.argument});
+        ASSERT_EQ(reset.status, 0) << reset.out << reset.err;
+        for (const std::string& gone : c.gone) {
+            EXPECT_FALSE(home.exists(gone)) << gone;
+        }
+        EXPECT_TRUE(home.exists(c.stays));
+        EXPECT_EQ(contentOf(home.path() + "/.local/share/org.gnome.TextEditor/drafts/2"),
+                  "host draft");
+        EXPECT_EQ(contentOf(home.path() +
+                            "/.var/app/org.gnome.TextEditor/data/org.gnome.TextEditor/drafts/1"),
+                  "flatpak draft");
+        EXPECT_EQ(corvane({"--list", c.argument}).status, 1);
+
+        const Outcome restored = corvane({"--restore", "--yes", kEditor});
+        ASSERT_EQ(restored.status, 0) << restored.out << restored.err;
+        EXPECT_EQ(files(), before);
+    }
+    EXPECT_TRUE(fs::exists(home.path() + "/.local/share/Trash/files"));
 }
 
 TEST_F(LinuxApplication, TargetsAreInstalledIdsAndBundlesComeFirst) {
@@ -156,6 +175,19 @@ TEST_F(LinuxApplication, TargetsAreInstalledIdsAndBundlesComeFirst) {
          {"--reset", "--yes", "org.gnome"},
          2,
          "found no installed application"},
+        // Both packages installed: the id alone names neither, and the refusal says how.
+        {"an id of a Flatpak and a host package",
+         {"--list", kEditor},
+         2,
+         kEditor + std::string(cli::kFlatpakSuffix)},
+        {"and the same for a reset",
+         {"--reset", "--yes", kEditor},
+         2,
+         kEditor + std::string(cli::kHostSuffix)},
+        {"a package that is not installed",
+         {"--list", "vlc" + std::string(cli::kFlatpakSuffix)},
+         2,
+         "found no Flatpak"},
     };
     home.file(".config/vlc/vlcrc", "[qt]\n");
     for (const Case& c : cases) {
@@ -190,21 +222,23 @@ TEST_F(LinuxApplication, ItsDesktopFilePicksItInTheWindow) {
         home.path() +
         "/.local/share/flatpak/exports/share/applications/org.gnome.TextEditor.desktop";
     delegate().chooseAppAtPath(exported);
-    EXPECT_EQ(window.nameField.value, "Text Editor");
     EXPECT_TRUE(window.fixButton.enabled);
     std::vector<std::string> shown = delegate().fullFilePaths();
     shown.insert(shown.end(), delegate().fullStatePaths().begin(),
                  delegate().fullStatePaths().end());
     std::vector<std::string> listed;
-    const Outcome listing = corvane({"--list", "--json", kEditor});
+    // The Flatpak's desktop file picks the Flatpak: the same target as ID:flatpak.
+    const Outcome listing =
+        corvane({"--list", "--json", kEditor + std::string(cli::kFlatpakSuffix)});
     ASSERT_EQ(listing.status, 0) << listing.err;
     const nlohmann::json document = nlohmann::json::parse(listing.out);
+    EXPECT_EQ(window.nameField.value, document["application"]);
     for (const nlohmann::json& entry : document["entries"]) {
         listed.push_back(entry["path"]);
     }
     ASSERT_FALSE(listed.empty()) << listing.out;
-    EXPECT_EQ(document["kinds"], nlohmann::json({"flatpak_config", "flatpak_state", "flatpak_cache",
-                                                 "xdg_config", "xdg_state", "xdg_cache"}));
+    EXPECT_EQ(document["kinds"],
+              nlohmann::json({"flatpak_config", "flatpak_state", "flatpak_cache"}));
     std::sort(shown.begin(), shown.end());
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(shown, listed);
@@ -214,12 +248,13 @@ TEST_F(LinuxApplication, ItsDesktopFilePicksItInTheWindow) {
     delegate().fixButtonMethod();
     for (const char* gone :
          {".var/app/org.gnome.TextEditor/config", ".var/app/org.gnome.TextEditor/.local/state",
-          ".var/app/org.gnome.TextEditor/cache", ".config/org.gnome.TextEditor"}) {
+          ".var/app/org.gnome.TextEditor/cache"}) {
         EXPECT_FALSE(home.exists(gone)) << gone;
     }
+    EXPECT_TRUE(home.exists(".config/org.gnome.TextEditor/settings.ini"));
     EXPECT_TRUE(home.exists(".var/app/org.gnome.TextEditor/data/org.gnome.TextEditor/drafts/1"));
     EXPECT_TRUE(home.exists(".local/share/org.gnome.TextEditor/drafts/2"));
-    EXPECT_EQ(trash.moved.size(), 4u);
+    EXPECT_EQ(trash.moved.size(), 3u);
 
     struct Case {
         const char* what;
@@ -269,10 +304,13 @@ TEST_F(LinuxApplication, TheListOfInstalledApplicationsPicksOne) {
     EXPECT_EQ(offered, (std::vector<std::string>{"Text Editor org.gnome.TextEditor",
                                                  "Text Editor (Flatpak) org.gnome.TextEditor",
                                                  "VLC media player vlc"}));
-    // One target per id: the Flatpak and the host package share it, and the name.
-    EXPECT_EQ(window.nameField.value, "Text Editor");
+    // The Flatpak is a target of its own, named as the list names it, with its own folders.
+    EXPECT_EQ(window.nameField.value, chooser.offered[1].name);
     EXPECT_TRUE(window.fixButton.enabled);
     EXPECT_FALSE(delegate().fullFilePaths().empty());
+    for (const std::string& path : delegate().fullFilePaths()) {
+        EXPECT_TRUE(path.starts_with(home.path() + "/.var/app/")) << path;
+    }
 }
 
 // The window's Fix asks a running application to quit first: over the session bus when its name
