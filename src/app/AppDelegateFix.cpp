@@ -265,21 +265,15 @@ void AppDelegate::fixButtonMethod() {
     } else {
         show(kFixingText);
         // A Linux application's instances are found by its scopes and program, not as a bundle.
-        RunningApplications* running = _services.runningApplications;
-        std::optional<ApplicationInstances> linuxInstances;
-        if (_targetFamily == TargetFamily::LinuxApplication && plan.identifier) {
-            running = nullptr;
-            if (_services.sessionProcesses) {
-                std::optional<std::string> program;
-                if (_services.desktopApplications && _path) {
-                    program = desktopFileProgramFile(*_services.desktopApplications,
-                                                     *_services.sessionProcesses, *_path);
-                }
-                running =
-                    &linuxInstances.emplace(*_services.sessionProcesses, _services.applicationBus,
-                                            *plan.identifier, std::move(program), _linuxPackage);
-            }
-        }
+        const bool linux = _targetFamily == TargetFamily::LinuxApplication && plan.identifier;
+        std::optional<ApplicationInstances> linuxInstances =
+            linux ? linuxApplicationInstances(_services.sessionProcesses, _services.applicationBus,
+                                              _services.desktopApplications, *plan.identifier,
+                                              _path.value_or(""), _linuxPackage)
+                  : std::nullopt;
+        RunningApplications* running = linuxInstances ? &*linuxInstances
+                                       : linux        ? nullptr
+                                                      : _services.runningApplications;
         if (plan.identifier &&
             !targetHasQuit(running, *plan.identifier, plan.applicationName,
                            {"removed", "Fix", _outlets.fixButton, report, false})) {

@@ -12,6 +12,7 @@
 #include "core/fix/QuitWait.h"
 #include "core/fix/ResetRecord.h"
 #include "core/fix/Restore.h"
+#include "core/linuxapps/ApplicationQuit.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Trash.h"
@@ -219,8 +220,17 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
     }
     const BusySpan busy(_services.application);
     // As before a reset: an application that still runs would write over what comes back.
-    if (!chosen.systemTarget && isAcceptableBundleIdentifier(chosen.identifier) &&
-        !targetHasQuit(_services.runningApplications, chosen.identifier, chosen.applicationName,
+    const std::optional<LinuxPackage> package = linuxPackageOfKinds(chosen.kinds);
+    std::optional<ApplicationInstances> linuxInstances =
+        package ? linuxApplicationInstances(_services.sessionProcesses, _services.applicationBus,
+                                            _services.desktopApplications, chosen.identifier,
+                                            chosen.applicationPath, *package)
+                : std::nullopt;
+    RunningApplications* running = linuxInstances ? &*linuxInstances
+                                   : package      ? nullptr
+                                                  : _services.runningApplications;
+    if (!chosen.systemTarget && (package || isAcceptableBundleIdentifier(chosen.identifier)) &&
+        !targetHasQuit(running, chosen.identifier, chosen.applicationName,
                        {"put back", "Restore", _outlets.restoreButton, shownInfo(), true})) {
         return std::nullopt;
     }

@@ -292,21 +292,14 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     const bool linux = target.family == TargetFamily::LinuxApplication;
     const bool system = !linux && isSystemTargetPath(*target.bundle);
     // A Linux application's instances are found by its scopes and program, not as a bundle.
-    RunningApplications* running = system ? nullptr : ports.runningApplications;
-    std::optional<ApplicationInstances> linuxInstances;
-    if (linux) {
-        running = nullptr;
-        if (ports.sessionProcesses) {
-            std::optional<std::string> program;
-            if (ports.desktopApplications && target.desktopFile) {
-                program = desktopFileProgramFile(*ports.desktopApplications,
-                                                 *ports.sessionProcesses, *target.desktopFile);
-            }
-            running =
-                &linuxInstances.emplace(*ports.sessionProcesses, ports.applicationBus,
-                                        target.identifier, std::move(program), target.package);
-        }
-    }
+    std::optional<ApplicationInstances> linuxInstances =
+        linux ? linuxApplicationInstances(ports.sessionProcesses, ports.applicationBus,
+                                          ports.desktopApplications, target.identifier,
+                                          target.desktopFile.value_or(""), target.package)
+              : std::nullopt;
+    RunningApplications* running = linuxInstances    ? &*linuxInstances
+                                   : linux || system ? nullptr
+                                                     : ports.runningApplications;
     if (linux && !running) {
         lines.push_back("Corvane cannot tell whether " + target.name +
                         " is running: quit it first, or it may write its settings back.");
@@ -324,7 +317,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     ResetPlan reset;
     reset.identifier = target.identifier;
     reset.applicationName = target.name;
-    reset.applicationPath = target.bundle.value_or(std::string());
+    reset.applicationPath = target.bundle ? *target.bundle : target.desktopFile.value_or("");
     reset.systemTarget = system;
     reset.hardSafari = hard;
     reset.listed = std::move(listed);

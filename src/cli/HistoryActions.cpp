@@ -7,6 +7,7 @@
 #include "core/fix/ResetRecord.h"
 #include "core/fix/ResetTransaction.h"
 #include "core/fix/Restore.h"
+#include "core/linuxapps/ApplicationQuit.h"
 #include "ports/FileSystem.h"
 
 #include <ctime>
@@ -159,11 +160,21 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
             lines.push_back("  " + shellEscaped(path));
         }
     }
+    // A Linux application's instances are found by its scopes and program, not as a bundle.
+    const std::optional<LinuxPackage> package = linuxPackageOfKinds(chosen->kinds);
+    std::optional<ApplicationInstances> linuxInstances =
+        package ? linuxApplicationInstances(ports.sessionProcesses, ports.applicationBus,
+                                            ports.desktopApplications, chosen->identifier,
+                                            chosen->applicationPath, *package)
+                : std::nullopt;
+    RunningApplications* running = linuxInstances ? &*linuxInstances
+                                   : package      ? nullptr
+                                                  : ports.runningApplications;
     if (!chosen->systemTarget) {
-        if (const std::string running =
-                runningNote(ports, chosen->identifier, chosen->applicationName);
-            !running.empty()) {
-            lines.push_back(running);
+        if (const std::string note =
+                runningNote(running, chosen->identifier, chosen->applicationName);
+            !note.empty()) {
+            lines.push_back(note);
         }
     }
     showPlan(console, options.json, lines);
@@ -171,8 +182,10 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
                   "put back the reset of " + chosen->applicationName + " (" + chosen->id + ")")) {
         return finish(ResetEnding::Declined);
     }
-    if (!chosen->systemTarget &&
-        !targetHasQuit(ports, console, chosen->identifier, chosen->applicationName, "put back")) {
+    if (!chosen->systemTarget && !(package ? targetHasQuit(running, console, chosen->identifier,
+                                                           chosen->applicationName, "put back")
+                                           : targetHasQuit(ports, console, chosen->identifier,
+                                                           chosen->applicationName, "put back"))) {
         return finish(ResetEnding::Declined);
     }
     const RestoreResult result =

@@ -385,6 +385,15 @@ TEST_F(LinuxApplication, TheCommandLineQuitsARunningApplicationFirst) {
             EXPECT_TRUE(running.waitForEnd(std::chrono::seconds(5)));
         }
     }
+    // Putting the reset back quits it first too: the record names its desktop file.
+    StandInProcess running(program.executable());
+    const Outcome restore = corvane({"--restore", "--yes", id});
+    EXPECT_EQ(restore.status, 0) << restore.err;
+    EXPECT_NE(restore.err.find("quitting Test Editor (process " + std::to_string(running.pid())),
+              std::string::npos)
+        << restore.err;
+    EXPECT_TRUE(running.waitForEnd(std::chrono::seconds(5)));
+    EXPECT_TRUE(home.exists(".config/org.corvane.test.Editor/settings.ini"));
 }
 
 } // namespace

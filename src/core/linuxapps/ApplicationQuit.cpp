@@ -1,6 +1,7 @@
 #include "core/linuxapps/ApplicationQuit.h"
 
 #include "base/Paths.h"
+#include "core/analysis/TargetPlan.h"
 #include "core/linuxapps/DesktopEntry.h"
 #include "core/linuxapps/KeyFile.h"
 #include "core/linuxapps/RunningInstances.h"
@@ -107,6 +108,38 @@ std::optional<std::string> desktopFileProgramFile(const DesktopApplications& des
         return program ? applicationProgramFile(session, *program) : std::nullopt;
     }
     return std::nullopt;
+}
+
+std::optional<LinuxPackage> linuxPackageOfKinds(const std::vector<std::string>& kinds) {
+    bool sandbox = false;
+    bool base = false;
+    for (const std::string& id : kinds) {
+        const std::optional<EntryKind> kind = kindWithId(id);
+        if (!kind || kindRow(*kind).family != TargetFamily::LinuxApplication) {
+            continue;
+        }
+        sandbox = sandbox || kindOfPackage(*kind, LinuxPackage::Flatpak);
+        base = base || kindOfPackage(*kind, LinuxPackage::Host);
+    }
+    if (sandbox == base) {
+        return sandbox ? std::optional(LinuxPackage::Any) : std::nullopt;
+    }
+    return sandbox ? LinuxPackage::Flatpak : LinuxPackage::Host;
+}
+
+std::optional<ApplicationInstances>
+linuxApplicationInstances(SessionProcesses* session, ApplicationBus* bus,
+                          const DesktopApplications* desktop, const std::string& applicationId,
+                          const std::string& desktopFilePath, LinuxPackage package) {
+    if (!session) {
+        return std::nullopt;
+    }
+    std::optional<std::string> program;
+    if (desktop && desktopFilePath.ends_with(".desktop")) {
+        program = desktopFileProgramFile(*desktop, *session, desktopFilePath);
+    }
+    return std::optional<ApplicationInstances>(std::in_place, *session, bus, applicationId,
+                                               std::move(program), package);
 }
 
 } // namespace corvane

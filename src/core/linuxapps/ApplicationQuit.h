@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane {
 
@@ -56,5 +57,16 @@ private:
 std::optional<std::string> desktopFileProgramFile(const DesktopApplications& desktop,
                                                   const SessionProcesses& session,
                                                   const std::string& desktopFilePath);
+
+// The package of a Linux application whose folders a reset took, from the ids of its kinds; none
+// when no kind is a Linux application's.
+std::optional<LinuxPackage> linuxPackageOfKinds(const std::vector<std::string>& kinds);
+
+// The running instances of a Linux application as the faces quit them, with the program file
+// of its desktop file when one is named; none without a session to look in.
+std::optional<ApplicationInstances>
+linuxApplicationInstances(SessionProcesses* session, ApplicationBus* bus,
+                          const DesktopApplications* desktop, const std::string& applicationId,
+                          const std::string& desktopFilePath, LinuxPackage package);
 
 } // namespace corvane

@@ -109,6 +109,21 @@ TEST(ApplicationQuit, TheBusIsNotAskedWhileTheOtherPackageRuns) {
     }
 }
 
+// A record's kinds tell whose folders its reset took, and so what to quit before putting it back.
+TEST(ApplicationQuit, ARecordsKindsNameItsPackage) {
+    const std::pair<std::vector<std::string>, std::optional<LinuxPackage>> cases[] = {
+        {{"flatpak_config", "flatpak_cache"}, LinuxPackage::Flatpak},
+        {{"xdg_config"}, LinuxPackage::Host},
+        {{"flatpak_state", "xdg_cache"}, LinuxPackage::Any},
+        {{"preferences", "saved_state"}, std::nullopt},
+        {{"no_such_kind"}, std::nullopt},
+        {{}, std::nullopt},
+    };
+    for (std::size_t row = 0; row < std::size(cases); ++row) {
+        EXPECT_EQ(linuxPackageOfKinds(cases[row].first), cases[row].second) << row;
+    }
+}
+
 TEST(ApplicationQuit, InstancesThatCannotBeAskedOrSeenToEndAreNoAnswer) {
     struct Case {
         std::vector<ProcessCgroup> processes;
