@@ -356,6 +356,19 @@ TEST_F(LinuxApplication, TheWindowsFixQuitsARunningApplicationFirst) {
     EXPECT_TRUE(session.terminated.empty());
     EXPECT_FALSE(home.exists(".config/org.gnome.TextEditor"));
     EXPECT_EQ(alerts.shown.size(), 1u);
+
+    // Restore asks it to quit before anything comes back, and a stay keeps it all in the Trash.
+    session.processes = {{4243,
+                          "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                          "app-gnome-org.gnome.TextEditor-4243.scope\n",
+                          "/usr/bin/gnome-text-editor"}};
+    bus.onQuit = nullptr;
+    delegate().restoreButtonMethod();
+    EXPECT_EQ(bus.activated.size(), 2u);
+    EXPECT_FALSE(home.exists(".config/org.gnome.TextEditor"));
+    ASSERT_EQ(alerts.shown.size(), 3u); // the restore's question, then the application stayed
+    EXPECT_EQ(alerts.shown[2].informativeText,
+              didNotQuitAlert("Text Editor", "put back", "Restore").informativeText);
 }
 
 // The command line finds a running application by the program its desktop file starts and asks
