@@ -73,7 +73,7 @@ std::string placesLookedIn(const FileSystem& fs, const UserFolders& folders, con
         return "nowhere: an application id without a dot names no folder of its own";
     }
     if (target.family == TargetFamily::LinuxApplication) {
-        const std::string sandbox = folders.home + "/.var/app/" + identifier;
+        std::string sandbox = folders.home + "/.var/app/" + identifier;
         if (target.package == LinuxPackage::Flatpak) {
             return sandbox;
         }
