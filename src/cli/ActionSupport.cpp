@@ -131,6 +131,7 @@ std::variant<Target, Refusal> resolveTarget(const Ports& ports, const std::strin
         if (argument.size() > suffix.size() && argument.ends_with(suffix)) {
             argument.resize(argument.size() - suffix.size());
             package = picked;
+            break;
         }
     }
     if (package != LinuxPackage::Any) {
