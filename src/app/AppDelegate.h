@@ -20,6 +20,7 @@
 namespace corvane {
 
 class Alerts;
+class ApplicationBus;
 class ApplicationChooser;
 class Application;
 class LibraryRemover;
@@ -28,6 +29,7 @@ class ResetJournal;
 class ResetRecords;
 class ResponsiveWork;
 class ResetChooser;
+class SessionProcesses;
 class OpenPanel;
 class UrlLoader;
 struct UserNotification;
@@ -244,8 +246,9 @@ private:
     // Asks the target's running instances to quit and waits, counting down in the info view with
     // `paused` unavailable; the cancel control stops the wait. Unless the target quit, the view
     // shows `before` again and `paused` is as it was.
-    QuitWaitOutcome waitForTargetToQuit(const std::string& identifier, std::vector<pid_t> instances,
-                                        Button* paused, const ShownInfo& before);
+    QuitWaitOutcome waitForTargetToQuit(RunningApplications& running, const std::string& identifier,
+                                        std::vector<pid_t> instances, Button* paused,
+                                        const ShownInfo& before);
 
     // The steps of a fix and a restore.
     ResetPlan resetPlan() const;
@@ -264,10 +267,11 @@ private:
         ShownInfo before;     // the view, shown again when the wait does not end in a quit
         bool showBeforeAgain; // shown again after a quit too
     };
-    // Asks the target's running instances to quit and waits. False (the user told why, the run
-    // declined) when it cannot be told whether the target runs, or it did not quit.
-    bool targetHasQuit(const std::string& identifier, const std::string& name,
-                       const QuitStep& step);
+    // Asks the target's running instances, as `running` finds them (none: nothing is seen
+    // running), to quit and waits. False (the user told why, the run declined) when it cannot be
+    // told whether the target runs, or it did not quit.
+    bool targetHasQuit(RunningApplications* running, const std::string& identifier,
+                       const std::string& name, const QuitStep& step);
     RestoreResult finishRestore(ResetRecords& records, const RestorePlan& plan,
                                 const RestorePlace& place);
 
@@ -282,6 +286,7 @@ private:
     std::vector<SkippedFolder> _skippedFolders;
     std::optional<TargetPlan> _plan;
     TargetFamily _targetFamily = TargetFamily::Bundle;
+    LinuxPackage _linuxPackage = LinuxPackage::Any; // a Linux application's: Flatpak or host
     KindSelection _kinds;
     std::optional<std::string> _path;
     bool _autoCheck = false;

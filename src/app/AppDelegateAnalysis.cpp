@@ -39,7 +39,8 @@ bool takeList(const TargetPlan& plan, const KindSelection& kinds, ReportList lis
 
 const TargetPlan* AppDelegate::currentPlan() {
     const std::string identifier = processWide().targetBundleIdentifier.value_or("");
-    if (_plan && _plan->identifier == identifier && _plan->family == _targetFamily) {
+    if (_plan && _plan->identifier == identifier && _plan->family == _targetFamily &&
+        _plan->package == _linuxPackage) {
         return &*_plan;
     }
     const auto located = locateUserFolders(_ports.fileSystem);
@@ -52,10 +53,11 @@ const TargetPlan* AppDelegate::currentPlan() {
                                                               : "Looking through your folders");
     std::optional<SettingsSearch> settings;
     if (_targetFamily == TargetFamily::LinuxApplication) {
-        settings = settingsSearchFor(identifier, _ports.settingsDatabase, _ports.desktopApplications,
-                                     _ports.sessionProcesses, _ports.fileSystem, folders->home);
+        settings =
+            settingsSearchFor(identifier, _ports.settingsDatabase, _ports.desktopApplications,
+                              _ports.sessionProcesses, _ports.fileSystem, folders->home);
     }
-    PlanRequest request{identifier, false, _targetFamily};
+    PlanRequest request{identifier, false, _targetFamily, _linuxPackage};
     request.settings = settings ? &*settings : nullptr;
     _plan = planTarget(request, _ports.fileSystem, *folders, &_ports.cookieStore,
                        [&work] { work.tick(); });

@@ -176,8 +176,22 @@ bool AppDelegate::acceptDesktopFile(const std::string& picked) {
     }
     const InstalledApplication& application = list.applications.front();
     _targetFamily = TargetFamily::LinuxApplication;
+    _linuxPackage = application.flatpak ? LinuxPackage::Flatpak : LinuxPackage::Host;
     processWide().targetBundleIdentifier = application.id;
     processWide().targetApplicationName = application.name;
+    // A Flatpak is named as the list of installed applications names it, apart from a host
+    // package of the same id.
+    const std::optional<std::string> home =
+        application.flatpak ? _ports.fileSystem.homeDirectory() : std::nullopt;
+    if (home && _ports.desktopApplications) {
+        for (const InstalledApplication& installed :
+             findInstalledApplications(_ports.fileSystem, *_ports.desktopApplications, *home)
+                 .applications) {
+            if (installed.flatpak && installed.id == application.id) {
+                processWide().targetApplicationName = installed.name;
+            }
+        }
+    }
     return true;
 }
 
@@ -196,6 +210,7 @@ void AppDelegate::rejectPick(const std::string& sentence) {
 
 bool AppDelegate::acceptPick(const std::string& picked) {
     _targetFamily = TargetFamily::Bundle;
+    _linuxPackage = LinuxPackage::Any;
     if (picked.ends_with(".desktop")) {
         return acceptDesktopFile(picked);
     }

@@ -16,6 +16,7 @@
 #include "core/fix/ResetRecord.h"
 #include "core/fix/ResetTransaction.h"
 #include "core/fix/SystemTarget.h"
+#include "core/linuxapps/ApplicationQuit.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
@@ -57,10 +58,10 @@ void AppDelegate::showInfo(const ShownInfo& shown) {
     }
 }
 
-QuitWaitOutcome AppDelegate::waitForTargetToQuit(const std::string& identifier,
+QuitWaitOutcome AppDelegate::waitForTargetToQuit(RunningApplications& running,
+                                                 const std::string& identifier,
                                                  std::vector<pid_t> instances, Button* paused,
                                                  const ShownInfo& before) {
-    RunningApplications& running = _ports.runningApplications;
     Clock& clock = _ports.clock ? *_ports.clock : steadyClock();
     const QuitWaitBounds bounds;
     std::string shownCountdown;
@@ -140,9 +141,12 @@ bool AppDelegate::agreesToRemoveForGood(const Untrashable& untrashable) {
            kAlertSecondButtonReturn;
 }
 
-bool AppDelegate::targetHasQuit(const std::string& identifier, const std::string& name,
-                                const QuitStep& step) {
-    Result<std::vector<pid_t>> looked = _ports.runningApplications.withBundleIdentifier(identifier);
+bool AppDelegate::targetHasQuit(RunningApplications* running, const std::string& identifier,
+                                const std::string& name, const QuitStep& step) {
+    if (!running) {
+        return true;
+    }
+    Result<std::vector<pid_t>> looked = running->withBundleIdentifier(identifier);
     if (!looked) {
         tellRefusal("Corvane could not tell whether " + name + " is running, so nothing was " +
                     step.undone + ".");
@@ -155,7 +159,7 @@ bool AppDelegate::targetHasQuit(const std::string& identifier, const std::string
         return true;
     }
     const QuitWaitOutcome outcome =
-        waitForTargetToQuit(identifier, std::move(instances), step.paused, step.before);
+        waitForTargetToQuit(*running, identifier, std::move(instances), step.paused, step.before);
     if (outcome == QuitWaitOutcome::StillRunning) {
         _windowParts.alerts.runModal(didNotQuitAlert(name, step.undone, step.button));
     }
@@ -235,8 +239,18 @@ void AppDelegate::fixButtonMethod() {
         show(kSystemTargetText);
     } else {
         show(kFixingText);
+        // A Linux application's instances are found by its scopes and program, not as a bundle.
+        const bool linux = _targetFamily == TargetFamily::LinuxApplication && plan.identifier;
+        std::optional<ApplicationInstances> linuxInstances =
+            linux ? linuxApplicationInstances(_ports.sessionProcesses, _ports.applicationBus,
+                                              _ports.desktopApplications, *plan.identifier,
+                                              _path.value_or(""), _linuxPackage)
+                  : std::nullopt;
+        RunningApplications* running = linuxInstances ? &*linuxInstances
+                                       : linux        ? nullptr
+                                                      : &_ports.runningApplications;
         if (plan.identifier &&
-            !targetHasQuit(*plan.identifier, plan.applicationName,
+            !targetHasQuit(running, *plan.identifier, plan.applicationName,
                            {"removed", "Fix", _outlets.fixButton, report, false})) {
             return;
         }

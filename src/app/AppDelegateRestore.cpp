@@ -13,6 +13,7 @@
 #include "core/fix/QuitWait.h"
 #include "core/fix/ResetRecord.h"
 #include "core/fix/Restore.h"
+#include "core/linuxapps/ApplicationQuit.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
 #include "ports/Trash.h"
@@ -221,8 +222,17 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
     }
     const BusySpan busy(&_windowParts.application);
     // As before a reset: an application that still runs would write over what comes back.
-    if (!chosen.systemTarget && isAcceptableBundleIdentifier(chosen.identifier) &&
-        !targetHasQuit(chosen.identifier, chosen.applicationName,
+    const std::optional<LinuxPackage> package = linuxPackageOfKinds(chosen.kinds);
+    std::optional<ApplicationInstances> linuxInstances =
+        package ? linuxApplicationInstances(_ports.sessionProcesses, _ports.applicationBus,
+                                            _ports.desktopApplications, chosen.identifier,
+                                            chosen.applicationPath, *package)
+                : std::nullopt;
+    RunningApplications* running = linuxInstances ? &*linuxInstances
+                                   : package      ? nullptr
+                                                  : &_ports.runningApplications;
+    if (!chosen.systemTarget && (package || isAcceptableBundleIdentifier(chosen.identifier)) &&
+        !targetHasQuit(running, chosen.identifier, chosen.applicationName,
                        {"put back", "Restore", _outlets.restoreButton, shownInfo(), true})) {
         return std::nullopt;
     }
@@ -231,9 +241,9 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
 
 RestoreResult AppDelegate::finishRestore(ResetRecords& records, const RestorePlan& plan,
                                          const RestorePlace& place) {
-    RestoreResult result = restoreAndKeepRecord(
-        records, plan, *_ports.trash, _ports.fileSystem, UserFolders{place.home, place.library},
-        &_ports.systemLog, _ports.settingsDatabase);
+    RestoreResult result = restoreAndKeepRecord(records, plan, *_ports.trash, _ports.fileSystem,
+                                                UserFolders{place.home, place.library},
+                                                &_ports.systemLog, _ports.settingsDatabase);
     _lastEnding = restoreEnding(result);
     Alert done;
     done.informativeText = restoreResultText(plan.record, result);

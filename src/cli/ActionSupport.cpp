@@ -55,10 +55,10 @@ std::variant<Target, Refusal> bundleTarget(const Ports& ports, const std::string
     return Target{*bundle->identifier, found, name};
 }
 
-// The installed Linux desktop application with the id. A Flatpak and a host package of the same
-// id are one target: their folders differ, and both sets are the id's own. The host package's
-// name is used, as it sorts first.
-std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::string& id) {
+// The installed Linux desktop application with the id, of the package asked for. A Flatpak and a
+// host package of the same id are two targets; asked for neither, the id names both.
+std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::string& id,
+                                               LinuxPackage package) {
     if (!ports.desktopApplications) {
         return std::nullopt;
     }
@@ -68,17 +68,31 @@ std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::st
         return std::nullopt;
     }
     const ApplicationList list = findInstalledApplications(fs, *ports.desktopApplications, *home);
+    std::optional<Target> found;
     for (const InstalledApplication& app : list.applications) {
-        if (app.id == id) {
-            return Target{id,
-                          std::nullopt,
-                          app.name,
-                          TargetFamily::LinuxApplication,
-                          app.tooGeneric,
-                          app.desktopFilePath};
+        const LinuxPackage own = app.flatpak ? LinuxPackage::Flatpak : LinuxPackage::Host;
+        if (app.id != id || (package != LinuxPackage::Any && package != own)) {
+            continue;
         }
+        const std::pair<std::string, std::string> naming{
+            id + (app.flatpak ? kFlatpakSuffix : kHostSuffix), app.name};
+        if (found) {
+            found->packages.push_back(naming);
+            continue;
+        }
+        found = Target{id,
+                       std::nullopt,
+                       app.name,
+                       TargetFamily::LinuxApplication,
+                       app.tooGeneric,
+                       app.desktopFilePath,
+                       own,
+                       {naming}};
     }
-    return std::nullopt;
+    if (found && found->packages.size() == 1) {
+        found->packages.clear();
+    }
+    return found;
 }
 
 } // namespace
@@ -89,23 +103,57 @@ bool namesABundle(const std::string& argument) {
            (trimmed.size() >= 4 && trimmed.compare(trimmed.size() - 4, 4, ".app") == 0);
 }
 
-std::variant<Target, Refusal> resolveTarget(const Ports& ports, const std::string& argument,
+std::optional<Refusal> packageNotPicked(const Target& target) {
+    if (target.packages.empty()) {
+        return std::nullopt;
+    }
+    std::string sentence = target.identifier + " is installed as";
+    for (std::size_t i = 0; i < target.packages.size(); ++i) {
+        sentence += (i == 0 ? " " : " and as ") + target.packages[i].second + " (" +
+                    target.packages[i].first + ")";
+    }
+    return Refusal{sentence + "; name one of them", kBadInput, true};
+}
+
+std::variant<Target, Refusal> resolveTarget(const Ports& ports, const std::string& given,
                                             bool needBundle) {
-    if (namesABundle(argument)) {
-        return bundleTarget(ports, argument);
+    if (namesABundle(given)) {
+        return bundleTarget(ports, given);
+    }
+    LinuxPackage package = LinuxPackage::Any;
+    std::string argument = given;
+    for (const auto& [suffix, picked] :
+         {std::pair{std::string_view(kHostSuffix), LinuxPackage::Host},
+          std::pair{std::string_view(kFlatpakSuffix), LinuxPackage::Flatpak}}) {
+        if (argument.size() > suffix.size() && argument.ends_with(suffix)) {
+            argument.resize(argument.size() - suffix.size());
+            package = picked;
+            break;
+        }
+    }
+    if (package != LinuxPackage::Any) {
+        if (std::optional<Target> linux = desktopApplicationTarget(ports, argument, package)) {
+            return *linux;
+        }
+        return Refusal{
+            "found no " +
+                std::string(package == LinuxPackage::Flatpak ? "Flatpak" : "host package") +
+                " installed with the id " + argument,
+            kBadInput, true};
     }
     const ApplicationIdFit fit = applicationIdFit(argument);
     if (fit != ApplicationIdFit::Own) {
         // A one-word id is a target only as an installed desktop application's.
         if (fit == ApplicationIdFit::TooGeneric) {
-            if (std::optional<Target> linux = desktopApplicationTarget(ports, argument)) {
+            if (std::optional<Target> linux =
+                    desktopApplicationTarget(ports, argument, LinuxPackage::Any)) {
                 return *linux;
             }
         }
         return Refusal{"\"" + argument + "\" is neither PATH.app nor an application identifier",
                        kBadInput, true};
     }
-    std::optional<Target> linux = desktopApplicationTarget(ports, argument);
+    std::optional<Target> linux = desktopApplicationTarget(ports, argument, LinuxPackage::Any);
     std::optional<std::string> bundle;
     if (needBundle || linux) {
         bundle = bundleWithIdentifier(ports, argument);
@@ -183,8 +231,15 @@ std::string processes(const std::vector<pid_t>& instances) {
 
 std::string runningNote(const Ports& ports, const std::string& identifier,
                         const std::string& name) {
-    const Result<std::vector<pid_t>> looked =
-        ports.runningApplications.withBundleIdentifier(identifier);
+    return runningNote(&ports.runningApplications, identifier, name);
+}
+
+std::string runningNote(const RunningApplications* running, const std::string& identifier,
+                        const std::string& name) {
+    if (!running) {
+        return {};
+    }
+    const Result<std::vector<pid_t>> looked = running->withBundleIdentifier(identifier);
     if (!looked || looked->empty()) {
         return {};
     }
@@ -196,7 +251,15 @@ bool targetHasQuit(const Ports& ports, Console& console, const std::string& iden
     if (!isAcceptableBundleIdentifier(identifier)) {
         return true;
     }
-    Result<std::vector<pid_t>> looked = ports.runningApplications.withBundleIdentifier(identifier);
+    return targetHasQuit(&ports.runningApplications, console, identifier, name, undone);
+}
+
+bool targetHasQuit(RunningApplications* running, Console& console, const std::string& identifier,
+                   const std::string& name, const std::string& undone) {
+    if (!running) {
+        return true;
+    }
+    Result<std::vector<pid_t>> looked = running->withBundleIdentifier(identifier);
     if (!looked) {
         say(console, "could not tell whether " + name + " is running, so nothing was " + undone +
                          " (" + looked.error().reason + ")");
@@ -209,7 +272,7 @@ bool targetHasQuit(const Ports& ports, Console& console, const std::string& iden
     if (!console.quiet) {
         say(console, "quitting " + name + " (" + processes(instances) + ")...");
     }
-    if (quitAndWait(ports.runningApplications, identifier, std::move(instances), steadyClock()) ==
+    if (quitAndWait(*running, identifier, std::move(instances), steadyClock()) ==
         QuitWaitOutcome::Quit) {
         return true;
     }

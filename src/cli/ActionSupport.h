@@ -3,6 +3,7 @@
 #include "cli/CommandLineActions.h"
 #include "core/UserFolders.h"
 #include "core/fix/ResetEnding.h"
+#include "core/linuxapps/LinuxPackage.h"
 
 #include <functional>
 #include <optional>
@@ -22,7 +23,15 @@ struct Target {
     bool tooGeneric = false;
     std::optional<std::string> desktopFile =
         std::nullopt; // a Linux application's, which the window opens on
+    LinuxPackage package = LinuxPackage::Any;
+    // An id with both a Flatpak and a host package installed, when the argument picked neither:
+    // the arguments that name each ("ID:host", "ID:flatpak") with their names.
+    std::vector<std::pair<std::string, std::string>> packages = {};
 };
+
+// The suffixes that pick one package of an id that has both.
+constexpr const char* kHostSuffix = ":host";
+constexpr const char* kFlatpakSuffix = ":flatpak";
 
 // A refusal: what to say, and the exit code it ends with.
 struct Refusal {
@@ -32,10 +41,14 @@ struct Refusal {
 };
 
 // The target named on the command line. An identifier that is no installed bundle's but an
-// installed Linux desktop application's id is that application; otherwise, with `needBundle`,
-// it must be an installed bundle's.
+// installed Linux desktop application's id is that application (ID:host and ID:flatpak pick one
+// package of an id that has both); otherwise, with `needBundle`, it must be an installed
+// bundle's.
 std::variant<Target, Refusal> resolveTarget(const Ports& ports, const std::string& argument,
                                             bool needBundle);
+
+// The usage error for a target whose id names two packages and the argument picked neither.
+std::optional<Refusal> packageNotPicked(const Target& target);
 
 // The user's folders, or why they cannot be used; with `changes`, a home that belongs to someone
 // else is refused when running as root.
@@ -55,10 +68,15 @@ bool consents(Console& console, bool confirmed, const std::string& action);
 // Asks the running instances of the target to quit, naming them, and waits for them.
 bool targetHasQuit(const Ports& ports, Console& console, const std::string& identifier,
                    const std::string& name, const std::string& undone);
+// The same with the instances as `running` finds them (none: nothing is seen running).
+bool targetHasQuit(RunningApplications* running, Console& console, const std::string& identifier,
+                   const std::string& name, const std::string& undone);
 
 // The running instances, as a sentence for the plan ("Widget.app is running (process 4242)");
 // empty when none.
 std::string runningNote(const Ports& ports, const std::string& identifier, const std::string& name);
+std::string runningNote(const RunningApplications* running, const std::string& identifier,
+                        const std::string& name);
 
 int exitCodeFor(ResetEnding ending);
 

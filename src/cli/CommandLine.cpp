@@ -438,6 +438,9 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
             return refusal->code;
         }
         const Target& found = std::get<Target>(resolved);
+        if (const auto unpicked = packageNotPicked(found)) {
+            return usageError(QString::fromStdString(unpicked->sentence));
+        }
         window.application = found.bundle ? found.bundle : found.desktopFile;
     } else if (target) {
         const std::string path = absolute(*target);

@@ -11,6 +11,7 @@
 #include "core/fix/HardResetReport.h"
 #include "core/fix/ResetTransaction.h"
 #include "core/fix/SystemTarget.h"
+#include "core/linuxapps/ApplicationQuit.h"
 #include "ports/Processes.h"
 #include "ports/Services.h"
 
@@ -66,11 +67,11 @@ TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target&
                    bool hard) {
     std::optional<SettingsSearch> settings;
     if (target.family == TargetFamily::LinuxApplication) {
-        settings = settingsSearchFor(target.identifier, ports.settingsDatabase,
-                                     ports.desktopApplications, ports.sessionProcesses,
-                                     ports.fileSystem, folders.home);
+        settings =
+            settingsSearchFor(target.identifier, ports.settingsDatabase, ports.desktopApplications,
+                              ports.sessionProcesses, ports.fileSystem, folders.home);
     }
-    PlanRequest request{target.identifier, hard, target.family};
+    PlanRequest request{target.identifier, hard, target.family, target.package};
     request.settings = settings ? &*settings : nullptr;
     return planTarget(request, ports.fileSystem, folders, &ports.cookieStore);
 }
@@ -93,7 +94,11 @@ std::string placesLookedIn(const FileSystem& fs, const UserFolders& folders, con
                "folder of its own";
     }
     if (target.family == TargetFamily::LinuxApplication) {
-        return folders.home + "/.var/app/" + identifier + ", " +
+        std::string sandbox = folders.home + "/.var/app/" + identifier;
+        if (target.package == LinuxPackage::Flatpak) {
+            return sandbox;
+        }
+        return (target.package == LinuxPackage::Any ? sandbox + ", " : std::string()) +
                baseFolder(fs, folders.home, BaseFolder::Config) + "/" + identifier + ", " +
                baseFolder(fs, folders.home, BaseFolder::State) + "/" + identifier + ", " +
                baseFolder(fs, folders.home, BaseFolder::Cache) + "/" + identifier +
@@ -160,6 +165,9 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
         return refuse(console, *refusal);
     }
     const Target& target = std::get<Target>(resolved);
+    if (const auto unpicked = packageNotPicked(target)) {
+        return refuse(console, *unpicked);
+    }
     if (const auto misuse = safariMisuse(target, options.safariHard, false)) {
         return refuse(console, *misuse);
     }
@@ -195,7 +203,8 @@ int listEntries(const Ports& ports, const std::string& argument, const ListOptio
                                  : nlohmann::json();
         nlohmann::json chosen = nlohmann::json::array();
         for (const std::string& id : kinds.ids()) {
-            if (kindRow(*kindWithId(id)).family == target.family) {
+            const EntryKind kind = *kindWithId(id);
+            if (kindRow(kind).family == target.family && kindOfPackage(kind, target.package)) {
                 chosen.push_back(id);
             }
         }
@@ -242,6 +251,9 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         return refuse(console, *refusal);
     }
     const Target& target = std::get<Target>(resolved);
+    if (const auto unpicked = packageNotPicked(target)) {
+        return refuse(console, *unpicked);
+    }
     if (const auto misuse = safariMisuse(target, options.safariHard, true)) {
         return refuse(console, *misuse);
     }
@@ -325,13 +337,21 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     if (!settings.empty()) {
         lines.insert(lines.end(), plan.notes.begin(), plan.notes.end());
     }
-    if (linux) {
-        lines.push_back("Corvane does not tell yet whether " + target.name +
+    // A Linux application's instances are found by its scopes and program, not as a bundle.
+    std::optional<ApplicationInstances> linuxInstances =
+        linux ? linuxApplicationInstances(ports.sessionProcesses, ports.applicationBus,
+                                          ports.desktopApplications, target.identifier,
+                                          target.desktopFile.value_or(""), target.package)
+              : std::nullopt;
+    RunningApplications* running = linuxInstances    ? &*linuxInstances
+                                   : linux || system ? nullptr
+                                                     : &ports.runningApplications;
+    if (linux && !running) {
+        lines.push_back("Corvane cannot tell whether " + target.name +
                         " is running: quit it first, or it may write its settings back.");
-    } else if (const std::string running =
-                   system ? std::string() : runningNote(ports, target.identifier, target.name);
-               !running.empty()) {
-        lines.push_back(running);
+    } else if (const std::string note = runningNote(running, target.identifier, target.name);
+               !note.empty()) {
+        lines.push_back(note);
     }
     showPlan(console, options.json, lines);
     if (!consents(console, options.confirmed,
@@ -343,7 +363,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     ResetPlan reset;
     reset.identifier = target.identifier;
     reset.applicationName = target.name;
-    reset.applicationPath = target.bundle.value_or(std::string());
+    reset.applicationPath = target.bundle ? *target.bundle : target.desktopFile.value_or("");
     reset.systemTarget = system;
     reset.hardSafari = hard;
     reset.listed = std::move(listed);
@@ -354,8 +374,9 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         reset.cookieStoreFile = ports.cookieStore.storeFile();
     }
     transaction->setPlan(std::move(reset));
-    if (!system && !linux &&
-        !targetHasQuit(ports, console, target.identifier, target.name, "removed")) {
+    if (!system &&
+        (linux ? !targetHasQuit(running, console, target.identifier, target.name, "removed")
+               : !targetHasQuit(ports, console, target.identifier, target.name, "removed"))) {
         return finish(ResetEnding::Declined);
     }
     const Untrashable untrashable = transaction->untrashable();

@@ -8,6 +8,7 @@
 #include "core/fix/ResetRecord.h"
 #include "core/fix/ResetTransaction.h"
 #include "core/fix/Restore.h"
+#include "core/linuxapps/ApplicationQuit.h"
 #include "ports/FileSystem.h"
 
 #include <ctime>
@@ -178,11 +179,21 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
             lines.push_back("  " + shellEscaped(path));
         }
     }
+    // A Linux application's instances are found by its scopes and program, not as a bundle.
+    const std::optional<LinuxPackage> package = linuxPackageOfKinds(chosen->kinds);
+    std::optional<ApplicationInstances> linuxInstances =
+        package ? linuxApplicationInstances(ports.sessionProcesses, ports.applicationBus,
+                                            ports.desktopApplications, chosen->identifier,
+                                            chosen->applicationPath, *package)
+                : std::nullopt;
+    RunningApplications* running = linuxInstances ? &*linuxInstances
+                                   : package      ? nullptr
+                                                  : &ports.runningApplications;
     if (!chosen->systemTarget) {
-        if (const std::string running =
-                runningNote(ports, chosen->identifier, chosen->applicationName);
-            !running.empty()) {
-            lines.push_back(running);
+        if (const std::string note =
+                runningNote(running, chosen->identifier, chosen->applicationName);
+            !note.empty()) {
+            lines.push_back(note);
         }
     }
     showPlan(console, options.json, lines);
@@ -190,13 +201,14 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
                   "put back the reset of " + chosen->applicationName + " (" + chosen->id + ")")) {
         return finish(ResetEnding::Declined);
     }
-    if (!chosen->systemTarget &&
-        !targetHasQuit(ports, console, chosen->identifier, chosen->applicationName, "put back")) {
+    if (!chosen->systemTarget && !(package ? targetHasQuit(running, console, chosen->identifier,
+                                                           chosen->applicationName, "put back")
+                                           : targetHasQuit(ports, console, chosen->identifier,
+                                                           chosen->applicationName, "put back"))) {
         return finish(ResetEnding::Declined);
     }
-    const RestoreResult result =
-        restoreAndKeepRecord(records, plan, trash, fs, folders, &ports.systemLog,
-                             ports.settingsDatabase);
+    const RestoreResult result = restoreAndKeepRecord(records, plan, trash, fs, folders,
+                                                      &ports.systemLog, ports.settingsDatabase);
     const std::string account = restoreResultText(plan.record, result);
     if (options.json) {
         document["restored"] = jsonPaths(result.restored);

@@ -2,6 +2,7 @@
 
 namespace corvane {
 
+class ApplicationBus;
 class BundleReader;
 class Clock;
 class CookieStore;
@@ -36,6 +37,8 @@ struct Ports {
     SettingsDatabase* settingsDatabase = nullptr;
     // None: the session's processes and Flatpak instances cannot be looked at on this host.
     SessionProcesses* sessionProcesses = nullptr;
+    // None: a running Linux application is not asked over the session bus, only sent SIGTERM.
+    ApplicationBus* applicationBus = nullptr;
 };
 
 } // namespace corvane

@@ -25,6 +25,7 @@ public:
         ports.desktopApplications = desktopApplications;
         ports.settingsDatabase = settingsDatabase;
         ports.sessionProcesses = sessionProcesses;
+        ports.applicationBus = applicationBus;
         return ports;
     }
 
@@ -50,6 +51,7 @@ public:
     DesktopApplications* desktopApplications = nullptr;
     SettingsDatabase* settingsDatabase = nullptr;
     SessionProcesses* sessionProcesses = nullptr;
+    ApplicationBus* applicationBus = nullptr;
 };
 
 } // namespace corvane::testing

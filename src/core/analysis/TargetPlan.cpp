@@ -148,16 +148,28 @@ std::vector<std::string> TargetPlan::hardEntries(const KindSelection& selection)
     return paths;
 }
 
+bool kindOfPackage(EntryKind kind, LinuxPackage package) {
+    // The settings database is the host's, and a Flatpak reaches it too (or migrates from it).
+    if (package == LinuxPackage::Any || kind == EntryKind::GSettings) {
+        return true;
+    }
+    const bool sandbox = kind == EntryKind::FlatpakConfig || kind == EntryKind::FlatpakState ||
+                         kind == EntryKind::FlatpakCache;
+    return sandbox == (package == LinuxPackage::Flatpak);
+}
+
 TargetPlan planTarget(const PlanRequest& request, const FileSystem& fs, const UserFolders& folders,
                       CookieStore* cookies, const Tick& tick) {
     TargetPlan plan;
     plan.identifier = request.identifier;
     plan.family = request.family;
+    plan.package = request.package;
     plan.isSafari =
         request.family == TargetFamily::Bundle && isSafariIdentifier(request.identifier);
     const KindSearch search{fs, folders, request.identifier, tick};
     for (const KindRow& row : kindTable()) {
-        if (!row.find || row.family != request.family || (row.safariOnly && !plan.isSafari)) {
+        if (!row.find || row.family != request.family || (row.safariOnly && !plan.isSafari) ||
+            !kindOfPackage(row.kind, request.package)) {
             continue;
         }
         FolderSearch found = row.find(search);

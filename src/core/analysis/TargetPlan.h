@@ -2,6 +2,7 @@
 
 #include "core/analysis/Kinds.h"
 #include "core/fix/ResetTransaction.h"
+#include "core/linuxapps/LinuxPackage.h"
 #include "ports/SettingsDatabase.h"
 
 #include <cstddef>
@@ -15,12 +16,17 @@ namespace corvane {
 class CookieStore;
 struct SettingsSearch;
 
+// Whether the kind's entries belong to the package: the sandbox's kinds to the Flatpak, the
+// base folders' kinds to the host package, the settings database to both.
+bool kindOfPackage(EntryKind kind, LinuxPackage package);
+
 // What a plan is asked for: the target, and whether Safari's Hard reset is part of it.
 struct PlanRequest {
     std::string identifier;
     bool safariHard = false;
     // The kinds of a bundle's Library, or those of a Linux desktop application's folders.
     TargetFamily family = TargetFamily::Bundle;
+    LinuxPackage package = LinuxPackage::Any;
     // Where a Linux application's settings database folders are looked for; none: not at all.
     const SettingsSearch* settings = nullptr;
 };
@@ -45,6 +51,7 @@ struct PlannedEntry {
 struct TargetPlan {
     std::string identifier;
     TargetFamily family = TargetFamily::Bundle;
+    LinuxPackage package = LinuxPackage::Any;
     bool isSafari = false;
     std::vector<PlannedEntry> entries;  // in the report's order
     std::vector<SkippedFolder> skipped; // each folder once

@@ -3,6 +3,7 @@
 #include "core/linuxapps/KeyFile.h"
 
 #include <algorithm>
+#include <array>
 
 namespace corvane {
 
@@ -49,7 +50,84 @@ bool isRandomPart(std::string_view part) {
     });
 }
 
+std::string_view baseName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 } // namespace
+
+bool execProgramNamesOwnFile(std::string_view program) {
+    static constexpr std::array<std::string_view, 28> kRunOthers = {
+        "bash",   "busybox", "csh",  "dash",   "dotnet", "electron", "env",
+        "fish",   "flatpak", "gjs",  "java",   "ksh",    "lua",      "luajit",
+        "mksh",   "mono",    "node", "nodejs", "perl",   "php",      "pypy",
+        "python", "ruby",    "sh",   "tclsh",  "tcsh",   "wish",     "zsh"};
+    std::string_view name = baseName(program);
+    // python3.12, perl5.36, electron25
+    while (!name.empty() && ((name.back() >= '0' && name.back() <= '9') || name.back() == '.')) {
+        name.remove_suffix(1);
+    }
+    return !name.empty() &&
+           std::find(kRunOthers.begin(), kRunOthers.end(), name) == kRunOthers.end();
+}
+
+std::optional<std::string> ownExecProgram(std::string_view exec) {
+    std::vector<std::string> words;
+    std::optional<std::string> word;
+    for (std::size_t i = 0; i < exec.size(); ++i) {
+        const char c = exec[i];
+        if (c == ' ') {
+            if (word) {
+                words.push_back(std::move(*word));
+                word.reset();
+            }
+        } else if (c == '"') {
+            // Inside quotes a backslash escapes the next character.
+            word.emplace(word.value_or(""));
+            for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+                if (exec[i] == '\\' && i + 1 < exec.size()) {
+                    ++i;
+                }
+                *word += exec[i];
+            }
+            if (i == exec.size()) {
+                return std::nullopt; // a quote left open
+            }
+        } else {
+            word.emplace(word.value_or("")) += c;
+        }
+    }
+    if (word) {
+        words.push_back(std::move(*word));
+    }
+    if (words.empty() || words.front().empty()) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& argument = words[i];
+        const bool fieldCode = argument.size() == 2 && argument[0] == '%';
+        const bool bareOption =
+            argument.size() > 1 && argument[0] == '-' && argument.find('=') == std::string::npos;
+        if (!fieldCode && !bareOption) {
+            return std::nullopt;
+        }
+    }
+    return words.front();
+}
+
+std::optional<std::string> applicationProgramFile(const SessionProcesses& session,
+                                                  const std::string& execProgram) {
+    if (!execProgramNamesOwnFile(execProgram)) {
+        return std::nullopt;
+    }
+    std::optional<ProgramFile> file = session.programFile(execProgram);
+    // /usr/bin/x-terminal-emulator leads to a file of any name.
+    if (!file || file->script || !execProgramNamesOwnFile(file->path)) {
+        return std::nullopt;
+    }
+    return std::move(file->path);
+}
 
 std::optional<std::string> applicationIdOfUnit(std::string_view unit) {
     constexpr std::string_view prefix = "app-";
@@ -88,7 +166,8 @@ std::optional<std::string> applicationIdOfUnit(std::string_view unit) {
     return unescapedUnitName(rest);
 }
 
-bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applicationId) {
+bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applicationId,
+                           LinuxPackage package) {
     while (!cgroupText.empty()) {
         const std::size_t end = std::min(cgroupText.find('\n'), cgroupText.size());
         std::string_view line = cgroupText.substr(0, end);
@@ -103,7 +182,10 @@ bool cgroupRunsApplication(std::string_view cgroupText, std::string_view applica
         std::string_view path = line.substr(second + 1);
         while (!path.empty()) {
             const std::size_t slash = std::min(path.find('/'), path.size());
-            if (applicationIdOfUnit(path.substr(0, slash)) == applicationId) {
+            const std::string_view unit = path.substr(0, slash);
+            const bool flatpak = unit.starts_with("app-flatpak-");
+            if (applicationIdOfUnit(unit) == applicationId &&
+                (package == LinuxPackage::Any || flatpak == (package == LinuxPackage::Flatpak))) {
                 return true;
             }
             path.remove_prefix(std::min(slash + 1, path.size()));
@@ -132,19 +214,24 @@ std::optional<std::string> flatpakDconfMigratePath(std::string_view metadataText
 }
 
 Result<RunningInstances> runningInstances(const SessionProcesses& session,
-                                          std::string_view applicationId) {
+                                          std::string_view applicationId,
+                                          const std::optional<std::string>& programFile,
+                                          LinuxPackage package) {
     Result<std::vector<ProcessCgroup>> processes = session.userProcessCgroups();
     if (!processes) {
         return processes.error();
     }
     RunningInstances found;
     for (const ProcessCgroup& process : *processes) {
-        if (cgroupRunsApplication(process.cgroupText, applicationId)) {
+        if (cgroupRunsApplication(process.cgroupText, applicationId, package) ||
+            (programFile && !programFile->empty() && process.executable == *programFile)) {
             found.pids.push_back(process.pid);
+            found.includesThisProgram = found.includesThisProgram || process.thisProgram;
         }
     }
     for (const FlatpakInstance& instance : session.flatpakInstances()) {
-        if (flatpakInstanceApplication(instance.infoText) != applicationId) {
+        if (package == LinuxPackage::Host ||
+            flatpakInstanceApplication(instance.infoText) != applicationId) {
             continue;
         }
         found.flatpakInstance = true;

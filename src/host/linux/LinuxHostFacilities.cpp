@@ -1,6 +1,7 @@
 #include "host/HostFacilities.h"
 #include "host/linux/DconfSettingsDatabase.h"
 #include "host/linux/FreedesktopTrash.h"
+#include "host/linux/GioApplicationBus.h"
 #include "host/linux/ProcRunningApplications.h"
 #include "host/linux/ProcSessionProcesses.h"
 #include "host/linux/XdgDesktopApplications.h"
@@ -27,6 +28,7 @@ public:
         ports.desktopApplications = &m_desktopApplications;
         ports.settingsDatabase = &m_settingsDatabase;
         ports.sessionProcesses = &m_sessionProcesses;
+        ports.applicationBus = &m_applicationBus;
         return ports;
     }
     void setLogEchoToStandardError(bool echo) override { m_log.setEchoToStandardError(echo); }
@@ -44,6 +46,7 @@ private:
     // Reaches the session bus only at its first call, so a start without one is not held up.
     DconfSettingsDatabase m_settingsDatabase;
     ProcSessionProcesses m_sessionProcesses;
+    GioApplicationBus m_applicationBus;
 };
 
 } // namespace

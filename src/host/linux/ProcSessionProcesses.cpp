@@ -1,8 +1,12 @@
 #include "host/linux/ProcSessionProcesses.h"
 
+#include <array>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,6 +50,54 @@ std::optional<pid_t> pidOf(const char* name) {
     return static_cast<pid_t>(value);
 }
 
+// The program file of a process; empty when it cannot be read (another user's, a kernel
+// thread). A replaced program file still is the one the process runs.
+std::string executableOf(int proc, const char* pid) {
+    std::array<char, PATH_MAX> buffer{};
+    const std::string link = std::string(pid) + "/exe";
+    const ssize_t length = readlinkat(proc, link.c_str(), buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) {
+        return {};
+    }
+    std::string executable(buffer.data(), static_cast<std::size_t>(length));
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (executable.size() > kDeleted.size() && executable.ends_with(kDeleted)) {
+        executable.resize(executable.size() - kDeleted.size());
+    }
+    return executable;
+}
+
+// Flatpak's sandbox holds a lock on the instance's ".ref" file while it runs. A folder younger
+// than a few seconds may not be locked yet; one without the file is taken as running.
+bool instanceRuns(const std::string& folder) {
+    const std::string ref = folder + "/.ref";
+    const int fd = open(ref.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return errno == ENOENT;
+    }
+    struct stat info {};
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    // Open file description locks see the sandbox's lock, and any other process's or our own.
+    const bool runs = fstat(fd, &info) != 0 || info.st_mtime + 3 >= std::time(nullptr) ||
+                      fcntl(fd, F_OFD_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+    close(fd);
+    return runs;
+}
+
+bool isScript(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    std::array<char, 2> start{};
+    const bool script =
+        read(fd, start.data(), start.size()) == 2 && start[0] == '#' && start[1] == '!';
+    close(fd);
+    return script;
+}
+
 std::string environmentOr(const char* name, const std::string& fallback) {
     const char* value = std::getenv(name);
     return value != nullptr && value[0] == '/' ? value : fallback;
@@ -75,6 +127,7 @@ Result<std::vector<ProcessCgroup>> ProcSessionProcesses::userProcessCgroups() co
     }
     std::vector<ProcessCgroup> processes;
     const uid_t me = getuid();
+    const pid_t self = getpid();
     while (const dirent* entry = readdir(dir)) {
         const std::optional<pid_t> pid = pidOf(entry->d_name);
         struct stat info {};
@@ -84,7 +137,8 @@ Result<std::vector<ProcessCgroup>> ProcSessionProcesses::userProcessCgroups() co
         // A process that ended meanwhile has no file any more.
         if (std::optional<std::string> text =
                 textOf(m_procRoot + "/" + entry->d_name + "/cgroup")) {
-            processes.push_back({*pid, std::move(*text)});
+            processes.push_back(
+                {*pid, std::move(*text), executableOf(dirfd(dir), entry->d_name), *pid == self});
         }
     }
     closedir(dir);
@@ -104,7 +158,7 @@ std::vector<FlatpakInstance> ProcSessionProcesses::flatpakInstances() const {
         }
         const std::string folder = root + "/" + entry->d_name;
         std::optional<std::string> info = textOf(folder + "/info");
-        if (!info) {
+        if (!info || !instanceRuns(folder)) {
             continue;
         }
         FlatpakInstance instance{std::move(*info), std::nullopt};
@@ -137,6 +191,49 @@ ProcSessionProcesses::flatpakMetadata(const std::string& applicationId) const {
         }
     }
     return texts;
+}
+
+std::optional<ProgramFile> ProcSessionProcesses::programFile(const std::string& program) const {
+    if (program.empty()) {
+        return std::nullopt;
+    }
+    std::vector<std::string> candidates;
+    if (program.find('/') != std::string::npos) {
+        if (program.front() != '/') {
+            return std::nullopt; // relative to no folder a desktop file knows
+        }
+        candidates.push_back(program);
+    } else {
+        const char* path = std::getenv("PATH");
+        std::string_view folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+        while (!folders.empty()) {
+            const std::size_t colon = std::min(folders.find(':'), folders.size());
+            const std::string_view folder = folders.substr(0, colon);
+            if (!folder.empty() && folder.front() == '/') {
+                candidates.push_back(std::string(folder) + "/" + program);
+            }
+            folders.remove_prefix(std::min(colon + 1, folders.size()));
+        }
+    }
+    for (const std::string& candidate : candidates) {
+        std::array<char, PATH_MAX> resolved{};
+        if (access(candidate.c_str(), X_OK) != 0 ||
+            realpath(candidate.c_str(), resolved.data()) == nullptr) {
+            continue;
+        }
+        struct stat info {};
+        if (stat(resolved.data(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        return ProgramFile{resolved.data(), isScript(resolved.data())};
+    }
+    return std::nullopt;
+}
+
+void ProcSessionProcesses::terminate(pid_t pid) {
+    if (pid > 0 && pid != getpid()) {
+        kill(pid, SIGTERM);
+    }
 }
 
 } // namespace corvane

@@ -15,6 +15,9 @@ public:
     Result<std::vector<ProcessCgroup>> userProcessCgroups() const override;
     std::vector<FlatpakInstance> flatpakInstances() const override;
     std::vector<std::string> flatpakMetadata(const std::string& applicationId) const override;
+    // PATH is this program's own.
+    std::optional<ProgramFile> programFile(const std::string& program) const override;
+    void terminate(pid_t pid) override;
 
 private:
     std::string m_procRoot;

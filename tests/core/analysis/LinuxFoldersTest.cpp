@@ -35,9 +35,11 @@ struct Found {
     std::vector<SkippedFolder> skipped;
 };
 
-Found plan(const FileSystem& fileSystem, const std::string& home, const std::string& id) {
-    const TargetPlan planned = planTarget({id, false, TargetFamily::LinuxApplication}, fileSystem,
-                                          UserFolders{home, home + "/Library"}, nullptr);
+Found plan(const FileSystem& fileSystem, const std::string& home, const std::string& id,
+           LinuxPackage package = LinuxPackage::Any) {
+    const TargetPlan planned =
+        planTarget({id, false, TargetFamily::LinuxApplication, package}, fileSystem,
+                   UserFolders{home, home + "/Library"}, nullptr);
     Found found;
     for (const PlannedEntry& entry : planned.entries) {
         EXPECT_EQ(entry.shown, entry.path.substr(home.size() + 1));
@@ -76,6 +78,25 @@ Entries withoutKinds(const Entries& entries, const std::vector<std::string>& kin
         }
     }
     return kept;
+}
+
+// A Flatpak and a host package of one id are two targets, each with its own folders.
+TEST(LinuxApplicationFolders, EachPackageTakesItsOwnFolders) {
+    TempHome home;
+    const std::string canonical = fs::canonical(home.path()).string();
+    giveEditorLayout(home);
+    const EnvironmentFileSystem fileSystem;
+    const std::pair<LinuxPackage, Entries> cases[] = {
+        {LinuxPackage::Any, kEditorEntries},
+        {LinuxPackage::Flatpak,
+         withoutKinds(kEditorEntries, {"xdg_config", "xdg_state", "xdg_cache"})},
+        {LinuxPackage::Host,
+         withoutKinds(kEditorEntries, {"flatpak_config", "flatpak_state", "flatpak_cache"})},
+    };
+    for (const auto& [package, entries] : cases) {
+        EXPECT_EQ(plan(fileSystem, canonical, kEditor, package).entries, entries)
+            << static_cast<int>(package);
+    }
 }
 
 TEST(LinuxApplicationFolders, OnlyTheFoldersNamedExactlyByTheIdAreFound) {

@@ -54,6 +54,10 @@ public:
         return found == metadata.end() ? std::vector<std::string>{}
                                        : std::vector<std::string>{found->second};
     }
+    std::optional<ProgramFile> programFile(const std::string&) const override {
+        return std::nullopt;
+    }
+    void terminate(pid_t) override {}
     std::map<std::string, std::string> metadata;
 };
 
