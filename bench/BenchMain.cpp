@@ -1170,9 +1170,13 @@ void linuxApplications(Run& run) {
     int written = 0;
     for (int i = 0; i < kLinuxApplications; ++i) {
         const std::string id = linuxId(i);
-        writeFile(exports / (id + ".desktop"),
+        // Every other one a Flatpak; every one has left folders in both places.
+        const bool flatpak = i % 2 == 0;
+        writeFile((flatpak ? exports : home / ".local/share/applications") / (id + ".desktop"),
                   "[Desktop Entry]\nType=Application\nName=Application " + std::to_string(i) +
-                      "\nIcon=" + id + "\nExec=/usr/bin/flatpak run " + id + "\nX-Flatpak=" + id +
+                      "\nIcon=" + id + "\nExec=" +
+                      (flatpak ? "/usr/bin/flatpak run " + id + "\nX-Flatpak=" + id
+                               : "/usr/bin/app" + std::to_string(i)) +
                       "\n");
         const fs::path sandbox = home / ".var/app" / id;
         for (const char* folder : {"config", "cache", ".local/state", "data"}) {
@@ -1226,44 +1230,53 @@ void linuxApplications(Run& run) {
     }
     sync();
 
-    const std::string id = linuxId(kLinuxApplications / 2);
-    std::string settingsFolder = "/" + id + "/";
-    std::replace(settingsFolder.begin(), settingsFolder.end(), '.', '/');
     const std::string corvane = (fs::path(run.binDir).parent_path() / "corvane").string();
-    const auto ours = [&] {
-        const TimedProcess p =
-            TimedProcess::run({corvane, "--list", "--json", id}, environment, true);
-        for (const std::string& wanted :
-             {settingsFolder, std::string("/.var/app/" + id + "/config"),
-              std::string("/.config/" + id)}) {
-            if (p.exitCode != 0 || p.output.find(wanted) == std::string::npos) {
-                run.problems.push_back("corvane --list " + id + " did not list " + wanted);
-                break;
+    // One Flatpak and one host package: the sandbox's folders or the base folders, and the
+    // settings database for both.
+    for (const int i : {kLinuxApplications / 2, kLinuxApplications / 2 + 1}) {
+        const std::string id = linuxId(i);
+        const bool flatpak = i % 2 == 0;
+        std::string settingsFolder = "/" + id + "/";
+        std::replace(settingsFolder.begin(), settingsFolder.end(), '.', '/');
+        const fs::path sandbox = home / ".var/app" / id;
+        const std::vector<std::string> folders =
+            flatpak ? std::vector<std::string>{(sandbox / "config").string(),
+                                               (sandbox / ".local/state").string(),
+                                               (sandbox / "cache").string()}
+                    : std::vector<std::string>{(home / ".config" / id).string(),
+                                               (home / ".local/state" / id).string(),
+                                               (home / ".cache" / id).string()};
+        const auto ours = [&] {
+            const TimedProcess p =
+                TimedProcess::run({corvane, "--list", "--json", id}, environment, true);
+            for (const std::string& wanted : {settingsFolder, folders.front()}) {
+                if (p.exitCode != 0 || p.output.find("\"" + wanted) == std::string::npos) {
+                    run.problems.push_back("corvane --list " + id + " did not list " + wanted);
+                    break;
+                }
             }
-        }
-        return p.seconds;
-    };
-    const fs::path sandbox = home / ".var/app" / id;
-    const auto reference = [&] {
-        const TimedProcess dump =
-            TimedProcess::run({"/usr/bin/dconf", "dump", settingsFolder}, environment, true);
-        const TimedProcess find = TimedProcess::run(
-            {"/usr/bin/find", (sandbox / "config").string(), (sandbox / ".local/state").string(),
-             (sandbox / "cache").string(), (home / ".config" / id).string(),
-             (home / ".local/state" / id).string(), (home / ".cache" / id).string()},
-            environment, true);
-        if (dump.exitCode != 0 || countLines(dump.output) < 2 || find.exitCode != 0) {
-            run.problems.push_back("dconf dump or find of " + id + " failed");
-        }
-        return dump.seconds + find.seconds;
-    };
-    ours();
-    reference();
-    const auto [oursTime, referenceTime] = alternate(run.rounds * 2 + 1, ours, reference);
-    Figure figure{"linux-analysis-" + std::to_string(kLinuxApplications) + "-applications",
-                  oursTime, referenceTime, kLinuxAnalysisGoal};
-    print(figure);
-    run.figures.push_back(figure);
+            return p.seconds;
+        };
+        std::vector<std::string> findArgs = {"/usr/bin/find"};
+        findArgs.insert(findArgs.end(), folders.begin(), folders.end());
+        const auto reference = [&] {
+            const TimedProcess dump =
+                TimedProcess::run({"/usr/bin/dconf", "dump", settingsFolder}, environment, true);
+            const TimedProcess find = TimedProcess::run(findArgs, environment, true);
+            if (dump.exitCode != 0 || countLines(dump.output) < 2 || find.exitCode != 0) {
+                run.problems.push_back("dconf dump or find of " + id + " failed");
+            }
+            return dump.seconds + find.seconds;
+        };
+        ours();
+        reference();
+        const auto [oursTime, referenceTime] = alternate(run.rounds * 2 + 1, ours, reference);
+        Figure figure{std::string("linux-analysis-") + (flatpak ? "flatpak" : "host") + "-of-" +
+                          std::to_string(kLinuxApplications),
+                      oursTime, referenceTime, kLinuxAnalysisGoal};
+        print(figure);
+        run.figures.push_back(figure);
+    }
 
     // The window's list of the same applications, on the offscreen platform.
     std::vector<std::string> listEnvironment = environment;
@@ -1561,15 +1574,17 @@ void writeMarkdown(const Run& run, const std::string& file) {
            "`corvane-bench-window`: the same window with the same widgets, texts, images and "
            "menus that does no start-up work (no record looked up, no notifications set up); "
            "both record the moment their window's first paint begins, in the same code.\n\n";
-    out << "`linux-analysis-" << kLinuxApplications
-        << "-applications` is `corvane --list --json ID` for one of " << kLinuxApplications
-        << " installed Flatpak applications (each with its desktop file, a `~/.var/app/ID` "
-           "folder, `~/.config/ID`, `~/.cache/ID`, `~/.local/state/ID` and `~/.local/share/ID`) "
-           "in a dconf database of "
+    out << "`linux-analysis-flatpak-of-" << kLinuxApplications << "` and `linux-analysis-host-of-"
+        << kLinuxApplications << "` are `corvane --list --json ID` for one of "
+        << kLinuxApplications
+        << " installed applications, half of them Flatpaks, each with its desktop file, a "
+           "`~/.var/app/ID` folder, `~/.config/ID`, `~/.cache/ID`, `~/.local/state/ID` and "
+           "`~/.local/share/ID`, in a dconf database of "
         << kLinuxKeys
-        << " keys, on a session bus and dconf service of the benchmark's own, against `dconf "
-           "dump` of its settings folder plus `find` of the same six folders, two processes "
-           "summed. The window's list of the same installed applications is timed from the menu "
+        << " keys on a session bus and dconf service of the benchmark's own, against `dconf "
+           "dump` of its settings folder plus `find` of its three folders (the sandbox's for a "
+           "Flatpak, the base folders' for a host package), two processes summed. The window's "
+           "list of the same installed applications is timed from the menu "
            "command to the first paint of its rows, on Qt's offscreen platform.\n\n";
     if (run.fileSystem == "ext4 without a journal") {
         out << "Ext4 without a journal passes over inodes freed in the last minutes each time it "

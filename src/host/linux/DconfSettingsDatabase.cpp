@@ -11,8 +11,8 @@ struct DconfState {
     // which the command line never runs.
     GMainContext* context = nullptr;
     DConfClient* client = nullptr;
-    // The process's shared session bus connection, which the client uses, held so that it keeps
-    // the setting below.
+    // The process's shared session bus connection, which the client changes keys over, held so
+    // that it keeps the setting made when it was opened.
     GDBusConnection* sharedBus = nullptr;
 };
 
@@ -250,14 +250,10 @@ Status DconfSettingsDatabase::connect() {
         m_connection = service;
         return *m_connection;
     }
-    // GLib ends the whole program when the shared session bus goes away; a reset in progress
-    // gets an error from dconf instead.
-    GDBusConnection* shared = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (shared != nullptr) {
-        g_dbus_connection_set_exit_on_close(shared, FALSE);
-    }
+    // The client reads the database file itself; the shared bus it changes keys over is opened
+    // before the first change.
     g_main_context_push_thread_default(context);
-    m_state = new DconfState{context, dconf_client_new(), shared};
+    m_state = new DconfState{context, dconf_client_new(), nullptr};
     g_main_context_pop_thread_default(context);
     m_connection = Status(Done{});
     return *m_connection;
@@ -316,6 +312,14 @@ Status DconfSettingsDatabase::replace(const SettingsFolder& folder, const Settin
     }
     if (Status ok = connect(); !ok) {
         return ok;
+    }
+    if (m_state->sharedBus == nullptr) {
+        // GLib ends the whole program when the shared session bus goes away; a reset in progress
+        // gets an error from dconf instead.
+        m_state->sharedBus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        if (m_state->sharedBus != nullptr) {
+            g_dbus_connection_set_exit_on_close(m_state->sharedBus, FALSE);
+        }
     }
     // The service drops a write of a key's current value from a change as having no effect,
     // even when the same change resets the key's folder, which then loses the key. So a folder
