@@ -58,8 +58,10 @@ void QtApplication::endBusy() {
     m_gate.end();
 }
 
-FrontEnd::FrontEnd()
-    : m_window(std::make_unique<MainWindow>()), m_host(makeHostFacilities()),
+FrontEnd::FrontEnd() : FrontEnd(makeHostFacilities()) {}
+
+FrontEnd::FrontEnd(std::unique_ptr<HostFacilities> host)
+    : m_window(std::make_unique<MainWindow>()), m_host(std::move(host)),
       m_alerts(std::make_unique<QtAlerts>(m_window.get())),
       m_openPanel(std::make_unique<QtOpenPanel>(m_window.get())),
       m_resetChooser(std::make_unique<QtResetChooser>(m_window.get())),

@@ -46,6 +46,8 @@ class FrontEnd : public QObject {
     Q_OBJECT
 public:
     FrontEnd();
+    // On the host's facilities given, as a test hands them over.
+    explicit FrontEnd(std::unique_ptr<HostFacilities> host);
     ~FrontEnd() override;
 
     // Shows the window and runs start-up; with an application, chooses it as the open panel

@@ -6,6 +6,7 @@
 #include "core/analysis/SettingsKind.h"
 #include "core/fix/ResetRecord.h"
 #include "host/linux/XdgDesktopApplications.h"
+#include "support/EnvironmentScope.h"
 #include "support/FixDoubles.h"
 #include "support/MemorySettingsDatabase.h"
 #include "support/RecordingTrash.h"
@@ -22,29 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kEditor = "org.gnome.TextEditor";
-
-// The environment a run sees: the desktop files of a temporary system and the base folders at
-// their defaults, put back when the test ends.
-class EnvironmentScope {
-public:
-    explicit EnvironmentScope(const std::map<std::string, std::optional<std::string>>& values) {
-        for (const auto& [name, value] : values) {
-            const char* before = std::getenv(name.c_str());
-            m_before.emplace(name, before ? std::optional<std::string>(before) : std::nullopt);
-            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-        }
-    }
-    ~EnvironmentScope() {
-        for (const auto& [name, value] : m_before) {
-            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-        }
-    }
-    EnvironmentScope(const EnvironmentScope&) = delete;
-    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
-
-private:
-    std::map<std::string, std::optional<std::string>> m_before;
-};
 
 class LinuxApplication : public CommandLine {
 protected:
