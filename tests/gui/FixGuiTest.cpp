@@ -163,34 +163,6 @@ void whenAlertUp(const std::function<void(QMessageBox*)>& answer, int attempts =
     });
 }
 
-// Presses the button titled `title` of the next modal alert, keeps its text, then does `next`.
-void answerAlert(const QString& title, QString* text, std::function<void()> next = {},
-                 int attempts = 500) {
-    QTimer::singleShot(10, qApp, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) {
-            if (attempts > 0) {
-                answerAlert(title, text, next, attempts - 1);
-            } else {
-                ADD_FAILURE() << "no alert came up";
-            }
-            return;
-        }
-        *text = box->text() + box->informativeText();
-        for (auto* button : box->findChildren<QPushButton*>()) {
-            if (button->text() == title) {
-                if (next) {
-                    next();
-                }
-                QTest::mouseClick(button, Qt::LeftButton);
-                return;
-            }
-        }
-        ADD_FAILURE() << "the alert has no button " << title.toStdString();
-        box->reject();
-    });
-}
-
 TEST(FixGui, RestoreIsOfferedAfterAFixAndPutsTheSettingsBack) {
     TempHome home;
     const std::string id = "org.corvane.test.Gui" + std::to_string(getpid());

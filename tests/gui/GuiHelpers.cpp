@@ -2,10 +2,16 @@
 
 #include "TestPaths.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
+#include <gtest/gtest.h>
 
 namespace corvane::testing {
 
@@ -41,6 +47,32 @@ QString saveScreenshot(QWidget& widget, const QString& name) {
     const QString file = folder + QLatin1Char('/') + name + QStringLiteral(".png");
     widget.grab().save(file);
     return file;
+}
+
+void answerAlert(const QString& title, QString* text, std::function<void()> next, int attempts) {
+    QTimer::singleShot(10, qApp, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) {
+            if (attempts > 0) {
+                answerAlert(title, text, next, attempts - 1);
+            } else {
+                ADD_FAILURE() << "no alert came up";
+            }
+            return;
+        }
+        *text = box->text() + box->informativeText();
+        for (auto* button : box->findChildren<QPushButton*>()) {
+            if (button->text() == title) {
+                if (next) {
+                    next();
+                }
+                QTest::mouseClick(button, Qt::LeftButton);
+                return;
+            }
+        }
+        ADD_FAILURE() << "the alert has no button " << title.toStdString();
+        box->reject();
+    });
 }
 
 } // namespace corvane::testing

@@ -38,33 +38,6 @@ private:
     SettingsDatabase& m_settings;
 };
 
-// Presses the button titled `title` of the next modal alert, then does `next`.
-void answerAlert(const QString& title, std::function<void()> next = {}, int attempts = 500) {
-    QTimer::singleShot(10, qApp, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) {
-            if (attempts > 0) {
-                answerAlert(title, next, attempts - 1);
-            } else {
-                ADD_FAILURE() << "no alert came up";
-            }
-            return;
-        }
-        for (auto* button : box->findChildren<QPushButton*>()) {
-            if (button->text() == title) {
-                if (next) {
-                    next();
-                }
-                QTest::mouseClick(button, Qt::LeftButton);
-                return;
-            }
-        }
-        ADD_FAILURE() << "the alert has no button " << title.toStdString() << ": "
-                      << (box->text() + box->informativeText()).toStdString();
-        box->reject();
-    });
-}
-
 // GNOME Text Editor as it lies in a home: its desktop file, its settings in the settings
 // database, its session in the state folder and its unsaved drafts among its data. Chosen from
 // the list of installed applications, the window lists the settings folder with its keys and the
@@ -128,7 +101,10 @@ TEST(LinuxApplicationGui, TextEditorIsListedResetAndRestoredThroughTheWindow) {
               "an unsaved draft");
 
     ASSERT_TRUE(window.restoreButton()->isEnabled());
-    answerAlert(QStringLiteral("Restore"), [] { answerAlert(QStringLiteral("OK")); });
+    QString question;
+    QString result;
+    answerAlert(QStringLiteral("Restore"), &question,
+                [&result] { answerAlert(QStringLiteral("OK"), &result); });
     QTest::mouseClick(window.restoreButton(), Qt::LeftButton);
     EXPECT_EQ(settings.keys, before) << "value for value";
     EXPECT_EQ(contentOf(home.path() + "/" + session), sessionBytes) << "byte for byte";

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTextEdit>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 namespace corvane::testing {
@@ -22,5 +23,11 @@ QColor colourAt(const QTextEdit& edit, int position);
 
 // Saves a picture of the widget as build/screenshots/<name>.png and returns the path.
 QString saveScreenshot(QWidget& widget, const QString& name);
+
+// Presses the button titled `title` of the next modal alert once it is up, keeps the alert's
+// text in `text`, then does `next`; polls from the event loop, so it works while the caller
+// blocks in the alert's exec().
+void answerAlert(const QString& title, QString* text, std::function<void()> next = {},
+                 int attempts = 500);
 
 } // namespace corvane::testing
