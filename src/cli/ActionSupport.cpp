@@ -92,6 +92,11 @@ std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::st
     if (found && found->packages.size() == 1) {
         found->packages.clear();
     }
+    if (found) {
+        for (const InstalledApplication& app : list.applications) {
+            found->installedIds.push_back(app.id);
+        }
+    }
     return found;
 }
 

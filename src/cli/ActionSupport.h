@@ -27,6 +27,8 @@ struct Target {
     // An id with both a Flatpak and a host package installed, when the argument picked neither:
     // the arguments that name each ("ID:host", "ID:flatpak") with their names.
     std::vector<std::pair<std::string, std::string>> packages = {};
+    // Every installed application's id, read when the target was looked up.
+    std::vector<std::string> installedIds = {};
 };
 
 // The suffixes that pick one package of an id that has both.

@@ -69,7 +69,8 @@ TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target&
     if (target.family == TargetFamily::LinuxApplication) {
         settings =
             settingsSearchFor(target.identifier, ports.settingsDatabase, ports.desktopApplications,
-                              ports.sessionProcesses, ports.fileSystem, folders.home);
+                              ports.sessionProcesses, ports.fileSystem, folders.home,
+                              target.installedIds.empty() ? nullptr : &target.installedIds);
     }
     PlanRequest request{target.identifier, hard, target.family, target.package};
     request.settings = settings ? &*settings : nullptr;

@@ -31,7 +31,8 @@ bool spellsApplicationId(const std::string& path, const std::string& application
 SettingsSearch settingsSearchFor(const std::string& applicationId, SettingsDatabase* database,
                                  const DesktopApplications* desktop,
                                  const SessionProcesses* session, const FileSystem& fs,
-                                 const std::string& home) {
+                                 const std::string& home,
+                                 const std::vector<std::string>* installedIds) {
     SettingsSearch search;
     search.database = database;
     std::vector<InstalledSchema> schemas;
@@ -41,9 +42,13 @@ SettingsSearch settingsSearchFor(const std::string& applicationId, SettingsDatab
         if (Result<std::vector<InstalledSchema>> installed = desktop->installedSchemas()) {
             schemas = std::move(*installed);
         }
-        for (const InstalledApplication& app :
-             findInstalledApplications(fs, *desktop, home).applications) {
-            others.push_back(app.id);
+        if (installedIds) {
+            others = *installedIds;
+        } else {
+            for (const InstalledApplication& app :
+                 findInstalledApplications(fs, *desktop, home).applications) {
+                others.push_back(app.id);
+            }
         }
     }
     if (session) {

@@ -23,11 +23,13 @@ struct SettingsSearch {
 
 // The application's folders of the settings database: /ID/ (dots as slashes), the paths of its
 // installed schemas and the folder its Flatpak migrates from, each without the folders of the
-// other installed applications inside it.
+// other installed applications inside it. `installedIds`, when the caller has read them already,
+// spares reading every desktop file again.
 SettingsSearch settingsSearchFor(const std::string& applicationId, SettingsDatabase* database,
                                  const DesktopApplications* desktop,
                                  const SessionProcesses* session, const FileSystem& fs,
-                                 const std::string& home);
+                                 const std::string& home,
+                                 const std::vector<std::string>* installedIds = nullptr);
 
 // "/org/gnome/TextEditor/ (12 keys set)", as the report lists a folder.
 std::string settingsFolderShown(const std::string& path, std::size_t keys);
