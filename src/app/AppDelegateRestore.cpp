@@ -125,6 +125,12 @@ void AppDelegate::restoreButtonMethod() {
     if (!place) {
         return;
     }
+    // Without a chooser Restore always asks about the newest reset: the records need not be
+    // counted, which would read each of them once more.
+    if (!_windowParts.resetChooser) {
+        restoreLatest(std::nullopt);
+        return;
+    }
     Trash& trash = *_ports.trash;
     ResetRecords records(ResetRecords::folderIn(place->library));
     // Counted a record at a time: one reset may hold many thousands of entries.
@@ -134,7 +140,7 @@ void AppDelegate::restoreButtonMethod() {
         return restorable < 2;
     });
     // With a single reset to put back, Restore asks about it directly.
-    if (restorable < 2 || !_windowParts.resetChooser) {
+    if (restorable < 2) {
         restoreLatest(std::nullopt);
         return;
     }

@@ -388,8 +388,8 @@ FreedesktopTrash::DeviceTrash FreedesktopTrash::topDirTrash(const std::string& t
     return trash;
 }
 
-Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::string& path,
-                                                                 dev_t device, bool make) {
+Result<const FreedesktopTrash::DeviceTrash*> FreedesktopTrash::trashFor(const std::string& path,
+                                                                        dev_t device, bool make) {
     const bool home = device == homeDevice();
     std::string folder;
     if (!home) {
@@ -409,7 +409,7 @@ Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::stri
         if (!cached->second.refusal.empty()) {
             return Error{cached->second.refusal, 0};
         }
-        return cached->second;
+        return &cached->second;
     }
     DeviceTrash trash;
     if (home) {
@@ -423,11 +423,11 @@ Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::stri
     } else {
         trash = topDirTrash(mountTop(folder, device), device, make);
     }
-    m_trashes[device] = trash;
-    if (!trash.refusal.empty()) {
-        return Error{trash.refusal, 0};
+    DeviceTrash& kept = m_trashes[device] = std::move(trash);
+    if (!kept.refusal.empty()) {
+        return Error{kept.refusal, 0};
     }
-    return trash;
+    return &kept;
 }
 
 std::optional<std::string> FreedesktopTrash::unavailableReason(const std::string& path) {
@@ -442,7 +442,7 @@ std::optional<std::string> FreedesktopTrash::unavailableReason(const std::string
         }
         known = m_folderDevices.emplace(folder, info.st_dev).first;
     }
-    const Result<DeviceTrash> trash = trashFor(path, known->second, false);
+    const Result<const DeviceTrash*> trash = trashFor(path, known->second, false);
     return trash ? std::nullopt : std::optional(trash.error().reason);
 }
 
@@ -452,37 +452,48 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
     if (name.empty() || name == "/" || name == "." || name == "..") {
         return Error{"it cannot be moved to the Trash", EINVAL};
     }
-    if (lstat(withoutTrailingSlashes(path).c_str(), &entry) != 0) {
+    const bool bare = path.back() != '/';
+    if (lstat(bare ? path.c_str() : withoutTrailingSlashes(path).c_str(), &entry) != 0) {
         return Error{plainReason(errno), errno};
     }
-    const Result<DeviceTrash> trash = trashFor(path, entry.st_dev, true);
-    if (!trash) {
-        return trash.error();
+    const Result<const DeviceTrash*> found = trashFor(path, entry.st_dev, true);
+    if (!found) {
+        return found.error();
     }
-    std::string recorded = absolutePath(path);
-    if (!trash->topdir.empty()) {
+    const DeviceTrash& trash = **found;
+    std::string recorded = bare && path.front() == '/' ? path : absolutePath(path);
+    if (!trash.topdir.empty()) {
         const std::optional<std::string> real = realPathOf(path);
-        if (!real || !isUnder(*real, trash->topdir) || *real == trash->topdir) {
+        if (!real || !isUnder(*real, trash.topdir) || *real == trash.topdir) {
             return Error{plainReason(EXDEV), EXDEV};
         }
-        recorded = real->substr(trash->topdir == "/" ? 1 : trash->topdir.size() + 1);
+        recorded = real->substr(trash.topdir == "/" ? 1 : trash.topdir.size() + 1);
     }
     const std::string deleted = deletionDate();
-    const std::string text =
-        "[Trash Info]\nPath=" + percentEncodedPath(recorded) + "\nDeletionDate=" + deleted + "\n";
+    std::string text = "[Trash Info]\nPath=";
+    text += percentEncodedPath(recorded);
+    text += "\nDeletionDate=";
+    text += deleted;
+    text += '\n';
+    // The root's two folders, joined as joined() does.
+    const std::string files = joined(trash.root, "files/");
+    const std::string infos = joined(trash.root, "info/");
     std::size_t limit = nameMax;
     for (int attempt = 0; attempt < allTries; ++attempt) {
         const std::string candidate = candidateName(name, attempt, limit);
-        const std::string trashed = joined(trash->root, "files/" + candidate);
         if (candidate.empty()) {
             return Error{"its name is too long for the Trash", ENAMETOOLONG};
         }
+        std::string trashed = files;
+        trashed += candidate;
         // An item with no info file of its own holds a name too; the move refuses to replace it
         // and the name is not offered again.
         if (m_heldNames.contains(trashed)) {
             continue;
         }
-        const std::string info = infoFileOf(trashed);
+        std::string info = infos;
+        info += candidate;
+        info += infoSuffix;
         killPoint();
         const int fd = open(info.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         if (fd < 0 && errno == ENAMETOOLONG) {
@@ -508,7 +519,7 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
             return Error{plainReason(error), error};
         }
         return TrashSlot{path,
-                         trashed,
+                         std::move(trashed),
                          {entry.st_dev, entry.st_ino, static_cast<std::uint64_t>(entry.st_size),
                           modifiedNanoseconds(entry), deleted},
                          S_ISDIR(entry.st_mode)};
@@ -720,9 +731,10 @@ FreedesktopTrash::trashRootsFor(const std::vector<std::string>& originals) {
         if (!seen.insert(info.st_dev).second || info.st_dev == homeDevice()) {
             continue;
         }
-        if (const Result<DeviceTrash> trash = trashFor(joined(folder, "."), info.st_dev, false);
-            trash && !trash->root.empty()) {
-            roots.emplace(trash->root, trash->topdir);
+        if (const Result<const DeviceTrash*> trash =
+                trashFor(joined(folder, "."), info.st_dev, false);
+            trash && !(*trash)->root.empty()) {
+            roots.emplace((*trash)->root, (*trash)->topdir);
         }
     }
     return roots;

@@ -59,7 +59,8 @@ private:
         bool ready = false;  // its folders exist and passed the checks
     };
 
-    Result<DeviceTrash> trashFor(const std::string& path, dev_t device, bool make);
+    // The cached Trash of `device`, valid until the cache is next changed.
+    Result<const DeviceTrash*> trashFor(const std::string& path, dev_t device, bool make);
     DeviceTrash topDirTrash(const std::string& topdir, dev_t device, bool make) const;
     dev_t homeDevice();
     bool isTrashFilesFolder(const std::string& folder) const;
