@@ -208,11 +208,10 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
         return std::nullopt;
     }
     Trash& trash = *_ports.trash;
-    tidyRecords(records, trash);
     // Planned under the lock: another run may have put it back, or written at its places,
-    // while this one waited.
-    LatestRecord now = records.named(id);
-    ResetRecord* current = std::get_if<ResetRecord>(&now);
+    // while this one waited. The record is the one the tidying just read under it.
+    std::optional<ResetRecord> now = tidyRecords(records, trash, id);
+    ResetRecord* current = now ? &*now : nullptr;
     if (!current || !hasSomethingToPutBack(*current, trash)) {
         _lastEnding = ResetEnding::NothingToDo;
         updateRestoreButton();

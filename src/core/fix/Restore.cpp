@@ -359,11 +359,17 @@ RestoreChoice newestRestorable(const ResetRecords& records,
 }
 
 void tidyRecords(ResetRecords& records, Trash& trash) {
+    (void)tidyRecords(records, trash, std::string());
+}
+
+std::optional<ResetRecord> tidyRecords(ResetRecords& records, Trash& trash,
+                                       const std::string& keep) {
+    std::optional<ResetRecord> wanted;
     std::vector<std::string> empty;
     // One place per folder stands for them all: the Trashes serving them are the same.
     std::unordered_map<std::string, std::string> oneInFolder;
-    records.forEach(std::nullopt, [&](const KeptRecord& kept) {
-        const auto* record = std::get_if<ResetRecord>(&kept);
+    records.forEach(std::nullopt, [&](KeptRecord& one) {
+        auto* record = std::get_if<ResetRecord>(&one);
         if (!record) {
             return true;
         }
@@ -382,6 +388,8 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
             !record->settings.empty() || !recoveredEntries(*record, trash).empty();
         if (!somethingLeft) {
             empty.push_back(record->id);
+        } else if (!keep.empty() && record->id == keep) {
+            wanted = std::move(*record);
         }
         return true;
     });
@@ -412,6 +420,7 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
     for (const std::string& id : empty) {
         records.remove(id);
     }
+    return wanted;
 }
 
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,

@@ -174,9 +174,24 @@ std::optional<std::string> topdirOf(const std::string& root, uid_t uid) {
     return std::nullopt;
 }
 
-std::string infoFileOf(const std::string& trashed) {
-    const std::string name = trashed.substr(trashed.rfind('/') + 1);
-    return joined(parentFolder(parentFolder(trashed)), "info/" + name) + std::string(infoSuffix);
+// The info file of the item at ROOT/files/NAME: ROOT/info/NAME.trashinfo.
+std::string infoFileOf(std::string_view trashed) {
+    const auto parent = [](std::string_view path) {
+        const std::size_t slash = path.rfind('/');
+        return slash == 0 || slash == std::string_view::npos ? std::string_view("/")
+                                                             : path.substr(0, slash);
+    };
+    const std::string_view name = trashed.substr(trashed.rfind('/') + 1);
+    const std::string_view root = parent(parent(trashed));
+    std::string info;
+    info.reserve(root.size() + name.size() + infoSuffix.size() + 6);
+    if (root != "/") {
+        info = root;
+    }
+    info += "/info/";
+    info += name;
+    info += infoSuffix;
+    return info;
 }
 
 // Now, as a DeletionDate: local time to the second. Made once a second, not once an entry.
@@ -742,8 +757,8 @@ FreedesktopTrash::trashRootsFor(const std::vector<std::string>& originals) {
 
 void FreedesktopTrash::forEachInfoFile(
     const std::vector<std::string>& originals,
-    const std::function<void(const std::string& infoFile, const std::string& item,
-                             const std::string& stem, bool present)>& visit) {
+    const std::function<void(const std::string& root, const std::string& stem, bool present)>&
+        visit) {
     for (const auto& [root, topdir] : trashRootsFor(originals)) {
         const std::string infoFolder = joined(root, "info");
         std::vector<std::string> stems;
@@ -760,8 +775,7 @@ void FreedesktopTrash::forEachInfoFile(
             return true;
         });
         for (const std::string& stem : stems) {
-            visit(joined(infoFolder, stem + std::string(infoSuffix)), joined(root, "files/" + stem),
-                  stem, items.contains(stem));
+            visit(root, stem, items.contains(stem));
         }
     }
 }
@@ -787,8 +801,9 @@ bool within(const std::string& date, const TimeSpan& span) {
 
 bool FreedesktopTrash::hasNotesWithoutItems(const std::vector<std::string>& places) {
     bool found = false;
-    forEachInfoFile(places, [&found](const std::string&, const std::string&, const std::string&,
-                                     bool present) { found = found || !present; });
+    forEachInfoFile(places, [&found](const std::string&, const std::string&, bool present) {
+        found = found || !present;
+    });
     return found;
 }
 
@@ -800,12 +815,13 @@ void FreedesktopTrash::forgetOrphans(const std::map<std::string, TimeSpan>& orig
         places.push_back(original);
     }
     std::vector<std::string> orphans;
-    forEachInfoFile(places, [&](const std::string& info, const std::string& item,
-                                const std::string& stem, bool present) {
+    forEachInfoFile(places, [&](const std::string& root, const std::string& stem, bool present) {
         // Most notes in a Trash are of other items: their names settle that before any is read.
         if (present || !mayBeTrashNameOf(stem, names)) {
             return;
         }
+        const std::string item = joined(root, "files/" + stem);
+        const std::string info = infoFileOf(item);
         const std::optional<InfoNote> note = readInfo(item);
         // A note cut short before its Path was written (the writer was killed) can only be told
         // by its name.
@@ -836,10 +852,13 @@ std::vector<TrashSlot> FreedesktopTrash::findTrashedFrom(const std::vector<std::
         wanted.insert(absolutePath(original));
     }
     std::map<std::string, std::pair<std::int64_t, TrashSlot>> found; // original -> earliest
-    forEachInfoFile(originals, [&](const std::string&, const std::string& item,
-                                   const std::string& stem, bool present) {
+    forEachInfoFile(originals, [&](const std::string& root, const std::string& stem, bool present) {
+        if (!present || !mayBeTrashNameOf(stem, names)) {
+            return;
+        }
+        const std::string item = joined(root, "files/" + stem);
         struct stat info {};
-        if (!present || !mayBeTrashNameOf(stem, names) || lstat(item.c_str(), &info) != 0) {
+        if (lstat(item.c_str(), &info) != 0) {
             return;
         }
         const std::optional<InfoNote> note = readInfo(item);

@@ -75,10 +75,11 @@ private:
     bool infoNames(const std::string& trashed, const std::string& original) const;
     // The Trashes entries of those places go to: the home's and one per other file system.
     std::map<std::string, std::string> trashRootsFor(const std::vector<std::string>& originals);
-    void
-    forEachInfoFile(const std::vector<std::string>& originals,
-                    const std::function<void(const std::string& infoFile, const std::string& item,
-                                             const std::string& stem, bool present)>& visit);
+    // Every note in those Trashes, by its Trash's root and the name of its item, and whether
+    // that item is there; the paths are joined only for the notes a caller looks into.
+    void forEachInfoFile(const std::vector<std::string>& originals,
+                         const std::function<void(const std::string& root, const std::string& stem,
+                                                  bool present)>& visit);
 
     std::string m_dataHome;
     uid_t m_uid;
