@@ -82,14 +82,28 @@ std::vector<std::string> LibraryRemover::targets(const std::vector<std::string>&
         }
     }
     const std::unordered_set<std::string_view> listed(all.begin(), all.end());
+    // Whether the folder or one above it is listed, for the last folder asked about: the
+    // entries of one folder come one after another.
+    std::string_view lastFolder;
+    bool lastFolderInside = false;
     const auto insideAnother = [&](std::string_view target) {
-        for (std::size_t slash = target.rfind('/'); slash != std::string::npos && slash > 0;
-             slash = target.rfind('/', slash - 1)) {
-            if (listed.contains(target.substr(0, slash))) {
-                return true;
+        const std::size_t end = target.rfind('/');
+        if (end == std::string::npos || end == 0) {
+            return false;
+        }
+        const std::string_view folder = target.substr(0, end);
+        if (folder != lastFolder) {
+            lastFolder = folder;
+            lastFolderInside = false;
+            for (std::size_t slash = end; slash != std::string::npos && slash > 0;
+                 slash = target.rfind('/', slash - 1)) {
+                if (listed.contains(target.substr(0, slash))) {
+                    lastFolderInside = true;
+                    break;
+                }
             }
         }
-        return false;
+        return lastFolderInside;
     };
     std::vector<std::size_t> kept;
     std::unordered_set<std::string_view> seen;

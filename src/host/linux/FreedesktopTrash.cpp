@@ -7,6 +7,7 @@
 #include "base/Text.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -275,13 +276,20 @@ std::string_view trimmed(std::string_view text) {
 
 std::string percentEncodedPath(std::string_view path) {
     static constexpr char hex[] = "0123456789ABCDEF";
+    static constexpr auto kept = [] {
+        std::array<bool, 256> table{};
+        for (int c = 0; c < 256; ++c) {
+            table[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '_' || c == '.' || c == '~' || c == '/';
+        }
+        return table;
+    }();
     std::string text;
     text.reserve(path.size());
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {
         const char c = path[i];
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+        if (kept[static_cast<unsigned char>(c)]) {
             continue;
         }
         const auto byte = static_cast<unsigned char>(c);
