@@ -233,7 +233,7 @@ std::int64_t modifiedNanoseconds(const struct stat& info) {
 // The name in the Trash at try `attempt`: the entry's own, then NAME.2 to NAME.16, then NAME
 // with a random suffix, cut so that its info file's name fits in `limit` bytes; empty when it
 // cannot be.
-std::string candidateName(const std::string& name, int attempt, std::size_t limit) {
+std::string candidateName(std::string_view name, int attempt, std::size_t limit) {
     static thread_local std::mt19937 generator{std::random_device{}()};
     char suffix[16] = {};
     if (attempt >= numberedTries) {
@@ -248,7 +248,13 @@ std::string candidateName(const std::string& name, int attempt, std::size_t limi
             --keep;
         }
     }
-    return keep == 0 ? std::string() : name.substr(0, keep) + suffix;
+    std::string candidate;
+    if (keep > 0) {
+        candidate.reserve(keep + std::strlen(suffix));
+        candidate.append(name.substr(0, keep));
+        candidate += suffix;
+    }
+    return candidate;
 }
 
 int copyContent(int in, int out) {
@@ -383,7 +389,8 @@ dev_t FreedesktopTrash::homeDevice() {
 
 FreedesktopTrash::DeviceTrash FreedesktopTrash::topDirTrash(const std::string& topdir, dev_t device,
                                                             bool make) const {
-    DeviceTrash trash{topdir, {}, "no Trash on the file system of " + topdir + " can take it"};
+    DeviceTrash trash{topdir, {}, "no Trash on the file system of " + topdir + " can take it",
+                      false,  {}, {}};
     // A Trash in the root of the system's own file system would be a folder of the system's;
     // desktops do not keep one there.
     if (topdir == "/") {
@@ -447,6 +454,10 @@ Result<const FreedesktopTrash::DeviceTrash*> FreedesktopTrash::trashFor(const st
         trash = topDirTrash(mountTop(folder, device), device, make);
     }
     DeviceTrash& kept = m_trashes[device] = std::move(trash);
+    if (!kept.root.empty()) {
+        kept.files = joined(kept.root, "files/");
+        kept.info = joined(kept.root, "info/");
+    }
     if (!kept.refusal.empty()) {
         return Error{kept.refusal, 0};
     }
@@ -470,7 +481,15 @@ std::optional<std::string> FreedesktopTrash::unavailableReason(const std::string
 }
 
 Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
-    const std::string name = lastPathComponent(path);
+    // The last component, as lastPathComponent() gives it.
+    std::string_view trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') {
+        trimmed.remove_suffix(1);
+    }
+    const std::size_t lastSlash = trimmed.rfind('/');
+    const std::string_view name = lastSlash == std::string_view::npos || trimmed == "/"
+                                      ? trimmed
+                                      : trimmed.substr(lastSlash + 1);
     struct stat entry {};
     if (name.empty() || name == "/" || name == "." || name == "..") {
         return Error{"it cannot be moved to the Trash", EINVAL};
@@ -498,23 +517,20 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
     text += "\nDeletionDate=";
     text += deleted;
     text += '\n';
-    // The root's two folders, joined as joined() does.
-    const std::string files = joined(trash.root, "files/");
-    const std::string infos = joined(trash.root, "info/");
     std::size_t limit = nameMax;
     for (int attempt = 0; attempt < allTries; ++attempt) {
         const std::string candidate = candidateName(name, attempt, limit);
         if (candidate.empty()) {
             return Error{"its name is too long for the Trash", ENAMETOOLONG};
         }
-        std::string trashed = files;
+        std::string trashed = trash.files;
         trashed += candidate;
         // An item with no info file of its own holds a name too; the move refuses to replace it
         // and the name is not offered again.
         if (m_heldNames.contains(trashed)) {
             continue;
         }
-        std::string info = infos;
+        std::string info = trash.info;
         info += candidate;
         info += infoSuffix;
         killPoint();

@@ -57,6 +57,8 @@ private:
         std::string root;    // holds files/ and info/; empty when refused
         std::string refusal; // set when no Trash can take entries of this file system
         bool ready = false;  // its folders exist and passed the checks
+        std::string files;   // root/files/ and root/info/, joined once for every entry
+        std::string info;
     };
 
     // The cached Trash of `device`, valid until the cache is next changed.
