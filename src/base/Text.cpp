@@ -7,6 +7,10 @@
 #include <ctime>
 #include <locale.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace corvane {
 
 std::int64_t utf16Length(std::string_view utf8) {
@@ -56,6 +60,21 @@ std::size_t plainJsonPrefix(std::string_view bytes) {
     // Nonzero when a byte of `word` is zero; exact as to whether there is one.
     const auto anyZero = [](std::uint64_t word) { return (word - kOnes) & ~word & kHighs; };
     std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time where the processor can: bytes at or above 0x80 count as negative.
+    const __m128i below = _mm_set1_epi8(0x20);
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; i + 16 <= bytes.size(); i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        const __m128i stops =
+            _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(block, below), _mm_cmpeq_epi8(block, quote)),
+                         _mm_cmpeq_epi8(block, backslash));
+        if (_mm_movemask_epi8(stops) != 0) {
+            break;
+        }
+    }
+#endif
     // Eight bytes at a time while none is below 0x20, at or above 0x80, a quote or a backslash.
     for (; i + 8 <= bytes.size(); i += 8) {
         std::uint64_t word = 0;
