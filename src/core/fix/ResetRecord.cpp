@@ -581,6 +581,9 @@ public:
         } else {
             try {
                 if (applyPlainHead(text, m_record)) {
+                    // A line follows for each planned entry, as a rule: the list is not grown
+                    // and moved again and again.
+                    m_record.moved.reserve(m_record.planned.size());
                     ++m_lines;
                     return true;
                 }
