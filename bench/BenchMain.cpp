@@ -13,6 +13,7 @@
 // freshly built Library is left alone before its timed run (3 s);
 // --gio-limit: when gio's restore is stopped (120 s); --only: some of the parts, by name.
 //   corvane_bench generate HOME ENTRIES [IDENTIFIER [CACHES]]   only build a Library
+//   corvane_bench generate-entries HOME N   only build a Library of N separate entries
 //
 // Exits 1 when a goal is missed or a side did not do what it should.
 
@@ -1605,6 +1606,21 @@ fs::path binaryFolder() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "generate-entries") {
+        // The separate-entries shape, with the list the minimal program takes beside it.
+        LibraryShape shape;
+        shape.identifier = kTarget;
+        shape.targetByHostFiles = std::strtoul(argv[3], nullptr, 10);
+        shape.entries = 1000 + shape.targetByHostFiles;
+        const SyntheticLibrary library = SyntheticLibrary::build(argv[2], shape);
+        std::ofstream list(library.home + "/minimal-list");
+        for (const std::string& path : library.preferenceMatches) {
+            list << path << '\n';
+        }
+        std::printf("%zu entries, %zu matching\n", library.walkedEntries,
+                    library.preferenceMatches.size());
+        return 0;
+    }
     if (argc >= 4 && std::string(argv[1]) == "generate") {
         LibraryShape shape;
         shape.entries = std::strtoul(argv[3], nullptr, 10);

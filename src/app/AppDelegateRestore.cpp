@@ -125,6 +125,12 @@ void AppDelegate::restoreButtonMethod() {
     if (!place) {
         return;
     }
+    // Without a chooser Restore always asks about the newest reset: the records need not be
+    // counted, which would read each of them once more.
+    if (!_windowParts.resetChooser) {
+        restoreLatest(std::nullopt);
+        return;
+    }
     Trash& trash = *_ports.trash;
     ResetRecords records(ResetRecords::folderIn(place->library));
     // Counted a record at a time: one reset may hold many thousands of entries.
@@ -134,7 +140,7 @@ void AppDelegate::restoreButtonMethod() {
         return restorable < 2;
     });
     // With a single reset to put back, Restore asks about it directly.
-    if (restorable < 2 || !_windowParts.resetChooser) {
+    if (restorable < 2) {
         restoreLatest(std::nullopt);
         return;
     }
@@ -202,11 +208,10 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
         return std::nullopt;
     }
     Trash& trash = *_ports.trash;
-    tidyRecords(records, trash);
     // Planned under the lock: another run may have put it back, or written at its places,
-    // while this one waited.
-    LatestRecord now = records.named(id);
-    ResetRecord* current = std::get_if<ResetRecord>(&now);
+    // while this one waited. The record is the one the tidying just read under it.
+    std::optional<ResetRecord> now = tidyRecords(records, trash, id);
+    ResetRecord* current = now ? &*now : nullptr;
     if (!current || !hasSomethingToPutBack(*current, trash)) {
         _lastEnding = ResetEnding::NothingToDo;
         updateRestoreButton();

@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <locale.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace corvane {
 
@@ -46,6 +52,45 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+std::size_t plainJsonPrefix(std::string_view bytes) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    // Nonzero when a byte of `word` is zero; exact as to whether there is one.
+    const auto anyZero = [](std::uint64_t word) { return (word - kOnes) & ~word & kHighs; };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time where the processor can: bytes at or above 0x80 count as negative.
+    const __m128i below = _mm_set1_epi8(0x20);
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; i + 16 <= bytes.size(); i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        const __m128i stops =
+            _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(block, below), _mm_cmpeq_epi8(block, quote)),
+                         _mm_cmpeq_epi8(block, backslash));
+        if (_mm_movemask_epi8(stops) != 0) {
+            break;
+        }
+    }
+#endif
+    // Eight bytes at a time while none is below 0x20, at or above 0x80, a quote or a backslash.
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if (((word | ((word - kOnes * 0x20) & ~word)) & kHighs) != 0 ||
+            anyZero(word ^ (kOnes * '"')) != 0 || anyZero(word ^ (kOnes * '\\')) != 0) {
+            break;
+        }
+    }
+    for (; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte < 0x20 || byte >= 0x80 || byte == '"' || byte == '\\') {
+            break;
+        }
+    }
+    return i;
 }
 
 bool isValidUtf8(std::string_view bytes) {

@@ -22,6 +22,10 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);
 
+// How many bytes from the start are printable ASCII other than '"' and '\\': the run a JSON
+// string holds as it is, with no escape.
+std::size_t plainJsonPrefix(std::string_view bytes);
+
 // The count with the word that goes with it: "1 entry", "2 entries".
 std::string plural(std::size_t count, std::string_view one, std::string_view many);
 

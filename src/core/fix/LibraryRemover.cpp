@@ -25,26 +25,46 @@ std::optional<std::string> LibraryRemover::removalTarget(const std::string& path
     if (m_confinement.empty()) {
         return std::nullopt;
     }
-    const std::string trimmed = withoutTrailingSlashes(path);
+    std::string_view trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') {
+        trimmed.remove_suffix(1);
+    }
     if (trimmed.empty() || trimmed.front() != '/') {
         return std::nullopt;
     }
     const std::size_t slash = trimmed.rfind('/');
-    const std::string name = trimmed.substr(slash + 1);
+    const std::string_view name = trimmed.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") {
         return std::nullopt;
     }
-    const std::string folder = slash == 0 ? std::string("/") : trimmed.substr(0, slash);
-    auto cached = m_resolvedParents.find(folder);
-    if (cached == m_resolvedParents.end()) {
-        cached = m_resolvedParents.emplace(folder, m_fs.resolvedPath(folder)).first;
+    const std::string_view folder = slash == 0 ? std::string_view("/") : trimmed.substr(0, slash);
+    if (!m_lastParent || m_lastParent->first != folder) {
+        const std::string key(folder);
+        auto cached = m_resolvedParents.find(key);
+        if (cached == m_resolvedParents.end()) {
+            cached = m_resolvedParents.emplace(key, m_fs.resolvedPath(key)).first;
+        }
+        m_lastParent = *cached;
     }
-    const std::optional<std::string>& parent = cached->second;
+    const std::optional<std::string>& parent = m_lastParent->second;
     if (!parent) {
         return std::nullopt;
     }
     // Only the parent is resolved: the entry itself, when a symlink, is what gets removed.
-    std::string target = appendPathComponent(*parent, name);
+    std::string target;
+    if (parent->empty()) {
+        target = name;
+    } else {
+        target.reserve(parent->size() + 1 + name.size());
+        target = *parent;
+        while (target.size() > 1 && target.back() == '/') {
+            target.pop_back();
+        }
+        if (target != "/") {
+            target += '/';
+        }
+        target += name;
+    }
     if (!m_confinement.rootOf(target)) {
         return std::nullopt;
     }
@@ -62,14 +82,28 @@ std::vector<std::string> LibraryRemover::targets(const std::vector<std::string>&
         }
     }
     const std::unordered_set<std::string_view> listed(all.begin(), all.end());
+    // Whether the folder or one above it is listed, for the last folder asked about: the
+    // entries of one folder come one after another.
+    std::string_view lastFolder;
+    bool lastFolderInside = false;
     const auto insideAnother = [&](std::string_view target) {
-        for (std::size_t slash = target.rfind('/'); slash != std::string::npos && slash > 0;
-             slash = target.rfind('/', slash - 1)) {
-            if (listed.contains(target.substr(0, slash))) {
-                return true;
+        const std::size_t end = target.rfind('/');
+        if (end == std::string::npos || end == 0) {
+            return false;
+        }
+        const std::string_view folder = target.substr(0, end);
+        if (folder != lastFolder) {
+            lastFolder = folder;
+            lastFolderInside = false;
+            for (std::size_t slash = end; slash != std::string::npos && slash > 0;
+                 slash = target.rfind('/', slash - 1)) {
+                if (listed.contains(target.substr(0, slash))) {
+                    lastFolderInside = true;
+                    break;
+                }
             }
         }
-        return false;
+        return lastFolderInside;
     };
     std::vector<std::size_t> kept;
     std::unordered_set<std::string_view> seen;
@@ -87,6 +121,9 @@ std::vector<std::string> LibraryRemover::targets(const std::vector<std::string>&
 }
 
 bool LibraryRemover::insideUntrashable(const std::string& target) const {
+    if (m_untrashable.empty()) {
+        return false;
+    }
     for (std::string folder = target; folder.size() > 1;) {
         if (m_untrashable.contains(folder)) {
             return true;
@@ -174,17 +211,19 @@ LibraryRemover::MoveResult LibraryRemover::moveOnce(const std::string& path,
         }
         return MoveResult::Stayed;
     }
-    request(path);
+    // What moved is not requested: only what may have stayed is looked at in the end.
     TrashedEntry entry{target, slot->trashed, slot->identity, std::nullopt};
     // Where the Trash names the place only after the move, the line follows the move.
     const bool lineFirst = !slot->trashed.empty();
     if (lineFirst && !journal(movedEntryLine(entry))) {
+        request(path);
         m_trash->release(*slot);
         leave(path, *m_stopReason);
         return MoveResult::Stayed;
     }
     Result<std::string> moved = m_trash->moveInto(*slot);
     if (!moved) {
+        request(path);
         if (lineFirst) {
             journal(stayedLine(entry.trashed));
         }
@@ -213,7 +252,6 @@ LibraryRemover::MoveResult LibraryRemover::moveOnce(const std::string& path,
         journal(movedEntryLine(entry));
     }
     ++m_trashedCount;
-    m_requested.pop_back(); // moved: it cannot be among what stayed
     if (m_rememberTrashed) {
         m_trashed.push_back(std::move(entry));
     } else {

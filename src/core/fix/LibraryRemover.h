@@ -10,6 +10,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -127,6 +128,8 @@ private:
     // Parent folders resolved once per run: a reset of thousands of entries in a few folders
     // would otherwise resolve the same folders thousands of times.
     mutable std::unordered_map<std::string, std::optional<std::string>> m_resolvedParents;
+    // The last one looked up: the entries of one folder come one after another.
+    mutable std::optional<std::pair<std::string, std::optional<std::string>>> m_lastParent;
     std::size_t m_toolRuns = 0;
 };
 

@@ -10,10 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <concepts>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <functional>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -68,6 +70,12 @@ std::string pathFrom(const json& value) {
 // The same as pathJson(path).dump(), written straight into `out`: the lines of a reset of
 // thousands of entries are not worth a JSON object each.
 void appendPath(std::string& out, std::string_view path) {
+    if (plainJsonPrefix(path) == path.size()) {
+        out += '"';
+        out.append(path);
+        out += '"';
+        return;
+    }
     if (!isValidUtf8(path)) {
         out += R"({"hex":")";
         appendHex(out, path);
@@ -290,10 +298,14 @@ public:
             return std::nullopt;
         }
         const std::string_view text = m_rest.substr(0, close);
-        const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
-            return c == '\\' || static_cast<unsigned char>(c) < 0x20;
-        });
-        if (!plain || !isValidUtf8(text)) {
+        // Printable ASCII, as nearly every path is, settles it at once.
+        const bool plain =
+            plainJsonPrefix(text) == text.size() ||
+            (std::none_of(
+                 text.begin(), text.end(),
+                 [](char c) { return c == '\\' || static_cast<unsigned char>(c) < 0x20; }) &&
+             isValidUtf8(text));
+        if (!plain) {
             return std::nullopt;
         }
         m_rest.remove_prefix(close + 1);
@@ -460,15 +472,31 @@ std::string resetRecordHeadLine(const ResetRecord& record) {
     return line;
 }
 
+namespace {
+
+void appendNumber(std::string& out, std::integral auto value) {
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    out.append(digits, end);
+}
+
+} // namespace
+
 std::string movedEntryLine(const TrashedEntry& entry) {
     const EntryIdentity& identity = entry.identity;
-    std::string line = R"({"device":)" + std::to_string(identity.device) + R"(,"inode":)" +
-                       std::to_string(identity.inode);
+    std::string line;
+    line.reserve(160 + identity.deletionDate.size() + entry.original.size() + entry.trashed.size());
+    line += R"({"device":)";
+    appendNumber(line, identity.device);
+    line += R"(,"inode":)";
+    appendNumber(line, identity.inode);
     if (identity.size) {
-        line += R"(,"size":)" + std::to_string(*identity.size);
+        line += R"(,"size":)";
+        appendNumber(line, *identity.size);
     }
     if (identity.modifiedNanoseconds) {
-        line += R"(,"modifiedNanoseconds":)" + std::to_string(*identity.modifiedNanoseconds);
+        line += R"(,"modifiedNanoseconds":)";
+        appendNumber(line, *identity.modifiedNanoseconds);
     }
     if (!identity.deletionDate.empty()) {
         line += R"(,"deletionDate":)";
@@ -553,6 +581,9 @@ public:
         } else {
             try {
                 if (applyPlainHead(text, m_record)) {
+                    // A line follows for each planned entry, as a rule: the list is not grown
+                    // and moved again and again.
+                    m_record.moved.reserve(m_record.planned.size());
                     ++m_lines;
                     return true;
                 }

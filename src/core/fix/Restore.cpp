@@ -45,25 +45,39 @@ bool isPlainAbsolute(const std::string& path) {
     return true;
 }
 
+// Whether each folder leads out of the confinement, resolved once per restore: thousands of
+// entries share a few folders, and those of one folder come one after another.
+struct FolderVerdicts {
+    std::unordered_map<std::string, bool> known;
+    std::string last;
+    bool lastInside = false;
+};
+
 // The place lies beneath a root of the confinement, and so does the nearest folder above it that
 // exists, once resolved: a folder swapped for a symlink cannot lead the entry out.
-// Folders are resolved once per restore: thousands of entries share a few folders.
 bool isPlaceConfined(const FileSystem& fs, const std::string& place, const Confinement& confinement,
-                     std::unordered_map<std::string, bool>& folderInside) {
+                     FolderVerdicts& verdicts) {
     const std::string* root = confinement.rootOf(place);
     if (!isPlainAbsolute(place) || !root) {
         return false;
     }
-    const std::string parent = parentFolder(place);
-    if (const auto known = folderInside.find(parent); known != folderInside.end()) {
-        return known->second;
+    const std::size_t slash = place.rfind('/');
+    const std::string_view parent =
+        slash == 0 ? std::string_view("/") : std::string_view(place).substr(0, slash);
+    if (!verdicts.last.empty() && verdicts.last == parent) {
+        return verdicts.lastInside;
     }
-    std::string folder = parent;
+    verdicts.last = parent;
+    if (const auto known = verdicts.known.find(verdicts.last); known != verdicts.known.end()) {
+        return verdicts.lastInside = known->second;
+    }
+    std::string folder = verdicts.last;
     while (folder != *root && !fs.entryExists(folder)) {
         folder = parentFolder(folder);
     }
     const std::optional<std::string> resolved = fs.resolvedPath(folder);
-    return folderInside[parent] = resolved && isInsideFolder(*resolved, *root);
+    return verdicts.lastInside = verdicts.known[verdicts.last] =
+               resolved && isInsideFolder(*resolved, *root);
 }
 
 // The part of the identity rule a stat settles: the item at `path` has the identity's inode,
@@ -312,7 +326,7 @@ RestorePlan planRestore(ResetRecord record, Trash& trash, const FileSystem& fs,
         }
     }
     std::move(recovered.begin(), recovered.end(), std::back_inserter(plan.record.moved));
-    std::unordered_map<std::string, bool> folderInside;
+    FolderVerdicts folderInside;
     for (std::size_t i = 0; i < plan.record.moved.size(); ++i) {
         const TrashedEntry& entry = plan.record.moved[i];
         if (!isPlaceConfined(fs, entry.original, confinement, folderInside) ||
@@ -359,11 +373,17 @@ RestoreChoice newestRestorable(const ResetRecords& records,
 }
 
 void tidyRecords(ResetRecords& records, Trash& trash) {
+    (void)tidyRecords(records, trash, std::string());
+}
+
+std::optional<ResetRecord> tidyRecords(ResetRecords& records, Trash& trash,
+                                       const std::string& keep) {
+    std::optional<ResetRecord> wanted;
     std::vector<std::string> empty;
     // One place per folder stands for them all: the Trashes serving them are the same.
     std::unordered_map<std::string, std::string> oneInFolder;
-    records.forEach(std::nullopt, [&](const KeptRecord& kept) {
-        const auto* record = std::get_if<ResetRecord>(&kept);
+    records.forEach(std::nullopt, [&](KeptRecord& one) {
+        auto* record = std::get_if<ResetRecord>(&one);
         if (!record) {
             return true;
         }
@@ -382,6 +402,8 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
             !record->settings.empty() || !recoveredEntries(*record, trash).empty();
         if (!somethingLeft) {
             empty.push_back(record->id);
+        } else if (!keep.empty() && record->id == keep) {
+            wanted = std::move(*record);
         }
         return true;
     });
@@ -412,6 +434,7 @@ void tidyRecords(ResetRecords& records, Trash& trash) {
     for (const std::string& id : empty) {
         records.remove(id);
     }
+    return wanted;
 }
 
 RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileSystem& fs,
@@ -419,7 +442,7 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
                             const std::function<bool()>& stopRequested,
                             const std::function<bool(const std::string&)>& makeRoom) {
     RestoreResult result;
-    std::unordered_map<std::string, bool> folderInside;
+    FolderVerdicts folderInside;
     // Last moved first: an entry moved out of a folder that went later comes back into it.
     for (auto it = record.moved.rbegin(); it != record.moved.rend(); ++it) {
         const TrashedEntry& entry = *it;

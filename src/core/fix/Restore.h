@@ -110,6 +110,10 @@ RestoreChoice newestRestorable(const ResetRecords& records,
 // Drops the records with nothing left in the Trash, and the Trash's notes of the records' places
 // whose items are gone (a run stopped between a note and its move). The caller holds the lock.
 void tidyRecords(ResetRecords& records, Trash& trash);
+// The same, giving back the record `keep` as the tidying read it, which saves reading it again;
+// none when it is damaged, missing or was dropped.
+std::optional<ResetRecord> tidyRecords(ResetRecords& records, Trash& trash,
+                                       const std::string& keep);
 
 // Puts the record's entries back, the last moved first, each only into a place inside a root of
 // the confinement (resolved), and only the very item the reset moved (see Trash::examine). A

@@ -7,6 +7,7 @@
 #include "base/Text.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -174,9 +175,24 @@ std::optional<std::string> topdirOf(const std::string& root, uid_t uid) {
     return std::nullopt;
 }
 
-std::string infoFileOf(const std::string& trashed) {
-    const std::string name = trashed.substr(trashed.rfind('/') + 1);
-    return joined(parentFolder(parentFolder(trashed)), "info/" + name) + std::string(infoSuffix);
+// The info file of the item at ROOT/files/NAME: ROOT/info/NAME.trashinfo.
+std::string infoFileOf(std::string_view trashed) {
+    const auto parent = [](std::string_view path) {
+        const std::size_t slash = path.rfind('/');
+        return slash == 0 || slash == std::string_view::npos ? std::string_view("/")
+                                                             : path.substr(0, slash);
+    };
+    const std::string_view name = trashed.substr(trashed.rfind('/') + 1);
+    const std::string_view root = parent(parent(trashed));
+    std::string info;
+    info.reserve(root.size() + name.size() + infoSuffix.size() + 6);
+    if (root != "/") {
+        info = root;
+    }
+    info += "/info/";
+    info += name;
+    info += infoSuffix;
+    return info;
 }
 
 // Now, as a DeletionDate: local time to the second. Made once a second, not once an entry.
@@ -217,7 +233,7 @@ std::int64_t modifiedNanoseconds(const struct stat& info) {
 // The name in the Trash at try `attempt`: the entry's own, then NAME.2 to NAME.16, then NAME
 // with a random suffix, cut so that its info file's name fits in `limit` bytes; empty when it
 // cannot be.
-std::string candidateName(const std::string& name, int attempt, std::size_t limit) {
+std::string candidateName(std::string_view name, int attempt, std::size_t limit) {
     static thread_local std::mt19937 generator{std::random_device{}()};
     char suffix[16] = {};
     if (attempt >= numberedTries) {
@@ -232,7 +248,13 @@ std::string candidateName(const std::string& name, int attempt, std::size_t limi
             --keep;
         }
     }
-    return keep == 0 ? std::string() : name.substr(0, keep) + suffix;
+    std::string candidate;
+    if (keep > 0) {
+        candidate.reserve(keep + std::strlen(suffix));
+        candidate.append(name.substr(0, keep));
+        candidate += suffix;
+    }
+    return candidate;
 }
 
 int copyContent(int in, int out) {
@@ -260,13 +282,20 @@ std::string_view trimmed(std::string_view text) {
 
 std::string percentEncodedPath(std::string_view path) {
     static constexpr char hex[] = "0123456789ABCDEF";
+    static constexpr auto kept = [] {
+        std::array<bool, 256> table{};
+        for (int c = 0; c < 256; ++c) {
+            table[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '_' || c == '.' || c == '~' || c == '/';
+        }
+        return table;
+    }();
     std::string text;
     text.reserve(path.size());
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {
         const char c = path[i];
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+        if (kept[static_cast<unsigned char>(c)]) {
             continue;
         }
         const auto byte = static_cast<unsigned char>(c);
@@ -360,7 +389,8 @@ dev_t FreedesktopTrash::homeDevice() {
 
 FreedesktopTrash::DeviceTrash FreedesktopTrash::topDirTrash(const std::string& topdir, dev_t device,
                                                             bool make) const {
-    DeviceTrash trash{topdir, {}, "no Trash on the file system of " + topdir + " can take it"};
+    DeviceTrash trash{topdir, {}, "no Trash on the file system of " + topdir + " can take it",
+                      false,  {}, {}};
     // A Trash in the root of the system's own file system would be a folder of the system's;
     // desktops do not keep one there.
     if (topdir == "/") {
@@ -388,8 +418,8 @@ FreedesktopTrash::DeviceTrash FreedesktopTrash::topDirTrash(const std::string& t
     return trash;
 }
 
-Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::string& path,
-                                                                 dev_t device, bool make) {
+Result<const FreedesktopTrash::DeviceTrash*> FreedesktopTrash::trashFor(const std::string& path,
+                                                                        dev_t device, bool make) {
     const bool home = device == homeDevice();
     std::string folder;
     if (!home) {
@@ -409,7 +439,7 @@ Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::stri
         if (!cached->second.refusal.empty()) {
             return Error{cached->second.refusal, 0};
         }
-        return cached->second;
+        return &cached->second;
     }
     DeviceTrash trash;
     if (home) {
@@ -423,11 +453,15 @@ Result<FreedesktopTrash::DeviceTrash> FreedesktopTrash::trashFor(const std::stri
     } else {
         trash = topDirTrash(mountTop(folder, device), device, make);
     }
-    m_trashes[device] = trash;
-    if (!trash.refusal.empty()) {
-        return Error{trash.refusal, 0};
+    DeviceTrash& kept = m_trashes[device] = std::move(trash);
+    if (!kept.root.empty()) {
+        kept.files = joined(kept.root, "files/");
+        kept.info = joined(kept.root, "info/");
     }
-    return trash;
+    if (!kept.refusal.empty()) {
+        return Error{kept.refusal, 0};
+    }
+    return &kept;
 }
 
 std::optional<std::string> FreedesktopTrash::unavailableReason(const std::string& path) {
@@ -442,47 +476,63 @@ std::optional<std::string> FreedesktopTrash::unavailableReason(const std::string
         }
         known = m_folderDevices.emplace(folder, info.st_dev).first;
     }
-    const Result<DeviceTrash> trash = trashFor(path, known->second, false);
+    const Result<const DeviceTrash*> trash = trashFor(path, known->second, false);
     return trash ? std::nullopt : std::optional(trash.error().reason);
 }
 
 Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
-    const std::string name = lastPathComponent(path);
+    // The last component, as lastPathComponent() gives it.
+    std::string_view trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') {
+        trimmed.remove_suffix(1);
+    }
+    const std::size_t lastSlash = trimmed.rfind('/');
+    const std::string_view name = lastSlash == std::string_view::npos || trimmed == "/"
+                                      ? trimmed
+                                      : trimmed.substr(lastSlash + 1);
     struct stat entry {};
     if (name.empty() || name == "/" || name == "." || name == "..") {
         return Error{"it cannot be moved to the Trash", EINVAL};
     }
-    if (lstat(withoutTrailingSlashes(path).c_str(), &entry) != 0) {
+    const bool bare = path.back() != '/';
+    if (lstat(bare ? path.c_str() : withoutTrailingSlashes(path).c_str(), &entry) != 0) {
         return Error{plainReason(errno), errno};
     }
-    const Result<DeviceTrash> trash = trashFor(path, entry.st_dev, true);
-    if (!trash) {
-        return trash.error();
+    const Result<const DeviceTrash*> found = trashFor(path, entry.st_dev, true);
+    if (!found) {
+        return found.error();
     }
-    std::string recorded = absolutePath(path);
-    if (!trash->topdir.empty()) {
+    const DeviceTrash& trash = **found;
+    std::string recorded = bare && path.front() == '/' ? path : absolutePath(path);
+    if (!trash.topdir.empty()) {
         const std::optional<std::string> real = realPathOf(path);
-        if (!real || !isUnder(*real, trash->topdir) || *real == trash->topdir) {
+        if (!real || !isUnder(*real, trash.topdir) || *real == trash.topdir) {
             return Error{plainReason(EXDEV), EXDEV};
         }
-        recorded = real->substr(trash->topdir == "/" ? 1 : trash->topdir.size() + 1);
+        recorded = real->substr(trash.topdir == "/" ? 1 : trash.topdir.size() + 1);
     }
     const std::string deleted = deletionDate();
-    const std::string text =
-        "[Trash Info]\nPath=" + percentEncodedPath(recorded) + "\nDeletionDate=" + deleted + "\n";
+    std::string text = "[Trash Info]\nPath=";
+    text += percentEncodedPath(recorded);
+    text += "\nDeletionDate=";
+    text += deleted;
+    text += '\n';
     std::size_t limit = nameMax;
     for (int attempt = 0; attempt < allTries; ++attempt) {
         const std::string candidate = candidateName(name, attempt, limit);
-        const std::string trashed = joined(trash->root, "files/" + candidate);
         if (candidate.empty()) {
             return Error{"its name is too long for the Trash", ENAMETOOLONG};
         }
+        std::string trashed = trash.files;
+        trashed += candidate;
         // An item with no info file of its own holds a name too; the move refuses to replace it
         // and the name is not offered again.
         if (m_heldNames.contains(trashed)) {
             continue;
         }
-        const std::string info = infoFileOf(trashed);
+        std::string info = trash.info;
+        info += candidate;
+        info += infoSuffix;
         killPoint();
         const int fd = open(info.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         if (fd < 0 && errno == ENAMETOOLONG) {
@@ -508,7 +558,7 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
             return Error{plainReason(error), error};
         }
         return TrashSlot{path,
-                         trashed,
+                         std::move(trashed),
                          {entry.st_dev, entry.st_ino, static_cast<std::uint64_t>(entry.st_size),
                           modifiedNanoseconds(entry), deleted},
                          S_ISDIR(entry.st_mode)};
@@ -720,9 +770,10 @@ FreedesktopTrash::trashRootsFor(const std::vector<std::string>& originals) {
         if (!seen.insert(info.st_dev).second || info.st_dev == homeDevice()) {
             continue;
         }
-        if (const Result<DeviceTrash> trash = trashFor(joined(folder, "."), info.st_dev, false);
-            trash && !trash->root.empty()) {
-            roots.emplace(trash->root, trash->topdir);
+        if (const Result<const DeviceTrash*> trash =
+                trashFor(joined(folder, "."), info.st_dev, false);
+            trash && !(*trash)->root.empty()) {
+            roots.emplace((*trash)->root, (*trash)->topdir);
         }
     }
     return roots;
@@ -730,8 +781,8 @@ FreedesktopTrash::trashRootsFor(const std::vector<std::string>& originals) {
 
 void FreedesktopTrash::forEachInfoFile(
     const std::vector<std::string>& originals,
-    const std::function<void(const std::string& infoFile, const std::string& item,
-                             const std::string& stem, bool present)>& visit) {
+    const std::function<void(const std::string& root, const std::string& stem, bool present)>&
+        visit) {
     for (const auto& [root, topdir] : trashRootsFor(originals)) {
         const std::string infoFolder = joined(root, "info");
         std::vector<std::string> stems;
@@ -748,8 +799,7 @@ void FreedesktopTrash::forEachInfoFile(
             return true;
         });
         for (const std::string& stem : stems) {
-            visit(joined(infoFolder, stem + std::string(infoSuffix)), joined(root, "files/" + stem),
-                  stem, items.contains(stem));
+            visit(root, stem, items.contains(stem));
         }
     }
 }
@@ -775,8 +825,9 @@ bool within(const std::string& date, const TimeSpan& span) {
 
 bool FreedesktopTrash::hasNotesWithoutItems(const std::vector<std::string>& places) {
     bool found = false;
-    forEachInfoFile(places, [&found](const std::string&, const std::string&, const std::string&,
-                                     bool present) { found = found || !present; });
+    forEachInfoFile(places, [&found](const std::string&, const std::string&, bool present) {
+        found = found || !present;
+    });
     return found;
 }
 
@@ -788,12 +839,13 @@ void FreedesktopTrash::forgetOrphans(const std::map<std::string, TimeSpan>& orig
         places.push_back(original);
     }
     std::vector<std::string> orphans;
-    forEachInfoFile(places, [&](const std::string& info, const std::string& item,
-                                const std::string& stem, bool present) {
+    forEachInfoFile(places, [&](const std::string& root, const std::string& stem, bool present) {
         // Most notes in a Trash are of other items: their names settle that before any is read.
         if (present || !mayBeTrashNameOf(stem, names)) {
             return;
         }
+        const std::string item = joined(root, "files/" + stem);
+        const std::string info = infoFileOf(item);
         const std::optional<InfoNote> note = readInfo(item);
         // A note cut short before its Path was written (the writer was killed) can only be told
         // by its name.
@@ -824,10 +876,13 @@ std::vector<TrashSlot> FreedesktopTrash::findTrashedFrom(const std::vector<std::
         wanted.insert(absolutePath(original));
     }
     std::map<std::string, std::pair<std::int64_t, TrashSlot>> found; // original -> earliest
-    forEachInfoFile(originals, [&](const std::string&, const std::string& item,
-                                   const std::string& stem, bool present) {
+    forEachInfoFile(originals, [&](const std::string& root, const std::string& stem, bool present) {
+        if (!present || !mayBeTrashNameOf(stem, names)) {
+            return;
+        }
+        const std::string item = joined(root, "files/" + stem);
         struct stat info {};
-        if (!present || !mayBeTrashNameOf(stem, names) || lstat(item.c_str(), &info) != 0) {
+        if (lstat(item.c_str(), &info) != 0) {
             return;
         }
         const std::optional<InfoNote> note = readInfo(item);

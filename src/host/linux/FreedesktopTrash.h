@@ -57,9 +57,12 @@ private:
         std::string root;    // holds files/ and info/; empty when refused
         std::string refusal; // set when no Trash can take entries of this file system
         bool ready = false;  // its folders exist and passed the checks
+        std::string files;   // root/files/ and root/info/, joined once for every entry
+        std::string info;
     };
 
-    Result<DeviceTrash> trashFor(const std::string& path, dev_t device, bool make);
+    // The cached Trash of `device`, valid until the cache is next changed.
+    Result<const DeviceTrash*> trashFor(const std::string& path, dev_t device, bool make);
     DeviceTrash topDirTrash(const std::string& topdir, dev_t device, bool make) const;
     dev_t homeDevice();
     bool isTrashFilesFolder(const std::string& folder) const;
@@ -74,10 +77,11 @@ private:
     bool infoNames(const std::string& trashed, const std::string& original) const;
     // The Trashes entries of those places go to: the home's and one per other file system.
     std::map<std::string, std::string> trashRootsFor(const std::vector<std::string>& originals);
-    void
-    forEachInfoFile(const std::vector<std::string>& originals,
-                    const std::function<void(const std::string& infoFile, const std::string& item,
-                                             const std::string& stem, bool present)>& visit);
+    // Every note in those Trashes, by its Trash's root and the name of its item, and whether
+    // that item is there; the paths are joined only for the notes a caller looks into.
+    void forEachInfoFile(const std::vector<std::string>& originals,
+                         const std::function<void(const std::string& root, const std::string& stem,
+                                                  bool present)>& visit);
 
     std::string m_dataHome;
     uid_t m_uid;

@@ -49,5 +49,28 @@ TEST(LibraryRemoverJournal, AJournalThatCannotBeWrittenMovesNothing) {
     }
 }
 
+// What lies inside another listed entry moves with it; whatever the order of the listing and
+// however deep, only the topmost entries are moved, each once, in the order first listed.
+TEST(LibraryRemoverTargets, OnlyTheTopmostOfNestedEntriesIsMovedAndEachOnce) {
+    TempHome home;
+    for (const std::string name : {"a/x", "a/y", "a/sub/w", "b", "c/z", "d/v"}) {
+        home.file("Library/Preferences/" + name);
+    }
+    HostFileSystem fileSystem;
+    LibraryRemover remover(fileSystem, home.library(), home.path(), {}, nullptr, nullptr);
+    const std::string p = fs::canonical(home.library()).string() + "/Preferences/";
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> rows = {
+        {{p + "a/x", p + "a", p + "a/y", p + "b", p + "b", p + "c/z", p + "a/sub/w"},
+         {p + "a", p + "b", p + "c/z"}},
+        {{p + "a/sub/w", p + "a/x", p + "c/z", p + "c", p + "d/", p + "d/v"},
+         {p + "a/sub/w", p + "a/x", p + "c", p + "d"}},
+        {{p + "a/sub/w", p + "a/sub", p + "a/y", "relative", "/elsewhere/e"},
+         {p + "a/sub", p + "a/y"}},
+    };
+    for (const auto& [listed, expected] : rows) {
+        EXPECT_EQ(remover.targets(listed), expected) << listed.front();
+    }
+}
+
 } // namespace
 } // namespace corvane::testing

@@ -1,5 +1,6 @@
 #include "core/fix/ResetRecord.h"
 
+#include "base/Text.h"
 #include "core/fix/Restore.h"
 #include "support/TempHome.h"
 
@@ -153,6 +154,24 @@ TEST(ResetRecordText, SettingsDumpsReadBackAsWrittenAndAStayedResetDropsItsDump)
     }
     EXPECT_FALSE(settingsDumpLine({{"/a/", {}}, {{"/a/k", "'\xff'"}}}).ok());
     EXPECT_FALSE(parseResetRecord(head + R"({"settings":"/a/","values":{"/a/k":1}})" + "\n"));
+}
+
+TEST(ResetRecordText, PlainRunEndsAtTheFirstByteJsonWouldEscapeOrUtf8Starts) {
+    // Paths are read and written sixteen and eight bytes at a time; a byte that ends the run is
+    // found at every place in a block and across the bytes that follow whole blocks.
+    for (const char stop : {'"', '\\', '\x01', '\x1f', '\x80', '\xc3', '\xff', '\0'}) {
+        for (const std::size_t size : {std::size_t{20}, std::size_t{27}}) {
+            for (std::size_t at = 0; at < size; ++at) {
+                std::string text(size, 'a');
+                text[at] = stop;
+                SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(stop)));
+                EXPECT_EQ(plainJsonPrefix(text), at);
+            }
+        }
+    }
+    for (const std::string_view plain : {"", " ~", "/home/a b/Library/Preferences/x.plist"}) {
+        EXPECT_EQ(plainJsonPrefix(plain), plain.size());
+    }
 }
 
 TEST(ResetRecordText, ALineReadsTheSameInEveryJsonFormAndIsRefusedInNone) {
