@@ -239,18 +239,13 @@ void AppDelegate::fixButtonMethod() {
         show(kSystemTargetText);
     } else {
         show(kFixingText);
-        // A Linux application's instances are found by its scopes and program, not as a bundle.
-        const bool linux = _targetFamily == TargetFamily::LinuxApplication && plan.identifier;
-        std::optional<ApplicationInstances> linuxInstances =
-            linux ? linuxApplicationInstances(_ports.sessionProcesses, _ports.applicationBus,
-                                              _ports.desktopApplications, *plan.identifier,
-                                              _path.value_or(""), _linuxPackage)
-                  : std::nullopt;
-        RunningApplications* running = linuxInstances ? &*linuxInstances
-                                       : linux        ? nullptr
-                                                      : &_ports.runningApplications;
+        TargetInstances instances(_ports, plan.identifier.value_or(""),
+                                  _targetFamily == TargetFamily::LinuxApplication
+                                      ? std::optional(_linuxPackage)
+                                      : std::nullopt,
+                                  _path.value_or(""));
         if (plan.identifier &&
-            !targetHasQuit(running, *plan.identifier, plan.applicationName,
+            !targetHasQuit(instances.running(), *plan.identifier, plan.applicationName,
                            {"removed", "Fix", _outlets.fixButton, report, false})) {
             return;
         }

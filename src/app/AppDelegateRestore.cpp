@@ -6,7 +6,6 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "core/UserFolders.h"
-#include "core/analysis/BundleIdentifierPolicy.h"
 #include "core/analysis/SettingsKind.h"
 #include "core/fix/Interruption.h"
 #include "core/fix/LibraryRemover.h"
@@ -228,16 +227,9 @@ std::optional<RestoreResult> AppDelegate::askAndRestore(ResetRecords& records,
     const BusySpan busy(&_windowParts.application);
     // As before a reset: an application that still runs would write over what comes back.
     const std::optional<LinuxPackage> package = linuxPackageOfKinds(chosen.kinds);
-    std::optional<ApplicationInstances> linuxInstances =
-        package ? linuxApplicationInstances(_ports.sessionProcesses, _ports.applicationBus,
-                                            _ports.desktopApplications, chosen.identifier,
-                                            chosen.applicationPath, *package)
-                : std::nullopt;
-    RunningApplications* running = linuxInstances ? &*linuxInstances
-                                   : package      ? nullptr
-                                                  : &_ports.runningApplications;
-    if (!chosen.systemTarget && (package || isAcceptableBundleIdentifier(chosen.identifier)) &&
-        !targetHasQuit(running, chosen.identifier, chosen.applicationName,
+    TargetInstances instances(_ports, chosen.identifier, package, chosen.applicationPath);
+    if (!chosen.systemTarget &&
+        !targetHasQuit(instances.running(), chosen.identifier, chosen.applicationName,
                        {"put back", "Restore", _outlets.restoreButton, shownInfo(), true})) {
         return std::nullopt;
     }

@@ -234,11 +234,6 @@ std::string processes(const std::vector<pid_t>& instances) {
 
 } // namespace
 
-std::string runningNote(const Ports& ports, const std::string& identifier,
-                        const std::string& name) {
-    return runningNote(&ports.runningApplications, identifier, name);
-}
-
 std::string runningNote(const RunningApplications* running, const std::string& identifier,
                         const std::string& name) {
     if (!running) {
@@ -249,14 +244,6 @@ std::string runningNote(const RunningApplications* running, const std::string& i
         return {};
     }
     return name + " is running (" + processes(*looked) + "); it will be asked to quit first.";
-}
-
-bool targetHasQuit(const Ports& ports, Console& console, const std::string& identifier,
-                   const std::string& name, const std::string& undone) {
-    if (!isAcceptableBundleIdentifier(identifier)) {
-        return true;
-    }
-    return targetHasQuit(&ports.runningApplications, console, identifier, name, undone);
 }
 
 bool targetHasQuit(RunningApplications* running, Console& console, const std::string& identifier,

@@ -67,16 +67,13 @@ void say(Console& console, const std::string& sentence);
 // "reset Widget.app" and the like.
 bool consents(Console& console, bool confirmed, const std::string& action);
 
-// Asks the running instances of the target to quit, naming them, and waits for them.
-bool targetHasQuit(const Ports& ports, Console& console, const std::string& identifier,
-                   const std::string& name, const std::string& undone);
-// The same with the instances as `running` finds them (none: nothing is seen running).
+// Asks the running instances of the target, as `running` finds them (none: nothing is seen
+// running), to quit, naming them, and waits for them.
 bool targetHasQuit(RunningApplications* running, Console& console, const std::string& identifier,
                    const std::string& name, const std::string& undone);
 
 // The running instances, as a sentence for the plan ("Widget.app is running (process 4242)");
 // empty when none.
-std::string runningNote(const Ports& ports, const std::string& identifier, const std::string& name);
 std::string runningNote(const RunningApplications* running, const std::string& identifier,
                         const std::string& name);
 

@@ -338,15 +338,10 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
     if (!settings.empty()) {
         lines.insert(lines.end(), plan.notes.begin(), plan.notes.end());
     }
-    // A Linux application's instances are found by its scopes and program, not as a bundle.
-    std::optional<ApplicationInstances> linuxInstances =
-        linux ? linuxApplicationInstances(ports.sessionProcesses, ports.applicationBus,
-                                          ports.desktopApplications, target.identifier,
-                                          target.desktopFile.value_or(""), target.package)
-              : std::nullopt;
-    RunningApplications* running = linuxInstances    ? &*linuxInstances
-                                   : linux || system ? nullptr
-                                                     : &ports.runningApplications;
+    TargetInstances instances(ports, target.identifier,
+                              linux ? std::optional(target.package) : std::nullopt,
+                              target.desktopFile.value_or(""));
+    RunningApplications* running = system ? nullptr : instances.running();
     if (linux && !running) {
         lines.push_back("Corvane cannot tell whether " + target.name +
                         " is running: quit it first, or it may write its settings back.");
@@ -375,9 +370,7 @@ int resetApplication(const Ports& ports, const std::string& argument, const Rese
         reset.cookieStoreFile = ports.cookieStore.storeFile();
     }
     transaction->setPlan(std::move(reset));
-    if (!system &&
-        (linux ? !targetHasQuit(running, console, target.identifier, target.name, "removed")
-               : !targetHasQuit(ports, console, target.identifier, target.name, "removed"))) {
+    if (!targetHasQuit(running, console, target.identifier, target.name, "removed")) {
         return finish(ResetEnding::Declined);
     }
     const Untrashable untrashable = transaction->untrashable();

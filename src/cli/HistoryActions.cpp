@@ -179,16 +179,9 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
             lines.push_back("  " + shellEscaped(path));
         }
     }
-    // A Linux application's instances are found by its scopes and program, not as a bundle.
     const std::optional<LinuxPackage> package = linuxPackageOfKinds(chosen->kinds);
-    std::optional<ApplicationInstances> linuxInstances =
-        package ? linuxApplicationInstances(ports.sessionProcesses, ports.applicationBus,
-                                            ports.desktopApplications, chosen->identifier,
-                                            chosen->applicationPath, *package)
-                : std::nullopt;
-    RunningApplications* running = linuxInstances ? &*linuxInstances
-                                   : package      ? nullptr
-                                                  : &ports.runningApplications;
+    TargetInstances instances(ports, chosen->identifier, package, chosen->applicationPath);
+    RunningApplications* running = instances.running();
     if (!chosen->systemTarget) {
         if (const std::string note =
                 runningNote(running, chosen->identifier, chosen->applicationName);
@@ -201,10 +194,8 @@ int restoreReset(const Ports& ports, const std::optional<std::string>& which,
                   "put back the reset of " + chosen->applicationName + " (" + chosen->id + ")")) {
         return finish(ResetEnding::Declined);
     }
-    if (!chosen->systemTarget && !(package ? targetHasQuit(running, console, chosen->identifier,
-                                                           chosen->applicationName, "put back")
-                                           : targetHasQuit(ports, console, chosen->identifier,
-                                                           chosen->applicationName, "put back"))) {
+    if (!chosen->systemTarget &&
+        !targetHasQuit(running, console, chosen->identifier, chosen->applicationName, "put back")) {
         return finish(ResetEnding::Declined);
     }
     const RestoreResult result = restoreAndKeepRecord(records, plan, trash, fs, folders,

@@ -1,6 +1,7 @@
 #include "core/linuxapps/ApplicationQuit.h"
 
 #include "base/Paths.h"
+#include "core/analysis/BundleIdentifierPolicy.h"
 #include "core/analysis/TargetPlan.h"
 #include "core/linuxapps/DesktopEntry.h"
 #include "core/linuxapps/KeyFile.h"
@@ -127,19 +128,26 @@ std::optional<LinuxPackage> linuxPackageOfKinds(const std::vector<std::string>& 
     return sandbox ? LinuxPackage::Flatpak : LinuxPackage::Host;
 }
 
-std::optional<ApplicationInstances>
-linuxApplicationInstances(SessionProcesses* session, ApplicationBus* bus,
-                          const DesktopApplications* desktop, const std::string& applicationId,
-                          const std::string& desktopFilePath, LinuxPackage package) {
-    if (!session) {
-        return std::nullopt;
+TargetInstances::TargetInstances(const Ports& ports, const std::string& identifier,
+                                 std::optional<LinuxPackage> package,
+                                 const std::string& desktopFilePath)
+    // An identifier the policy refuses names no bundle whose instances could be asked to quit.
+    : m_host(package || !isAcceptableBundleIdentifier(identifier) ? nullptr
+                                                                  : &ports.runningApplications) {
+    if (!package || !ports.sessionProcesses) {
+        return;
     }
     std::optional<std::string> program;
-    if (desktop && desktopFilePath.ends_with(".desktop")) {
-        program = desktopFileProgramFile(*desktop, *session, desktopFilePath);
+    if (ports.desktopApplications && desktopFilePath.ends_with(".desktop")) {
+        program = desktopFileProgramFile(*ports.desktopApplications, *ports.sessionProcesses,
+                                         desktopFilePath);
     }
-    return std::optional<ApplicationInstances>(std::in_place, *session, bus, applicationId,
-                                               std::move(program), package);
+    m_linux.emplace(*ports.sessionProcesses, ports.applicationBus, identifier, std::move(program),
+                    *package);
+}
+
+RunningApplications* TargetInstances::running() {
+    return m_linux ? &*m_linux : m_host;
 }
 
 } // namespace corvane

@@ -3,6 +3,7 @@
 #include "core/linuxapps/LinuxPackage.h"
 #include "ports/ApplicationBus.h"
 #include "ports/DesktopApplications.h"
+#include "ports/Ports.h"
 #include "ports/Processes.h"
 #include "ports/SessionProcesses.h"
 
@@ -62,11 +63,24 @@ std::optional<std::string> desktopFileProgramFile(const DesktopApplications& des
 // when no kind is a Linux application's.
 std::optional<LinuxPackage> linuxPackageOfKinds(const std::vector<std::string>& kinds);
 
-// The running instances of a Linux application as the faces quit them, with the program file
-// of its desktop file when one is named; none without a session to look in.
-std::optional<ApplicationInstances>
-linuxApplicationInstances(SessionProcesses* session, ApplicationBus* bus,
-                          const DesktopApplications* desktop, const std::string& applicationId,
-                          const std::string& desktopFilePath, LinuxPackage package);
+// Where every face looks for a target's running instances before it changes anything: a Linux
+// application's as ApplicationInstances finds them (with the program file of its desktop file
+// when one is named), a bundle's among the host's running applications.
+class TargetInstances {
+public:
+    // `package`: the Linux application's, none for a bundle.
+    TargetInstances(const Ports& ports, const std::string& identifier,
+                    std::optional<LinuxPackage> package, const std::string& desktopFilePath);
+    TargetInstances(const TargetInstances&) = delete;
+    TargetInstances& operator=(const TargetInstances&) = delete;
+
+    // None: a Linux application on a host without a session to look in, or a bundle identifier
+    // the identifier policy refuses.
+    RunningApplications* running();
+
+private:
+    std::optional<ApplicationInstances> m_linux;
+    RunningApplications* m_host; // none for a Linux application
+};
 
 } // namespace corvane
