@@ -7,7 +7,6 @@
 #include "core/ProcessWideValues.h"
 #include "core/UserFolders.h"
 #include "core/analysis/Discovery.h"
-#include "core/analysis/SettingsKind.h"
 #include "ports/FileSystem.h"
 #include "ports/Services.h"
 
@@ -51,15 +50,7 @@ const TargetPlan* AppDelegate::currentPlan() {
     ResponsiveWork work(&_windowParts.application, _outlets.progressIndicator,
                         _targetFamily == TargetFamily::Bundle ? "Looking through your Library"
                                                               : "Looking through your folders");
-    std::optional<SettingsSearch> settings;
-    if (_targetFamily == TargetFamily::LinuxApplication) {
-        settings =
-            settingsSearchFor(identifier, _ports.settingsDatabase, _ports.desktopApplications,
-                              _ports.sessionProcesses, _ports.fileSystem, folders->home);
-    }
-    PlanRequest request{identifier, false, _targetFamily, _linuxPackage};
-    request.settings = settings ? &*settings : nullptr;
-    _plan = planTarget(request, _ports.fileSystem, *folders, &_ports.cookieStore,
+    _plan = planTarget({identifier, false, _targetFamily, _linuxPackage}, _ports, *folders,
                        [&work] { work.tick(); });
     _skippedFolders = _plan->skipped;
     return &*_plan;

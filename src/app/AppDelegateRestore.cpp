@@ -73,7 +73,7 @@ PastReset pastReset(const KeptRecord& kept, Trash& trash, const std::string& hom
     const std::size_t inTrash = entriesInTrash(record, trash);
     return {resetTimeText(record.time),
             record.applicationName,
-            std::to_string(record.moved.size() + record.removed.size() + record.settings.size()),
+            std::to_string(record.entryCount()),
             std::to_string(inTrash),
             details,
             inTrash > 0 || !record.settings.empty()};

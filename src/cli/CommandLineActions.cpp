@@ -65,16 +65,8 @@ std::optional<Refusal> safariMisuse(const Target& target, const std::optional<bo
 
 TargetPlan planFor(const Ports& ports, const UserFolders& folders, const Target& target,
                    bool hard) {
-    std::optional<SettingsSearch> settings;
-    if (target.family == TargetFamily::LinuxApplication) {
-        settings =
-            settingsSearchFor(target.identifier, ports.settingsDatabase, ports.desktopApplications,
-                              ports.sessionProcesses, ports.fileSystem, folders.home,
-                              target.installedIds.empty() ? nullptr : &target.installedIds);
-    }
-    PlanRequest request{target.identifier, hard, target.family, target.package};
-    request.settings = settings ? &*settings : nullptr;
-    return planTarget(request, ports.fileSystem, folders, &ports.cookieStore);
+    return planTarget({target.identifier, hard, target.family, target.package}, ports, folders, {},
+                      target.installedIds.empty() ? nullptr : &target.installedIds);
 }
 
 // The keys a folder of the settings database holds, for JSON.

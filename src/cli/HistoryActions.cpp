@@ -261,8 +261,7 @@ int listHistory(const Ports& ports, const std::optional<std::string>& identifier
             continue;
         }
         const ResetRecord& record = std::get<ResetRecord>(one);
-        const std::size_t entries =
-            record.moved.size() + record.removed.size() + record.settings.size();
+        const std::size_t entries = record.entryCount();
         const std::size_t inTrash = ports.trash ? entriesInTrash(record, *ports.trash) : 0;
         if (json) {
             list.push_back({{"record", record.id},

@@ -158,6 +158,18 @@ bool kindOfPackage(EntryKind kind, LinuxPackage package) {
     return sandbox == (package == LinuxPackage::Flatpak);
 }
 
+TargetPlan planTarget(PlanRequest request, const Ports& ports, const UserFolders& folders,
+                      const Tick& tick, const std::vector<std::string>* installedIds) {
+    std::optional<SettingsSearch> settings;
+    if (request.family == TargetFamily::LinuxApplication) {
+        settings =
+            settingsSearchFor(request.identifier, ports.settingsDatabase, ports.desktopApplications,
+                              ports.sessionProcesses, ports.fileSystem, folders.home, installedIds);
+        request.settings = &*settings;
+    }
+    return planTarget(request, ports.fileSystem, folders, &ports.cookieStore, tick);
+}
+
 TargetPlan planTarget(const PlanRequest& request, const FileSystem& fs, const UserFolders& folders,
                       CookieStore* cookies, const Tick& tick) {
     TargetPlan plan;

@@ -82,6 +82,13 @@ struct TargetPlan {
 TargetPlan planTarget(const PlanRequest& request, const FileSystem& fs, const UserFolders& folders,
                       CookieStore* cookies, const Tick& tick = {});
 
+// The plan as every face makes it through the host's ports: a Linux application's settings
+// database folders are looked for too. `installedIds`, when the caller has read them already,
+// spares reading every desktop file again.
+TargetPlan planTarget(PlanRequest request, const Ports& ports, const UserFolders& folders,
+                      const Tick& tick = {},
+                      const std::vector<std::string>* installedIds = nullptr);
+
 // Adds the Hard reset to a plan made without it, once the user chose it.
 void addHardReset(TargetPlan& plan, const FileSystem& fs, const UserFolders& folders,
                   CookieStore* cookies);

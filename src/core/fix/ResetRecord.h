@@ -58,6 +58,9 @@ struct ResetRecord {
     std::vector<SettingsDump> settings;
     // When its file was last written (seconds since the epoch), as read; not kept in the file.
     std::int64_t lastWritten = 0;
+
+    // Everything it took, as the history counts it: moved, removed and settings folders.
+    std::size_t entryCount() const { return moved.size() + removed.size() + settings.size(); }
 };
 
 // A record is a journal in JSON Lines: a head (the application and every planned entry) written
