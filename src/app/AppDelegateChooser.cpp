@@ -158,12 +158,13 @@ void AppDelegate::showPick(const std::string& picked) {
 }
 
 bool AppDelegate::acceptDesktopFile(const std::string& picked) {
-    // The folder's reader gives each file's text; only the picked one is taken.
     std::vector<DesktopFileText> files;
     if (_ports.desktopApplications) {
-        for (DesktopFileText& file :
-             _ports.desktopApplications->desktopFiles({parentFolder(picked)})) {
-            if (file.relativePath == lastPathComponent(picked)) {
+        const std::string name = lastPathComponent(picked);
+        for (DesktopFileText& file : _ports.desktopApplications->desktopFiles(
+                 {parentFolder(picked)},
+                 [&name](std::string_view relativePath) { return relativePath == name; })) {
+            if (file.relativePath == name) {
                 files.push_back(std::move(file));
             }
         }

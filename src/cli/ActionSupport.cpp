@@ -7,6 +7,7 @@
 #include "ports/DesktopApplications.h"
 #include "ports/FileSystem.h"
 #include "ports/Processes.h"
+#include "ports/SettingsDatabase.h"
 #include "ports/Workspace.h"
 
 #include <istream>
@@ -67,7 +68,16 @@ std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::st
     if (!home || home->empty()) {
         return std::nullopt;
     }
-    const ApplicationList list = findInstalledApplications(fs, *ports.desktopApplications, *home);
+    // Every Linux application's settings are looked for in the settings database; the service
+    // is reached while the desktop files are read.
+    if (ports.settingsDatabase) {
+        ports.settingsDatabase->reachAhead();
+    }
+    // Only the files that can describe this application are read; the rest give their ids.
+    const std::vector<DesktopFileText> files = findDesktopFiles(
+        fs, *ports.desktopApplications, *home,
+        [&id](std::string_view relativePath) { return canDescribe(relativePath, id); });
+    const ApplicationList list = installedApplications(files);
     std::optional<Target> found;
     for (const InstalledApplication& app : list.applications) {
         const LinuxPackage own = app.flatpak ? LinuxPackage::Flatpak : LinuxPackage::Host;
@@ -93,9 +103,7 @@ std::optional<Target> desktopApplicationTarget(const Ports& ports, const std::st
         found->packages.clear();
     }
     if (found) {
-        for (const InstalledApplication& app : list.applications) {
-            found->installedIds.push_back(app.id);
-        }
+        found->installedIds = installedApplicationIds(files);
     }
     return found;
 }

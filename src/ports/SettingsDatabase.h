@@ -38,6 +38,9 @@ public:
     // applies whole or not at all. Empty values is a plain reset.
     [[nodiscard]] virtual Status replace(const SettingsFolder& folder,
                                          const SettingsValues& values) = 0;
+    // Starts reaching the service in the background, so that the first call made later waits
+    // less or not at all. Nothing is read or changed.
+    virtual void reachAhead() {}
 };
 
 } // namespace corvane

@@ -45,10 +45,7 @@ SettingsSearch settingsSearchFor(const std::string& applicationId, SettingsDatab
         if (installedIds) {
             others = *installedIds;
         } else {
-            for (const InstalledApplication& app :
-                 findInstalledApplications(fs, *desktop, home).applications) {
-                others.push_back(app.id);
-            }
+            others = installedApplicationIds(findDesktopFiles(fs, *desktop, home));
         }
     }
     if (session) {

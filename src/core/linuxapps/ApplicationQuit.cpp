@@ -95,7 +95,9 @@ std::optional<std::string> desktopFileProgramFile(const DesktopApplications& des
                                                   const SessionProcesses& session,
                                                   const std::string& desktopFilePath) {
     const std::string name = lastPathComponent(desktopFilePath);
-    for (const DesktopFileText& file : desktop.desktopFiles({parentFolder(desktopFilePath)})) {
+    for (const DesktopFileText& file : desktop.desktopFiles(
+             {parentFolder(desktopFilePath)},
+             [&name](std::string_view relativePath) { return relativePath == name; })) {
         if (file.relativePath != name) {
             continue;
         }

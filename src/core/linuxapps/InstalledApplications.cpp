@@ -61,10 +61,41 @@ std::vector<std::string> applicationDirectories(const std::string& home,
     return directories;
 }
 
+std::vector<DesktopFileText> findDesktopFiles(const FileSystem& fs,
+                                              const DesktopApplications& desktop,
+                                              const std::string& home,
+                                              const DesktopFileWanted& wanted) {
+    return desktop.desktopFiles(applicationDirectories(home, fs.environmentValue("XDG_DATA_HOME"),
+                                                       fs.environmentValue("XDG_DATA_DIRS")),
+                                wanted);
+}
+
 ApplicationList findInstalledApplications(const FileSystem& fs, const DesktopApplications& desktop,
                                           const std::string& home) {
-    return installedApplications(desktop.desktopFiles(applicationDirectories(
-        home, fs.environmentValue("XDG_DATA_HOME"), fs.environmentValue("XDG_DATA_DIRS"))));
+    return installedApplications(findDesktopFiles(fs, desktop, home));
+}
+
+bool canDescribe(std::string_view relativePath, const std::string& id) {
+    const std::optional<std::string> fileId = desktopFileId(relativePath);
+    return fileId && fileId->starts_with(id) &&
+           (fileId->size() == id.size() || (*fileId)[id.size()] == '.');
+}
+
+std::vector<std::string> installedApplicationIds(const std::vector<DesktopFileText>& files) {
+    std::vector<std::string> ids;
+    for (const InstalledApplication& app : installedApplications(files).applications) {
+        ids.push_back(app.id);
+    }
+    for (const DesktopFileText& file : files) {
+        if (file.read) {
+            continue;
+        }
+        std::optional<std::string> fileId = desktopFileId(file.relativePath);
+        if (fileId && applicationIdFit(*fileId) != ApplicationIdFit::Rejected) {
+            ids.push_back(std::move(*fileId));
+        }
+    }
+    return ids;
 }
 
 ApplicationIdFit applicationIdFit(const std::string& id) {
@@ -83,7 +114,9 @@ ApplicationList installedApplications(const std::vector<DesktopFileText>& files)
     std::vector<const DesktopFileText*> ordered;
     ordered.reserve(files.size());
     for (const DesktopFileText& file : files) {
-        ordered.push_back(&file);
+        if (file.read) {
+            ordered.push_back(&file);
+        }
     }
     std::stable_sort(ordered.begin(), ordered.end(), [](const auto* a, const auto* b) {
         return a->directoryIndex < b->directoryIndex;

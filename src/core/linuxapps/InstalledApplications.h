@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -40,17 +41,35 @@ struct ApplicationList {
     std::vector<RejectedDesktopFile> rejected;
 };
 
-// The installed applications the files describe. Of files with the same desktop file id the one
-// from the more important folder wins (a Hidden one hides the id); a Flatpak export and a host
+// The installed applications the files read describe. Of files with the same desktop file id the
+// one from the more important folder wins (a Hidden one hides the id); a Flatpak export and a host
 // package of the same id are separate applications.
 ApplicationList installedApplications(const std::vector<DesktopFileText>& files);
 
 class FileSystem;
 
-// The installed applications of the user whose home is given, from the applications/ folders the
-// environment names ($XDG_DATA_HOME, $XDG_DATA_DIRS) read through `desktop`.
+// The desktop files of the user whose home is given, in the applications/ folders the
+// environment names ($XDG_DATA_HOME, $XDG_DATA_DIRS), through `desktop`: every one read, or only
+// those `wanted` takes and the rest named.
+std::vector<DesktopFileText> findDesktopFiles(const FileSystem& fs,
+                                              const DesktopApplications& desktop,
+                                              const std::string& home,
+                                              const DesktopFileWanted& wanted = {});
+
+// The installed applications of the user whose home is given, from every desktop file.
 ApplicationList findInstalledApplications(const FileSystem& fs, const DesktopApplications& desktop,
                                           const std::string& home);
+
+// Whether the desktop file at `relativePath` can describe the application `id`: its desktop file
+// id is the id, or begins with the id and a dot. Flatpak exports only files named so, which makes
+// an X-Flatpak id such a beginning of its file's id.
+bool canDescribe(std::string_view relativePath, const std::string& id);
+
+// The ids of the installed applications the files name: as installedApplications() finds them
+// for the files read, and the desktop file id of each file only named. A named file that is
+// hidden, broken or an export of another id counts all the same; that can only keep more of
+// other applications' folders out of a search.
+std::vector<std::string> installedApplicationIds(const std::vector<DesktopFileText>& files);
 
 enum class ApplicationIdFit { Own, TooGeneric, Rejected };
 

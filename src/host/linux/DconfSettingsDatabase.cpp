@@ -1,8 +1,12 @@
 #include "host/linux/DconfSettingsDatabase.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <dconf.h>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace corvane {
 
@@ -14,6 +18,14 @@ struct DconfState {
     // The process's shared session bus connection, which the client changes keys over, held so
     // that it keeps the setting made when it was opened.
     GDBusConnection* sharedBus = nullptr;
+};
+
+// The outcome of a check made on a thread of its own, which outlives the object when the
+// program ends or the object goes first.
+struct ReachingAhead {
+    std::mutex mutex;
+    std::condition_variable done;
+    std::optional<Status> reached;
 };
 
 namespace {
@@ -212,6 +224,24 @@ Status dconfServiceRuns(GDBusConnection* bus, std::chrono::milliseconds timeout)
     return Done{};
 }
 
+// Whether the session bus answers and the dconf service runs on it (started if need be), with a
+// connection of its own that is closed again.
+Status serviceReached(std::chrono::milliseconds timeout) {
+    GMainContext* context = g_main_context_new();
+    Result<GDBusConnection*> bus = sessionBus(context, timeout);
+    if (!bus) {
+        g_main_context_unref(context);
+        return bus.error();
+    }
+    Status service = dconfServiceRuns(*bus, timeout);
+    g_dbus_connection_close_sync(*bus, nullptr, nullptr);
+    g_object_unref(*bus);
+    while (g_main_context_iteration(context, FALSE)) {
+    }
+    g_main_context_unref(context);
+    return service;
+}
+
 } // namespace
 
 DconfSettingsDatabase::DconfSettingsDatabase(std::chrono::milliseconds timeout)
@@ -235,21 +265,19 @@ Status DconfSettingsDatabase::connect() {
     if (m_connection) {
         return *m_connection;
     }
-    GMainContext* context = g_main_context_new();
-    Result<GDBusConnection*> bus = sessionBus(context, m_timeout);
-    if (!bus) {
-        g_main_context_unref(context);
-        m_connection = Status(bus.error());
-        return *m_connection;
+    Status service = Done{};
+    if (m_ahead) {
+        std::unique_lock lock(m_ahead->mutex);
+        m_ahead->done.wait(lock, [this] { return m_ahead->reached.has_value(); });
+        service = *m_ahead->reached;
+    } else {
+        service = serviceReached(m_timeout);
     }
-    Status service = dconfServiceRuns(*bus, m_timeout);
-    g_dbus_connection_close_sync(*bus, nullptr, nullptr);
-    g_object_unref(*bus);
     if (!service) {
-        g_main_context_unref(context);
         m_connection = service;
         return *m_connection;
     }
+    GMainContext* context = g_main_context_new();
     // The client reads the database file itself; the shared bus it changes keys over is opened
     // before the first change.
     g_main_context_push_thread_default(context);
@@ -257,6 +285,25 @@ Status DconfSettingsDatabase::connect() {
     g_main_context_pop_thread_default(context);
     m_connection = Status(Done{});
     return *m_connection;
+}
+
+void DconfSettingsDatabase::reachAhead() {
+    if (m_connection || m_ahead) {
+        return;
+    }
+    auto ahead = std::make_shared<ReachingAhead>();
+    try {
+        // Never joined: a bus that hangs must not hold up a program that no longer needs it.
+        std::thread([ahead, timeout = m_timeout] {
+            Status reached = serviceReached(timeout);
+            const std::lock_guard lock(ahead->mutex);
+            ahead->reached = std::move(reached);
+            ahead->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return; // the first call checks for itself
+    }
+    m_ahead = std::move(ahead);
 }
 
 Result<SettingsValues> DconfSettingsDatabase::dump(const SettingsFolder& folder) {

@@ -3,16 +3,19 @@
 #include "ports/SettingsDatabase.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 namespace corvane {
 
 struct DconfState;
+struct ReachingAhead;
 
 // The settings database through dconf's client library over the session bus, never by editing
 // its file. Before the first call it makes sure the session bus answers and the dconf service
 // runs (starting it as the bus does), each within `timeout`; until then nothing touches dconf.
-// One object serves one thread at a time.
+// reachAhead() makes that check on a thread of its own, which the object never waits for but
+// at its first call. One object serves one thread at a time.
 class DconfSettingsDatabase final : public SettingsDatabase {
 public:
     explicit DconfSettingsDatabase(std::chrono::milliseconds timeout = std::chrono::seconds(5));
@@ -23,12 +26,14 @@ public:
     Result<SettingsValues> dump(const SettingsFolder& folder) override;
     Result<std::vector<std::string>> lockedKeys(const SettingsFolder& folder) override;
     Status replace(const SettingsFolder& folder, const SettingsValues& values) override;
+    void reachAhead() override;
 
 private:
     Status connect();
 
     std::chrono::milliseconds m_timeout;
     std::optional<Status> m_connection;
+    std::shared_ptr<ReachingAhead> m_ahead;
     DconfState* m_state = nullptr;
 };
 

@@ -51,7 +51,7 @@ std::optional<std::string> smallFileText(int dirFd, const char* name) {
 }
 
 void readFolder(int dirFd, const std::string& root, const std::string& relative, std::size_t index,
-                int depth, std::vector<DesktopFileText>& files) {
+                int depth, const DesktopFileWanted& wanted, std::vector<DesktopFileText>& files) {
     DIR* dir = fdopendir(dirFd);
     if (dir == nullptr) {
         close(dirFd);
@@ -76,7 +76,7 @@ void readFolder(int dirFd, const std::string& root, const std::string& relative,
                 const int sub = openat(dirfd(dir), entry->d_name,
                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
                 if (sub >= 0) {
-                    readFolder(sub, root, path, index, depth + 1, files);
+                    readFolder(sub, root, path, index, depth + 1, wanted, files);
                 }
             }
             continue;
@@ -84,9 +84,11 @@ void readFolder(int dirFd, const std::string& root, const std::string& relative,
         if (!endsWithDesktop(name)) {
             continue;
         }
-        if (std::optional<std::string> text = smallFileText(dirfd(dir), entry->d_name)) {
-            std::string fullPath = root;
-            fullPath.append("/").append(path);
+        std::string fullPath = root;
+        fullPath.append("/").append(path);
+        if (wanted && !wanted(path)) {
+            files.push_back({index, path, std::move(fullPath), {}, false});
+        } else if (std::optional<std::string> text = smallFileText(dirfd(dir), entry->d_name)) {
             files.push_back({index, path, std::move(fullPath), std::move(*text)});
         }
     }
@@ -114,12 +116,13 @@ void addSchemas(GSettingsSchemaSource* source, std::vector<InstalledSchema>& sch
 } // namespace
 
 std::vector<DesktopFileText>
-XdgDesktopApplications::desktopFiles(const std::vector<std::string>& applicationDirectories) const {
+XdgDesktopApplications::desktopFiles(const std::vector<std::string>& applicationDirectories,
+                                     const DesktopFileWanted& wanted) const {
     std::vector<DesktopFileText> files;
     for (std::size_t i = 0; i < applicationDirectories.size(); ++i) {
         const int fd = open(applicationDirectories[i].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd >= 0) {
-            readFolder(fd, applicationDirectories[i], {}, i, 0, files);
+            readFolder(fd, applicationDirectories[i], {}, i, 0, wanted, files);
         }
     }
     return files;

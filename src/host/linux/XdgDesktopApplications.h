@@ -16,7 +16,8 @@ public:
         : m_schemaDirectories(std::move(schemaDirectories)) {}
 
     std::vector<DesktopFileText>
-    desktopFiles(const std::vector<std::string>& applicationDirectories) const override;
+    desktopFiles(const std::vector<std::string>& applicationDirectories,
+                 const DesktopFileWanted& wanted) const override;
     Result<std::vector<InstalledSchema>> installedSchemas() const override;
 
 private:

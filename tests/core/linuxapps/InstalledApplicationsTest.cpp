@@ -1,5 +1,6 @@
 #include "core/linuxapps/InstalledApplications.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace corvane::testing {
@@ -110,6 +111,41 @@ TEST(InstalledApplications, AFlatpakAndAHostPackageOfOneIdAreTwoNamedApart) {
     ASSERT_NE(clocks, nullptr);
     EXPECT_EQ(clocks->name, "Clocks");
     EXPECT_EQ(clocks->desktopFileId, "renamed");
+}
+
+// A reader that takes only the files that can describe one id still knows every id installed:
+// the files it only named give their desktop file ids, and no application of their own.
+TEST(InstalledApplications, FilesOnlyNamedGiveTheirIdsButNoApplication) {
+    const struct {
+        const char* relativePath;
+        bool describes;
+    } cases[] = {
+        {"org.example.Editor.desktop", true},      {"org.example.Editor.Viewer.desktop", true},
+        {"org.example.EditorPlus.desktop", false}, {"org.example.desktop", false},
+        {"kde/org.example.Editor.desktop", false}, {"org.example.Editor.txt", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(canDescribe(c.relativePath, "org.example.Editor"), c.describes) << c.relativePath;
+    }
+
+    DesktopFileText named = file(1, "org.example.Editor.Devel.desktop", "");
+    named.read = false;
+    DesktopFileText bad = file(1, "no id here.desktop", "");
+    bad.read = false;
+    const std::vector<DesktopFileText> files = {
+        file(0, "org.example.Editor.desktop", app("Editor")),
+        file(2, "org.example.Editor.Viewer.desktop",
+             app("Viewer", "X-Flatpak=org.example.Editor\n")),
+        named,
+        bad,
+    };
+    const ApplicationList list = installedApplications(files);
+    ASSERT_EQ(list.applications.size(), 2u);
+    EXPECT_TRUE(list.rejected.empty());
+    std::vector<std::string> ids = installedApplicationIds(files);
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<std::string>{"org.example.Editor", "org.example.Editor",
+                                             "org.example.Editor.Devel"}));
 }
 
 TEST(InstalledApplications, BadFilesAreRejectedWithAReasonAndGenericIdsFlagged) {

@@ -35,7 +35,7 @@ TEST(XdgDesktopApplications, ReadsEveryDesktopFileOfTheFoldersInTheirOrder) {
 
     const XdgDesktopApplications host;
     const std::vector<DesktopFileText> files =
-        host.desktopFiles({user, root + "/missing/applications", system});
+        host.desktopFiles({user, root + "/missing/applications", system}, {});
     std::vector<std::string> seen;
     for (const DesktopFileText& file : files) {
         seen.push_back(std::to_string(file.directoryIndex) + ":" + file.relativePath);
@@ -51,6 +51,20 @@ TEST(XdgDesktopApplications, ReadsEveryDesktopFileOfTheFoldersInTheirOrder) {
     EXPECT_EQ(list.applications[0].execProgram, "/usr/bin/editor-user");
     EXPECT_EQ(list.applications[1].name, "linked");
     EXPECT_EQ(list.applications[2].id, "kde-org.example.Nested");
+
+    // Asked for some, the others are named unread, and nothing that is no file is named.
+    const std::vector<DesktopFileText> some = host.desktopFiles(
+        {user, system}, [](std::string_view relative) { return relative.starts_with("org."); });
+    std::vector<std::string> named;
+    for (const DesktopFileText& file : some) {
+        EXPECT_EQ(file.read, file.relativePath.starts_with("org.")) << file.relativePath;
+        EXPECT_EQ(file.text.empty(), !file.read) << file.relativePath;
+        named.push_back(std::to_string(file.directoryIndex) + ":" + file.relativePath);
+    }
+    std::sort(named.begin(), named.end());
+    EXPECT_EQ(named, (std::vector<std::string>{
+                         "0:org.example.Editor.desktop", "1:kde/org.example.Nested.desktop",
+                         "1:org.example.Editor.desktop", "1:org.example.Linked.desktop"}));
     std::error_code ignored;
     fs::remove_all(root, ignored);
 }
