@@ -1,10 +1,13 @@
 #include "host/linux/DconfSettingsDatabase.h"
 
+#include "host/linux/BusServiceProbe.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <dconf.h>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -227,6 +230,19 @@ Status dconfServiceRuns(GDBusConnection* bus, std::chrono::milliseconds timeout)
 // Whether the session bus answers and the dconf service runs on it (started if need be), with a
 // connection of its own that is closed again.
 Status serviceReached(std::chrono::milliseconds timeout) {
+    // The usual answer takes a socket of our own; GIO is asked when something is amiss, and says
+    // what.
+    if (const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS")) {
+        switch (startServiceOverSocket(address, kDconfBusName, timeout)) {
+        case BusProbe::ServiceRuns:
+            return Done{};
+        case BusProbe::TimedOut:
+            return Error{"the session bus at " + std::string(address) + " did not answer within " +
+                         std::to_string(timeout.count()) + " ms"};
+        case BusProbe::Unknown:
+            break;
+        }
+    }
     GMainContext* context = g_main_context_new();
     Result<GDBusConnection*> bus = sessionBus(context, timeout);
     if (!bus) {
