@@ -16,11 +16,11 @@ struct OptionSpec {
     std::string valueName;
 };
 
-// Reads a command line the way QCommandLineParser does in its default modes, so that the
-// program reads it as it did while it loaded Qt: --name, --name=VALUE and --name VALUE;
-// -abc as -a -b -c, where an option that takes a value takes the rest (-oVALUE, -o=VALUE) or
-// the next argument; "--" makes every later argument positional, a lone "-" is one. Its errors
-// and help text are Qt's word for word. Arguments are bytes, never converted.
+// Reads a command line as Qt's QCommandLineParser does in its default modes, without loading
+// Qt: --name, --name=VALUE and --name VALUE; -abc as -a -b -c, where an option that takes a
+// value takes the rest (-oVALUE, -o=VALUE) or the next argument; "--" makes every later argument
+// positional, a lone "-" is one. Its errors and help text are Qt's word for word. Arguments are
+// bytes, never converted.
 class OptionParser {
 public:
     void setDescription(std::string description) { description_ = std::move(description); }
