@@ -16,8 +16,8 @@ declare -A allowed=(
     [gui]="base ports core app host gui"
     [cli]="base ports core host cli"
 )
-# Qt is the window's toolkit; the command line may use QtCore for its parser.
-declare -A qt=([gui]=any [cli]=core)
+# Qt is the window's toolkit; the command line loads none of it.
+declare -A qt=([gui]=any)
 
 status=0
 
@@ -66,12 +66,6 @@ for layer in "${!allowed[@]}"; do
         if grep -q -E '^#include <Q' "$file"; then
             case "${qt[$layer]:-none}" in
             any) ;;
-            core)
-                if grep -E '^#include <Q' "$file" | grep -v -q -E '<Q(Core|CommandLine|String|Dir|File|Byte|Locale)'; then
-                    echo "$file: $layer may use QtCore alone"
-                    status=1
-                fi
-                ;;
             *)
                 echo "$file: $layer may not include Qt"
                 status=1

@@ -3,16 +3,12 @@
 #include "BuildInfo.h"
 #include "cli/ActionSupport.h"
 #include "cli/CommandLineActions.h"
+#include "cli/OptionParser.h"
 #include "cli/Output.h"
 #include "host/HostFacilities.h"
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QStringList>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -20,28 +16,30 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace corvane::cli {
 
 namespace {
 
-const QString kList = QStringLiteral("list");
-const QString kJson = QStringLiteral("json");
-const QString kNull = QStringLiteral("null");
-const QString kReset = QStringLiteral("reset");
-const QString kRestore = QStringLiteral("restore");
-const QString kHistory = QStringLiteral("history");
-const QString kYes = QStringLiteral("yes");
-const QString kSafari = QStringLiteral("safari");
-const QString kNoTrash = QStringLiteral("no-trash");
-const QString kQuiet = QStringLiteral("quiet");
-const QString kNoLegend = QStringLiteral("no-legend");
-const QString kOnly = QStringLiteral("only");
+constexpr std::string_view kList = "list";
+constexpr std::string_view kJson = "json";
+constexpr std::string_view kNull = "null";
+constexpr std::string_view kReset = "reset";
+constexpr std::string_view kRestore = "restore";
+constexpr std::string_view kHistory = "history";
+constexpr std::string_view kYes = "yes";
+constexpr std::string_view kSafari = "safari";
+constexpr std::string_view kNoTrash = "no-trash";
+constexpr std::string_view kQuiet = "quiet";
+constexpr std::string_view kNoLegend = "no-legend";
+constexpr std::string_view kOnly = "only";
 
-void describeCommandLine(QCommandLineParser& parser) {
-    parser.setApplicationDescription(QStringLiteral(
+void describeCommandLine(OptionParser& parser) {
+    parser.setDescription(
         "Returns a misbehaving application to its default settings.\n\n"
         "  corvane [PATH.app | ID]                  opens the window\n"
         "  corvane --list [--safari=MODE] [--only=KINDS] [--json | -0] [-q] TARGET\n"
@@ -54,108 +52,82 @@ void describeCommandLine(QCommandLineParser& parser) {
         "without one they need --yes.\n\n"
         "Exit status: 0 done, 1 nothing to do, 2 bad input or usage, 3 partly done\n"
         "(what stayed is named), 4 declined or refused (nothing was changed).\n\n"
-        "The window also takes Qt's own options (-style NAME, -platform NAME, ...)."));
-    // Qt's own help option would also offer --help-all with the options of the window toolkit,
-    // which this early parse does not take.
-    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
-                                        QStringLiteral("Displays this help.")));
-    parser.addVersionOption();
-    parser.addOption(QCommandLineOption(
-        kList, QStringLiteral("Prints the full path of every entry a reset would remove.")));
-    parser.addOption(QCommandLineOption(
-        kReset, QStringLiteral("Moves the entries to the Trash and clears the settings, as Fix "
-                               "does in the window.")));
-    parser.addOption(QCommandLineOption(
-        kRestore, QStringLiteral("Puts back the latest reset, the latest of TARGET, "
-                                 "or the reset RECORD.")));
-    parser.addOption(QCommandLineOption(
-        kHistory, QStringLiteral("Lists the kept resets, newest first (of ID, when given).")));
-    parser.addOption(QCommandLineOption(
-        kNoLegend, QStringLiteral("With --history: leaves out the heading line.")));
-    parser.addOption(QCommandLineOption(
-        kJson, QStringLiteral("Prints one JSON object (\"format\": 1; its fields are described "
-                              "in %1).")
-                   .arg(QString::fromUtf8(build::kCliDocumentation))));
-    parser.addOption(QCommandLineOption(
-        {QStringLiteral("0"), kNull},
-        QStringLiteral("With --list: ends each path with NUL instead of a newline.")));
-    parser.addOption(QCommandLineOption(
-        {QStringLiteral("y"), kYes},
-        QStringLiteral("With --reset or --restore: goes ahead without asking.")));
-    parser.addOption(QCommandLineOption(
-        {QStringLiteral("q"), kQuiet},
-        QStringLiteral("Prints only what went wrong (and, with --json, the JSON object).")));
-    parser.addOption(QCommandLineOption(
-        kSafari,
-        QStringLiteral("With --list or --reset of Safari: a soft or a hard reset (required by "
-                       "--reset)."),
-        QStringLiteral("soft|hard")));
-    parser.addOption(QCommandLineOption(
-        kOnly,
-        QStringLiteral("With --list or --reset: only these kinds of entries, separated by "
-                       "commas (%1).")
-            .arg(QString::fromStdString(kindIds())),
-        QStringLiteral("KINDS")));
-    parser.addOption(QCommandLineOption(
-        kNoTrash, QStringLiteral("With --reset: removes for good the entries no Trash can take "
-                                 "(without it, nothing is changed when there are any).")));
-    parser.addPositionalArgument(QStringLiteral("TARGET"),
-                                 QStringLiteral("PATH.app or an identifier; with --restore, "
-                                                "also a record's name."),
-                                 QStringLiteral("[PATH.app | ID | RECORD]"));
-}
-
-QStringList argumentsOf(int argc, char** argv) {
-    QStringList arguments;
-    arguments.reserve(argc);
-    for (int index = 0; index < argc; ++index) {
-        arguments.append(QString::fromLocal8Bit(argv[index]));
-    }
-    return arguments;
+        "The window also takes Qt's own options (-style NAME, -platform NAME, ...).");
+    const auto add = [&](std::vector<std::string> names, std::string description,
+                         std::string valueName = {}) {
+        parser.addOption({std::move(names), std::move(description), std::move(valueName)});
+    };
+    add({"h", "help"}, "Displays this help.");
+    add({"v", "version"}, "Displays version information.");
+    add({std::string(kList)}, "Prints the full path of every entry a reset would remove.");
+    add({std::string(kReset)}, "Moves the entries to the Trash and clears the settings, as Fix "
+                               "does in the window.");
+    add({std::string(kRestore)}, "Puts back the latest reset, the latest of TARGET, "
+                                 "or the reset RECORD.");
+    add({std::string(kHistory)}, "Lists the kept resets, newest first (of ID, when given).");
+    add({std::string(kNoLegend)}, "With --history: leaves out the heading line.");
+    add({std::string(kJson)}, std::string("Prints one JSON object (\"format\": 1; its fields are "
+                                          "described in ") +
+                                  build::kCliDocumentation + ").");
+    add({"0", std::string(kNull)}, "With --list: ends each path with NUL instead of a newline.");
+    add({"y", std::string(kYes)}, "With --reset or --restore: goes ahead without asking.");
+    add({"q", std::string(kQuiet)},
+        "Prints only what went wrong (and, with --json, the JSON object).");
+    add({std::string(kSafari)},
+        "With --list or --reset of Safari: a soft or a hard reset (required by --reset).",
+        "soft|hard");
+    add({std::string(kOnly)},
+        "With --list or --reset: only these kinds of entries, separated by commas (" + kindIds() +
+            ").",
+        "KINDS");
+    add({std::string(kNoTrash)}, "With --reset: removes for good the entries no Trash can take "
+                                 "(without it, nothing is changed when there are any).");
+    parser.addPositional("TARGET",
+                         "PATH.app or an identifier; with --restore, also a record's name.",
+                         "[PATH.app | ID | RECORD]");
 }
 
 // Qt's own options of a window application, which the window's QApplication reads from the
 // command line: each with the number of values it takes. Both "-style" and "--style" work there,
 // and a value can follow "=".
-int windowToolkitValues(const QString& argument) {
-    static const QStringList withValue = {
-        QStringLiteral("style"),           QStringLiteral("stylesheet"),
-        QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
-        QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
-        QStringLiteral("qwindowgeometry"), QStringLiteral("geometry"),
-        QStringLiteral("qwindowtitle"),    QStringLiteral("title"),
-        QStringLiteral("qwindowicon"),     QStringLiteral("icon"),
-        QStringLiteral("display"),         QStringLiteral("name"),
-        QStringLiteral("session"),         QStringLiteral("qmljsdebugger"),
+int windowToolkitValues(std::string_view argument) {
+    static constexpr std::string_view withValue[] = {
+        "style",         "stylesheet", "platform",        "platformpluginpath",
+        "platformtheme", "plugin",     "qwindowgeometry", "geometry",
+        "qwindowtitle",  "title",      "qwindowicon",     "icon",
+        "display",       "name",       "session",         "qmljsdebugger",
     };
-    static const QStringList flags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
-                                      QStringLiteral("nograb"), QStringLiteral("dograb"),
-                                      QStringLiteral("sync")};
-    if (!argument.startsWith(QLatin1Char('-'))) {
+    static constexpr std::string_view flags[] = {"reverse", "widgetcount", "nograb", "dograb",
+                                                 "sync"};
+    const auto among = [](const auto& names, std::string_view name) {
+        return std::find(std::begin(names), std::end(names), name) != std::end(names);
+    };
+    if (!argument.starts_with('-')) {
         return -1;
     }
-    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
-    const qsizetype equals = name.indexOf(QLatin1Char('='));
-    if (equals >= 0) {
-        return withValue.contains(name.left(equals)) ? 0 : -1;
+    const std::string_view name = argument.substr(argument.starts_with("--") ? 2 : 1);
+    const std::size_t equals = name.find('=');
+    if (equals != std::string_view::npos) {
+        return among(withValue, name.substr(0, equals)) ? 0 : -1;
     }
-    if (withValue.contains(name)) {
+    if (among(withValue, name)) {
         return 1;
     }
-    return flags.contains(name) ? 0 : -1;
+    return among(flags, name) ? 0 : -1;
 }
 
 // The arguments without Qt's window options, which are left for the window to take.
-QStringList withoutWindowToolkitOptions(const QStringList& arguments) {
-    QStringList ours;
-    for (qsizetype index = 0; index < arguments.size(); ++index) {
-        if (arguments[index] == QLatin1String("--")) {
-            ours.append(arguments.mid(index));
+std::vector<std::string> withoutWindowToolkitOptions(int argc, char** argv) {
+    std::vector<std::string> ours;
+    for (int index = 0; index < argc; ++index) {
+        const std::string_view argument = argv[index];
+        if (argument == "--") {
+            ours.insert(ours.end(), argv + index, argv + argc);
             break;
         }
-        const int values = index == 0 ? -1 : windowToolkitValues(arguments[index]);
+        const int values = index == 0 ? -1 : windowToolkitValues(argument);
         if (values < 0) {
-            ours.append(arguments[index]);
+            ours.emplace_back(argument);
         } else {
             index += values;
         }
@@ -164,11 +136,11 @@ QStringList withoutWindowToolkitOptions(const QStringList& arguments) {
 }
 
 // Writes the text on standard output; a failed write is said and makes it a usage failure.
-int printResult(const QString& text) {
+int printResult(const std::string& text) {
     std::signal(SIGPIPE, SIG_IGN);
     DescriptorOutput output(STDOUT_FILENO);
     std::ostream out(&output);
-    out << text.toLocal8Bit().constData() << std::flush;
+    out << text.c_str() << std::flush;
     if (output.error() != 0) {
         std::cerr << "corvane: could not write the output: " << std::strerror(output.error())
                   << '\n';
@@ -177,34 +149,22 @@ int printResult(const QString& text) {
     return kDone;
 }
 
-void printTo(std::FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
+void printTo(std::FILE* stream, const std::string& text) {
+    std::fputs(text.c_str(), stream);
 }
 
-// The parser names the program after the Qt application object's first argument; it is
-// "corvane" here whatever path the program was started by, as in every other line it writes.
-QString usage(const QCommandLineParser& parser) {
-    int argc = 1;
-    char name[] = "corvane";
-    char* argv[] = {name, nullptr};
-    const QCoreApplication core(argc, argv);
-    return parser.helpText();
-}
-
-int usageError(const QString& reason) {
-    printTo(
-        stderr,
-        QStringLiteral("corvane: %1\nTry 'corvane --help' for more information.\n").arg(reason));
+int usageError(const std::string& reason) {
+    printTo(stderr, "corvane: " + reason + "\nTry 'corvane --help' for more information.\n");
     return kBadInput;
 }
 
 // Qt's "Unknown option 'x'." in the form of the other messages.
-QString asSentence(QString text) {
-    if (!text.isEmpty()) {
-        text[0] = text[0].toLower();
+std::string asSentence(std::string text) {
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') {
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
     }
-    while (text.endsWith(QLatin1Char('.'))) {
-        text.chop(1);
+    while (!text.empty() && text.back() == '.') {
+        text.pop_back();
     }
     return text;
 }
@@ -227,54 +187,54 @@ std::unique_ptr<HostFacilities> commandHost() {
 }
 
 // Which options go with which actions; the first mistake found, in plain words.
-std::optional<QString> misplacedOption(const QCommandLineParser& parser) {
+std::optional<std::string> misplacedOption(const OptionParser& parser) {
     const bool list = parser.isSet(kList);
     const bool reset = parser.isSet(kReset);
     const bool restore = parser.isSet(kRestore);
     const bool history = parser.isSet(kHistory);
     if (int(list) + int(reset) + int(restore) + int(history) > 1) {
-        return QStringLiteral("choose one of --list, --reset, --restore and --history");
+        return "choose one of --list, --reset, --restore and --history";
     }
     if (parser.isSet(kJson) && !(list || reset || restore || history)) {
-        return QStringLiteral("--json goes with --list, --reset, --restore or --history");
+        return "--json goes with --list, --reset, --restore or --history";
     }
     if (parser.isSet(kNull) && !list) {
-        return QStringLiteral("--null goes with --list");
+        return "--null goes with --list";
     }
     if (parser.isSet(kNull) && parser.isSet(kJson)) {
-        return QStringLiteral("choose one of --json and --null");
+        return "choose one of --json and --null";
     }
     if (parser.isSet(kQuiet) && !(list || reset || restore || history)) {
-        return QStringLiteral("--quiet goes with --list, --reset, --restore or --history");
+        return "--quiet goes with --list, --reset, --restore or --history";
     }
     if (parser.isSet(kYes) && !(reset || restore)) {
-        return QStringLiteral("--yes goes with --reset or --restore");
+        return "--yes goes with --reset or --restore";
     }
     if (parser.isSet(kSafari) && !(list || reset)) {
-        return QStringLiteral("--safari goes with --list or --reset");
+        return "--safari goes with --list or --reset";
     }
     if (parser.isSet(kOnly) && !(list || reset)) {
-        return QStringLiteral("--only goes with --list or --reset");
+        return "--only goes with --list or --reset";
     }
     if (parser.isSet(kOnly)) {
-        const ParsedKinds kinds = parseKindList(parser.value(kOnly).toStdString());
+        const ParsedKinds kinds = parseKindList(parser.value(kOnly));
         if (kinds.unknown) {
-            return QStringLiteral("--only takes kinds of entries from %1, not '%2'")
-                .arg(QString::fromStdString(kindIds()), QString::fromStdString(*kinds.unknown));
+            return "--only takes kinds of entries from " + kindIds() + ", not '" + *kinds.unknown +
+                   "'";
         }
     }
     if (parser.isSet(kNoTrash) && !reset) {
-        return QStringLiteral("--no-trash goes with --reset");
+        return "--no-trash goes with --reset";
     }
     if (parser.isSet(kNoLegend) && !history) {
-        return QStringLiteral("--no-legend goes with --history");
+        return "--no-legend goes with --history";
     }
-    if (parser.isSet(kSafari) && parser.value(kSafari) != QLatin1String("soft") &&
-        parser.value(kSafari) != QLatin1String("hard")) {
-        return QStringLiteral("--safari takes soft or hard, not '%1'").arg(parser.value(kSafari));
+    if (parser.isSet(kSafari) && parser.value(kSafari) != "soft" &&
+        parser.value(kSafari) != "hard") {
+        return "--safari takes soft or hard, not '" + parser.value(kSafari) + "'";
     }
-    if ((list || reset) && parser.positionalArguments().isEmpty()) {
-        return QStringLiteral("name the application: PATH.app or its identifier");
+    if ((list || reset) && parser.positional().empty()) {
+        return "name the application: PATH.app or its identifier";
     }
     return std::nullopt;
 }
@@ -314,6 +274,19 @@ int runAction(const std::function<int(Console&)>& action, bool listing, bool qui
     return code;
 }
 
+// The working directory's path as the system gives it, bytes that need not be UTF-8; empty when
+// it cannot be had (a directory since removed).
+std::string currentDirectory() {
+    std::vector<char> buffer(256);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return {};
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
 // A bundle's path made absolute byte for byte ("." components dropped); an identifier as it is.
 std::string absolute(const std::string& argument) {
     if (!namesABundle(argument)) {
@@ -321,7 +294,7 @@ std::string absolute(const std::string& argument) {
     }
     std::string base;
     if (argument.front() != '/') {
-        base = QFile::encodeName(QDir::currentPath()).toStdString();
+        base = currentDirectory();
     }
     std::string path;
     std::size_t start = 0;
@@ -340,37 +313,38 @@ std::string absolute(const std::string& argument) {
 } // namespace
 
 std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
-    QCommandLineParser parser;
+    OptionParser parser;
     describeCommandLine(parser);
-    if (!parser.parse(withoutWindowToolkitOptions(argumentsOf(argc, argv)))) {
+    if (!parser.parse(withoutWindowToolkitOptions(argc, argv))) {
         return usageError(asSentence(parser.errorText()));
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        return printResult(usage(parser));
+    // The help names the program "corvane" whatever path it was started by, as in every other
+    // line it writes.
+    if (parser.isSet("help")) {
+        return printResult(parser.helpText("corvane"));
     }
-    if (parser.isSet(QStringLiteral("version"))) {
-        return printResult(QStringLiteral("corvane %1\n").arg(QString::fromUtf8(build::kVersion)));
+    if (parser.isSet("version")) {
+        return printResult(std::string("corvane ") + build::kVersion + "\n");
     }
-    const QStringList positional = parser.positionalArguments();
+    const std::vector<std::string>& positional = parser.positional();
     if (positional.size() > 1) {
-        return usageError(QStringLiteral("give at most one application, identifier or record"));
+        return usageError("give at most one application, identifier or record");
     }
-    if (const std::optional<QString> mistake = misplacedOption(parser)) {
+    if (const std::optional<std::string> mistake = misplacedOption(parser)) {
         return usageError(*mistake);
     }
     std::optional<std::string> target;
-    if (!positional.isEmpty()) {
+    if (!positional.empty()) {
         // Bytes as given: a path need not be text in the locale's encoding.
-        target = QFile::encodeName(positional.first()).toStdString();
+        target = positional.front();
     }
     std::optional<bool> safariHard;
     if (parser.isSet(kSafari)) {
-        safariHard = parser.value(kSafari) == QLatin1String("hard");
+        safariHard = parser.value(kSafari) == "hard";
     }
-    const KindSelection kinds =
-        parser.isSet(kOnly)
-            ? KindSelection::only(parseKindList(parser.value(kOnly).toStdString()).kinds)
-            : KindSelection();
+    const KindSelection kinds = parser.isSet(kOnly)
+                                    ? KindSelection::only(parseKindList(parser.value(kOnly)).kinds)
+                                    : KindSelection();
     const bool json = parser.isSet(kJson);
     const bool quiet = parser.isSet(kQuiet);
     const std::string commandLine = commandLineOf(argc, argv);
@@ -431,23 +405,21 @@ std::variant<int, OpenWindow> runCommandLine(int argc, char** argv) {
         const auto resolved = resolveTarget(host->ports(), *target, true);
         if (const auto* refusal = std::get_if<Refusal>(&resolved)) {
             if (refusal->usage) {
-                return usageError(QString::fromStdString(refusal->sentence));
+                return usageError(refusal->sentence);
             }
-            printTo(stderr,
-                    QStringLiteral("corvane: %1\n").arg(QString::fromStdString(refusal->sentence)));
+            printTo(stderr, "corvane: " + refusal->sentence + "\n");
             return refusal->code;
         }
         const Target& found = std::get<Target>(resolved);
         if (const auto unpicked = packageNotPicked(found)) {
-            return usageError(QString::fromStdString(unpicked->sentence));
+            return usageError(unpicked->sentence);
         }
         window.application = found.bundle ? found.bundle : found.desktopFile;
     } else if (target) {
         const std::string path = absolute(*target);
         struct stat info {};
         if (stat(path.c_str(), &info) != 0) {
-            printTo(stderr,
-                    QStringLiteral("corvane: no such application: %1\n").arg(positional.first()));
+            printTo(stderr, "corvane: no such application: " + positional.front() + "\n");
             return kBadInput;
         }
         window.application = path;

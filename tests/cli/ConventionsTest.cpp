@@ -2,7 +2,9 @@
 #include "core/fix/ResetLock.h"
 #include "core/fix/ResetRecord.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 namespace corvane::testing {
@@ -204,6 +206,65 @@ TEST_F(Conventions, WhatStayedIsNamedOnceOnStandardError) {
     EXPECT_EQ(restore.status, 3);
     EXPECT_EQ(restore.out, "");
     EXPECT_NE(restore.err.find("corvane: " + prefs()), std::string::npos) << restore.err;
+}
+
+// A path is bytes: one that is not UTF-8 reaches the target as it was typed, absolute or
+// relative to the working directory.
+TEST_F(Conventions, APathThatIsNotUtf8IsTakenByteForByte) {
+    const std::string bundle = app("Wid\xff\xfe.app", "com.example.Widget");
+    const std::string missing = apps + "/Gone\xff.app";
+    const fs::path before = fs::current_path();
+    fs::current_path(apps);
+    const Outcome relative = corvane({"--list", "./Wid\xff\xfe.app"});
+    fs::current_path(before);
+    EXPECT_EQ(relative.status, 0) << relative.err;
+    EXPECT_EQ(lines(relative.out), std::vector<std::string>{prefs()});
+    EXPECT_EQ(corvane({"--list", bundle}).out, relative.out);
+    const Outcome gone = corvane({"--list", missing});
+    EXPECT_EQ(gone.status, 2);
+    EXPECT_NE(gone.err.find(missing + "\n"), std::string::npos) << gone.err;
+}
+
+// Every option the summary above the options names is described, and each description starts
+// in one column, continued lines too, within 80 characters.
+TEST_F(Conventions, TheHelpDescribesEveryOptionInOneColumn) {
+    const Outcome help = corvane({"--help"});
+    ASSERT_EQ(help.status, 0);
+    const std::vector<std::string> all = lines(help.out);
+    const auto options = std::find(all.begin(), all.end(), "Options:");
+    ASSERT_NE(options, all.end());
+    std::set<std::string> named;
+    std::string described;
+    std::size_t column = 0;
+    for (auto line = options + 1; line != all.end() && !line->empty(); ++line) {
+        SCOPED_TRACE(*line);
+        EXPECT_LE(line->size(), 80u);
+        const std::size_t start = line->find_first_not_of(' ');
+        if (line->compare(start, 1, "-") == 0) {
+            const std::size_t gap = line->find("  ", start);
+            ASSERT_NE(gap, std::string::npos);
+            described += line->substr(start, gap - start) + ", ";
+            column = column == 0 ? line->find_first_not_of(' ', gap) : column;
+            EXPECT_EQ(line->find_first_not_of(' ', gap), column);
+        } else {
+            EXPECT_EQ(start, column);
+        }
+    }
+    EXPECT_GT(column, 0u);
+    for (auto line = all.begin(); line != options; ++line) {
+        for (std::size_t at = line->find("--"); at != std::string::npos;
+             at = line->find("--", at + 2)) {
+            const std::size_t end = line->find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2);
+            named.insert(line->substr(at, end - at));
+        }
+    }
+    EXPECT_GE(named.size(), 8u);
+    for (const std::string& option : named) {
+        const std::size_t at = described.find(option);
+        ASSERT_NE(at, std::string::npos) << option;
+        EXPECT_TRUE(described[at + option.size()] == ',' || described[at + option.size()] == ' ')
+            << option;
+    }
 }
 
 } // namespace
