@@ -18,8 +18,11 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <vector>
 
 namespace corvane {
 
@@ -185,8 +188,76 @@ EntryIdentity identityFrom(const json& value) {
     return identity;
 }
 
+// The record's moved entries as its lines are read. A line about an entry already moved finds it
+// by its name in the Trash through an index made at the first such line, since a reset of many
+// folders writes one for each; records without them never pay for the index.
+class MovedEntries {
+public:
+    explicit MovedEntries(ResetRecord& record) : m_record(record) {}
+
+    void add(TrashedEntry entry) {
+        if (m_indexed) {
+            m_at[entry.trashed] = m_record.moved.size();
+        }
+        m_record.moved.push_back(std::move(entry));
+    }
+
+    // The live entry moved under the name, if any: a name is reused only after its entry stayed.
+    TrashedEntry* find(const std::string& trashed) {
+        index();
+        const auto found = m_at.find(trashed);
+        return found == m_at.end() ? nullptr : &m_record.moved[found->second];
+    }
+
+    void dropStayed(const std::string& trashed) {
+        index();
+        if (const auto found = m_at.find(trashed); found != m_at.end()) {
+            m_stayed.push_back(found->second);
+            m_at.erase(found);
+        }
+    }
+
+    // Takes out the entries that stayed, keeping the order of the rest.
+    void finish() {
+        if (m_stayed.empty()) {
+            return;
+        }
+        std::sort(m_stayed.begin(), m_stayed.end());
+        std::vector<TrashedEntry>& moved = m_record.moved;
+        std::size_t kept = 0;
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < moved.size(); ++i) {
+            if (next < m_stayed.size() && m_stayed[next] == i) {
+                ++next;
+                continue;
+            }
+            if (kept != i) {
+                moved[kept] = std::move(moved[i]);
+            }
+            ++kept;
+        }
+        moved.resize(kept);
+    }
+
+private:
+    void index() {
+        if (m_indexed) {
+            return;
+        }
+        m_indexed = true;
+        for (std::size_t i = 0; i < m_record.moved.size(); ++i) {
+            m_at[m_record.moved[i].trashed] = i;
+        }
+    }
+
+    ResetRecord& m_record;
+    bool m_indexed = false;
+    std::unordered_map<std::string, std::size_t> m_at;
+    std::vector<std::size_t> m_stayed;
+};
+
 // Applies one journal line after the head to the record.
-void applyLine(const json& line, ResetRecord& record) {
+void applyLine(const json& line, ResetRecord& record, MovedEntries& moved) {
     if (line.contains("settings")) {
         SettingsDump dump;
         dump.folder.path = line.at("settings").get<std::string>();
@@ -203,28 +274,20 @@ void applyLine(const json& line, ResetRecord& record) {
                       [&](const SettingsDump& dump) { return dump.folder.path == folder; });
     } else if (line.contains("settled")) {
         // The identity a stat took after the move, where it differs from the one announced.
-        const std::string trashed = pathFrom(line.at("trashed"));
-        for (TrashedEntry& entry : record.moved) {
-            if (entry.trashed == trashed) {
-                entry.identity = identityFrom(line.at("settled"));
-            }
+        if (TrashedEntry* entry = moved.find(pathFrom(line.at("trashed")))) {
+            entry->identity = identityFrom(line.at("settled"));
         }
     } else if (line.contains("removed")) {
         record.removed.push_back(pathFrom(line.at("removed")));
     } else if (line.contains("stayed")) {
-        const std::string trashed = pathFrom(line.at("stayed"));
-        std::erase_if(record.moved,
-                      [&](const TrashedEntry& entry) { return entry.trashed == trashed; });
+        moved.dropStayed(pathFrom(line.at("stayed")));
     } else if (line.contains("leftInPlace")) {
-        const std::string trashed = pathFrom(line.at("trashed"));
-        for (TrashedEntry& entry : record.moved) {
-            if (entry.trashed == trashed) {
-                entry.leftInPlace = stampFrom(line.at("leftInPlace"));
-            }
+        if (TrashedEntry* entry = moved.find(pathFrom(line.at("trashed")))) {
+            entry->leftInPlace = stampFrom(line.at("leftInPlace"));
         }
     } else {
-        record.moved.push_back({pathFrom(line.at("original")), pathFrom(line.at("trashed")),
-                                identityFrom(line), std::nullopt});
+        moved.add({pathFrom(line.at("original")), pathFrom(line.at("trashed")), identityFrom(line),
+                   std::nullopt});
     }
 }
 
@@ -574,7 +637,7 @@ public:
     bool feed(std::string_view text) {
         if (m_lines > 0) {
             if (std::optional<TrashedEntry> entry = plainMovedEntry(text)) {
-                m_record.moved.push_back(std::move(*entry));
+                m_moved.add(std::move(*entry));
                 ++m_lines;
                 return true;
             }
@@ -599,7 +662,7 @@ public:
             if (m_lines == 0) {
                 applyHead(line, m_record);
             } else {
-                applyLine(line, m_record);
+                applyLine(line, m_record, m_moved);
             }
         } catch (const std::exception&) {
             return m_ok = false;
@@ -611,11 +674,13 @@ public:
         if (!m_ok || m_lines == 0) {
             return std::nullopt;
         }
+        m_moved.finish();
         return std::move(m_record);
     }
 
 private:
     ResetRecord m_record;
+    MovedEntries m_moved{m_record};
     std::size_t m_lines = 0;
     bool m_ok = true;
 };

@@ -156,6 +156,44 @@ TEST(ResetRecordText, SettingsDumpsReadBackAsWrittenAndAStayedResetDropsItsDump)
     EXPECT_FALSE(parseResetRecord(head + R"({"settings":"/a/","values":{"/a/k":1}})" + "\n"));
 }
 
+// A line about a moved entry reaches the entry moved under that name last, also when the name
+// is taken again after its first entry stayed, and after many other such lines.
+TEST(ResetRecordText, LinesAboutAMovedEntryReachThatEntry) {
+    ResetRecord record = sample(1796686860);
+    record.moved.clear();
+    std::string text = resetRecordHeadLine(record);
+    std::vector<TrashedEntry> expected;
+    // Folders change when moved, so each gets a line of its own after its move.
+    for (std::uint64_t i = 0; i < 3000; ++i) {
+        TrashedEntry entry{"/h/Library/Saved Application State/" + std::to_string(i),
+                           "/h/T/files/" + std::to_string(i),
+                           {1, i},
+                           std::nullopt};
+        text += movedEntryLine(entry);
+        entry.identity = {1, i + 100'000, 4096, 7};
+        text += settledLine(entry.trashed, entry.identity);
+        expected.push_back(entry);
+    }
+    const TrashedEntry first{
+        "/h/Library/Preferences/a.plist", "/h/T/files/a.plist", {2, 1}, std::nullopt};
+    TrashedEntry again{
+        "/h/Library/Preferences/b/a.plist", "/h/T/files/a.plist", {2, 2}, EntryStamp{2, 3, 4, 5}};
+    text += movedEntryLine(first) + stayedLine(first.trashed) + movedEntryLine(again) +
+            leftInPlaceLine(again.trashed, *again.leftInPlace);
+    text += stayedLine(expected[10].trashed) + stayedLine("/h/T/files/never-moved");
+    expected.erase(expected.begin() + 10);
+    expected.push_back(again);
+
+    const std::optional<ResetRecord> read = parseResetRecord(text);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->moved.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(read->moved[i].original, expected[i].original);
+        EXPECT_EQ(read->moved[i].identity, expected[i].identity) << expected[i].original;
+        EXPECT_EQ(read->moved[i].leftInPlace, expected[i].leftInPlace) << expected[i].original;
+    }
+}
+
 TEST(ResetRecordText, PlainRunEndsAtTheFirstByteJsonWouldEscapeOrUtf8Starts) {
     // Paths are read and written sixteen and eight bytes at a time; a byte that ends the run is
     // found at every place in a block and across the bytes that follow whole blocks.
