@@ -40,32 +40,58 @@ std::string nothingFoundMessage(const std::string& applicationName) {
 
 std::string joinLines(const std::vector<std::string>& entries) {
     std::string joined;
+    appendLines(joined, entries);
+    return joined;
+}
+
+void appendLines(std::string& text, const std::vector<std::string>& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (i > 0) {
-            joined += '\n';
+            text += '\n';
         }
-        joined += entries[i];
+        text += entries[i];
     }
-    return joined;
 }
 
 Report composeReport(const std::vector<std::string>& shortFilePaths,
                      const std::vector<std::string>& shortStatePaths, bool isSafari,
                      const std::string& applicationName) {
-    std::string fileList = joinLines(shortFilePaths);
-    const std::string stateList = joinLines(shortStatePaths);
-    const std::string conjunction = !fileList.empty() && !stateList.empty() ? "and " : "";
-    std::string firstKind = "preference ";
-    if (fileList.empty()) {
-        firstKind.clear();
-        fileList = "~\n";
-    }
-    const std::string secondKind = stateList.empty() ? "" : "window data ";
+    // A list that joins into nothing counts as none.
+    const auto none = [](const std::vector<std::string>& list) {
+        return list.empty() || (list.size() == 1 && list.front().empty());
+    };
+    const bool noFiles = none(shortFilePaths);
+    const bool noStates = none(shortStatePaths);
+    const std::string conjunction = !noFiles && !noStates ? "and " : "";
+    const std::string firstKind = noFiles ? "" : "preference ";
+    const std::string secondKind = noStates ? "" : "window data ";
     const std::string kinds = firstKind + conjunction + secondKind;
     const Frame frame = isSafari ? safariSoftReport(kinds, applicationName)
                                  : standardReport(kinds, applicationName);
-    const std::string lists = fileList + stateList + "\n\n";
-    return {frame.head + lists + frame.tail, fileList, utf16Length(frame.head), utf16Length(lists)};
+    // The lists are written once, straight into the text: they may name 100,000 entries.
+    std::size_t listed = 4;
+    for (const auto* list : {&shortFilePaths, &shortStatePaths}) {
+        for (const std::string& entry : *list) {
+            listed += entry.size() + 1;
+        }
+    }
+    Report report;
+    std::string& text = report.text;
+    text.reserve(frame.head.size() + listed + frame.tail.size());
+    text += frame.head;
+    const std::size_t listsFrom = text.size();
+    if (noFiles) {
+        text += "~\n";
+    } else {
+        appendLines(text, shortFilePaths);
+    }
+    report.fileList = text.substr(listsFrom);
+    appendLines(text, shortStatePaths);
+    text += "\n\n";
+    report.listsFrom = utf16Length(frame.head);
+    report.listsLength = utf16Length(std::string_view(text).substr(listsFrom));
+    text += frame.tail;
+    return report;
 }
 
 } // namespace corvane

@@ -11,6 +11,8 @@ std::string nothingFoundMessage(const std::string& applicationName);
 
 // Joins with "\n" between entries only.
 std::string joinLines(const std::vector<std::string>& entries);
+// The same, written at the end of `text`.
+void appendLines(std::string& text, const std::vector<std::string>& entries);
 
 struct Report {
     std::string text;

@@ -275,9 +275,13 @@ PlanReport composePlanReport(const TargetPlan& plan, const KindSelection& select
         }
         return report;
     }
-    const Report composed = composeReport(settings, state, plan.isSafari, applicationName);
-    report.text = notSearched.empty() ? composed.text : composed.text + notSearched + "\n";
-    report.fileList = composed.fileList;
+    Report composed = composeReport(settings, state, plan.isSafari, applicationName);
+    report.text = std::move(composed.text);
+    if (!notSearched.empty()) {
+        report.text += notSearched;
+        report.text += '\n';
+    }
+    report.fileList = std::move(composed.fileList);
     report.listsFrom = composed.listsFrom;
     report.listsLength = composed.listsLength;
     return report;
