@@ -155,6 +155,19 @@ void appendHex(std::string& out, std::string_view bytes) {
     }
 }
 
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 std::string timeText(std::int64_t seconds, const char* format, bool utc) {
     const std::time_t time = static_cast<std::time_t>(seconds);
     std::tm parts{};

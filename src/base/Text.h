@@ -35,6 +35,9 @@ std::string andMore(std::size_t left);
 // Each byte of `bytes` as two lower-case hex digits, appended to `out`.
 void appendHex(std::string& out, std::string_view bytes);
 
+// The value of one hex digit of either case; -1 for any other character.
+int hexDigitValue(char c);
+
 // The time (seconds since the epoch) written by strftime's `format`, in UTC or local time.
 std::string timeText(std::int64_t seconds, const char* format, bool utc);
 

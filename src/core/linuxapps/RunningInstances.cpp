@@ -1,5 +1,6 @@
 #include "core/linuxapps/RunningInstances.h"
 
+#include "base/Text.h"
 #include "core/linuxapps/KeyFile.h"
 
 #include <algorithm>
@@ -13,19 +14,6 @@ bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<std::string> unescapedUnitName(std::string_view escaped) {
     std::string out;
     for (std::size_t i = 0; i < escaped.size(); ++i) {
@@ -33,11 +21,12 @@ std::optional<std::string> unescapedUnitName(std::string_view escaped) {
             out += escaped[i];
             continue;
         }
-        if (i + 3 >= escaped.size() || escaped[i + 1] != 'x' || hexValue(escaped[i + 2]) < 0 ||
-            hexValue(escaped[i + 3]) < 0) {
+        if (i + 3 >= escaped.size() || escaped[i + 1] != 'x' || hexDigitValue(escaped[i + 2]) < 0 ||
+            hexDigitValue(escaped[i + 3]) < 0) {
             return std::nullopt;
         }
-        out += static_cast<char>(hexValue(escaped[i + 2]) * 16 + hexValue(escaped[i + 3]));
+        out +=
+            static_cast<char>(hexDigitValue(escaped[i + 2]) * 16 + hexDigitValue(escaped[i + 3]));
         i += 3;
     }
     return out;

@@ -1,5 +1,7 @@
 #include "host/linux/BusServiceProbe.h"
 
+#include "base/Text.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -39,19 +41,6 @@ private:
     int m_fd;
 };
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<std::string> unescaped(std::string_view value) {
     std::string out;
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -59,10 +48,11 @@ std::optional<std::string> unescaped(std::string_view value) {
             out += value[i];
             continue;
         }
-        if (i + 2 >= value.size() || hexDigit(value[i + 1]) < 0 || hexDigit(value[i + 2]) < 0) {
+        if (i + 2 >= value.size() || hexDigitValue(value[i + 1]) < 0 ||
+            hexDigitValue(value[i + 2]) < 0) {
             return std::nullopt;
         }
-        out += static_cast<char>(hexDigit(value[i + 1]) * 16 + hexDigit(value[i + 2]));
+        out += static_cast<char>(hexDigitValue(value[i + 1]) * 16 + hexDigitValue(value[i + 2]));
         i += 2;
     }
     return out;
@@ -322,12 +312,8 @@ BusProbe startServiceOverSocket(const std::string& address, const std::string& n
     const auto outcome = [&timedOut] { return timedOut ? BusProbe::TimedOut : BusProbe::Unknown; };
 
     // The credentials the kernel passes with the socket say who we are; the bus says OK.
-    constexpr const char* digits = "0123456789abcdef";
     std::string uid;
-    for (const char c : std::to_string(getuid())) {
-        uid += digits[(c >> 4) & 0xf];
-        uid += digits[c & 0xf];
-    }
+    appendHex(uid, std::to_string(getuid()));
     if (!sendAll(fd, std::string(1, '\0') + "AUTH EXTERNAL " + uid + "\r\n")) {
         return BusProbe::Unknown;
     }
