@@ -2,12 +2,10 @@
 
 #include "DconfSession.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace corvane::testing {
 namespace {
@@ -34,12 +32,8 @@ TEST(BusServiceProbe, SaysTheServiceRunsOnlyWhenTheBusSaidSo) {
     const PrivateSessionBus empty(folder, false);
     ASSERT_TRUE(empty.started());
     const std::string silentPath = folder + "/silent";
-    const int silent = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    silentPath.copy(address.sun_path, sizeof(address.sun_path) - 1);
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ASSERT_EQ(listen(silent, 4), 0);
+    const SilentSocket silent(silentPath);
+    ASSERT_TRUE(silent.listening());
 
     const struct {
         std::string address;
@@ -62,7 +56,6 @@ TEST(BusServiceProbe, SaysTheServiceRunsOnlyWhenTheBusSaidSo) {
                   c.expected)
             << c.address << " " << c.name;
     }
-    close(silent);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 }

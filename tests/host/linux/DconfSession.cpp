@@ -132,6 +132,21 @@ private:
 
 } // namespace
 
+SilentSocket::SilentSocket(const std::string& path) : m_fd(socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    m_listening = m_fd >= 0 &&
+                  bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                  listen(m_fd, 4) == 0;
+}
+
+SilentSocket::~SilentSocket() {
+    if (m_fd >= 0) {
+        close(m_fd);
+    }
+}
+
 const std::string& dconfSessionFolder() {
     static const std::string folder = temporaryFolder("dconf");
     return folder;

@@ -24,6 +24,21 @@ private:
     std::string m_address;
 };
 
+// A Unix socket at `path` that takes connections and never says a word, closed with the object.
+class SilentSocket {
+public:
+    explicit SilentSocket(const std::string& path);
+    ~SilentSocket();
+    SilentSocket(const SilentSocket&) = delete;
+    SilentSocket& operator=(const SilentSocket&) = delete;
+
+    bool listening() const { return m_listening; }
+
+private:
+    int m_fd = -1;
+    bool m_listening = false;
+};
+
 // The folder of the test program's dconf session (set up once per program, since GLib and dconf
 // keep the first bus and user folders they see).
 const std::string& dconfSessionFolder();

@@ -7,9 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace corvane::testing {
 namespace {
@@ -250,14 +247,9 @@ TEST(DconfSettings, NoBusOrNoServiceIsAnErrorWithAReason) {
     const PrivateSessionBus withoutDconf(folder, false);
     ASSERT_TRUE(withoutDconf.started());
 
-    // A socket that takes connections and never says a word.
     const std::string silentPath = folder + "/silent";
-    const int silent = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    silentPath.copy(address.sun_path, sizeof(address.sun_path) - 1);
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ASSERT_EQ(listen(silent, 4), 0);
+    const SilentSocket silent(silentPath);
+    ASSERT_TRUE(silent.listening());
 
     const std::string addresses[] = {
         "unix:path=" + folder + "/nothing-here",
@@ -278,7 +270,6 @@ TEST(DconfSettings, NoBusOrNoServiceIsAnErrorWithAReason) {
             EXPECT_FALSE(database.replace({"/corvane/rt/", {}}, {}).ok()) << bus;
         }
     }
-    close(silent);
 }
 
 } // namespace
