@@ -251,7 +251,9 @@ private:
                                         const ShownInfo& before);
 
     // The steps of a fix and a restore.
-    ResetPlan resetPlan() const;
+    // The reset's plan; it takes the window's lists of full paths rather than copying them (they
+    // may name 100,000 entries), and takeChosenEntries() makes them again.
+    ResetPlan takeResetPlan();
     void keepWindowResponsive();
     // Waits up to a bound for another reset or restore of this home to end; none (the user
     // told why) when it does not, or when the records' folder cannot be used.

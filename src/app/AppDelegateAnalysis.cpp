@@ -10,6 +10,7 @@
 #include "ports/FileSystem.h"
 #include "ports/Services.h"
 
+#include <algorithm>
 #include <variant>
 
 namespace corvane {
@@ -21,8 +22,16 @@ namespace {
 bool takeList(const TargetPlan& plan, const KindSelection& kinds, ReportList list, PathList& shown,
               PathList& full) {
     const std::size_t before = full.size();
+    const auto taken = [&](const PlannedEntry& entry) {
+        return kindRow(entry.kind).list == list && kinds.chosen(entry.kind);
+    };
+    // Sized first: the lists may name 100,000 entries.
+    const auto count =
+        static_cast<std::size_t>(std::count_if(plan.entries.begin(), plan.entries.end(), taken));
+    shown.reserve(shown.size() + count + 1);
+    full.reserve(before + count);
     for (const PlannedEntry& entry : plan.entries) {
-        if (kindRow(entry.kind).list == list && kinds.chosen(entry.kind)) {
+        if (taken(entry)) {
             shown.push_back(entry.shown);
             full.push_back(entry.path);
         }

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <variant>
 
 namespace corvane {
@@ -173,7 +174,7 @@ bool AppDelegate::targetHasQuit(RunningApplications* running, const std::string&
     return true;
 }
 
-ResetPlan AppDelegate::resetPlan() const {
+ResetPlan AppDelegate::takeResetPlan() {
     ResetPlan plan;
     plan.identifier = processWide().targetBundleIdentifier;
     plan.applicationName = processWide().targetApplicationName.value_or("");
@@ -182,8 +183,11 @@ ResetPlan AppDelegate::resetPlan() const {
     plan.hardSafari = _safariAggressive && _kinds.chosen(EntryKind::HardReset);
     plan.clearsDomain = _targetFamily == TargetFamily::Bundle && _kinds.clearsDomain();
     plan.kinds = _plan ? _plan->takenKinds(_kinds) : _kinds.ids();
-    plan.listed = _fullFilePaths;
-    plan.listed.insert(plan.listed.end(), _fullStatePaths.begin(), _fullStatePaths.end());
+    plan.listed = std::move(_fullFilePaths);
+    plan.listed.insert(plan.listed.end(), std::make_move_iterator(_fullStatePaths.begin()),
+                       std::make_move_iterator(_fullStatePaths.end()));
+    _fullFilePaths.clear();
+    _fullStatePaths.clear();
     if (_plan) {
         // The settings database's folders are listed beside the files but are no files.
         plan.settings = _plan->settingsFolders(_kinds);
@@ -210,7 +214,18 @@ void AppDelegate::fixButtonMethod() {
         }
         keepWindowResponsive();
     };
-    ResetPlan wholePlan = resetPlan();
+    ResetPlan wholePlan = takeResetPlan();
+    // Until the moves are made, Fix can be offered again: the lists are made again for it.
+    bool listsSpent = false;
+    const struct Relist {
+        AppDelegate& delegate;
+        const bool& spent;
+        ~Relist() {
+            if (!spent) {
+                delegate.takeChosenEntries();
+            }
+        }
+    } relist{*this, listsSpent};
     // What the steps below need of the plan; the lists go to the transaction, not copied.
     const struct {
         bool systemTarget;
@@ -271,8 +286,7 @@ void AppDelegate::fixButtonMethod() {
         return;
     }
     _lastEnding = outcome.ending;
-    _fullStatePaths.clear();
-    _fullFilePaths.clear();
+    listsSpent = true;
     if (outcome.ending == ResetEnding::NothingToDo) {
         // Another reset or restore took what was listed while this one waited for it.
         stopProgress();

@@ -136,9 +136,9 @@ TEST_F(FixProcedure, UntickedKindsStayOutOfTheReportAndTheFixAndOnlySettingsClea
         delegate().fixButtonMethod();
         EXPECT_EQ(trash.moved, c.moved);
         EXPECT_EQ(launcher.runs, c.runs);
-        for (const std::string kept : {"Preferences/com.x.App.plist",
-                                       "Saved Application State/com.x.App.savedState",
-                                       "Containers/com.x.App/Data/Library/Preferences/c.plist"}) {
+        for (const std::string kept :
+             {"Preferences/com.x.App.plist", "Saved Application State/com.x.App.savedState",
+              "Containers/com.x.App/Data/Library/Preferences/c.plist"}) {
             const bool movedIt =
                 std::find(c.moved.begin(), c.moved.end(), inLibrary(kept)) != c.moved.end();
             EXPECT_EQ(home.exists("Library/" + kept), !movedIt) << kept;
@@ -689,6 +689,8 @@ TEST_F(FixProcedure, WhatNoTrashTakesIsRemovedForGoodOnlyWhenTheUserSaysSo) {
         alerts.shown.clear();
         alerts.sheets.clear();
         alerts.answers = {row.answer};
+        const Paths files = delegate().fullFilePaths();
+        const Paths states = delegate().fullStatePaths();
 
         delegate().fixButtonMethod();
 
@@ -711,6 +713,8 @@ TEST_F(FixProcedure, WhatNoTrashTakesIsRemovedForGoodOnlyWhenTheUserSaysSo) {
             EXPECT_FALSE(record);
             EXPECT_EQ(delegate().lastEnding(), ResetEnding::Declined);
             EXPECT_TRUE(window.fixButton.enabled) << "the window stays ready";
+            EXPECT_EQ(delegate().fullFilePaths(), files) << "with the same lists for Fix";
+            EXPECT_EQ(delegate().fullStatePaths(), states);
             continue;
         }
         EXPECT_EQ(launcher.runs.front(), rm("Preferences/com.x.App.plist"));
@@ -732,8 +736,11 @@ TEST_F(FixProcedure, WhenItCannotBeToldWhetherTheTargetRunsNothingIsRemoved) {
     home.file("Library/Preferences/com.x.App.plist");
     choose("/Applications/Example.app", "com.x.App");
     running.unreadable = "the process table cannot be read";
+    const Paths listed = delegate().fullFilePaths();
+    ASSERT_FALSE(listed.empty());
 
     delegate().fixButtonMethod();
+    EXPECT_EQ(delegate().fullFilePaths(), listed);
 
     EXPECT_TRUE(home.exists("Library/Preferences/com.x.App.plist"));
     EXPECT_TRUE(trash.moved.empty());

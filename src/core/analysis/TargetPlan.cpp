@@ -186,6 +186,8 @@ TargetPlan planTarget(const PlanRequest& request, const FileSystem& fs, const Us
         }
         FolderSearch found = row.find(search);
         const std::size_t from = plan.entries.size();
+        // Grown by what each kind found rather than doubled: a kind may find 100,000 entries.
+        plan.entries.reserve(from + found.entries.fullPaths.size());
         for (std::size_t i = 0; i < found.entries.fullPaths.size(); ++i) {
             plan.entries.push_back({row.kind, std::move(found.entries.shown[i]),
                                     std::move(found.entries.fullPaths[i]), true, 0, std::nullopt});

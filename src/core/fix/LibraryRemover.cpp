@@ -81,43 +81,54 @@ std::vector<std::string> LibraryRemover::targets(const std::vector<std::string>&
             all.push_back(std::move(*target));
         }
     }
-    const std::unordered_set<std::string_view> listed(all.begin(), all.end());
-    // Whether the folder or one above it is listed, for the last folder asked about: the
-    // entries of one folder come one after another.
-    std::string_view lastFolder;
-    bool lastFolderInside = false;
-    const auto insideAnother = [&](std::string_view target) {
-        const std::size_t end = target.rfind('/');
-        if (end == std::string::npos || end == 0) {
-            return false;
+    // One set serves both questions: whether a folder is listed, and whether an entry was
+    // listed before (only its first time is kept). A reset may list 100,000 entries.
+    std::vector<bool> dropped(all.size(), false);
+    {
+        std::unordered_set<std::string_view> listed;
+        listed.reserve(all.size());
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            dropped[i] = !listed.insert(all[i]).second;
         }
-        const std::string_view folder = target.substr(0, end);
-        if (folder != lastFolder) {
-            lastFolder = folder;
-            lastFolderInside = false;
-            for (std::size_t slash = end; slash != std::string::npos && slash > 0;
-                 slash = target.rfind('/', slash - 1)) {
-                if (listed.contains(target.substr(0, slash))) {
-                    lastFolderInside = true;
-                    break;
+        // Whether the folder or one above it is listed, for the last folder asked about: the
+        // entries of one folder come one after another.
+        std::string_view lastFolder;
+        bool lastFolderInside = false;
+        const auto insideAnother = [&](std::string_view target) {
+            const std::size_t end = target.rfind('/');
+            if (end == std::string::npos || end == 0) {
+                return false;
+            }
+            const std::string_view folder = target.substr(0, end);
+            if (folder != lastFolder) {
+                lastFolder = folder;
+                lastFolderInside = false;
+                for (std::size_t slash = end; slash != std::string::npos && slash > 0;
+                     slash = target.rfind('/', slash - 1)) {
+                    if (listed.contains(target.substr(0, slash))) {
+                        lastFolderInside = true;
+                        break;
+                    }
                 }
             }
+            return lastFolderInside;
+        };
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            dropped[i] = dropped[i] || insideAnother(all[i]);
         }
-        return lastFolderInside;
-    };
-    std::vector<std::size_t> kept;
-    std::unordered_set<std::string_view> seen;
+    }
+    // The set held views into the list: only now are the kept entries moved up in it.
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < all.size(); ++i) {
-        if (!insideAnother(all[i]) && seen.insert(all[i]).second) {
-            kept.push_back(i);
+        if (!dropped[i]) {
+            if (kept != i) {
+                all[kept] = std::move(all[i]);
+            }
+            ++kept;
         }
     }
-    std::vector<std::string> topmost;
-    topmost.reserve(kept.size());
-    for (const std::size_t i : kept) {
-        topmost.push_back(std::move(all[i]));
-    }
-    return topmost;
+    all.resize(kept);
+    return all;
 }
 
 bool LibraryRemover::insideUntrashable(const std::string& target) const {
