@@ -168,6 +168,25 @@ int hexDigitValue(char c) {
     return -1;
 }
 
+std::optional<std::string> percentDecodedPath(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (std::size_t percent = text.find('%'); !text.empty(); percent = text.find('%')) {
+        bytes.append(text.substr(0, percent));
+        if (percent == std::string_view::npos) {
+            break;
+        }
+        if (percent + 2 >= text.size() || hexDigitValue(text[percent + 1]) < 0 ||
+            hexDigitValue(text[percent + 2]) < 0) {
+            return std::nullopt;
+        }
+        bytes += static_cast<char>(hexDigitValue(text[percent + 1]) * 16 +
+                                   hexDigitValue(text[percent + 2]));
+        text.remove_prefix(percent + 3);
+    }
+    return bytes;
+}
+
 std::string timeText(std::int64_t seconds, const char* format, bool utc) {
     const std::time_t time = static_cast<std::time_t>(seconds);
     std::tm parts{};

@@ -38,6 +38,9 @@ void appendHex(std::string& out, std::string_view bytes);
 // The value of one hex digit of either case; -1 for any other character.
 int hexDigitValue(char c);
 
+// The bytes a percent-encoded path stands for; none when a "%" is not followed by two hex digits.
+std::optional<std::string> percentDecodedPath(std::string_view text);
+
 // The time (seconds since the epoch) written by strftime's `format`, in UTC or local time.
 std::string timeText(std::int64_t seconds, const char* format, bool utc);
 

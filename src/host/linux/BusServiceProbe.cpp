@@ -41,23 +41,6 @@ private:
     int m_fd;
 };
 
-std::optional<std::string> unescaped(std::string_view value) {
-    std::string out;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] != '%') {
-            out += value[i];
-            continue;
-        }
-        if (i + 2 >= value.size() || hexDigitValue(value[i + 1]) < 0 ||
-            hexDigitValue(value[i + 2]) < 0) {
-            return std::nullopt;
-        }
-        out += static_cast<char>(hexDigitValue(value[i + 1]) * 16 + hexDigitValue(value[i + 2]));
-        i += 2;
-    }
-    return out;
-}
-
 // The socket address of the first Unix entry of a D-Bus address ("unix:path=/run/...,guid=..").
 std::optional<std::pair<sockaddr_un, socklen_t>> unixSocketOf(std::string_view address) {
     const std::size_t end = address.find(';');
@@ -74,7 +57,7 @@ std::optional<std::pair<sockaddr_un, socklen_t>> unixSocketOf(std::string_view a
         if (!abstract && !pair.starts_with("path=")) {
             continue;
         }
-        const std::optional<std::string> path = unescaped(pair.substr(pair.find('=') + 1));
+        const std::optional<std::string> path = percentDecodedPath(pair.substr(pair.find('=') + 1));
         sockaddr_un socketAddress{};
         socketAddress.sun_family = AF_UNIX;
         const std::size_t offset = abstract ? 1 : 0;

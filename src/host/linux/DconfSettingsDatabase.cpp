@@ -3,10 +3,8 @@
 #include "host/linux/BusServiceProbe.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <dconf.h>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -21,14 +19,6 @@ struct DconfState {
     // The process's shared session bus connection, which the client changes keys over, held so
     // that it keeps the setting made when it was opened.
     GDBusConnection* sharedBus = nullptr;
-};
-
-// The outcome of a check made on a thread of its own, which outlives the object when the
-// program ends or the object goes first.
-struct ReachingAhead {
-    std::mutex mutex;
-    std::condition_variable done;
-    std::optional<Status> reached;
 };
 
 namespace {
@@ -281,14 +271,7 @@ Status DconfSettingsDatabase::connect() {
     if (m_connection) {
         return *m_connection;
     }
-    Status service = Done{};
-    if (m_ahead) {
-        std::unique_lock lock(m_ahead->mutex);
-        m_ahead->done.wait(lock, [this] { return m_ahead->reached.has_value(); });
-        service = *m_ahead->reached;
-    } else {
-        service = serviceReached(m_timeout);
-    }
+    const Status service = m_ahead.valid() ? m_ahead.get() : serviceReached(m_timeout);
     if (!service) {
         m_connection = service;
         return *m_connection;
@@ -304,22 +287,18 @@ Status DconfSettingsDatabase::connect() {
 }
 
 void DconfSettingsDatabase::reachAhead() {
-    if (m_connection || m_ahead) {
+    if (m_connection || m_ahead.valid()) {
         return;
     }
-    auto ahead = std::make_shared<ReachingAhead>();
+    std::packaged_task<Status()> check([timeout = m_timeout] { return serviceReached(timeout); });
+    std::future<Status> reached = check.get_future();
     try {
         // Never joined: a bus that hangs must not hold up a program that no longer needs it.
-        std::thread([ahead, timeout = m_timeout] {
-            Status reached = serviceReached(timeout);
-            const std::lock_guard lock(ahead->mutex);
-            ahead->reached = std::move(reached);
-            ahead->done.notify_all();
-        }).detach();
+        std::thread(std::move(check)).detach();
     } catch (const std::system_error&) {
         return; // the first call checks for itself
     }
-    m_ahead = std::move(ahead);
+    m_ahead = std::move(reached);
 }
 
 Result<SettingsValues> DconfSettingsDatabase::dump(const SettingsFolder& folder) {

@@ -3,13 +3,12 @@
 #include "ports/SettingsDatabase.h"
 
 #include <chrono>
-#include <memory>
+#include <future>
 #include <optional>
 
 namespace corvane {
 
 struct DconfState;
-struct ReachingAhead;
 
 // The settings database through dconf's client library over the session bus, never by editing
 // its file. Before the first call it makes sure the session bus answers and the dconf service
@@ -33,7 +32,7 @@ private:
 
     std::chrono::milliseconds m_timeout;
     std::optional<Status> m_connection;
-    std::shared_ptr<ReachingAhead> m_ahead;
+    std::future<Status> m_ahead; // the check reachAhead() started, until its answer is taken
     DconfState* m_state = nullptr;
 };
 

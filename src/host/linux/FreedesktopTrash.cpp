@@ -307,30 +307,6 @@ std::string percentEncodedPath(std::string_view path) {
     return text;
 }
 
-std::optional<std::string> percentDecodedPath(std::string_view text) {
-    const auto digit = [](char c) {
-        return c >= '0' && c <= '9'   ? c - '0'
-               : c >= 'a' && c <= 'f' ? c - 'a' + 10
-               : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                      : -1;
-    };
-    std::string bytes;
-    bytes.reserve(text.size());
-    for (std::size_t percent = text.find('%'); !text.empty(); percent = text.find('%')) {
-        bytes.append(text.substr(0, percent));
-        if (percent == std::string_view::npos) {
-            break;
-        }
-        if (percent + 2 >= text.size() || digit(text[percent + 1]) < 0 ||
-            digit(text[percent + 2]) < 0) {
-            return std::nullopt;
-        }
-        bytes += static_cast<char>(digit(text[percent + 1]) * 16 + digit(text[percent + 2]));
-        text.remove_prefix(percent + 3);
-    }
-    return bytes;
-}
-
 std::optional<std::string> trashInfoPath(std::string_view infoFileText) {
     const std::optional<std::string> path = trashInfoValue(infoFileText, "Path");
     return path ? percentDecodedPath(*path) : std::nullopt;

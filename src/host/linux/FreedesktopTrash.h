@@ -16,9 +16,6 @@ namespace corvane {
 // The path as a .trashinfo file writes it: every byte but A-Z a-z 0-9 - _ . ~ / as %XX.
 std::string percentEncodedPath(std::string_view path);
 
-// The bytes a percent-encoded path stands for; none when a "%" is not followed by two hex digits.
-std::optional<std::string> percentDecodedPath(std::string_view text);
-
 // The decoded Path of the first [Trash Info] group of a .trashinfo file's text; none when it
 // has none or it is malformed.
 std::optional<std::string> trashInfoPath(std::string_view infoFileText);
