@@ -9,6 +9,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace corvane {
 
@@ -65,6 +66,50 @@ bool makeFolders(const std::string& folder, mode_t mode) {
     }
     killPoint();
     return mkdir(folder.c_str(), mode) == 0 || (errno == EEXIST && isFolder(folder));
+}
+
+FolderHandle& FolderHandle::operator=(const FolderHandle& other) {
+    if (this != &other) {
+        close();
+    }
+    return *this;
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)),
+      m_lastUse(other.m_lastUse) {}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_path = std::move(other.m_path);
+        m_lastUse = other.m_lastUse;
+    }
+    return *this;
+}
+
+int FolderHandle::open(std::string_view path) {
+    const auto now = std::chrono::steady_clock::now();
+    if (m_fd < 0 || m_path != path || now - m_lastUse > std::chrono::seconds(1)) {
+        close();
+        m_path = path;
+        // Where the system has it, a handle that only names the folder: no read permission needed.
+#ifdef O_PATH
+        m_fd = ::open(m_path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+        m_fd = ::open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+    }
+    m_lastUse = now;
+    return m_fd;
+}
+
+void FolderHandle::close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
 }
 
 } // namespace corvane

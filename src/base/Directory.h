@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,30 @@ bool forEachEntryOf(int fd, const std::function<bool(const FolderEntry&)>& visit
 
 // The same for the folder at `path`.
 bool forEachEntry(const std::string& path, const std::function<bool(const FolderEntry&)>& visit);
+
+// A folder held open so that calls about its entries go by name (openat, renameat, fstatat)
+// instead of walking its whole path each time. It is taken as the same folder only while it is
+// in use: after a pause it is opened again from its path, so that a folder renamed away or
+// replaced between two runs is not written into. A copy starts closed.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    FolderHandle(const FolderHandle&) {}
+    FolderHandle& operator=(const FolderHandle& other);
+    FolderHandle(FolderHandle&& other) noexcept;
+    FolderHandle& operator=(FolderHandle&& other) noexcept;
+    ~FolderHandle() { close(); }
+
+    // The descriptor of the folder at `path`, opened now unless it was opened from that path
+    // and used within the last second; -1 when the folder cannot be opened.
+    int open(std::string_view path);
+    void close();
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+    std::chrono::steady_clock::time_point m_lastUse;
+};
 
 // Makes `folder` and every missing folder above it with `mode`, each step a change to the disk
 // that a test can stop at; true when `folder` is a folder then.

@@ -22,8 +22,12 @@ int writeAll(int fd, std::string_view bytes) {
 }
 
 std::optional<std::string> readRegularFile(const std::string& path, std::size_t maxSize) {
+    return readRegularFileAt(AT_FDCWD, path.c_str(), maxSize);
+}
+
+std::optional<std::string> readRegularFileAt(int folder, const char* name, std::size_t maxSize) {
     // No symlink, and no pipe or device that could block or never end.
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }

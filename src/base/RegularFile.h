@@ -12,6 +12,8 @@ namespace corvane {
 // The whole content of the file at `path` when it is a regular file (not a link, pipe or
 // device) of at most `maxSize` bytes; none otherwise, or when it cannot be read.
 std::optional<std::string> readRegularFile(const std::string& path, std::size_t maxSize);
+// The same for `name` inside the folder open as `folder` (or AT_FDCWD).
+std::optional<std::string> readRegularFileAt(int folder, const char* name, std::size_t maxSize);
 
 // Writes all of `bytes` to `fd`, again after an interruption or a short write: 0 once all are
 // written, else the errno of the failure (ENOSPC where the descriptor takes no more).

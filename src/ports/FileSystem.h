@@ -4,6 +4,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace corvane {
 
@@ -39,6 +41,26 @@ public:
 
     // The stamp of the entry itself (a symlink is not followed); none when nothing is there.
     virtual std::optional<EntryStamp> stamp(const std::string& path) const = 0;
+
+    // What stamp() and entryExists() give for each of many paths, in the order given. A host may
+    // take the entries of one folder together, which costs less than a path at a time.
+    virtual std::vector<std::optional<EntryStamp>>
+    stamps(const std::vector<std::string_view>& paths) const {
+        std::vector<std::optional<EntryStamp>> found;
+        found.reserve(paths.size());
+        for (const std::string_view path : paths) {
+            found.push_back(stamp(std::string(path)));
+        }
+        return found;
+    }
+    virtual std::vector<bool> entriesExist(const std::vector<std::string_view>& paths) const {
+        std::vector<bool> found;
+        found.reserve(paths.size());
+        for (const std::string_view path : paths) {
+            found.push_back(entryExists(std::string(path)));
+        }
+        return found;
+    }
 
     // The path with every symlink resolved, none when that fails.
     virtual std::optional<std::string> resolvedPath(const std::string& path) const = 0;

@@ -80,15 +80,18 @@ bool isPlaceConfined(const FileSystem& fs, const std::string& place, const Confi
                resolved && isInsideFolder(*resolved, *root);
 }
 
-// The part of the identity rule a stat settles: the item at `path` has the identity's inode,
+// The part of the identity rule a stat settles: the item stamped has the identity's inode,
 // size and time. The device number is left out, as in the Trash's own rule (a remount may change
 // it), but for records from before sizes and times were kept.
-bool hasStatOf(const FileSystem& fs, const std::string& path, const EntryIdentity& identity) {
-    const std::optional<EntryStamp> stamp = fs.stamp(path);
+bool matchesStat(const std::optional<EntryStamp>& stamp, const EntryIdentity& identity) {
     return stamp && stamp->inode == identity.inode &&
            (identity.size ? *identity.size == stamp->size && identity.modifiedNanoseconds &&
                                 *identity.modifiedNanoseconds == stamp->modifiedNanoseconds
                           : stamp->device == identity.device);
+}
+
+bool hasStatOf(const FileSystem& fs, const std::string& path, const EntryIdentity& identity) {
+    return matchesStat(fs.stamp(path), identity);
 }
 
 // A record of the same application, holding nothing yet.
@@ -327,17 +330,34 @@ RestorePlan planRestore(ResetRecord record, Trash& trash, const FileSystem& fs,
     }
     std::move(recovered.begin(), recovered.end(), std::back_inserter(plan.record.moved));
     FolderVerdicts folderInside;
-    for (std::size_t i = 0; i < plan.record.moved.size(); ++i) {
-        const TrashedEntry& entry = plan.record.moved[i];
-        if (!isPlaceConfined(fs, entry.original, confinement, folderInside) ||
-            !hasStatOf(fs, entry.trashed, entry.identity)) {
-            continue;
+    // The Trash's items and the places they came from are looked at a batch at a time: entries
+    // of one folder are then taken together, with the batch's paths held only as views.
+    constexpr std::size_t kBatch = 4096;
+    const std::vector<TrashedEntry>& moved = plan.record.moved;
+    std::vector<std::string_view> trashed;
+    std::vector<std::string_view> originals;
+    for (std::size_t first = 0; first < moved.size(); first += kBatch) {
+        const std::size_t end = std::min(moved.size(), first + kBatch);
+        trashed.clear();
+        originals.clear();
+        for (std::size_t i = first; i < end; ++i) {
+            trashed.emplace_back(moved[i].trashed);
+            originals.emplace_back(moved[i].original);
         }
-        plan.comeBack.push_back(i);
-        const bool copyOverLeftVersion =
-            entry.leftInPlace && fs.stamp(entry.original) == entry.leftInPlace;
-        if (fs.entryExists(entry.original) && !copyOverLeftVersion) {
-            plan.replaced.push_back(entry.original);
+        const std::vector<std::optional<EntryStamp>> items = fs.stamps(trashed);
+        const std::vector<bool> taken = fs.entriesExist(originals);
+        for (std::size_t i = first; i < end; ++i) {
+            const TrashedEntry& entry = moved[i];
+            if (!isPlaceConfined(fs, entry.original, confinement, folderInside) ||
+                !matchesStat(items[i - first], entry.identity)) {
+                continue;
+            }
+            plan.comeBack.push_back(i);
+            const bool copyOverLeftVersion =
+                entry.leftInPlace && fs.stamp(entry.original) == entry.leftInPlace;
+            if (taken[i - first] && !copyOverLeftVersion) {
+                plan.replaced.push_back(entry.original);
+            }
         }
     }
     // What lies inside a place that is replaced goes with it.

@@ -44,21 +44,41 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
+// Where a call about the entry at `path` goes: its name inside the folder `handle` holds open,
+// or the whole path: without a handle, for a path that is not plainly absolute, or when the
+// folder does not open.
+struct At {
+    int folder;
+    const char* name;
+};
+
+At at(FolderHandle* handle, const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (!handle || path.empty() || path.front() != '/' || path.back() == '/' ||
+        slash == std::string::npos) {
+        return {AT_FDCWD, path.c_str()};
+    }
+    const int folder =
+        handle->open(slash == 0 ? std::string_view("/") : std::string_view(path).substr(0, slash));
+    return folder >= 0 ? At{folder, path.c_str() + slash + 1} : At{AT_FDCWD, path.c_str()};
+}
+
 // rename() that fails with EEXIST rather than replace what is at `to`.
-int renameKeeping(const std::string& from, const std::string& to) {
+int renameKeeping(At from, At to) {
     killPoint();
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    if (renameat2(from.folder, from.name, to.folder, to.name, RENAME_NOREPLACE) == 0) {
         return 0;
     }
     // Some file systems do not know the flag; the check below then leaves a short window.
     if (errno != EINVAL) {
         return -1;
     }
-    if (exists(to)) {
+    struct stat info {};
+    if (fstatat(to.folder, to.name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
         errno = EEXIST;
         return -1;
     }
-    return std::rename(from.c_str(), to.c_str());
+    return renameat(from.folder, from.name, to.folder, to.name);
 }
 
 std::string plainReason(int error) {
@@ -365,8 +385,9 @@ dev_t FreedesktopTrash::homeDevice() {
 
 FreedesktopTrash::DeviceTrash FreedesktopTrash::topDirTrash(const std::string& topdir, dev_t device,
                                                             bool make) const {
-    DeviceTrash trash{topdir, {}, "no Trash on the file system of " + topdir + " can take it",
-                      false,  {}, {}};
+    DeviceTrash trash;
+    trash.topdir = topdir;
+    trash.refusal = "no Trash on the file system of " + topdir + " can take it";
     // A Trash in the root of the system's own file system would be a folder of the system's;
     // desktops do not keep one there.
     if (topdir == "/") {
@@ -471,7 +492,9 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         return Error{"it cannot be moved to the Trash", EINVAL};
     }
     const bool bare = path.back() != '/';
-    if (lstat(bare ? path.c_str() : withoutTrailingSlashes(path).c_str(), &entry) != 0) {
+    const std::string whole = bare ? std::string() : withoutTrailingSlashes(path);
+    const At place = at(&m_entryFolder, bare ? path : whole);
+    if (fstatat(place.folder, place.name, &entry, AT_SYMLINK_NOFOLLOW) != 0) {
         return Error{plainReason(errno), errno};
     }
     const Result<const DeviceTrash*> found = trashFor(path, entry.st_dev, true);
@@ -509,8 +532,10 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         std::string info = trash.info;
         info += candidate;
         info += infoSuffix;
+        const At note = at(&trash.open.info, info);
         killPoint();
-        const int fd = open(info.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        const int fd =
+            openat(note.folder, note.name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         if (fd < 0 && errno == ENAMETOOLONG) {
             // This file system allows shorter names than most.
             limit = (candidate.size() + infoSuffix.size()) * 3 / 4;
@@ -530,7 +555,7 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
             error = errno;
         }
         if (error != 0) {
-            unlink(info.c_str());
+            unlinkat(note.folder, note.name, 0);
             return Error{plainReason(error), error};
         }
         return TrashSlot{path,
@@ -542,13 +567,28 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
     return Error{"no free name for it in the Trash", EEXIST};
 }
 
+int FreedesktopTrash::moveKeeping(const std::string& original, const std::string& trashed,
+                                  const DeviceTrash* trash) {
+    return renameKeeping(at(&m_entryFolder, original),
+                         at(trash ? &trash->open.files : nullptr, trashed));
+}
+
 Result<std::string> FreedesktopTrash::moveInto(const TrashSlot& slot) {
-    if (renameKeeping(slot.original, slot.trashed) == 0) {
+    const DeviceTrash* trash = nullptr;
+    for (const auto& [device, known] : m_trashes) {
+        if (!known.files.empty() && slot.trashed.starts_with(known.files) &&
+            slot.trashed.find('/', known.files.size()) == std::string::npos) {
+            trash = &known;
+        }
+    }
+    if (moveKeeping(slot.original, slot.trashed, trash) == 0) {
         return slot.trashed;
     }
     const int error = errno;
     if (error == ENOENT) {
-        m_trashes.clear(); // the Trash folders may have gone; the next entry checks them afresh
+        // The Trash folders, or the entry's, may have gone; the next entry checks them afresh.
+        m_trashes.clear();
+        m_entryFolder.close();
     }
     if (error == EEXIST) {
         m_heldNames.insert(slot.trashed);
@@ -617,15 +657,24 @@ bool FreedesktopTrash::isTrashFilesFolder(const std::string& folder) const {
                   mountTop(*topdir, top.st_dev) == *topdir;
     }
     if (trusted) {
-        m_checkedFilesFolders.insert(folder);
+        m_checkedFilesFolders.try_emplace(folder);
     }
     return trusted;
+}
+
+FreedesktopTrash::OpenTrashFolders*
+FreedesktopTrash::openFoldersOf(const std::string& folder) const {
+    const auto checked = m_checkedFilesFolders.find(folder);
+    return checked == m_checkedFilesFolders.end() ? nullptr : &checked->second;
 }
 
 std::optional<FreedesktopTrash::InfoNote> FreedesktopTrash::readInfo(const std::string& trashed,
                                                                      bool* missing) const {
     const std::string file = infoFileOf(trashed);
-    const std::optional<std::string> text = readRegularFile(file, std::size_t{64} * 1024);
+    OpenTrashFolders* open = openFoldersOf(parentFolder(trashed));
+    const At note = at(open ? &open->info : nullptr, file);
+    const std::optional<std::string> text =
+        readRegularFileAt(note.folder, note.name, std::size_t{64} * 1024);
     if (missing) {
         *missing = !text && errno == ENOENT;
     }
@@ -654,13 +703,15 @@ TrashedItemState FreedesktopTrash::examine(const std::string& trashedPath,
                                            const std::string& originalPath,
                                            const EntryIdentity& identity) {
     const std::string name = lastPathComponent(trashedPath);
+    const std::string folder = parentFolder(trashedPath);
     if (originalPath.empty() || originalPath.front() != '/' ||
         name != trashedPath.substr(trashedPath.rfind('/') + 1) || name == "." || name == ".." ||
-        !isTrashFilesFolder(parentFolder(trashedPath))) {
+        !isTrashFilesFolder(folder)) {
         return TrashedItemState::Refused;
     }
     struct stat item {};
-    if (lstat(trashedPath.c_str(), &item) != 0) {
+    const At itemAt = at(&openFoldersOf(folder)->files, trashedPath);
+    if (fstatat(itemAt.folder, itemAt.name, &item, AT_SYMLINK_NOFOLLOW) != 0) {
         return TrashedItemState::Missing;
     }
     // The item is the one a reset moved when everything a remount keeps and a stranger cannot
@@ -708,16 +759,20 @@ PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
     case TrashedItemState::Ours:
         break;
     }
+    OpenTrashFolders& open = *openFoldersOf(parentFolder(trashedPath));
     const auto moveBack = [&] {
+        const At from = at(&open.files, trashedPath);
+        const At to = at(&m_entryFolder, originalPath);
         if (mode == PutBackMode::ReplaceWhatIsThere) {
             killPoint();
-            return std::rename(trashedPath.c_str(), originalPath.c_str());
+            return renameat(from.folder, from.name, to.folder, to.name);
         }
-        return renameKeeping(trashedPath, originalPath);
+        return renameKeeping(from, to);
     };
     // The folders on the way are made only when missing, which is rare.
     int moved = moveBack();
     if (moved != 0 && errno == ENOENT) {
+        m_entryFolder.close();
         if (!makeFolders(parentFolder(originalPath), 0777)) {
             return PutBackOutcome::Failed;
         }
@@ -728,7 +783,9 @@ PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
                                                      : PutBackOutcome::Failed;
     }
     killPoint();
-    unlink(infoFileOf(trashedPath).c_str());
+    const std::string info = infoFileOf(trashedPath);
+    const At note = at(&open.info, info);
+    unlinkat(note.folder, note.name, 0);
     return PutBackOutcome::Restored;
 }
 

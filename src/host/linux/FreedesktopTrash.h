@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Directory.h"
 #include "ports/Trash.h"
 
 #include <functional>
@@ -48,6 +49,11 @@ public:
                                            const TimeSpan& span) override;
 
 private:
+    // A Trash's files/ and info/ folders, open while entries go in or come out.
+    struct OpenTrashFolders {
+        FolderHandle files;
+        FolderHandle info;
+    };
     // The Trash serving one file system, or why there is none.
     struct DeviceTrash {
         std::string topdir;  // empty for the home Trash, whose info files hold absolute paths
@@ -56,6 +62,7 @@ private:
         bool ready = false;  // its folders exist and passed the checks
         std::string files;   // root/files/ and root/info/, joined once for every entry
         std::string info;
+        mutable OpenTrashFolders open;
     };
 
     // The cached Trash of `device`, valid until the cache is next changed.
@@ -63,6 +70,11 @@ private:
     DeviceTrash topDirTrash(const std::string& topdir, dev_t device, bool make) const;
     dev_t homeDevice();
     bool isTrashFilesFolder(const std::string& folder) const;
+    // The open folders of the checked Trash whose files/ folder is `folder`; none when unchecked.
+    OpenTrashFolders* openFoldersOf(const std::string& folder) const;
+    // The rename of the entry at `original` to `trashed`, the folder of each by its handle.
+    int moveKeeping(const std::string& original, const std::string& trashed,
+                    const DeviceTrash* trash);
     // What an item's info file says: the place it was trashed from (absolute) and when.
     struct InfoNote {
         std::string path;
@@ -84,7 +96,9 @@ private:
     uid_t m_uid;
     std::optional<dev_t> m_homeDevice;
     std::map<dev_t, DeviceTrash> m_trashes; // so that many entries do not re-check the folders
-    mutable std::set<std::string> m_checkedFilesFolders; // the same, for putting back
+    // The same, for putting back: each checked files/ folder and its Trash's open folders.
+    mutable std::map<std::string, OpenTrashFolders> m_checkedFilesFolders;
+    FolderHandle m_entryFolder; // the folder of the entries moving: most share one
     std::map<std::string, dev_t> m_folderDevices;        // for the look ahead
     std::set<std::string> m_heldNames; // places in files/ taken by an item without info file
 };

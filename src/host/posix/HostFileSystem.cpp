@@ -14,6 +14,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 namespace corvane {
@@ -161,15 +162,113 @@ bool HostFileSystem::entryExists(const std::string& path) const {
     return !path.empty() && lstat(path.c_str(), &info) == 0;
 }
 
+namespace {
+
+EntryStamp stampOf(const struct stat& info) {
+    return EntryStamp{
+        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::uint64_t>(info.st_size),
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+// A path split at its last slash, when it is plainly absolute and names an entry by a name of
+// its own (not "." or ".."): the calls about it can then go by name inside its folder.
+struct FolderAndName {
+    std::string_view folder;
+    std::string_view name;
+};
+
+std::optional<FolderAndName> folderAndName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    if (path.empty() || path.front() != '/' || slash == std::string_view::npos ||
+        slash + 1 == path.size()) {
+        return std::nullopt;
+    }
+    const std::string_view name = path.substr(slash + 1);
+    if (name == "." || name == "..") {
+        return std::nullopt;
+    }
+    return FolderAndName{slash == 0 ? std::string_view("/") : path.substr(0, slash), name};
+}
+
+// Below this many paths in one folder, a stat each costs less than listing the folder.
+constexpr std::size_t kListedFrom = 32;
+
+} // namespace
+
 std::optional<EntryStamp> HostFileSystem::stamp(const std::string& path) const {
     struct stat info {};
     if (path.empty() || lstat(path.c_str(), &info) != 0) {
         return std::nullopt;
     }
-    return EntryStamp{
-        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-        static_cast<std::uint64_t>(info.st_size),
-        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+    return stampOf(info);
+}
+
+std::vector<std::optional<EntryStamp>>
+HostFileSystem::stamps(const std::vector<std::string_view>& paths) const {
+    std::vector<std::optional<EntryStamp>> found(paths.size());
+    FolderHandle folder;
+    std::string name;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::optional<FolderAndName> split = folderAndName(paths[i]);
+        const int fd = split ? folder.open(split->folder) : -1;
+        struct stat info {};
+        if (fd >= 0) {
+            name.assign(split->name);
+            if (fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+                found[i] = stampOf(info);
+            }
+        } else {
+            found[i] = stamp(std::string(paths[i]));
+        }
+    }
+    return found;
+}
+
+std::vector<bool> HostFileSystem::entriesExist(const std::vector<std::string_view>& paths) const {
+    std::vector<bool> found(paths.size(), false);
+    // Paths by folder, then by name: a folder asked about often is listed once.
+    std::unordered_map<std::string_view,
+                       std::unordered_map<std::string_view, std::vector<std::size_t>>>
+        byFolder;
+    std::vector<std::size_t> alone;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (const std::optional<FolderAndName> split = folderAndName(paths[i])) {
+            byFolder[split->folder][split->name].push_back(i);
+        } else {
+            alone.push_back(i);
+        }
+    }
+    std::vector<std::string_view> stamped;
+    std::vector<std::size_t> stampedAt;
+    for (auto& [folder, names] : byFolder) {
+        if (names.size() >= kListedFrom &&
+            forEachEntry(std::string(folder), [&names, &found](const FolderEntry& entry) {
+                if (const auto wanted = names.find(entry.name); wanted != names.end()) {
+                    for (const std::size_t i : wanted->second) {
+                        found[i] = true;
+                    }
+                }
+                return true;
+            })) {
+            continue;
+        }
+        for (const auto& [name, indices] : names) {
+            for (const std::size_t i : indices) {
+                stamped.push_back(paths[i]);
+                stampedAt.push_back(i);
+            }
+        }
+    }
+    for (const std::size_t i : alone) {
+        stamped.push_back(paths[i]);
+        stampedAt.push_back(i);
+    }
+    const std::vector<std::optional<EntryStamp>> stamps = this->stamps(stamped);
+    for (std::size_t k = 0; k < stamps.size(); ++k) {
+        found[stampedAt[k]] = stamps[k].has_value();
+    }
+    return found;
 }
 
 std::optional<std::string> HostFileSystem::resolvedPath(const std::string& path) const {

@@ -12,6 +12,9 @@ public:
     bool fileExists(const std::string& path) const override;
     bool entryExists(const std::string& path) const override;
     std::optional<EntryStamp> stamp(const std::string& path) const override;
+    std::vector<std::optional<EntryStamp>>
+    stamps(const std::vector<std::string_view>& paths) const override;
+    std::vector<bool> entriesExist(const std::vector<std::string_view>& paths) const override;
     std::optional<std::string> resolvedPath(const std::string& path) const override;
     WalkResult walk(const std::string& root,
                     const std::function<bool(const std::string&)>& visit) const override;
