@@ -16,9 +16,14 @@ struct FolderEntry {
 };
 
 // Hands each entry of the folder open as `fd` but "." and ".." to `visit`, in the order the
-// file system lists them, until `visit` returns false. Takes over `fd` and closes it. False (and
-// errno set) when `fd` is not a folder that can be listed.
-bool forEachEntryOf(int fd, const std::function<bool(const FolderEntry&)>& visit);
+// file system lists them, until `visit` returns false. `fd` stays open; a descriptor opened for
+// this lists the folder whole. False (and errno set) when `fd` is not a folder that can be listed.
+bool forEachEntryIn(int fd, const std::function<bool(const FolderEntry&)>& visit);
+
+// Opens the folder at `path` (relative to the folder open as `at`, or AT_FDCWD) for listing with
+// `flags` added to O_RDONLY | O_DIRECTORY | O_CLOEXEC. Where the system can, reading it does
+// not mark it accessed: a search of the user's folders changes none of them. -1 on failure.
+int openFolderForListing(int at, const char* path, int flags);
 
 // The same for the folder at `path`.
 bool forEachEntry(const std::string& path, const std::function<bool(const FolderEntry&)>& visit);

@@ -52,7 +52,7 @@ void listFolder(int fd, Listing& listing) {
     listing.names.clear();
     listing.folded.clear();
     listing.children.clear();
-    forEachEntryOf(fd, [&listing](const FolderEntry& entry) {
+    forEachEntryIn(fd, [&listing](const FolderEntry& entry) {
         bool isDirectory = entry.type == DT_DIR;
         if (entry.type == DT_UNKNOWN) {
             struct stat info {};
@@ -81,15 +81,14 @@ void listFolder(int fd, Listing& listing) {
               });
 }
 
-// Pre-order walk below the folder open as `fd`. Each sub-folder is opened relative to its
-// parent with O_NOFOLLOW, so a symlink swapped in during the walk is never entered.
-// Deeper folders are not entered: their paths could not be handed to a tool anyway, and the
-// bound keeps open descriptors and the stack small on a hostile tree.
+// Pre-order walk below the folder open as `fd`, which it closes. Each sub-folder is opened relative
+// to its parent with O_NOFOLLOW, so a symlink swapped in during the walk is never entered. Deeper
+// folders are not entered: their paths could not be handed to a tool anyway, and the bound keeps
+// open descriptors and the stack small on a hostile tree.
 constexpr int kMaxDepth = 512;
 
 bool walkFolder(int fd, std::string& relative, int depth,
                 const std::function<bool(const std::string&)>& visit) {
-    const int parentFd = dup(fd);
     Listing listing;
     listFolder(fd, listing);
     bool keepGoing = true;
@@ -100,9 +99,8 @@ bool walkFolder(int fd, std::string& relative, int depth,
         }
         relative += listing.name(child);
         keepGoing = visit(relative);
-        if (keepGoing && child.isDirectory && parentFd >= 0 && depth < kMaxDepth) {
-            const int childFd = openat(parentFd, listing.name(child).data(),
-                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (keepGoing && child.isDirectory && depth < kMaxDepth) {
+            const int childFd = openFolderForListing(fd, listing.name(child).data(), O_NOFOLLOW);
             if (childFd >= 0) {
                 keepGoing = walkFolder(childFd, relative, depth + 1, visit);
             }
@@ -112,9 +110,7 @@ bool walkFolder(int fd, std::string& relative, int depth,
             break;
         }
     }
-    if (parentFd >= 0) {
-        close(parentFd);
-    }
+    close(fd);
     return keepGoing;
 }
 
@@ -283,7 +279,7 @@ FileSystem::WalkResult
 HostFileSystem::walk(const std::string& root,
                      const std::function<bool(const std::string&)>& visit) const {
     // The root itself may be a symlink (the caller decides whether it may be walked).
-    const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = openFolderForListing(AT_FDCWD, root.c_str(), 0);
     if (fd < 0) {
         return errno == ENOENT ? WalkResult::Missing : WalkResult::Unreadable;
     }
