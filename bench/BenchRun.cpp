@@ -124,6 +124,7 @@ public:
         restored += outcome == PutBackOutcome::Restored ? 1 : 0;
         return outcome;
     }
+    void settle() override { m_trash.settle(); }
     int restored = 0;
 
 private:

@@ -129,9 +129,13 @@ public:
                                      const EntryIdentity& identity) = 0;
 
     // Moves the item at `trashedPath` back to `originalPath`, making missing folders on the way,
-    // and drops what the Trash kept about it; only when examine() finds it ours.
+    // and drops what the Trash kept about it, which may go on after the call returns (see
+    // settle()); only when examine() finds it ours.
     virtual PutBackOutcome putBack(const std::string& trashedPath, const std::string& originalPath,
                                    const EntryIdentity& identity, PutBackMode mode) = 0;
+
+    // Returns once what earlier calls left going on is done.
+    virtual void settle() {}
 };
 
 } // namespace corvane

@@ -164,6 +164,7 @@ TEST_F(FreedesktopTrashTest, NamesOfAnyBytesRoundTrip) {
         EXPECT_NE(info.find("Path=" + percentEncodedPath(original) + "\n"), std::string::npos);
         EXPECT_EQ(trash.putBack(place, original, identity, PutBackMode::KeepWhatIsThere),
                   PutBackOutcome::Restored);
+        trash.settle();
         EXPECT_EQ(contentOf(original), name);
         EXPECT_FALSE(present(place) || present(infoFileOf(place)));
     }
@@ -291,6 +292,7 @@ TEST_F(FreedesktopTrashTest, PutBackTakesOnlyTheVeryItemItMoved) {
         c.change(place, original);
         const std::string placeContent = contentOf(place);
         EXPECT_EQ(trash.putBack(place, original, identity, c.mode), c.expected);
+        trash.settle();
         if (c.expected == PutBackOutcome::Restored) {
             EXPECT_EQ(contentOf(original), "mine");
             EXPECT_FALSE(present(place) || present(infoFileOf(place)));

@@ -514,6 +514,7 @@ RestoreResult restoreRecord(const ResetRecord& record, Trash& trash, const FileS
             break;
         }
     }
+    trash.settle();
     result.removedForGood = record.removed;
     return result;
 }

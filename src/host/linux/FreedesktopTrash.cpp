@@ -783,10 +783,12 @@ PutBackOutcome FreedesktopTrash::putBack(const std::string& trashedPath,
                                                      : PutBackOutcome::Failed;
     }
     killPoint();
-    const std::string info = infoFileOf(trashedPath);
-    const At note = at(&open.info, info);
-    unlinkat(note.folder, note.name, 0);
+    m_infoRemovals->remove(infoFileOf(trashedPath));
     return PutBackOutcome::Restored;
+}
+
+void FreedesktopTrash::settle() {
+    m_infoRemovals->wait();
 }
 
 std::map<std::string, std::string>

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "base/BackgroundRemovals.h"
 #include "base/Directory.h"
 #include "ports/Trash.h"
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -43,6 +45,7 @@ public:
                              const EntryIdentity& identity) override;
     PutBackOutcome putBack(const std::string& trashedPath, const std::string& originalPath,
                            const EntryIdentity& identity, PutBackMode mode) override;
+    void settle() override;
     void forgetOrphans(const std::map<std::string, TimeSpan>& originals) override;
     bool hasNotesWithoutItems(const std::vector<std::string>& places) override;
     std::vector<TrashSlot> findTrashedFrom(const std::vector<std::string>& originals,
@@ -99,7 +102,10 @@ private:
     // The same, for putting back: each checked files/ folder and its Trash's open folders.
     mutable std::map<std::string, OpenTrashFolders> m_checkedFilesFolders;
     FolderHandle m_entryFolder; // the folder of the entries moving: most share one
-    std::map<std::string, dev_t> m_folderDevices;        // for the look ahead
+    // The info files of items put back are removed side by side: each removal may wait for the
+    // device, and nothing needs them gone before the restore ends. Copies share them.
+    std::shared_ptr<BackgroundRemovals> m_infoRemovals = std::make_shared<BackgroundRemovals>();
+    std::map<std::string, dev_t> m_folderDevices; // for the look ahead
     std::set<std::string> m_heldNames; // places in files/ taken by an item without info file
 };
 
