@@ -4,6 +4,8 @@
 #include "base/Paths.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -80,6 +82,18 @@ bool listAll(int fd, const std::function<bool(const FolderEntry&)>& visit) {
 }
 #endif
 
+// A clock read on every call about an entry: one that ticks every few milliseconds is enough to
+// tell a pause of a second, and costs a fraction of a precise one.
+std::int64_t coarseMilliseconds() {
+    timespec now{};
+#ifdef CLOCK_MONOTONIC_COARSE
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+#else
+    clock_gettime(CLOCK_MONOTONIC, &now);
+#endif
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
 } // namespace
 
 bool forEachEntryIn(int fd, const std::function<bool(const FolderEntry&)>& visit) {
@@ -143,8 +157,8 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
 }
 
 int FolderHandle::open(std::string_view path) {
-    const auto now = std::chrono::steady_clock::now();
-    if (m_fd < 0 || m_path != path || now - m_lastUse > std::chrono::seconds(1)) {
+    const std::int64_t now = coarseMilliseconds();
+    if (m_fd < 0 || m_path != path || now - m_lastUse > 1000) {
         close();
         m_path = path;
         // Where the system has it, a handle that only names the folder: no read permission needed.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -49,7 +49,7 @@ public:
 private:
     int m_fd = -1;
     std::string m_path;
-    std::chrono::steady_clock::time_point m_lastUse;
+    std::int64_t m_lastUse = 0; // milliseconds of a monotonic clock
 };
 
 // Makes `folder` and every missing folder above it with `mode`, each step a change to the disk
