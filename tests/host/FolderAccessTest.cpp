@@ -1,0 +1,73 @@
+#include "base/BackgroundRemovals.h"
+#include "base/Directory.h"
+#include "support/TempHome.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+namespace corvane::testing {
+namespace {
+
+ino_t inodeOf(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 ? info.st_ino : 0;
+}
+
+ino_t inodeOf(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// Within a run the handle keeps to the folder it opened, also when that folder is renamed away
+// and another is made at its path; after a pause it opens what is at the path then.
+TEST(FolderHandle, KeepsItsFolderWhileInUseAndLooksAgainAfterAPause) {
+    TempHome home;
+    home.folder("trash");
+    const std::string path = home.path() + "/trash";
+    FolderHandle handle;
+    ASSERT_EQ(inodeOf(handle.open(path)), inodeOf(path));
+    ASSERT_EQ(std::rename(path.c_str(), (home.path() + "/old").c_str()), 0);
+    home.folder("trash");
+    EXPECT_EQ(inodeOf(handle.open(path)), inodeOf(home.path() + "/old"));
+    EXPECT_EQ(inodeOf(FolderHandle(handle).open(path)), inodeOf(path)) << "a copy opens anew";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_EQ(inodeOf(handle.open(path)), inodeOf(path));
+}
+
+// What is handed over is gone once wait() returns, also when it comes faster than the queue
+// takes it, and what is not waited for is gone once the remover is.
+TEST(BackgroundRemovals, EverythingHandedOverIsGoneByWaitOrTheEnd) {
+    TempHome home;
+    for (const bool waited : {true, false}) {
+        std::vector<std::string> files;
+        for (int i = 0; i < 300; ++i) {
+            const std::string name = "f" + std::to_string(waited) + "-" + std::to_string(i);
+            home.file(name);
+            files.push_back(home.path() + "/" + name);
+        }
+        const auto left = [&files] {
+            return std::count_if(files.begin(), files.end(),
+                                 [](const std::string& file) { return inodeOf(file) != 0; });
+        };
+        {
+            BackgroundRemovals removals(3, 4);
+            for (const std::string& file : files) {
+                removals.remove(file);
+            }
+            if (waited) {
+                removals.wait();
+                EXPECT_EQ(left(), 0);
+            }
+        }
+        EXPECT_EQ(left(), 0) << (waited ? "waited" : "not waited");
+    }
+}
+
+} // namespace
+} // namespace corvane::testing
