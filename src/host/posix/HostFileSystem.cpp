@@ -237,7 +237,8 @@ std::vector<bool> HostFileSystem::entriesExist(const std::vector<std::string_vie
     }
     std::vector<std::string_view> stamped;
     std::vector<std::size_t> stampedAt;
-    for (auto& [folder, names] : byFolder) {
+    for (auto& [folder, inFolder] : byFolder) {
+        const auto& names = inFolder;
         if (names.size() >= kListedFrom &&
             forEachEntry(std::string(folder), [&names, &found](const FolderEntry& entry) {
                 if (const auto wanted = names.find(entry.name); wanted != names.end()) {
