@@ -15,11 +15,13 @@
 #include <ctime>
 #include <fcntl.h>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
@@ -142,6 +144,33 @@ Status writeRecord(int fd, std::string_view bytes) {
     killPoint();
     if (const int error = writeAll(fd, bytes)) {
         return systemError("could not write the reset record", error);
+    }
+    return Done{};
+}
+
+// The record and its name in the folder flushed to the disk at once: each flush waits for the
+// device, and neither needs the other done first.
+Status syncWithFolder(ResetJournal& journal, const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return systemError("could not open " + folder, errno);
+    }
+    killPoint();
+    std::future<int> folderSynced;
+    try {
+        folderSynced = std::async(std::launch::async, [fd] { return fsync(fd) == 0 ? 0 : errno; });
+    } catch (const std::system_error&) {
+        folderSynced =
+            std::async(std::launch::deferred, [fd] { return fsync(fd) == 0 ? 0 : errno; });
+    }
+    Status recordSynced = journal.sync();
+    const int folderError = folderSynced.get();
+    close(fd);
+    if (!recordSynced) {
+        return recordSynced;
+    }
+    if (folderError != 0) {
+        return systemError("could not write " + folder + " to the disk", folderError);
     }
     return Done{};
 }
@@ -787,10 +816,7 @@ Result<std::unique_ptr<ResetJournal>> ResetRecords::begin(ResetRecord& record, s
     auto journal = std::make_unique<ResetJournal>(fd, id, m_folder);
     Status written = writeHeadLine(fd, record);
     if (written) {
-        written = journal->sync();
-    }
-    if (written) {
-        written = syncFolder(m_folder);
+        written = syncWithFolder(*journal, m_folder);
     }
     if (!written) {
         journal.reset();
