@@ -215,8 +215,9 @@ std::string infoFileOf(std::string_view trashed) {
     return info;
 }
 
-// Now, as a DeletionDate: local time to the second. Made once a second, not once an entry.
-std::string deletionDate() {
+// Now, as a DeletionDate: local time to the second. Made once a second, not once an entry; the
+// text stays the caller's until this thread asks again.
+const std::string& deletionDate() {
     static thread_local std::time_t made = -1;
     static thread_local std::string text;
     const std::time_t now = std::time(nullptr);
@@ -300,7 +301,7 @@ std::string_view trimmed(std::string_view text) {
 
 } // namespace
 
-std::string percentEncodedPath(std::string_view path) {
+void appendPercentEncodedPath(std::string& text, std::string_view path) {
     static constexpr char hex[] = "0123456789ABCDEF";
     static constexpr auto kept = [] {
         std::array<bool, 256> table{};
@@ -310,8 +311,7 @@ std::string percentEncodedPath(std::string_view path) {
         }
         return table;
     }();
-    std::string text;
-    text.reserve(path.size());
+    text.reserve(text.size() + path.size());
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {
         const char c = path[i];
@@ -324,6 +324,11 @@ std::string percentEncodedPath(std::string_view path) {
         start = i + 1;
     }
     text.append(path.substr(start));
+}
+
+std::string percentEncodedPath(std::string_view path) {
+    std::string text;
+    appendPercentEncodedPath(text, path);
     return text;
 }
 
@@ -502,17 +507,26 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         return found.error();
     }
     const DeviceTrash& trash = **found;
-    std::string recorded = bare && path.front() == '/' ? path : absolutePath(path);
+    // Most entries are named by a plain absolute path already, which is what the note records.
+    std::string owned;
+    std::string_view recorded = path;
+    if (!bare || path.front() != '/') {
+        owned = absolutePath(path);
+        recorded = owned;
+    }
     if (!trash.topdir.empty()) {
         const std::optional<std::string> real = realPathOf(path);
         if (!real || !isUnder(*real, trash.topdir) || *real == trash.topdir) {
             return Error{plainReason(EXDEV), EXDEV};
         }
-        recorded = real->substr(trash.topdir == "/" ? 1 : trash.topdir.size() + 1);
+        owned = real->substr(trash.topdir == "/" ? 1 : trash.topdir.size() + 1);
+        recorded = owned;
     }
-    const std::string deleted = deletionDate();
-    std::string text = "[Trash Info]\nPath=";
-    text += percentEncodedPath(recorded);
+    const std::string& deleted = deletionDate();
+    std::string text;
+    text.reserve(recorded.size() + 64);
+    text += "[Trash Info]\nPath=";
+    appendPercentEncodedPath(text, recorded);
     text += "\nDeletionDate=";
     text += deleted;
     text += '\n';

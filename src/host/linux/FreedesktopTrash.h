@@ -18,6 +18,8 @@ namespace corvane {
 
 // The path as a .trashinfo file writes it: every byte but A-Z a-z 0-9 - _ . ~ / as %XX.
 std::string percentEncodedPath(std::string_view path);
+// The same, added to the end of `text`.
+void appendPercentEncodedPath(std::string& text, std::string_view path);
 
 // The decoded Path of the first [Trash Info] group of a .trashinfo file's text; none when it
 // has none or it is malformed.
