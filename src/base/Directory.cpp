@@ -22,10 +22,12 @@ bool isFolder(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+} // namespace
+
 #ifdef __linux__
 // The listing read straight into a buffer of our own: opendir's stream would cost a duplicate
 // descriptor, a stat and two fcntl calls per folder, which a walk of thousands of folders feels.
-bool listAll(int fd, const std::function<bool(const FolderEntry&)>& visit) {
+bool forEachEntryIn(int fd, const std::function<bool(const FolderEntry&)>& visit) {
     constexpr std::size_t kBuffer = 32768;
     const std::unique_ptr<char[]> buffer(new char[kBuffer]);
     for (;;) {
@@ -53,11 +55,13 @@ bool listAll(int fd, const std::function<bool(const FolderEntry&)>& visit) {
     }
 }
 #else
+namespace {
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
+} // namespace
 
-bool listAll(int fd, const std::function<bool(const FolderEntry&)>& visit) {
+bool forEachEntryIn(int fd, const std::function<bool(const FolderEntry&)>& visit) {
     const int own = dup(fd);
     DIR* dir = own >= 0 ? fdopendir(own) : nullptr;
     if (!dir) {
@@ -82,6 +86,8 @@ bool listAll(int fd, const std::function<bool(const FolderEntry&)>& visit) {
 }
 #endif
 
+namespace {
+
 // A clock read on every call about an entry: one that ticks every few milliseconds is enough to
 // tell a pause of a second, and costs a fraction of a precise one.
 std::int64_t coarseMilliseconds() {
@@ -95,10 +101,6 @@ std::int64_t coarseMilliseconds() {
 }
 
 } // namespace
-
-bool forEachEntryIn(int fd, const std::function<bool(const FolderEntry&)>& visit) {
-    return listAll(fd, visit);
-}
 
 int openFolderForListing(int at, const char* path, int flags) {
     flags |= O_RDONLY | O_DIRECTORY | O_CLOEXEC;
@@ -117,7 +119,7 @@ bool forEachEntry(const std::string& path, const std::function<bool(const Folder
     if (fd < 0) {
         return false;
     }
-    const bool listed = listAll(fd, visit);
+    const bool listed = forEachEntryIn(fd, visit);
     const int error = errno;
     close(fd);
     errno = error;
@@ -170,6 +172,12 @@ int FolderHandle::open(std::string_view path) {
     }
     m_lastUse = now;
     return m_fd;
+}
+
+FolderHandle::At FolderHandle::at(const std::string& path) {
+    const std::optional<FolderAndName> split = folderAndName(path);
+    const int folder = split ? open(split->folder) : -1;
+    return folder >= 0 ? At{folder, split->name.data()} : At{AT_FDCWD, path.c_str()};
 }
 
 void FolderHandle::close() {

@@ -46,6 +46,15 @@ public:
     int open(std::string_view path);
     void close();
 
+    // Where a call about the entry at `path` goes: its name inside its folder, held by this
+    // handle as open() holds it; or AT_FDCWD and the whole path, for a path that is not plainly
+    // absolute or a folder that does not open. The result points into `path`.
+    struct At {
+        int folder;
+        const char* name;
+    };
+    At at(const std::string& path);
+
 private:
     int m_fd = -1;
     std::string m_path;

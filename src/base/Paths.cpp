@@ -9,6 +9,19 @@ std::string withoutTrailingSlashes(std::string_view path) {
     return std::string(path);
 }
 
+std::optional<FolderAndName> folderAndName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    if (path.empty() || path.front() != '/' || slash == std::string_view::npos ||
+        slash + 1 == path.size()) {
+        return std::nullopt;
+    }
+    const std::string_view name = path.substr(slash + 1);
+    if (name == "." || name == "..") {
+        return std::nullopt;
+    }
+    return FolderAndName{slash == 0 ? std::string_view("/") : path.substr(0, slash), name};
+}
+
 std::string lastPathComponent(std::string_view path) {
     const std::string trimmed = withoutTrailingSlashes(path);
     const std::size_t slash = trimmed.rfind('/');

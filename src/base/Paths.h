@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,14 @@ std::string parentFolder(const std::string& path);
 
 // The last component of the path ("Widget.app" of "/Applications/Widget.app/"); "/" stays "/".
 std::string lastPathComponent(std::string_view path);
+
+// A plainly absolute path split at its last "/", when it names an entry by a name of its own
+// (not "." or "..", no trailing "/"): calls about it can then go by name inside its folder.
+struct FolderAndName {
+    std::string_view folder; // "/" for an entry directly in "/"
+    std::string_view name;
+};
+std::optional<FolderAndName> folderAndName(std::string_view path);
 
 // Joins with a single "/", as the platform's path append does.
 std::string appendPathComponent(const std::string& folder, const std::string& component);

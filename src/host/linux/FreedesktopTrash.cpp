@@ -44,23 +44,11 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
-// Where a call about the entry at `path` goes: its name inside the folder `handle` holds open,
-// or the whole path: without a handle, for a path that is not plainly absolute, or when the
-// folder does not open.
-struct At {
-    int folder;
-    const char* name;
-};
+using At = FolderHandle::At;
 
+// The call about `path` by name inside `handle`'s folder, or by the whole path without a handle.
 At at(FolderHandle* handle, const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (!handle || path.empty() || path.front() != '/' || path.back() == '/' ||
-        slash == std::string::npos) {
-        return {AT_FDCWD, path.c_str()};
-    }
-    const int folder =
-        handle->open(slash == 0 ? std::string_view("/") : std::string_view(path).substr(0, slash));
-    return folder >= 0 ? At{folder, path.c_str() + slash + 1} : At{AT_FDCWD, path.c_str()};
+    return handle ? handle->at(path) : At{AT_FDCWD, path.c_str()};
 }
 
 // rename() that fails with EEXIST rather than replace what is at `to`.

@@ -1,6 +1,7 @@
 #include "host/posix/HostFileSystem.h"
 
 #include "base/Directory.h"
+#include "base/Paths.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -165,26 +166,6 @@ EntryStamp stampOf(const struct stat& info) {
         static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
         static_cast<std::uint64_t>(info.st_size),
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
-}
-
-// A path split at its last slash, when it is plainly absolute and names an entry by a name of
-// its own (not "." or ".."): the calls about it can then go by name inside its folder.
-struct FolderAndName {
-    std::string_view folder;
-    std::string_view name;
-};
-
-std::optional<FolderAndName> folderAndName(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    if (path.empty() || path.front() != '/' || slash == std::string_view::npos ||
-        slash + 1 == path.size()) {
-        return std::nullopt;
-    }
-    const std::string_view name = path.substr(slash + 1);
-    if (name == "." || name == "..") {
-        return std::nullopt;
-    }
-    return FolderAndName{slash == 0 ? std::string_view("/") : path.substr(0, slash), name};
 }
 
 // Below this many paths in one folder, a stat each costs less than listing the folder.
