@@ -19,6 +19,9 @@
 
 #include "SyntheticLibrary.h"
 #include "TimedProcess.h"
+#include "base/Directory.h"
+#include "base/RegularFile.h"
+#include "core/fix/ResetRecord.h"
 
 #include <algorithm>
 #include <cctype>
@@ -198,14 +201,40 @@ struct FixOutput {
     }
 };
 
-FixOutput parseFix(const std::string& text) {
+// How many entries the newest record in `home` says moved, counted from its lines, here and
+// not in the timed process: a reset does not read back what it wrote.
+std::size_t movedInNewestRecord(const std::string& home) {
+    const std::string folder = corvane::ResetRecords::folderIn(home + "/Library");
+    std::string newest;
+    corvane::forEachEntry(folder, [&newest](const corvane::FolderEntry& entry) {
+        if (corvane::isRecordId(entry.name) && newest < entry.name) {
+            newest = entry.name;
+        }
+        return true;
+    });
+    std::size_t moved = 0;
+    std::size_t stayed = 0;
+    if (!newest.empty()) {
+        (void)corvane::readRegularFileLines(folder + "/" + newest, std::size_t{1} << 30,
+                                            [&](std::string_view line) {
+                                                moved += line.starts_with(R"({"device":)") ? 1 : 0;
+                                                stayed += line.starts_with(R"({"stayed":)") ? 1 : 0;
+                                                return true;
+                                            });
+    }
+    return moved - std::min(moved, stayed);
+}
+
+// What a fix of `home` printed, and what its record says moved.
+FixOutput parseFix(const std::string& text, const std::string& home) {
     FixOutput out;
     char ending[32] = {};
     std::sscanf(text.c_str(),
                 "preferences %*d state %*d removals %d missing %*d logged %*d success %d "
-                "trashed %zu ending %31s asked %d refused %d",
-                &out.removals, &out.success, &out.trashed, ending, &out.asked, &out.refused);
+                "ending %31s asked %d refused %d",
+                &out.removals, &out.success, ending, &out.asked, &out.refused);
     out.ending = ending;
+    out.trashed = movedInNewestRecord(home);
     return out;
 }
 
@@ -381,7 +410,7 @@ void fix(Run& run, std::size_t matching) {
         const SyntheticLibrary library = build("ours");
         const TimedProcess p = TimedProcess::run(
             {run.binDir + "/corvane-bench-run", "fix", library.home, kTarget}, {}, true);
-        const FixOutput out = parseFix(p.output);
+        const FixOutput out = parseFix(p.output, library.home);
         const TrashContent trash = trashContent(library.home);
         if (p.exitCode != 0 || !out.clean() || anyExists(library.preferenceMatches) ||
             anyExists(library.stateMatches) || trash.files != out.trashed ||
@@ -418,7 +447,7 @@ SyntheticLibrary fixedLibrary(Run& run, SyntheticLibrary library, const char* id
                               std::size_t& trashed) {
     const TimedProcess fixed = TimedProcess::run(
         {run.binDir + "/corvane-bench-run", "fix", library.home, identifier}, {}, true);
-    const FixOutput out = parseFix(fixed.output);
+    const FixOutput out = parseFix(fixed.output, library.home);
     trashed = out.trashed;
     if (fixed.exitCode != 0 || !out.clean()) {
         run.problems.push_back("the fix before a restore did not go cleanly: " + fixed.output);
@@ -695,7 +724,7 @@ double trashOnce(Run& run, EntriesSize& size, Trial& trial) {
     std::fprintf(stderr, "  %s: %.4f s\n", what.c_str(), p.seconds);
     std::string problem = p.exitCode != 0 ? "exit code " + std::to_string(p.exitCode) : "";
     if (trial.tool == Tool::Ours) {
-        const FixOutput out = parseFix(p.output);
+        const FixOutput out = parseFix(p.output, library.home);
         if (!out.clean() || out.trashed != size.count) {
             problem += " printed '" + p.output + "'";
         }
@@ -1045,7 +1074,7 @@ void safariHard(Run& run, std::size_t caches) {
         const SyntheticLibrary library = build("ours");
         const TimedProcess p = TimedProcess::run(
             {run.binDir + "/corvane-bench-run", "fix", library.home, kSafari}, {}, true);
-        const FixOutput out = parseFix(p.output);
+        const FixOutput out = parseFix(p.output, library.home);
         if (p.exitCode != 0 || !gone(library) || out.trashed == 0 || out.asked != 0 ||
             out.refused != 0) {
             run.problems.push_back("Hard Safari reset left entries or met a question: " + p.output);
