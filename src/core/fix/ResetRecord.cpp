@@ -15,7 +15,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <functional>
-#include <future>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -148,33 +147,6 @@ Status writeRecord(int fd, std::string_view bytes) {
     return Done{};
 }
 
-// The record and its name in the folder flushed to the disk at once: each flush waits for the
-// device, and neither needs the other done first.
-Status syncWithFolder(ResetJournal& journal, const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return systemError("could not open " + folder, errno);
-    }
-    killPoint();
-    std::future<int> folderSynced;
-    try {
-        folderSynced = std::async(std::launch::async, [fd] { return fsync(fd) == 0 ? 0 : errno; });
-    } catch (const std::system_error&) {
-        folderSynced =
-            std::async(std::launch::deferred, [fd] { return fsync(fd) == 0 ? 0 : errno; });
-    }
-    Status recordSynced = journal.sync();
-    const int folderError = folderSynced.get();
-    close(fd);
-    if (!recordSynced) {
-        return recordSynced;
-    }
-    if (folderError != 0) {
-        return systemError("could not write " + folder + " to the disk", folderError);
-    }
-    return Done{};
-}
-
 Status syncFolder(const std::string& folder) {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -188,6 +160,15 @@ Status syncFolder(const std::string& folder) {
         return systemError("could not write " + folder + " to the disk", code);
     }
     return Done{};
+}
+
+// The record and then its name in the folder flushed to the disk. One after the other: a
+// thread to flush them at once costs more to start and join than the second flush takes.
+Status syncWithFolder(ResetJournal& journal, const std::string& folder) {
+    if (Status recordSynced = journal.sync(); !recordSynced) {
+        return recordSynced;
+    }
+    return syncFolder(folder);
 }
 
 json identityJson(const EntryIdentity& identity) {
@@ -574,10 +555,10 @@ void appendNumber(std::string& out, std::integral auto value) {
 
 } // namespace
 
-std::string movedEntryLine(const TrashedEntry& entry) {
-    const EntryIdentity& identity = entry.identity;
-    std::string line;
-    line.reserve(160 + identity.deletionDate.size() + entry.original.size() + entry.trashed.size());
+void writeMovedEntryLine(std::string& line, const EntryIdentity& identity,
+                         std::string_view original, std::string_view trashed) {
+    line.clear();
+    line.reserve(160 + identity.deletionDate.size() + original.size() + trashed.size());
     line += R"({"device":)";
     appendNumber(line, identity.device);
     line += R"(,"inode":)";
@@ -595,10 +576,15 @@ std::string movedEntryLine(const TrashedEntry& entry) {
         appendPath(line, identity.deletionDate);
     }
     line += R"(,"original":)";
-    appendPath(line, entry.original);
+    appendPath(line, original);
     line += R"(,"trashed":)";
-    appendPath(line, entry.trashed);
+    appendPath(line, trashed);
     line += "}\n";
+}
+
+std::string movedEntryLine(const TrashedEntry& entry) {
+    std::string line;
+    writeMovedEntryLine(line, entry.identity, entry.original, entry.trashed);
     return line;
 }
 

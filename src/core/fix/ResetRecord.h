@@ -68,6 +68,9 @@ struct ResetRecord {
 // ignores a last line cut short (the writer was stopped while writing it).
 std::string resetRecordHeadLine(const ResetRecord& record);
 std::string movedEntryLine(const TrashedEntry& entry);
+// The same line written into `line`, whose room is kept from one entry to the next.
+void writeMovedEntryLine(std::string& line, const EntryIdentity& identity,
+                         std::string_view original, std::string_view trashed);
 // The identity an entry has after its move, where it differs from the one its line announced.
 std::string settledLine(const std::string& trashed, const EntryIdentity& identity);
 std::string removedEntryLine(const std::string& path);
