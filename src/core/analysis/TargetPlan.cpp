@@ -19,14 +19,19 @@ namespace {
 // nearest listed ancestor is always seen first.
 void markTopmost(std::vector<PlannedEntry>& entries, std::size_t from) {
     std::unordered_map<std::string_view, std::size_t> listed;
+    // A folder above the shortest entry cannot be listed: its path would be shorter still. For
+    // the entries of one folder that leaves nothing to look up.
+    std::size_t shortest = std::string::npos;
     for (std::size_t i = from; i < entries.size(); ++i) {
         listed.emplace(entries[i].path, i);
+        shortest = std::min(shortest, entries[i].path.size());
     }
     std::vector<std::size_t> topOf(entries.size());
     for (std::size_t i = from; i < entries.size(); ++i) {
         topOf[i] = i;
         const std::string_view path = entries[i].path;
-        for (std::size_t slash = path.rfind('/'); slash != std::string_view::npos && slash > 0;
+        for (std::size_t slash = path.rfind('/');
+             slash != std::string_view::npos && slash > 0 && slash >= shortest;
              slash = path.rfind('/', slash - 1)) {
             const auto found = listed.find(path.substr(0, slash));
             if (found != listed.end() && found->second < i) {

@@ -223,20 +223,22 @@ LibraryRemover::MoveResult LibraryRemover::moveOnce(const std::string& path,
         return MoveResult::Stayed;
     }
     // What moved is not requested: only what may have stayed is looked at in the end.
-    TrashedEntry entry{target, slot->trashed, slot->identity, std::nullopt};
     // Where the Trash names the place only after the move, the line follows the move.
     const bool lineFirst = !slot->trashed.empty();
-    if (lineFirst && !journal(movedEntryLine(entry))) {
-        request(path);
-        m_trash->release(*slot);
-        leave(path, *m_stopReason);
-        return MoveResult::Stayed;
+    if (lineFirst) {
+        writeMovedEntryLine(m_line, slot->identity, target, slot->trashed);
+        if (!journal(m_line)) {
+            request(path);
+            m_trash->release(*slot);
+            leave(path, *m_stopReason);
+            return MoveResult::Stayed;
+        }
     }
     Result<std::string> moved = m_trash->moveInto(*slot);
     if (!moved) {
         request(path);
         if (lineFirst) {
-            journal(stayedLine(entry.trashed));
+            journal(stayedLine(slot->trashed));
         }
         if (moved.error().code == EEXIST) {
             return MoveResult::PlaceTaken;
@@ -244,7 +246,14 @@ LibraryRemover::MoveResult LibraryRemover::moveOnce(const std::string& path,
         leave(path, "it could not be moved to the Trash: " + moved.error().reason);
         return MoveResult::Stayed;
     }
-    entry.trashed = std::move(*moved);
+    // The last entry's strings are written over in place: a reset may move 100,000 entries.
+    TrashedEntry& entry = m_rememberTrashed ? m_trashed.emplace_back()
+                          : m_lastTrashed   ? *m_lastTrashed
+                                            : m_lastTrashed.emplace();
+    entry.original.assign(target);
+    entry.trashed.swap(*moved);
+    entry.identity = std::move(slot->identity);
+    entry.leftInPlace.reset();
     // Restore knows the item by its stat after the move. A rename keeps a file's or a link's
     // size and time, so the stat the reservation took stands; a folder is looked at again.
     if (const std::optional<EntryStamp> after =
@@ -260,14 +269,10 @@ LibraryRemover::MoveResult LibraryRemover::moveOnce(const std::string& path,
         entry.identity = std::move(settled);
     }
     if (!lineFirst) {
-        journal(movedEntryLine(entry));
+        writeMovedEntryLine(m_line, entry.identity, entry.original, entry.trashed);
+        journal(m_line);
     }
     ++m_trashedCount;
-    if (m_rememberTrashed) {
-        m_trashed.push_back(std::move(entry));
-    } else {
-        m_lastTrashed = std::move(entry);
-    }
     return MoveResult::Moved;
 }
 

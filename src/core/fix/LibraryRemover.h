@@ -120,6 +120,7 @@ private:
     std::set<std::string> m_untrashable;
     std::vector<TrashedEntry> m_trashed;
     std::optional<TrashedEntry> m_lastTrashed;
+    std::string m_line; // the journal line being written, its room kept between entries
     std::size_t m_trashedCount = 0;
     bool m_rememberTrashed = false;
     std::vector<std::string> m_removedForGood;

@@ -457,14 +457,17 @@ Result<const FreedesktopTrash::DeviceTrash*> FreedesktopTrash::trashFor(const st
 std::optional<std::string> FreedesktopTrash::unavailableReason(const std::string& path) {
     // The entry's file system is its folder's: thousands of entries of one folder cost one stat.
     // An entry that is itself a mount point is refused by the move, which says so.
-    const std::string folder = parentFolder(absolutePath(path));
+    const std::optional<FolderAndName> plain = folderAndName(path);
+    const std::string other = plain ? std::string() : parentFolder(absolutePath(path));
+    const std::string_view folder = plain ? plain->folder : std::string_view(other);
     auto known = m_folderDevices.find(folder);
     if (known == m_folderDevices.end()) {
+        std::string owned(folder);
         struct stat info {};
-        if (stat(folder.c_str(), &info) != 0) {
+        if (stat(owned.c_str(), &info) != 0) {
             return plainReason(errno);
         }
-        known = m_folderDevices.emplace(folder, info.st_dev).first;
+        known = m_folderDevices.emplace(std::move(owned), info.st_dev).first;
     }
     const Result<const DeviceTrash*> trash = trashFor(path, known->second, false);
     return trash ? std::nullopt : std::optional(trash.error().reason);
@@ -511,7 +514,9 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         recorded = owned;
     }
     const std::string& deleted = deletionDate();
-    std::string text;
+    // The note and the info file's path are written over from one entry to the next.
+    std::string& text = m_noteBuffer;
+    text.clear();
     text.reserve(recorded.size() + 64);
     text += "[Trash Info]\nPath=";
     appendPercentEncodedPath(text, recorded);
@@ -531,7 +536,8 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         if (m_heldNames.contains(trashed)) {
             continue;
         }
-        std::string info = trash.info;
+        std::string& info = m_infoBuffer;
+        info.assign(trash.info);
         info += candidate;
         info += infoSuffix;
         const At note = at(&trash.open.info, info);
