@@ -32,11 +32,18 @@ std::string appendPathComponent(const std::string& folder, const std::string& co
     if (folder.empty()) {
         return component;
     }
-    std::string joined = withoutTrailingSlashes(folder);
+    std::size_t end = folder.size();
+    while (end > 1 && folder[end - 1] == '/') {
+        --end;
+    }
     std::size_t start = 0;
     while (start < component.size() && component[start] == '/') {
         ++start;
     }
+    // Sized once: the analysis joins a path for every entry it lists.
+    std::string joined;
+    joined.reserve(end + 1 + component.size() - start);
+    joined.append(folder, 0, end);
     if (joined != "/") {
         joined += '/';
     }
