@@ -239,10 +239,10 @@ std::int64_t modifiedNanoseconds(const struct stat& info) {
     return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
 }
 
-// The name in the Trash at try `attempt`: the entry's own, then NAME.2 to NAME.16, then NAME
-// with a random suffix, cut so that its info file's name fits in `limit` bytes; empty when it
-// cannot be.
-std::string candidateName(std::string_view name, int attempt, std::size_t limit) {
+// The name in the Trash at try `attempt`, written into `candidate`: the entry's own, then NAME.2
+// to NAME.16, then NAME with a random suffix, cut so that its info file's name fits in `limit`
+// bytes; empty when it cannot be.
+void candidateName(std::string& candidate, std::string_view name, int attempt, std::size_t limit) {
     static thread_local std::mt19937 generator{std::random_device{}()};
     char suffix[16] = {};
     if (attempt >= numberedTries) {
@@ -257,13 +257,11 @@ std::string candidateName(std::string_view name, int attempt, std::size_t limit)
             --keep;
         }
     }
-    std::string candidate;
+    candidate.clear();
     if (keep > 0) {
-        candidate.reserve(keep + std::strlen(suffix));
         candidate.append(name.substr(0, keep));
         candidate += suffix;
     }
-    return candidate;
 }
 
 int copyContent(int in, int out) {
@@ -525,7 +523,8 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
     text += '\n';
     std::size_t limit = nameMax;
     for (int attempt = 0; attempt < allTries; ++attempt) {
-        const std::string candidate = candidateName(name, attempt, limit);
+        std::string& candidate = m_candidateBuffer;
+        candidateName(candidate, name, attempt, limit);
         if (candidate.empty()) {
             return Error{"its name is too long for the Trash", ENAMETOOLONG};
         }

@@ -107,7 +107,9 @@ private:
     // The info files of items put back are removed side by side: each removal may wait for the
     // device, and nothing needs them gone before the restore ends. Copies share them.
     std::shared_ptr<BackgroundRemovals> m_infoRemovals = std::make_shared<BackgroundRemovals>();
+    // The note, the name tried and its info file's path, written over from one entry to the next.
     std::string m_noteBuffer;
+    std::string m_candidateBuffer;
     std::string m_infoBuffer;
     std::map<std::string, dev_t, std::less<>> m_folderDevices; // for the look ahead
     std::set<std::string> m_heldNames; // places in files/ taken by an item without info file
