@@ -1,5 +1,6 @@
 #include "base/BackgroundRemovals.h"
 
+#include <algorithm>
 #include <system_error>
 #include <unistd.h>
 
@@ -37,12 +38,18 @@ void BackgroundRemovals::remove(std::string path) {
     }
     m_room.wait(lock, [this] { return m_pending.size() < m_maxPending; });
     m_pending.push_back(std::move(path));
+    // A thread is woken for a batch, not for every file: each wake is a system call here and a
+    // switch of threads there. A thread already at work takes the rest without one.
+    const bool wake = m_pending.size() >= std::min(kWakeBatch, m_maxPending);
     lock.unlock();
-    m_work.notify_one();
+    if (wake) {
+        m_work.notify_one();
+    }
 }
 
 void BackgroundRemovals::wait() {
     std::unique_lock lock(m_mutex);
+    m_work.notify_all(); // for a last batch too small to have woken anyone
     m_room.wait(lock, [this] { return m_pending.empty() && m_busy == 0; });
 }
 

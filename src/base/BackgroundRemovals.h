@@ -27,6 +27,7 @@ public:
     void wait();
 
 private:
+    static constexpr std::size_t kWakeBatch = 32;
     void work();
 
     const int m_threadCount;

@@ -44,10 +44,19 @@ TEST(FolderHandle, KeepsItsFolderWhileInUseAndLooksAgainAfterAPause) {
 // takes it, and what is not waited for is gone once the remover is.
 TEST(BackgroundRemovals, EverythingHandedOverIsGoneByWaitOrTheEnd) {
     TempHome home;
-    for (const bool waited : {true, false}) {
+    // A queue smaller than a batch, and files fewer than a batch that wake no thread by
+    // themselves.
+    struct Case {
+        bool waited;
+        std::size_t maxPending;
+        int files;
+    };
+    for (const auto& [waited, maxPending, count] :
+         {Case{true, 4, 300}, Case{false, 4, 300}, Case{true, 1024, 5}, Case{false, 1024, 5}}) {
         std::vector<std::string> files;
-        for (int i = 0; i < 300; ++i) {
-            const std::string name = "f" + std::to_string(waited) + "-" + std::to_string(i);
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "f" + std::to_string(waited) + "-" +
+                                     std::to_string(maxPending) + "-" + std::to_string(i);
             home.file(name);
             files.push_back(home.path() + "/" + name);
         }
@@ -56,7 +65,7 @@ TEST(BackgroundRemovals, EverythingHandedOverIsGoneByWaitOrTheEnd) {
                                  [](const std::string& file) { return inodeOf(file) != 0; });
         };
         {
-            BackgroundRemovals removals(3, 4);
+            BackgroundRemovals removals(3, maxPending);
             for (const std::string& file : files) {
                 removals.remove(file);
             }
