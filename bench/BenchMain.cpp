@@ -1644,6 +1644,13 @@ void writeMarkdown(const Run& run, const std::string& file) {
                "therefore builds every Library fresh, flushes it and rests before each timed "
                "run, and deletes nothing until the last timed run is over.\n\n";
     }
+    if (run.dropsCaches) {
+        out << "Before each timed move of separate entries, to the Trash and back, the kernel's "
+               "dentry and inode caches are dropped (2 written to /proc/sys/vm/drop_caches): on "
+               "this virtual machine a run that has to grow those caches while it is timed costs "
+               "3-5 times its usual time, whichever side it falls on. Every side therefore starts "
+               "with room in them, and looks up its tree's entries afresh.\n\n";
+    }
     if (!run.growth.empty()) {
         out << "Growth: " << run.growth << ".\n";
     }
