@@ -2,11 +2,19 @@
 
 namespace corvane {
 
-std::string withoutTrailingSlashes(std::string_view path) {
+namespace {
+
+std::string_view trimmedOfTrailingSlashes(std::string_view path) {
     while (path.size() > 1 && path.back() == '/') {
         path.remove_suffix(1);
     }
-    return std::string(path);
+    return path;
+}
+
+} // namespace
+
+std::string withoutTrailingSlashes(std::string_view path) {
+    return std::string(trimmedOfTrailingSlashes(path));
 }
 
 std::optional<FolderAndName> folderAndName(std::string_view path) {
@@ -32,18 +40,15 @@ std::string appendPathComponent(const std::string& folder, const std::string& co
     if (folder.empty()) {
         return component;
     }
-    std::size_t end = folder.size();
-    while (end > 1 && folder[end - 1] == '/') {
-        --end;
-    }
+    const std::string_view trimmed = trimmedOfTrailingSlashes(folder);
     std::size_t start = 0;
     while (start < component.size() && component[start] == '/') {
         ++start;
     }
     // Sized once: the analysis joins a path for every entry it lists.
     std::string joined;
-    joined.reserve(end + 1 + component.size() - start);
-    joined.append(folder, 0, end);
+    joined.reserve(trimmed.size() + 1 + component.size() - start);
+    joined.append(trimmed);
     if (joined != "/") {
         joined += '/';
     }

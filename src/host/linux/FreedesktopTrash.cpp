@@ -512,7 +512,6 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
         recorded = owned;
     }
     const std::string& deleted = deletionDate();
-    // The note and the info file's path are written over from one entry to the next.
     std::string& text = m_noteBuffer;
     text.clear();
     text.reserve(recorded.size() + 64);
