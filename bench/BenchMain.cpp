@@ -21,6 +21,7 @@
 
 #include "SyntheticLibrary.h"
 #include "TimedProcess.h"
+#include "base/BackgroundRemovals.h"
 #include "base/Directory.h"
 #include "base/RegularFile.h"
 #include "core/fix/ResetRecord.h"
@@ -670,6 +671,7 @@ struct EntriesSize {
     // back by then.
     int gioRestoreCut = 0;
     std::string gioRestoreCutBack;
+    std::optional<double> removalFloorSeconds; // at the largest size only
 };
 
 std::string trashOf(const SyntheticLibrary& library) {
@@ -993,6 +995,19 @@ void entriesFigures(Run& run, const EntriesSize& size) {
         // Putting back is one rename and one unlink an entry where the reset made a file too.
         addFigure(run, "restore-" + suffix + "-against-fix", restoreOurs, fixOurs,
                   kRestoreAgainstFixGoal);
+        if (size.removalFloorSeconds && !fixOurs.empty()) {
+            char text[320];
+            std::snprintf(text, sizeof text,
+                          "removal-floor-%s: %.4f s to unlink %zu info-sized files alone, %d at "
+                          "a time (Corvane's reset of as many: %.4f s)",
+                          suffix.c_str(), *size.removalFloorSeconds, size.count,
+                          corvane::BackgroundRemovals::kDefaultThreads, median(fixOurs));
+            std::printf("%s\n", text);
+            std::fflush(stdout);
+            run.notes.push_back(std::string(text) +
+                                ". Putting back removes one info file an entry, and every unlink "
+                                "here waits for the device to discard the file's block");
+        }
     }
 }
 
@@ -1043,6 +1058,37 @@ std::string minimalProblem(Run& run) {
     return {};
 }
 
+// What any putting back of `count` entries pays on this mount before it does anything else:
+// unlinking that many info files, on as many threads as Corvane's restore uses. Timed last,
+// since it deletes many files, on files made for it alone and of an info file's size.
+void removalFloor(Run& run, EntriesSize& size) {
+    const fs::path folder = run.scratch / ("removal-floor-" + std::to_string(size.count));
+    fs::create_directories(folder);
+    leave(run, folder.string());
+    const std::string list = (folder / "list").string();
+    {
+        std::ofstream paths(list);
+        const std::string text = "[Trash Info]\nPath=" + folder.string() +
+                                 "/Library/Preferences/ByHost/" + kTarget +
+                                 ".00000000.plist\nDeletionDate=2026-01-01T00:00:00\n";
+        for (std::size_t i = 0; i < size.count; ++i) {
+            const fs::path path = folder / (std::to_string(i) + ".trashinfo");
+            std::ofstream(path) << text;
+            paths << path.string() << '\n';
+        }
+    }
+    settleCaches(run);
+    const TimedProcess p =
+        TimedProcess::run({run.binDir + "/corvane-bench-minimal", "remove", list,
+                           std::to_string(corvane::BackgroundRemovals::kDefaultThreads)},
+                          {}, true);
+    if (p.exitCode != 0) {
+        run.problems.push_back("removing the files of the removal floor failed: " + p.output);
+        return;
+    }
+    size.removalFloorSeconds = p.seconds;
+}
+
 // Separate entries at every size, against the minimal programs (and gio where given): first
 // every move to the Trash, then every putting back, each side on a Library of its own built
 // fresh, so that no timed run follows the deletion of many files.
@@ -1061,6 +1107,11 @@ void separateEntries(Run& run, std::vector<EntriesSize>& sizes) {
     }
     for (EntriesSize& size : sizes) {
         restoreRounds(run, size);
+    }
+    for (EntriesSize& size : sizes) {
+        if (size.count >= kScaleEntries) {
+            removalFloor(run, size);
+        }
     }
     for (const EntriesSize& size : sizes) {
         entriesFigures(run, size);

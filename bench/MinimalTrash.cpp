@@ -3,6 +3,8 @@
 //
 //   corvane-bench-minimal trash TRASH JOURNAL LIST   moves every path LIST names (one a line)
 //   corvane-bench-minimal restore TRASH JOURNAL      puts back every entry JOURNAL lists
+//   corvane-bench-minimal remove LIST THREADS        unlinks every path LIST names, and nothing
+//                                                    else, on THREADS threads at once
 //
 // Moving an entry: an info file made with O_EXCL under a name still free (Path percent-encoded,
 // DeletionDate in local time), the entry renamed into TRASH/files without replacing anything, one
@@ -11,17 +13,21 @@
 // info file read and compared byte for byte with what was written, one stat compared with the
 // journal's, the rename back without replacing anything, the info file removed; the journal goes
 // when every entry is back. Nothing is held per entry: both read their input a line at a time.
-// Prints "trashed N failed M" or "restored N refused M"; exits 1 when anything failed.
+// Prints "trashed N failed M", "restored N refused M" or "removed N failed M"; exits 1 when
+// anything failed.
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -357,6 +363,33 @@ int restoreAll(const std::string& trashPath, const std::string& journalPath) {
 
 } // namespace
 
+// What putting back costs at the least on a file system that makes every unlink wait for the
+// device: the unlinks alone, side by side.
+int removeAll(const char* list, int threads) {
+    std::vector<std::string> paths;
+    std::ifstream in(list);
+    for (std::string line; std::getline(in, line);) {
+        paths.push_back(std::move(line));
+    }
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> failed{0};
+    std::vector<std::thread> workers;
+    for (int i = 0; i < threads; ++i) {
+        workers.emplace_back([&] {
+            for (std::size_t at = next++; at < paths.size(); at = next++) {
+                if (unlink(paths[at].c_str()) != 0) {
+                    ++failed;
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    std::printf("removed %zu failed %zu\n", paths.size() - failed, failed.load());
+    return failed == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "trash" && argc == 5) {
@@ -365,6 +398,12 @@ int main(int argc, char** argv) {
     if (mode == "restore" && argc == 4) {
         return restoreAll(argv[2], argv[3]);
     }
-    std::fprintf(stderr, "usage: %s trash TRASH JOURNAL LIST | restore TRASH JOURNAL\n", argv[0]);
+    if (mode == "remove" && argc == 4 && std::atoi(argv[3]) > 0) {
+        return removeAll(argv[2], std::atoi(argv[3]));
+    }
+    std::fprintf(
+        stderr,
+        "usage: %s trash TRASH JOURNAL LIST | restore TRASH JOURNAL | remove LIST THREADS\n",
+        argv[0]);
     return 2;
 }

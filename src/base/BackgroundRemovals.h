@@ -16,7 +16,9 @@ namespace corvane {
 // the first file handed over; a caller handing over faster than they remove waits for room.
 class BackgroundRemovals {
 public:
-    explicit BackgroundRemovals(int threads = 4, std::size_t maxPending = 1024);
+    static constexpr int kDefaultThreads = 4;
+
+    explicit BackgroundRemovals(int threads = kDefaultThreads, std::size_t maxPending = 1024);
     ~BackgroundRemovals();
     BackgroundRemovals(const BackgroundRemovals&) = delete;
     BackgroundRemovals& operator=(const BackgroundRemovals&) = delete;
