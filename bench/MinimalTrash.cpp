@@ -5,6 +5,8 @@
 //   corvane-bench-minimal restore TRASH JOURNAL      puts back every entry JOURNAL lists
 //   corvane-bench-minimal remove LIST THREADS        unlinks every path LIST names, and nothing
 //                                                    else, on THREADS threads at once
+//   corvane-bench-minimal peak FILE PROGRAM ARGS...  runs PROGRAM as its child and writes the
+//                                                    child's peak resident KiB to FILE
 //
 // Moving an entry: an info file made with O_EXCL under a name still free (Path percent-encoded,
 // DeletionDate in local time), the entry renamed into TRASH/files without replacing anything, one
@@ -26,7 +28,9 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -390,6 +394,31 @@ int removeAll(const char* list, int threads) {
     return failed == 0 ? 0 : 1;
 }
 
+// A program started by a large process shares that one's memory until its exec, and Linux
+// counts that in the program's peak; forked from this small one, it carries only this one's.
+int runMeasured(const char* file, char** argv) {
+    const pid_t pid = fork();
+    if (pid < 0) {
+        return 2;
+    }
+    if (pid == 0) {
+        execv(argv[0], argv);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0) {
+        if (errno != EINTR) {
+            return 2;
+        }
+    }
+    FILE* out = std::fopen(file, "w");
+    if (!out || std::fprintf(out, "%ld\n", usage.ru_maxrss) < 0 || std::fclose(out) != 0) {
+        return 2;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "trash" && argc == 5) {
@@ -398,12 +427,15 @@ int main(int argc, char** argv) {
     if (mode == "restore" && argc == 4) {
         return restoreAll(argv[2], argv[3]);
     }
+    if (mode == "peak" && argc >= 4) {
+        return runMeasured(argv[2], argv + 3);
+    }
     if (mode == "remove" && argc == 4 && std::atoi(argv[3]) > 0) {
         return removeAll(argv[2], std::atoi(argv[3]));
     }
-    std::fprintf(
-        stderr,
-        "usage: %s trash TRASH JOURNAL LIST | restore TRASH JOURNAL | remove LIST THREADS\n",
-        argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s trash TRASH JOURNAL LIST | restore TRASH JOURNAL | remove LIST THREADS "
+                 "| peak FILE PROGRAM ARGS...\n",
+                 argv[0]);
     return 2;
 }
