@@ -706,17 +706,23 @@ SyntheticLibrary buildEntries(Run& run, std::size_t count, const std::string& na
 // Runs one side. At the largest size, where the peaks are reported, it is started by the minimal
 // program's launcher, which reports the peak of the program it forks: started from here, a
 // program shares this process's memory until its exec, and Linux counts that in its peak.
-TimedProcess runSide(const Run& run, const EntriesSize& size, const std::string& home,
+TimedProcess runSide(Run& run, const EntriesSize& size, const std::string& home,
                      std::vector<std::string> args, const std::vector<std::string>& environment,
                      bool keepOutput, const std::string& folder = {}, double timeout = 0) {
     if (size.count < kScaleEntries) {
         return TimedProcess::run(args, environment, keepOutput, folder, timeout);
     }
-    const std::string file = home + "/peak-kib";
+    // A file of its own for each run: a peak left by an earlier run is never read for this one.
+    static int runs = 0;
+    const std::string file = home + "/peak-kib-" + std::to_string(++runs);
     args.insert(args.begin(), {run.binDir + "/corvane-bench-minimal", "peak", file});
     TimedProcess p = TimedProcess::run(args, environment, keepOutput, folder, timeout);
     double kib = 0;
     std::ifstream(file) >> kib;
+    // No figure is better than a peak of nothing, which would meet any goal.
+    if (kib <= 0) {
+        run.problems.push_back("no peak memory came back from " + args[3]);
+    }
     p.peakMiB = kib / 1024.0;
     return p;
 }
