@@ -715,13 +715,14 @@ TimedProcess runSide(Run& run, const EntriesSize& size, const std::string& home,
     // A file of its own for each run: a peak left by an earlier run is never read for this one.
     static int runs = 0;
     const std::string file = home + "/peak-kib-" + std::to_string(++runs);
+    const std::string program = args.front();
     args.insert(args.begin(), {run.binDir + "/corvane-bench-minimal", "peak", file});
     TimedProcess p = TimedProcess::run(args, environment, keepOutput, folder, timeout);
     double kib = 0;
     std::ifstream(file) >> kib;
     // No figure is better than a peak of nothing, which would meet any goal.
     if (kib <= 0) {
-        run.problems.push_back("no peak memory came back from " + args[3]);
+        run.problems.push_back("no peak memory came back from " + program);
     }
     p.peakMiB = kib / 1024.0;
     return p;
