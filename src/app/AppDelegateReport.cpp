@@ -35,15 +35,15 @@ AnalyserResult AppDelegate::composedReport() const {
     const std::string name = processWide().targetApplicationName.value_or("");
     const auto located = locateUserFolders(_ports.fileSystem);
     const auto* folders = std::get_if<UserFolders>(&located);
-    const PlanReport report = composePlanReport(*_plan, _kinds, name, folders ? folders->home : "");
+    PlanReport report = composePlanReport(*_plan, _kinds, name, folders ? folders->home : "");
     if (!report.fileList.empty()) {
-        processWide().reportFileList = report.fileList;
+        processWide().reportFileList = std::move(report.fileList);
     }
     if (report.noticeLength > 0) {
-        return HardResetChosen{report.text, report.noticeLength, report.listsFrom,
+        return HardResetChosen{std::move(report.text), report.noticeLength, report.listsFrom,
                                report.listsLength};
     }
-    return AnalyserReport{report.text, report.listsFrom, report.listsLength};
+    return AnalyserReport{std::move(report.text), report.listsFrom, report.listsLength};
 }
 
 void AppDelegate::chooseKind(EntryKind kind, bool chosen) {

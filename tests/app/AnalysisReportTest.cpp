@@ -84,8 +84,8 @@ TEST(ReportComposition, NothingFoundMessage) {
 
 TEST(ReportComposition, TheGreyStretchIsExactlyTheListsWhateverTheirNames) {
     struct Row {
-        std::vector<std::string> files;
-        std::vector<std::string> states;
+        Lines files;
+        Lines states;
         bool safari;
     };
     const std::vector<Row> rows = {

@@ -1,11 +1,13 @@
 #include "base/BackgroundRemovals.h"
 #include "base/Directory.h"
+#include "base/Paths.h"
 #include "support/TempHome.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -22,6 +24,36 @@ ino_t inodeOf(int fd) {
 ino_t inodeOf(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// Calls about an entry go by its name in its folder only for a plain absolute path that ends
+// in a name; anything else keeps its whole path.
+TEST(FolderAndName, SplitsAPlainAbsolutePathAtItsLastSlash) {
+    struct Row {
+        std::string_view path;
+        std::optional<std::pair<std::string_view, std::string_view>> split;
+    };
+    const Row rows[] = {
+        {"/home/u/Library/Preferences/com.x.App.plist",
+         {{"/home/u/Library/Preferences", "com.x.App.plist"}}},
+        {"/top", {{"/", "top"}}},
+        {"/a//b", {{"/a/", "b"}}},
+        {"/a/b/", std::nullopt},
+        {"/", std::nullopt},
+        {"relative/name", std::nullopt},
+        {"", std::nullopt},
+        {"/a/..", std::nullopt},
+        {"/a/.", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        const std::optional<FolderAndName> split = folderAndName(row.path);
+        ASSERT_EQ(split.has_value(), row.split.has_value());
+        if (split) {
+            EXPECT_EQ(split->folder, row.split->first);
+            EXPECT_EQ(split->name, row.split->second);
+        }
+    }
 }
 
 // Within a run the handle keeps to the folder it opened, also when that folder is renamed away

@@ -38,13 +38,13 @@ std::string nothingFoundMessage(const std::string& applicationName) {
            " at the moment.";
 }
 
-std::string joinLines(const std::vector<std::string>& entries) {
+std::string joinLines(const Lines& entries) {
     std::string joined;
     appendLines(joined, entries);
     return joined;
 }
 
-void appendLines(std::string& text, const std::vector<std::string>& entries) {
+void appendLines(std::string& text, const Lines& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (i > 0) {
             text += '\n';
@@ -53,11 +53,10 @@ void appendLines(std::string& text, const std::vector<std::string>& entries) {
     }
 }
 
-Report composeReport(const std::vector<std::string>& shortFilePaths,
-                     const std::vector<std::string>& shortStatePaths, bool isSafari,
+Report composeReport(const Lines& shortFilePaths, const Lines& shortStatePaths, bool isSafari,
                      const std::string& applicationName) {
     // A list that joins into nothing counts as none.
-    const auto none = [](const std::vector<std::string>& list) {
+    const auto none = [](const Lines& list) {
         return list.empty() || (list.size() == 1 && list.front().empty());
     };
     const bool noFiles = none(shortFilePaths);
@@ -71,7 +70,7 @@ Report composeReport(const std::vector<std::string>& shortFilePaths,
     // The lists are written once, straight into the text: they may name 100,000 entries.
     std::size_t listed = 4;
     for (const auto* list : {&shortFilePaths, &shortStatePaths}) {
-        for (const std::string& entry : *list) {
+        for (const std::string_view entry : *list) {
             listed += entry.size() + 1;
         }
     }

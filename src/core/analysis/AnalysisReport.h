@@ -3,16 +3,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvane {
 
 std::string nothingFoundMessage(const std::string& applicationName);
 
+// Lines of a report, viewing texts that outlive it (a plan's entries, or literals).
+using Lines = std::vector<std::string_view>;
+
 // Joins with "\n" between entries only.
-std::string joinLines(const std::vector<std::string>& entries);
+std::string joinLines(const Lines& entries);
 // The same, written at the end of `text`.
-void appendLines(std::string& text, const std::vector<std::string>& entries);
+void appendLines(std::string& text, const Lines& entries);
 
 struct Report {
     std::string text;
@@ -24,8 +28,7 @@ struct Report {
 };
 
 // The report listing what Fix removes; `shortFilePaths` already ends with its "\n" entry.
-Report composeReport(const std::vector<std::string>& shortFilePaths,
-                     const std::vector<std::string>& shortStatePaths, bool isSafari,
+Report composeReport(const Lines& shortFilePaths, const Lines& shortStatePaths, bool isSafari,
                      const std::string& applicationName);
 
 } // namespace corvane

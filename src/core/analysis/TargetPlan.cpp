@@ -18,13 +18,22 @@ namespace {
 // each topmost entry what lies beneath it. A walk lists a folder before its contents, so the
 // nearest listed ancestor is always seen first.
 void markTopmost(std::vector<PlannedEntry>& entries, std::size_t from) {
-    std::unordered_map<std::string_view, std::size_t> listed;
     // A folder above the shortest entry cannot be listed: its path would be shorter still. For
-    // the entries of one folder that leaves nothing to look up.
+    // the entries of one folder that leaves nothing to look up, and no map to build.
     std::size_t shortest = std::string::npos;
     for (std::size_t i = from; i < entries.size(); ++i) {
-        listed.emplace(entries[i].path, i);
         shortest = std::min(shortest, entries[i].path.size());
+    }
+    if (std::none_of(entries.begin() + static_cast<std::ptrdiff_t>(from), entries.end(),
+                     [shortest](const PlannedEntry& entry) {
+                         const std::size_t slash = entry.path.rfind('/');
+                         return slash != std::string::npos && slash >= shortest;
+                     })) {
+        return;
+    }
+    std::unordered_map<std::string_view, std::size_t> listed;
+    for (std::size_t i = from; i < entries.size(); ++i) {
+        listed.emplace(entries[i].path, i);
     }
     std::vector<std::size_t> topOf(entries.size());
     for (std::size_t i = from; i < entries.size(); ++i) {
@@ -131,8 +140,8 @@ std::vector<std::string> TargetPlan::listed(const KindSelection& selection) cons
     return paths;
 }
 
-std::vector<std::string> TargetPlan::shown(const KindSelection& selection, ReportList list) const {
-    std::vector<std::string> lines;
+Lines TargetPlan::shown(const KindSelection& selection, ReportList list) const {
+    Lines lines;
     for (const PlannedEntry& entry : entries) {
         if (selection.chosen(entry.kind) && kindRow(entry.kind).list == list) {
             lines.push_back(entry.shown);
@@ -254,11 +263,11 @@ std::string afterListsText(const TargetPlan& plan) {
 
 PlanReport composePlanReport(const TargetPlan& plan, const KindSelection& selection,
                              const std::string& applicationName, const std::string& home) {
-    std::vector<std::string> settings = plan.shown(selection, ReportList::Settings);
+    Lines settings = plan.shown(selection, ReportList::Settings);
     if (!settings.empty()) {
         settings.emplace_back("\n");
     }
-    const std::vector<std::string> state = plan.shown(selection, ReportList::WindowState);
+    const Lines state = plan.shown(selection, ReportList::WindowState);
     const std::string notSearched = afterListsText(plan);
     PlanReport report;
     // A Hard reset takes more than the lists, so it shows what it takes even when they are empty.

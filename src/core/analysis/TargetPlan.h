@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/analysis/AnalysisReport.h"
 #include "core/analysis/Kinds.h"
 #include "core/fix/ResetTransaction.h"
 #include "core/linuxapps/LinuxPackage.h"
@@ -69,8 +70,8 @@ struct TargetPlan {
     // The chosen entries' absolute paths, in the report's order, the Hard reset's and the
     // settings database's left out.
     std::vector<std::string> listed(const KindSelection& selection) const;
-    // The chosen entries as the report lists them: each list's shown texts.
-    std::vector<std::string> shown(const KindSelection& selection, ReportList list) const;
+    // The chosen entries as the report lists them: each list's shown texts, viewed in the plan.
+    Lines shown(const KindSelection& selection, ReportList list) const;
     // The ids of the chosen kinds that found something, as a record keeps them.
     std::vector<std::string> takenKinds(const KindSelection& selection) const;
     // The Hard reset's entries that are there, when it is planned and chosen.

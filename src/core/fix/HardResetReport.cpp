@@ -26,8 +26,7 @@ std::string hardResetCookieLine(const HardResetPreview& preview, const std::stri
 }
 
 HardResetReport composeHardResetReport(const HardResetPreview& preview, const std::string& home,
-                                       const std::vector<std::string>& shortFilePaths,
-                                       const std::vector<std::string>& shortStatePaths) {
+                                       const Lines& shortFilePaths, const Lines& shortStatePaths) {
     std::vector<std::string> lines;
     for (const HardResetPreview::Entry& entry : preview.entries) {
         if (!entry.exists) {
@@ -42,7 +41,7 @@ HardResetReport composeHardResetReport(const HardResetPreview& preview, const st
     if (!preview.cookieStore.empty()) {
         lines.push_back(hardResetCookieLine(preview, home));
     }
-    std::string lists = joinLines(lines);
+    std::string lists = joinLines(Lines(lines.begin(), lines.end()));
     const std::string soft = joinLines(shortFilePaths) + joinLines(shortStatePaths);
     if (!soft.empty()) {
         lists += (lists.empty() ? "" : "\n\n") + soft;

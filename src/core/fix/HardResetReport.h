@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/analysis/AnalysisReport.h"
 #include "core/fix/ResetTransaction.h"
 
 #include <cstdint>
@@ -26,7 +27,6 @@ std::string hardResetCookieLine(const HardResetPreview& preview, const std::stri
 // entries as the Soft report lists them (`shortFilePaths` ends with its "\n" entry when not
 // empty).
 HardResetReport composeHardResetReport(const HardResetPreview& preview, const std::string& home,
-                                       const std::vector<std::string>& shortFilePaths,
-                                       const std::vector<std::string>& shortStatePaths);
+                                       const Lines& shortFilePaths, const Lines& shortStatePaths);
 
 } // namespace corvane

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <pwd.h>
+#include <span>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,9 +65,10 @@ void listFolder(int fd, Listing& listing) {
         const std::size_t length = entry.name.size();
         listing.children.push_back({listing.names.size(), length, isDirectory});
         listing.names.append(entry.name.data(), length + 1);
-        for (std::size_t i = 0; i <= length; ++i) {
-            listing.folded.push_back(
-                static_cast<char>(foldCase(static_cast<unsigned char>(entry.name.data()[i]))));
+        const std::size_t from = listing.folded.size();
+        listing.folded.append(entry.name.data(), length + 1);
+        for (char& c : std::span(listing.folded).subspan(from)) {
+            c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
         }
         return true;
     });

@@ -78,7 +78,7 @@ TEST(TargetPlan, MarksWhatMovesAndCountsWhatGoesWithIt) {
     EXPECT_EQ(plan.kindsFound(), (std::vector{EntryKind::Preferences, EntryKind::SavedState}));
 
     // Every kind chosen: the report of the lists as they always were.
-    std::vector<std::string> settings = plan.shown({}, ReportList::Settings);
+    Lines settings = plan.shown({}, ReportList::Settings);
     settings.emplace_back("\n");
     const Report whole =
         composeReport(settings, plan.shown({}, ReportList::WindowState), false, "App.app");
