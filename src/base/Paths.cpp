@@ -4,10 +4,6 @@
 
 namespace corvane {
 
-namespace {
-
-// Where the C library has it, memrchr reads many bytes at a time where rfind reads one: a move
-// splits each entry's paths several times.
 std::size_t lastSlash(std::string_view path) {
 #ifdef __GLIBC__
     const void* found = path.empty() ? nullptr : memrchr(path.data(), '/', path.size());
@@ -17,6 +13,8 @@ std::size_t lastSlash(std::string_view path) {
     return path.rfind('/');
 #endif
 }
+
+namespace {
 
 std::string_view trimmedOfTrailingSlashes(std::string_view path) {
     while (path.size() > 1 && path.back() == '/') {

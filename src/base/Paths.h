@@ -16,6 +16,10 @@ std::string parentFolder(const std::string& path);
 // The last component of the path ("Widget.app" of "/Applications/Widget.app/"); "/" stays "/".
 std::string lastPathComponent(std::string_view path);
 
+// Where the last "/" of the path is, as rfind('/') gives it, found many bytes at a time where the
+// C library can: a reset asks it several times for each of up to 100,000 entries.
+std::size_t lastSlash(std::string_view path);
+
 // A plainly absolute path split at its last "/", when it names an entry by a name of its own
 // (not "." or "..", no trailing "/"): calls about it can then go by name inside its folder.
 struct FolderAndName {

@@ -32,7 +32,7 @@ std::optional<std::string> LibraryRemover::removalTarget(const std::string& path
     if (trimmed.empty() || trimmed.front() != '/') {
         return std::nullopt;
     }
-    const std::size_t slash = trimmed.rfind('/');
+    const std::size_t slash = lastSlash(trimmed);
     const std::string_view name = trimmed.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") {
         return std::nullopt;

@@ -477,10 +477,9 @@ Result<TrashSlot> FreedesktopTrash::reserve(const std::string& path) {
     while (trimmed.size() > 1 && trimmed.back() == '/') {
         trimmed.remove_suffix(1);
     }
-    const std::size_t lastSlash = trimmed.rfind('/');
-    const std::string_view name = lastSlash == std::string_view::npos || trimmed == "/"
-                                      ? trimmed
-                                      : trimmed.substr(lastSlash + 1);
+    const std::size_t slash = lastSlash(trimmed);
+    const std::string_view name =
+        slash == std::string_view::npos || trimmed == "/" ? trimmed : trimmed.substr(slash + 1);
     struct stat entry {};
     if (name.empty() || name == "/" || name == "." || name == "..") {
         return Error{"it cannot be moved to the Trash", EINVAL};
