@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -35,11 +36,18 @@ struct Listing {
     struct Child {
         std::size_t offset; // into names and folded, each name followed by a NUL
         std::size_t length;
+        // Eight bytes of the folded name from `common` on, the first in the highest byte and
+        // zeros past its end: compared as numbers they order as the bytes do, since no name
+        // holds a NUL.
+        std::uint64_t head;
         bool isDirectory; // a real folder, never a symlink to one
     };
     std::string names;
     std::string folded;
     std::vector<Child> children;
+    // How many leading bytes every folded name shares: a large folder's names often start alike
+    // ("com.example.App."), and comparing from here skips them.
+    std::size_t common = 0;
 
     std::string_view name(const Child& child) const {
         return {names.data() + child.offset, child.length};
@@ -54,6 +62,7 @@ void listFolder(int fd, Listing& listing) {
     listing.names.clear();
     listing.folded.clear();
     listing.children.clear();
+    listing.common = 0;
     forEachEntryIn(fd, [&listing](const FolderEntry& entry) {
         bool isDirectory = entry.type == DT_DIR;
         if (entry.type == DT_UNKNOWN) {
@@ -63,7 +72,7 @@ void listFolder(int fd, Listing& listing) {
                 S_ISDIR(info.st_mode);
         }
         const std::size_t length = entry.name.size();
-        listing.children.push_back({listing.names.size(), length, isDirectory});
+        listing.children.push_back({listing.names.size(), length, 0, isDirectory});
         listing.names.append(entry.name.data(), length + 1);
         const std::size_t from = listing.folded.size();
         listing.folded.append(entry.name.data(), length + 1);
@@ -72,11 +81,37 @@ void listFolder(int fd, Listing& listing) {
         }
         return true;
     });
+    if (!listing.children.empty()) {
+        const std::string_view first = listing.key(listing.children.front());
+        listing.common = first.size();
+        for (const Listing::Child& child : listing.children) {
+            const std::string_view key = listing.key(child);
+            const std::size_t bound = std::min(listing.common, key.size());
+            listing.common = static_cast<std::size_t>(
+                std::mismatch(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(bound),
+                              key.begin())
+                    .first -
+                first.begin());
+        }
+    }
+    for (Listing::Child& child : listing.children) {
+        const std::string_view rest = listing.key(child).substr(listing.common);
+        child.head = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            const std::uint64_t byte = i < rest.size() ? static_cast<unsigned char>(rest[i]) : 0U;
+            child.head = (child.head << 8) | byte;
+        }
+    }
     // Comparing the folded names as bytes gives the order of walkOrderLess: the first letter
     // that differs ignoring case, else the shorter name, else the exact bytes.
     std::sort(listing.children.begin(), listing.children.end(),
               [&listing](const Listing::Child& a, const Listing::Child& b) {
-                  const int byKey = listing.key(a).compare(listing.key(b));
+                  if (a.head != b.head) {
+                      return a.head < b.head;
+                  }
+                  const int byKey = listing.key(a)
+                                        .substr(listing.common)
+                                        .compare(listing.key(b).substr(listing.common));
                   if (byKey != 0) {
                       return byKey < 0;
                   }
