@@ -16,7 +16,9 @@ namespace corvane {
 // the first file handed over; a caller handing over faster than they remove waits for room.
 class BackgroundRemovals {
 public:
-    static constexpr int kDefaultThreads = 4;
+    // Sixteen: where every unlink waits for a discard, 16 at a time took 6-28% less time than 4
+    // in alternating runs of 20,000 and 50,000 files, and 64 no less than 16. They mostly wait.
+    static constexpr int kDefaultThreads = 16;
 
     explicit BackgroundRemovals(int threads = kDefaultThreads, std::size_t maxPending = 1024);
     ~BackgroundRemovals();
